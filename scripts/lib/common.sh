@@ -1,0 +1,37 @@
+# Shared by scripts/test and scripts/demo: install what the build needs when
+# it is missing, then configure and build one preset.
+set -euo pipefail
+
+KORVANE_ROOT="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+
+# Debian packages the project builds, tests and runs with.
+KORVANE_PACKAGES=(
+    build-essential cmake ninja-build pkg-config
+    libgtest-dev libgmock-dev
+    qt6-base-dev qt6-image-formats-plugins
+    libpugixml-dev libtinyxml2-dev
+)
+
+korvane_ensure_packages() {
+    local missing=()
+    local p
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+            missing+=("$p")
+        fi
+    done
+    if [ "${#missing[@]}" -gt 0 ]; then
+        echo "== installing: ${missing[*]}"
+        local sudo=""
+        [ "$(id -u)" -eq 0 ] || sudo="sudo"
+        $sudo apt-get update -q
+        DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+    fi
+}
+
+korvane_build() {
+    local preset="$1"
+    cd "$KORVANE_ROOT"
+    cmake --preset "$preset" >/dev/null
+    cmake --build --preset "$preset" -j "$(nproc)"
+}
