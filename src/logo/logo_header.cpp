@@ -1,0 +1,74 @@
+#include "logo/logo_header.h"
+
+#include <limits>
+
+#include "logo/rgb565.h"
+
+namespace korvane {
+
+namespace {
+
+bool FitsInt16(long long v) {
+    return v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max();
+}
+
+void WriteLe16(uint8_t* bytes, uint16_t value) {
+    bytes[0] = static_cast<uint8_t>(value);
+    bytes[1] = static_cast<uint8_t>(value >> 8);
+}
+
+void WriteLe32(uint8_t* bytes, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+}  // namespace
+
+std::optional<LogoHeader> MakeLogoHeader(int pictureW, int pictureH, uint32_t background,
+                                         int screenW, int screenH) {
+    if (pictureW <= 0 || pictureH <= 0)
+        return std::nullopt;
+    // Centred with the natural width, before it is made even; C++ division
+    // truncates toward zero as the panel expects for pictures wider than the screen.
+    const long long x = (static_cast<long long>(screenW) - pictureW) / 2;
+    const long long y = (static_cast<long long>(screenH) - pictureH) / 2;
+
+    // The checksum covers the natural width; the even-width step then corrects it
+    // by the same amount without wrapping it to 16 bits again.
+    long long width = pictureW;
+    int adjust = 0;
+    if (width % 4 == 1)
+        adjust = -1;
+    if (width % 4 == 3)
+        adjust = 1;
+    const long long evenWidth = width + adjust;
+    if (!FitsInt16(x) || !FitsInt16(y) || !FitsInt16(width) || !FitsInt16(evenWidth) ||
+        !FitsInt16(pictureH)) {
+        return std::nullopt;
+    }
+
+    LogoHeader h;
+    h.x = static_cast<int16_t>(x);
+    h.y = static_cast<int16_t>(y);
+    h.height = static_cast<int16_t>(pictureH);
+    h.background = Rgb565FromColor(background);
+    const long long sum = x + y + width + pictureH + h.reserved + h.bitsPerPixel + h.background;
+    h.checksum = static_cast<int16_t>(static_cast<uint16_t>(sum)) + adjust;
+    h.width = static_cast<int16_t>(evenWidth);
+    return h;
+}
+
+std::array<uint8_t, kLogoHeaderSize> EncodeLogoHeader(const LogoHeader& header) {
+    std::array<uint8_t, kLogoHeaderSize> out{};
+    WriteLe16(&out[logo_offset::kX], static_cast<uint16_t>(header.x));
+    WriteLe16(&out[logo_offset::kY], static_cast<uint16_t>(header.y));
+    WriteLe16(&out[logo_offset::kWidth], static_cast<uint16_t>(header.width));
+    WriteLe16(&out[logo_offset::kHeight], static_cast<uint16_t>(header.height));
+    out[logo_offset::kReserved] = header.reserved;
+    out[logo_offset::kBitsPerPixel] = header.bitsPerPixel;
+    WriteLe16(&out[logo_offset::kBackground], header.background);
+    WriteLe32(&out[logo_offset::kChecksum], static_cast<uint32_t>(header.checksum));
+    return out;
+}
+
+}  // namespace korvane
