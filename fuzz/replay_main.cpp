@@ -18,7 +18,8 @@ bool ReplayFile(const std::filesystem::path& path) {
         std::fprintf(stderr, "cannot read %s\n", path.c_str());
         return false;
     }
-    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
     LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     return true;
 }
@@ -32,12 +33,14 @@ int main(int argc, char** argv) {
         if (std::filesystem::is_directory(arg)) {
             for (const auto& entry : std::filesystem::recursive_directory_iterator(arg)) {
                 if (entry.is_regular_file()) {
-                    if (!ReplayFile(entry.path())) return 1;
+                    if (!ReplayFile(entry.path()))
+                        return 1;
                     ++replayed;
                 }
             }
         } else {
-            if (!ReplayFile(arg)) return 1;
+            if (!ReplayFile(arg))
+                return 1;
             ++replayed;
         }
     }

@@ -1,0 +1,53 @@
+#pragma once
+// State that the link manager shares with whichever link is active: the
+// outcome of the last step, the stream parser, the reply buffer and the sinks.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+#include "link/frame.h"
+#include "link/link_result.h"
+#include "link/message_sink.h"
+#include "link/reply_parser.h"
+
+namespace korvane {
+
+// Sees every frame that leaves and every chunk of bytes that arrives (for
+// tracing); called on the thread that runs the exchange.
+class FrameObserver {
+  public:
+    virtual ~FrameObserver() = default;
+    virtual void OnSent(std::span<const uint8_t> bytes) = 0;
+    virtual void OnReceived(std::span<const uint8_t> bytes) = 0;
+};
+
+struct LinkContext {
+    explicit LinkContext(MessageSink& s) : sink(&s) {}
+
+    MessageSink* sink;
+    // Read by the user-interface thread while a worker runs an exchange.
+    std::atomic<LinkResult> result{LinkResult::Ok};
+    ReplyParser parser;
+    FrameBuffer reply{};
+    size_t reply_length = 0;  // bytes of the last reply placed in `reply`
+    FrameObserver* observer = nullptr;
+
+    void Set(LinkResult r) { result.store(r); }
+    LinkResult Get() const { return result.load(); }
+    // A failure the user must hear about: shown first, then recorded.
+    void Fail(LinkResult r, const char* text) {
+        sink->Show(MessageKind::Error, text);
+        result.store(r);
+    }
+    void NoteSent(const uint8_t* bytes, size_t n) {
+        if (observer)
+            observer->OnSent({bytes, n});
+    }
+    void NoteReceived(const uint8_t* bytes, size_t n) {
+        if (observer)
+            observer->OnReceived({bytes, n});
+    }
+};
+
+}  // namespace korvane

@@ -1,0 +1,33 @@
+#include "link/link_result.h"
+
+namespace korvane {
+
+const char* LinkResultName(LinkResult result) {
+    switch (result) {
+        case LinkResult::Ok:
+            return "Ok";
+        case LinkResult::IoError:
+            return "IoError";
+        case LinkResult::Timeout:
+            return "Timeout";
+        case LinkResult::NetworkError:
+            return "NetworkError";
+        case LinkResult::ChecksumError:
+            return "ChecksumError";
+        case LinkResult::PanelRefused:
+            return "PanelRefused";
+        case LinkResult::OpenFailed:
+            return "OpenFailed";
+        case LinkResult::FileError:
+            return "FileError";
+        case LinkResult::RunCancelled:
+            return "RunCancelled";
+    }
+    return "Unknown";
+}
+
+bool IsKnownLinkMode(LinkMode mode) {
+    return mode == LinkMode::Udp || mode == LinkMode::Serial || mode == LinkMode::Usb;
+}
+
+}  // namespace korvane

@@ -1,0 +1,31 @@
+#pragma once
+// Outcome codes shared by every link, command and transfer step, and the
+// link kinds the settings can name.
+#include <cstdint>
+
+namespace korvane {
+
+enum class LinkResult : int {
+    Ok = 0,
+    IoError = 1,
+    Timeout = 2,
+    NetworkError = 3,
+    ChecksumError = 4,
+    PanelRefused = 5,
+    OpenFailed = 6,
+    FileError = 7,
+    RunCancelled = 8,
+};
+
+// Any value other than the three named ones means "no link": opening,
+// exchanging and closing then do nothing.
+enum class LinkMode : uint32_t {
+    Udp = 1,
+    Serial = 2,
+    Usb = 3,
+};
+
+const char* LinkResultName(LinkResult result);
+bool IsKnownLinkMode(LinkMode mode);
+
+}  // namespace korvane

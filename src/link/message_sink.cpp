@@ -1,0 +1,42 @@
+#include "link/message_sink.h"
+
+namespace korvane {
+
+const char* MessageKindName(MessageKind kind) {
+    switch (kind) {
+        case MessageKind::Error:
+            return "error";
+        case MessageKind::Plain:
+            return "plain";
+        case MessageKind::Warning:
+            return "warning";
+        case MessageKind::AppDefault:
+            return "default";
+    }
+    return "unknown";
+}
+
+void RecordingSink::Show(MessageKind kind, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back({kind, std::string(text)});
+}
+
+std::vector<Message> RecordingSink::Messages() const {
+    std::lock_guard lock(mutex_);
+    return messages_;
+}
+
+std::vector<std::string> RecordingSink::Texts() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::string> texts;
+    for (const auto& m : messages_)
+        texts.push_back(m.text);
+    return texts;
+}
+
+void RecordingSink::Clear() {
+    std::lock_guard lock(mutex_);
+    messages_.clear();
+}
+
+}  // namespace korvane

@@ -1,0 +1,90 @@
+// korvane-panel-sim: a simulated panel to try the tool without hardware.
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include <unistd.h>
+
+#include "sim/panel.h"
+#include "sim/udp_server.h"
+
+namespace {
+
+volatile std::sig_atomic_t g_stop = 0;
+
+void OnSignal(int) {
+    g_stop = 1;
+}
+
+void Usage(FILE* to) {
+    std::fprintf(to,
+                 "usage: korvane-panel-sim [--udp-port N] [--jumper 1|2] [--version 1|2]\n"
+                 "\n"
+                 "Serves a simulated panel on 127.0.0.1 until interrupted.\n"
+                 "  --udp-port N   UDP port (default 21845; 0 picks a free one)\n"
+                 "  --jumper N     jumper position reported by query-state (default 1)\n"
+                 "  --version N    panel protocol version (default 1)\n"
+                 "The first line printed is \"udp 127.0.0.1:PORT\".\n");
+}
+
+bool ParseInt(const char* text, long lo, long hi, long* out) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (!*text || *end || v < lo || v > hi)
+        return false;
+    *out = v;
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long port = 21845, jumper = 1, version = 1;
+    for (int i = 1; i < argc; ++i) {
+        const std::string arg = argv[i];
+        auto value = [&](long lo, long hi, long* out) {
+            if (i + 1 >= argc || !ParseInt(argv[i + 1], lo, hi, out)) {
+                std::fprintf(stderr, "korvane-panel-sim: %s needs a number from %ld to %ld\n",
+                             arg.c_str(), lo, hi);
+                std::exit(64);
+            }
+            ++i;
+        };
+        if (arg == "--udp-port") {
+            value(0, 65535, &port);
+        } else if (arg == "--jumper") {
+            value(0, 255, &jumper);
+        } else if (arg == "--version") {
+            value(1, 2, &version);
+        } else if (arg == "-h" || arg == "--help") {
+            Usage(stdout);
+            return 0;
+        } else {
+            std::fprintf(stderr, "korvane-panel-sim: unknown option %s\n", arg.c_str());
+            Usage(stderr);
+            return 64;
+        }
+    }
+
+    korvane::sim::Panel panel;
+    panel.SetJumper(static_cast<uint8_t>(jumper));
+    panel.SetProtocolVersion(static_cast<uint8_t>(version));
+    korvane::sim::UdpServer udp(panel);
+    std::string error;
+    if (!udp.Start(static_cast<uint16_t>(port), &error)) {
+        std::fprintf(stderr, "korvane-panel-sim: cannot serve UDP on 127.0.0.1:%ld: %s\n", port,
+                     error.c_str());
+        return 1;
+    }
+    std::printf("udp 127.0.0.1:%u\n", udp.port());
+    std::fflush(stdout);
+
+    std::signal(SIGINT, OnSignal);
+    std::signal(SIGTERM, OnSignal);
+    while (!g_stop)
+        pause();
+    udp.Stop();
+    return 0;
+}

@@ -1,0 +1,35 @@
+#pragma once
+// Serves a simulated panel over UDP on 127.0.0.1: every datagram is one
+// request frame; replies go back to the sender, delayed replies on time.
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+
+#include "sim/panel.h"
+
+namespace korvane::sim {
+
+class UdpServer {
+  public:
+    explicit UdpServer(Panel& panel) : panel_(panel) {}
+    ~UdpServer();
+    UdpServer(const UdpServer&) = delete;
+    UdpServer& operator=(const UdpServer&) = delete;
+
+    // Port 0 picks any free port. On failure returns false and says why.
+    bool Start(uint16_t port, std::string* error = nullptr);
+    void Stop();
+    uint16_t port() const { return port_; }
+
+  private:
+    void Run();
+
+    Panel& panel_;
+    int fd_ = -1;
+    int wake_[2] = {-1, -1};
+    uint16_t port_ = 0;
+    std::thread thread_;
+};
+
+}  // namespace korvane::sim

@@ -1,0 +1,147 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+
+#include "link/messages.h"
+#include "protocol/command_codes.h"
+#include "support/udp_panel.h"
+
+namespace korvane {
+namespace {
+
+using korvane::testing::UdpPanelTest;
+using sim::FaultKind;
+using sim::FaultSpec;
+
+class UdpLinkTest : public UdpPanelTest {
+  protected:
+    void ExchangeQuery(uint32_t timeout_ms = 300) {
+        FrameBuffer request{};
+        const uint16_t n = BuildFrame(request, cmd::kQueryState, {});
+        link.Exchange(request.data(), n, timeout_ms);
+    }
+};
+
+TEST_F(UdpLinkTest, GoodReplyLandsInTheReplyBuffer) {
+    panel.SetJumper(2);
+    Open();
+    ExchangeQuery();
+    EXPECT_EQ(link.result(), LinkResult::Ok);
+    EXPECT_TRUE(EchoesCommand(link.reply(), cmd::kQueryState));
+    EXPECT_EQ(link.reply()[5], 1);  // status
+    EXPECT_EQ(link.reply()[6], 2);  // jumper
+    EXPECT_TRUE(sink.Messages().empty());
+    ASSERT_EQ(panel.ReceivedFrames().size(), 1u);
+    EXPECT_EQ(panel.ReceivedFrames()[0],
+              (std::vector<uint8_t>{0x5A, 0xA5, 0x00, 0x06, 0x03, 0x08}));
+}
+
+TEST_F(UdpLinkTest, SilenceIsATimeoutWithoutMessage) {
+    panel.InjectFault({FaultKind::Drop});
+    Open();
+    const auto start = std::chrono::steady_clock::now();
+    ExchangeQuery(200);
+    const auto waited = std::chrono::steady_clock::now() - start;
+    EXPECT_EQ(link.result(), LinkResult::Timeout);
+    EXPECT_GE(waited, std::chrono::milliseconds(200));
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST_F(UdpLinkTest, ALateReplyIsTakenByTheNextExchange) {
+    panel.InjectFault({FaultKind::Delay, cmd::kQueryState, 1, 250});
+    Open();
+    ExchangeQuery(100);
+    EXPECT_EQ(link.result(), LinkResult::Timeout);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    FrameBuffer request{};
+    const uint8_t item[] = {1};
+    const uint16_t n = BuildFrame(request, cmd::kGetParameter, item);
+    link.Exchange(request.data(), n, 300);
+    // The link takes the queued late reply; only the command echo can tell.
+    EXPECT_EQ(link.result(), LinkResult::Ok);
+    EXPECT_TRUE(EchoesCommand(link.reply(), cmd::kQueryState));
+    EXPECT_FALSE(EchoesCommand(link.reply(), cmd::kGetParameter));
+}
+
+TEST_F(UdpLinkTest, BadChecksumIsReported) {
+    panel.InjectFault({FaultKind::BadChecksum});
+    Open();
+    ExchangeQuery();
+    EXPECT_EQ(link.result(), LinkResult::ChecksumError);
+    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kChecksumError}}));
+}
+
+TEST_F(UdpLinkTest, EmptyDatagramMeansThePeerClosed) {
+    panel.InjectFault({FaultKind::Empty});
+    Open();
+    ExchangeQuery();
+    EXPECT_EQ(link.result(), LinkResult::IoError);
+    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kPeerClosed}}));
+}
+
+TEST_F(UdpLinkTest, OnlyTheFirstOfTwoFramesInADatagramCounts) {
+    panel.InjectFault({FaultKind::TwoFrames});
+    Open();
+    ExchangeQuery();
+    EXPECT_EQ(link.result(), LinkResult::Ok);
+    EXPECT_EQ(link.reply()[5], 1);
+    EXPECT_GT(link.reply_length(), 8u);
+}
+
+TEST_F(UdpLinkTest, AShortDatagramClaimingMoreIsBad) {
+    panel.InjectFault({FaultKind::Truncate});
+    Open();
+    ExchangeQuery();
+    EXPECT_EQ(link.result(), LinkResult::ChecksumError);
+}
+
+TEST_F(UdpLinkTest, SendWithoutBroadcastPermissionFails) {
+    LinkSettings s = link.settings();
+    s.address = 0xFFFFFFFF;  // 255.255.255.255, the settings' first-start default
+    link.Configure(s);
+    Open();
+    ExchangeQuery();
+    EXPECT_EQ(link.result(), LinkResult::IoError);
+    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kSendFailed}}));
+}
+
+TEST_F(UdpLinkTest, NoLinkModeSendsNothingAndKeepsTheResult) {
+    for (uint32_t mode : {0u, 4u, 0xFFFFFFFFu}) {
+        LinkSettings s = link.settings();
+        s.mode = LinkMode{mode};
+        link.Configure(s);
+        link.ResetLink();
+        link.OpenLink();
+        ExchangeQuery(50);
+        link.CloseLink();
+        EXPECT_EQ(link.result(), LinkResult::Ok) << mode;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    EXPECT_TRUE(panel.ReceivedFrames().empty());
+    EXPECT_EQ(link.close_count(), 0u);
+}
+
+TEST_F(UdpLinkTest, CloseReleasesOnce) {
+    Open();
+    EXPECT_TRUE(link.IsOpen());
+    link.CloseLink();
+    link.CloseLink();
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(link.close_count(), 1u);
+}
+
+TEST(LinkResultNames, MatchTheirValues) {
+    EXPECT_STREQ(LinkResultName(LinkResult::Ok), "Ok");
+    EXPECT_STREQ(LinkResultName(LinkResult::ChecksumError), "ChecksumError");
+    EXPECT_EQ(static_cast<int>(LinkResult::RunCancelled), 8);
+    EXPECT_EQ(static_cast<int>(LinkResult::OpenFailed), 6);
+}
+
+TEST(DottedAddressText, TakesTheFirstOctetFromTheLowByte) {
+    EXPECT_EQ(DottedAddress(0x6400A8C0), "192.168.0.100");
+    EXPECT_EQ(DottedAddress(0xFFFFFFFF), "255.255.255.255");
+}
+
+}  // namespace
+}  // namespace korvane
