@@ -1,0 +1,18 @@
+// One panel model of the model list: its number, display name and screen size.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace korvane {
+
+struct CHmiType {
+    int32_t id = 0;
+    std::u16string name;
+    int32_t screenWidth = 0;   // pixels
+    int32_t screenHeight = 0;  // pixels
+
+    bool operator==(const CHmiType&) const = default;
+};
+
+}  // namespace korvane

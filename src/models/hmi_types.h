@@ -1,0 +1,30 @@
+// Reading the panel models from XMLName.dat.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "models/hmi_type.h"
+
+namespace korvane {
+
+// Builds `models` (in file order) from the model file at `file`. Returns true
+// when the file was read soundly and its "ge" root has an HMI_Types element,
+// even if that holds no model; otherwise false with `models` empty.
+bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& models);
+
+// The model file beside the running program: as above, with the file found by
+// HmiTypesFileFor(RunningExecutablePath()). No file, no models.
+bool LoadHmiTypes(std::vector<CHmiType>& models);
+
+// XMLName.dat in the executable's own folder, or nothing when the executable
+// is not the program itself.
+std::optional<std::filesystem::path> HmiTypesFileFor(const std::filesystem::path& executable);
+
+// Numbers of the model file: leading white space, an optional sign, digits up
+// to the first non-digit; no digits give 0. Values beyond 32 bits saturate.
+int32_t ParseHmiNumber(std::u16string_view text);
+
+}  // namespace korvane

@@ -1,0 +1,225 @@
+#include "models/hmi_types.h"
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "models/executable_path.h"
+#include "xml/utf8.h"
+
+namespace korvane {
+
+void PrintTo(const CHmiType& t, std::ostream* os) {
+    *os << "{" << t.id << ", \"" << EncodeUtf8(t.name) << "\", " << t.screenWidth << "x"
+        << t.screenHeight << "}";
+}
+
+namespace {
+
+class HmiTypesFile : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = std::filesystem::temp_directory_path() /
+               ("korvane_models_" + std::to_string(::getpid()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        std::filesystem::create_directories(dir_);
+    }
+    void TearDown() override { std::filesystem::remove_all(dir_); }
+
+    std::filesystem::path Write(const std::string& bytes) {
+        const auto path = dir_ / ("XMLName" + std::to_string(files_++) + ".dat");
+        std::ofstream(path, std::ios::binary) << bytes;
+        return path;
+    }
+
+    std::filesystem::path dir_;
+    int files_ = 0;
+};
+
+std::string Model(const std::string& attributes, const std::string& children) {
+    return "<HMI_Type " + attributes + ">" + children + "</HMI_Type>";
+}
+
+std::string ModelFile(const std::string& models) {
+    return "<ge><HMI_Types>" + models + "</HMI_Types></ge>";
+}
+
+struct FileCase {
+    const char* what;
+    std::string bytes;
+    bool loaded;
+    std::vector<CHmiType> models;
+};
+
+TEST_F(HmiTypesFile, ReadsModelsAsTheFileGivesThem) {
+    const std::string sizes =
+        "<screen_size_cx>800</screen_size_cx><screen_size_cy>480</screen_size_cy>";
+    const FileCase cases[] = {
+        {"one model",
+         ModelFile(Model("id='3' name='Seven'", sizes)),
+         true,
+         {{3, u"Seven", 800, 480}}},
+        {"byte-order mark and declaration",
+         "\xEF\xBB\xBF<?xml version='1.0' encoding='UTF-8'?>\n" +
+             ModelFile(Model("id='1' name='A'", sizes)),
+         true,
+         {{1, u"A", 800, 480}}},
+        {"models in file order, other children skipped",
+         ModelFile(Model("id='1' name='A'", sizes) + "<Other id='9'/>" +
+                   Model("id='2' name='B'",
+                         "<screen_size_cx>320</screen_size_cx>"
+                         "<screen_size_cy>240</screen_size_cy>")),
+         true,
+         {{1, u"A", 800, 480}, {2, u"B", 320, 240}}},
+        {"references in the name",
+         ModelFile(Model("name='A &amp; B'", "")),
+         true,
+         {{0, u"A & B", 0, 0}}},
+        {"non-ASCII name",
+         ModelFile(Model("name='\xE4\xB8\xAD'", "")),
+         true,
+         {{0, u"\u4E2D", 0, 0}}},
+        {"missing attributes and sizes", ModelFile("<HMI_Type/>"), true, {{0, u"", 0, 0}}},
+        {"height before width is not found",
+         ModelFile(Model("id='1'",
+                         "<screen_size_cy>480</screen_size_cy>"
+                         "<screen_size_cx>800</screen_size_cx>")),
+         true,
+         {{1, u"", 800, 0}}},
+        {"height without width",
+         ModelFile(Model("", "<screen_size_cy>480</screen_size_cy>")),
+         true,
+         {{0, u"", 0, 480}}},
+        {"size with child elements gives 0",
+         ModelFile(Model("", "<screen_size_cx>800<b/></screen_size_cx>")),
+         true,
+         {{0, u"", 0, 0}}},
+        {"only the first HMI_Types is read",
+         "<ge><HMI_Types>" + Model("id='1'", "") + "</HMI_Types><HMI_Types>" + Model("id='2'", "") +
+             "</HMI_Types></ge>",
+         true,
+         {{1, u"", 0, 0}}},
+        {"HMI_Types after other children",
+         "<ge><x/>" + std::string("<HMI_Types>") + Model("id='4'", "") + "</HMI_Types></ge>",
+         true,
+         {{4, u"", 0, 0}}},
+        {"empty model list", ModelFile(""), true, {}},
+        {"root HMI_Types without ge",
+         "<HMI_Types>" + Model("id='1'", "") + "</HMI_Types>",
+         false,
+         {}},
+        {"root named otherwise",
+         "<gex><HMI_Types>" + Model("id='1'", "") + "</HMI_Types></gex>",
+         false,
+         {}},
+        {"no HMI_Types", "<ge><HMI_Typesx/></ge>", false, {}},
+        {"document not sound", "<ge><HMI_Types>" + Model("id='1'", ""), false, {}},
+        {"two roots", ModelFile(Model("id='1'", "")) + "<ge/>", false, {}},
+        {"empty file", "", false, {}},
+    };
+    for (const auto& c : cases) {
+        std::vector<CHmiType> models{{7, u"stale", 1, 1}};
+        EXPECT_EQ(LoadHmiTypes(Write(c.bytes), models), c.loaded) << c.what;
+        EXPECT_EQ(models, c.models) << c.what;
+    }
+}
+
+TEST_F(HmiTypesFile, MissingFileGivesNoModels) {
+    std::vector<CHmiType> models;
+    EXPECT_FALSE(LoadHmiTypes(dir_ / "XMLName.dat", models));
+    EXPECT_TRUE(models.empty());
+}
+
+TEST_F(HmiTypesFile, ModelFileBesideTheProgram) {
+    const auto program = dir_ / "Korvane";
+    const auto file = HmiTypesFileFor(program);
+    ASSERT_TRUE(file.has_value());
+    EXPECT_EQ(*file, dir_ / "XMLName.dat");
+    std::ofstream(*file, std::ios::binary) << ModelFile(Model("id='5' name='Five'", ""));
+    std::vector<CHmiType> models;
+    EXPECT_TRUE(LoadHmiTypes(*file, models));
+    EXPECT_EQ(models, (std::vector<CHmiType>{{5, u"Five", 0, 0}}));
+}
+
+TEST(HmiNumber, ConvertsLikeTheModelFileExpects) {
+    struct Case {
+        std::u16string_view text;
+        int32_t value;
+    };
+    const Case cases[] = {
+        {u"800", 800},
+        {u" 800 ", 800},
+        {u"\n\t800", 800},
+        {u"800px", 800},
+        {u"px", 0},
+        {u"", 0},
+        {u"-5", -5},
+        {u"+7", 7},
+        {u"- 5", 0},
+        {u"1 2", 1},
+        {u"0x20", 0},
+        {u"2147483647", 2147483647},
+        {u"99999999999", 2147483647},
+        {u"-99999999999", -2147483647 - 1},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(ParseHmiNumber(c.text), c.value) << EncodeUtf8(c.text);
+    }
+}
+
+TEST(HmiTypesPath, OnlyTheProgramsOwnNameFindsTheFile) {
+    struct Case {
+        const char* executable;
+        const char* file;  // nullptr: none
+    };
+    const Case cases[] = {
+        {"/opt/korvane/bin/korvane", "/opt/korvane/bin/XMLName.dat"},
+        {"/Opt/My Tools/Korvane", "/Opt/My Tools/XMLName.dat"},  // folder case kept
+        {"/x/KORVANE", "/x/XMLName.dat"},
+        {"korvane", "XMLName.dat"},
+        {"/x/korvane-cli", nullptr},
+        {"/x/korvane.exe", nullptr},
+        {"/korvane/other", nullptr},
+        {"/x/korvane2", nullptr},
+        {"/x/korvane/", nullptr},
+        {"", nullptr},
+    };
+    for (const auto& c : cases) {
+        const auto file = HmiTypesFileFor(c.executable);
+        if (c.file == nullptr) {
+            EXPECT_FALSE(file.has_value()) << c.executable;
+        } else {
+            ASSERT_TRUE(file.has_value()) << c.executable;
+            EXPECT_EQ(file->string(), c.file) << c.executable;
+        }
+    }
+}
+
+// This test program is not the program itself, so nothing beside it is read,
+// although the shipped model file lies there.
+TEST(HmiTypesPath, TestProgramFindsNoModelFile) {
+    const auto self = RunningExecutablePath();
+    ASSERT_FALSE(self.empty());
+    ASSERT_TRUE(std::filesystem::exists(self.parent_path() / "XMLName.dat"));
+    std::vector<CHmiType> models{{1, u"stale", 1, 1}};
+    EXPECT_FALSE(LoadHmiTypes(models));
+    EXPECT_TRUE(models.empty());
+}
+
+TEST(ShippedModelFile, ListsTheCommonPanelSizes) {
+    const auto file = RunningExecutablePath().parent_path() / "XMLName.dat";
+    std::vector<CHmiType> models;
+    ASSERT_TRUE(LoadHmiTypes(file, models));
+    const std::vector<CHmiType> expected = {
+        {1, u"320 x 240", 320, 240},   {2, u"480 x 272", 480, 272},   {3, u"640 x 480", 640, 480},
+        {4, u"800 x 480", 800, 480},   {5, u"800 x 600", 800, 600},   {6, u"1024 x 600", 1024, 600},
+        {7, u"1024 x 768", 1024, 768}, {8, u"1280 x 800", 1280, 800},
+    };
+    EXPECT_EQ(models, expected);
+}
+
+}  // namespace
+}  // namespace korvane
