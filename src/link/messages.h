@@ -15,3 +15,8 @@ inline constexpr char kUsbOpenFailed[] = "打开USB端口失败";
 inline constexpr char kLinkSetupFailed[] = "配置通讯参数失败!\n退出\n";
 
 }  // namespace korvane::msg
+
+namespace korvane::msg {
+// Shown when a second erase or programming run is asked for while one runs.
+inline constexpr char kRunActive[] = "另一个操作正在进行，请等待其完成";
+}  // namespace korvane::msg

@@ -33,7 +33,9 @@ bool IdentMatches(std::span<const uint8_t> f, size_t at) {
            std::memcmp(&f[at], cmd::kIdent, cmd::kIdentLength) == 0;
 }
 
-system_clock::time_point ToTimePoint(const ClockFields& c) {
+// Whole seconds throughout: a panel clock may be set centuries away from
+// the host's, beyond what a nanosecond time point can hold.
+std::chrono::sys_seconds ToTimePoint(const ClockFields& c) {
     using namespace std::chrono;
     const year_month_day ymd{year{c.year}, month{static_cast<unsigned>(c.month)},
                              day{static_cast<unsigned>(c.day)}};
@@ -42,7 +44,7 @@ system_clock::time_point ToTimePoint(const ClockFields& c) {
 
 ClockFields CivilNow(std::chrono::seconds offset) {
     using namespace std::chrono;
-    const auto now = floor<seconds>(system_clock::now() + offset);
+    const sys_seconds now = floor<seconds>(system_clock::now()) + offset;
     const auto days = floor<std::chrono::days>(now);
     const year_month_day ymd{days};
     const hh_mm_ss hms{now - days};
@@ -194,8 +196,8 @@ Frames Panel::Answer(std::span<const uint8_t> f) {
                 if (ValidClock(c)) {
                     normal = 1;
                     if (StatusFor(command, 1) == 1) {
-                        clock_offset_ = std::chrono::duration_cast<std::chrono::seconds>(
-                            ToTimePoint(c) - system_clock::now());
+                        clock_offset_ = ToTimePoint(c) - std::chrono::floor<std::chrono::seconds>(
+                                                             system_clock::now());
                     }
                 }
             }
@@ -407,7 +409,7 @@ void Panel::SetRandomFaults(const RandomFaults& faults) {
 void Panel::SetClock(const ClockFields& fields) {
     std::lock_guard lock(mutex_);
     clock_offset_ =
-        std::chrono::duration_cast<std::chrono::seconds>(ToTimePoint(fields) - system_clock::now());
+        ToTimePoint(fields) - std::chrono::floor<std::chrono::seconds>(system_clock::now());
 }
 void Panel::SetNetwork(const PanelNetwork& network) {
     std::lock_guard lock(mutex_);

@@ -1,0 +1,219 @@
+#include "protocol/panel_operations.h"
+
+#include "link/messages.h"
+#include "protocol/command_codes.h"
+
+namespace korvane {
+
+namespace {
+
+// One page operation: open, check the panel, run `steps` while Ok, close.
+template <typename Steps>
+void PageOperation(PanelSession& s, Steps steps) {
+    LinkManager& link = s.link();
+    link.ResetLink();
+    link.OpenLink();
+    if (link.result() == LinkResult::OpenFailed) {
+        s.sink().Show(MessageKind::Error, msg::kLinkSetupFailed);
+        link.CloseLink();
+        return;
+    }
+    s.QueryState();
+    if (link.result() == LinkResult::Ok)
+        steps();
+    link.CloseLink();
+}
+
+bool SaveNetwork(PanelSession& s, const NetworkTexts* values, const SettingsFile* settings) {
+    if (!values || !settings)
+        return true;
+    const LinkResult r = settings->SavePanelNetwork(values->ToRecord());
+    s.link().set_result(r);
+    return r == LinkResult::Ok;
+}
+
+// The classic 15-bit generator, seeded with the time, so that a MAC made in
+// a given second is reproducible.
+class Rand15 {
+  public:
+    explicit Rand15(uint32_t seed) : state_(seed) {}
+    uint32_t Next() {
+        state_ = state_ * 214013u + 2531011u;
+        return (state_ >> 16) & 0x7FFF;
+    }
+
+  private:
+    uint32_t state_;
+};
+
+}  // namespace
+
+std::string PanelAddress::IpText() const {
+    return std::to_string(ip[0]) + "." + std::to_string(ip[1]) + "." + std::to_string(ip[2]) + "." +
+           std::to_string(ip[3]);
+}
+
+PanelNetworkRecord NetworkTexts::ToRecord() const {
+    PanelNetworkRecord r;
+    r.address = ParseDottedLoose(ip);
+    r.port = ParsePortLoose(port);
+    r.gateway = ParseDottedLoose(gateway);
+    r.mask = ParseDottedLoose(mask);
+    return r;
+}
+
+SixBytes GenerateMac(uint64_t seconds) {
+    Rand15 rand(static_cast<uint32_t>(seconds));
+    uint64_t v = rand.Next();
+    for (int i = 0; i < 4; ++i)
+        v = (v << 15) ^ rand.Next();
+    return {0x00,
+            0x4F,
+            0x9A,
+            static_cast<uint8_t>((v & 0xFF) | 0x80),
+            static_cast<uint8_t>((v >> 8) & 0xFF),
+            static_cast<uint8_t>(((v >> 16) & 0xFF) & 0xFE)};
+}
+
+std::optional<PanelAddress> GetPanelAddress(PanelSession& s) {
+    std::optional<PanelAddress> out;
+    PageOperation(s, [&] {
+        s.GetParameter(cmd::kItemAddress);
+        if (s.result() != LinkResult::Ok)
+            return;
+        const FrameBuffer& r = s.reply();
+        PanelAddress a;
+        for (int i = 0; i < 4; ++i)
+            a.ip[i] = r[reply_offset::kAddress + i];
+        a.port = static_cast<uint16_t>(r[reply_offset::kPort] | r[reply_offset::kPort + 1] << 8);
+        out = a;
+    });
+    return out;
+}
+
+bool SetPanelAddress(PanelSession& s, const NetworkTexts& values, const SettingsFile* settings) {
+    bool done = false;
+    PageOperation(s, [&] {
+        if (!SaveNetwork(s, &values, settings))
+            return;
+        const PanelNetworkRecord r = values.ToRecord();
+        s.SetParameter(cmd::kItemAddress, AddressValue(r.address, r.port), false);
+        if (s.result() != LinkResult::Ok)
+            return;
+        s.SetParameter(cmd::kItemGateway, AddressValue(r.gateway, 0), false);
+        if (s.result() != LinkResult::Ok)
+            return;
+        s.SetParameter(cmd::kItemMask, AddressValue(r.mask, 0), true);
+        done = s.result() == LinkResult::Ok;
+    });
+    return done;
+}
+
+bool ChangeMac(PanelSession& s, uint64_t seconds) {
+    bool done = false;
+    PageOperation(s, [&] {
+        s.SetParameter(cmd::kItemMac, GenerateMac(seconds), true);
+        done = s.result() == LinkResult::Ok;
+    });
+    return done;
+}
+
+std::optional<ClockValue> GetPanelClock(PanelSession& s, const NetworkTexts* values,
+                                        const SettingsFile* settings) {
+    std::optional<ClockValue> out;
+    PageOperation(s, [&] {
+        if (!SaveNetwork(s, values, settings))
+            return;
+        s.GetClock();
+        if (s.result() == LinkResult::Ok)
+            out = ReadClockReply(s.reply());
+    });
+    return out;
+}
+
+bool SetPanelClock(PanelSession& s, const ClockValue& clock, const NetworkTexts* values,
+                   const SettingsFile* settings) {
+    bool done = false;
+    PageOperation(s, [&] {
+        if (!SaveNetwork(s, values, settings))
+            return;
+        s.SetClock(clock);
+        done = s.result() == LinkResult::Ok;
+    });
+    return done;
+}
+
+void RunEndDownload(PanelSession& s) {
+    PageOperation(s, [&] {
+        const uint8_t jumper = s.Jumper();
+        if (jumper == 1) {
+            s.sink().Show(MessageKind::Error, msg::kJumperOff);
+        } else if (jumper == 2) {
+            s.EndDownload();
+        }
+    });
+}
+
+void RunEnterDownload(PanelSession& s) {
+    PageOperation(s, [&] {
+        if (s.Jumper() == 1) {
+            s.sink().Show(MessageKind::Warning, msg::kJumperOff);
+            return;
+        }
+        s.EnterDownload(1);
+        if (s.result() != LinkResult::Ok)
+            return;
+        s.ApplyReplyStatus(true);
+        if (s.result() != LinkResult::Ok)
+            return;
+        s.VersionHandshake();
+    });
+}
+
+bool StartEraseFlash(PanelSession& s, ProgressSink& progress) {
+    LinkManager& link = s.link();
+    if (!s.TryBeginRun()) {
+        s.sink().Show(MessageKind::Error, msg::kRunActive);
+        return false;
+    }
+    link.ResetLink();
+    link.TakeConfiguredMode();
+    if (link.active_mode() == LinkMode::Usb) {
+        s.sink().Show(MessageKind::Error, msg::kNoUsbProgramming);
+        s.EndRun();
+        return false;
+    }
+    link.OpenLink();
+    if (link.result() == LinkResult::OpenFailed) {
+        s.sink().Show(MessageKind::Error, msg::kLinkSetupFailed);
+        link.CloseLink();
+        s.EndRun();
+        return false;
+    }
+    s.StartWorker([&s, &link, &progress] {
+        s.QueryState();
+        if (link.result() != LinkResult::Ok) {
+            link.CloseLink();
+            return;
+        }
+        s.SendEraseRequest();
+        if (link.active_mode() == LinkMode::Serial) {
+            if (link.result() == LinkResult::Ok) {
+                s.sink().Show(MessageKind::Plain, msg::kEraseDone);
+            } else {
+                s.sink().Show(MessageKind::Error, msg::kEraseFailed);
+            }
+        } else {
+            // Over the network the panel goes on erasing after it answers:
+            // the user is asked to wait for it whatever the reply said.
+            s.sink().Show(MessageKind::AppDefault, msg::kEraseWait);
+            link.set_result(LinkResult::Ok);
+        }
+        progress.MoveTo(0);
+        progress.SetText("");
+        link.CloseLink();
+    });
+    return true;
+}
+
+}  // namespace korvane

@@ -1,0 +1,70 @@
+#pragma once
+// The maintenance operations as the front ends offer them. Each opens the
+// configured link, checks that the panel answers (query-state), sends its
+// commands while the result stays Ok, and closes the link whatever happened.
+// Messages go to the session's sink; the returned values are what a front end
+// displays. The desktop page and the command-line tool both call these.
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "link/message_sink.h"
+#include "protocol/panel_session.h"
+#include "protocol/requests.h"
+#include "settings/settings_file.h"
+
+namespace korvane {
+
+namespace msg {
+inline constexpr char kJumperOff[] = "请将屏跳线,置1-OFF,2-OFF";
+inline constexpr char kNoUsbProgramming[] = "不能通过USB口进行烧写";
+inline constexpr char kEraseWait[] = "请等待擦写Flash成功！";
+inline constexpr char kEraseDone[] = "擦除完毕!";
+inline constexpr char kEraseFailed[] = "擦除有错误!";
+}  // namespace msg
+
+struct PanelAddress {
+    std::array<uint8_t, 4> ip{};
+    uint16_t port = 0;
+    std::string IpText() const;
+};
+
+// The page's new-address fields as texts, converted the way the settings
+// writers convert them (decimal at the start and after each '.').
+struct NetworkTexts {
+    std::string ip = "192.168.0.100";
+    std::string port = "21845";
+    std::string gateway = "192.168.0.1";
+    std::string mask = "255.255.255.0";
+
+    PanelNetworkRecord ToRecord() const;
+};
+
+// Reads the panel's address and port.
+std::optional<PanelAddress> GetPanelAddress(PanelSession& session);
+// Saves the panel network record (when `settings` is given), then sets
+// address and port, gateway and mask; one "设置成功" ends a fully accepted run.
+bool SetPanelAddress(PanelSession& session, const NetworkTexts& values,
+                     const SettingsFile* settings);
+// Sets a newly generated MAC address; `seconds` seeds the generator.
+bool ChangeMac(PanelSession& session, uint64_t seconds);
+std::optional<ClockValue> GetPanelClock(PanelSession& session, const NetworkTexts* values,
+                                        const SettingsFile* settings);
+bool SetPanelClock(PanelSession& session, const ClockValue& clock, const NetworkTexts* values,
+                   const SettingsFile* settings);
+// Leaves download mode when the jumper is in the normal position.
+void RunEndDownload(PanelSession& session);
+// Enters download mode and runs the version handshake.
+void RunEnterDownload(PanelSession& session);
+
+// Erases the flash on the session's worker thread; returns false when the
+// run did not start (another run active, USB chosen, link not opened). The
+// worker reports its end through `progress` and the session's sink.
+bool StartEraseFlash(PanelSession& session, ProgressSink& progress);
+
+// The generated MAC bytes: prefix 00-4F-9A, fourth byte with its top bit
+// set, fifth from bits 8-15 of the random value, sixth with its low bit clear.
+SixBytes GenerateMac(uint64_t seconds);
+
+}  // namespace korvane

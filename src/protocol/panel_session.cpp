@@ -1,0 +1,145 @@
+#include "protocol/panel_session.h"
+
+#include "link/messages.h"
+#include "protocol/command_codes.h"
+#include "protocol/status.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr CommandTimeouts kShort1000{1000, 1000, 1000, 1000};
+constexpr CommandTimeouts kQueryTimeouts{500, 500, 2500, 500};
+constexpr CommandTimeouts kEnterTimeouts{2000, 2000, 2000, 2000};
+constexpr CommandTimeouts kEndTimeouts{500, 500, 500, 500};
+constexpr CommandTimeouts kEraseTimeouts{500000, 240000, 240000, 0};
+
+}  // namespace
+
+PanelSession::PanelSession(LinkManager& link) : link_(link) {}
+
+PanelSession::~PanelSession() {
+    WaitForRun();
+}
+
+void PanelSession::ExchangeOnce(const FrameBuffer& request, uint16_t length,
+                                const CommandTimeouts& t) {
+    switch (link_.active_mode()) {
+        case LinkMode::Serial:
+            link_.Exchange(request.data(), length, t.serial_write_ms, t.serial_read_ms);
+            break;
+        case LinkMode::Usb:
+            link_.Exchange(request.data(), length, t.usb_ms);
+            break;
+        default:
+            link_.Exchange(request.data(), length, t.udp_ms);
+            break;
+    }
+}
+
+void PanelSession::Run(const Command& c, const std::function<uint16_t(FrameBuffer&)>& build,
+                       bool show_success) {
+    for (int attempt = 0; attempt < kCommandAttempts; ++attempt) {
+        const uint16_t length = build(request_);
+        ExchangeOnce(request_, length, c.timeouts);
+        const LinkResult r = link_.result();
+        if (r == LinkResult::Timeout)
+            continue;
+        if (r != LinkResult::Ok)
+            return;  // the link has told the user already
+        // Without a link nothing was received, so nothing can be accepted.
+        if (!IsKnownLinkMode(link_.active_mode()))
+            continue;
+        const FrameBuffer& reply = link_.reply();
+        const bool accepted =
+            c.echo_only ? reply[frame_offset::kCommand] == c.code : EchoesCommand(reply, c.code);
+        if (!accepted)
+            continue;
+        if (c.interpret)
+            ApplyReplyStatus(show_success);
+        return;
+    }
+    sink().Show(MessageKind::Error, msg::kTimeout);
+    // Six replies for another command leave nothing the caller may read:
+    // report them as the time-out they are shown as.
+    link_.set_result(LinkResult::Timeout);
+}
+
+void PanelSession::ApplyReplyStatus(bool show_success) {
+    int version = protocol_version_.load();
+    const LinkResult r = ApplyStatus(link_.reply(), show_success, link_.result(), sink(), version);
+    protocol_version_.store(version);
+    link_.set_result(r);
+}
+
+void PanelSession::QueryState() {
+    Run({cmd::kQueryState, kQueryTimeouts, true, false}, BuildQueryState, true);
+}
+
+void PanelSession::EnterDownload(uint8_t mode) {
+    Run(
+        {cmd::kEnterDownload, kEnterTimeouts, false, true},
+        [mode](FrameBuffer& b) { return BuildEnterDownload(b, mode); }, true);
+}
+
+void PanelSession::VersionHandshake() {
+    const auto version = static_cast<uint8_t>(protocol_version_.load());
+    Run(
+        {cmd::kVersionHandshake, kShort1000, true, false},
+        [version](FrameBuffer& b) { return BuildVersionHandshake(b, version); }, true);
+}
+
+void PanelSession::EndDownload() {
+    Run({cmd::kEndDownload, kEndTimeouts, true, false}, BuildEndDownload, true);
+}
+
+void PanelSession::SetParameter(uint8_t item, const SixBytes& value, bool show_success) {
+    Run(
+        {cmd::kSetParameter, kShort1000, true, false},
+        [&](FrameBuffer& b) { return BuildSetParameter(b, item, value); }, show_success);
+}
+
+void PanelSession::GetParameter(uint8_t item) {
+    Run(
+        {cmd::kGetParameter, kShort1000, true, false},
+        [item](FrameBuffer& b) { return BuildGetParameter(b, item); }, true);
+}
+
+void PanelSession::GetClock() {
+    Run({cmd::kGetClock, kShort1000, true, false}, BuildGetClock, true);
+}
+
+void PanelSession::SetClock(const ClockValue& clock) {
+    Run(
+        {cmd::kSetClock, kShort1000, true, false},
+        [&](FrameBuffer& b) { return BuildSetClock(b, clock); }, true);
+}
+
+void PanelSession::SendEraseRequest() {
+    // The whole flash above the boot area: image kind 6, no checksum.
+    const uint16_t length = BuildFlashPrepare(request_, 6, 0x00080000, 0x02000000, 0);
+    ExchangeOnce(request_, length, kEraseTimeouts);
+}
+
+bool PanelSession::TryBeginRun() {
+    bool expected = false;
+    return running_.compare_exchange_strong(expected, true);
+}
+
+void PanelSession::StartWorker(std::function<void()> body) {
+    std::lock_guard lock(worker_mutex_);
+    if (worker_.joinable())
+        worker_.join();  // the previous run has ended: its claim is gone
+    worker_ = std::thread([this, body = std::move(body)] {
+        body();
+        running_.store(false);
+    });
+}
+
+void PanelSession::WaitForRun() {
+    std::lock_guard lock(worker_mutex_);
+    if (worker_.joinable())
+        worker_.join();
+}
+
+}  // namespace korvane

@@ -1,0 +1,87 @@
+#pragma once
+// The commands the tool sends, each wrapped in the six-attempt exchange, on
+// the link that the session's link manager has open. One session serves one
+// front end; its values (protocol version, run state) live as long as it.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "link/link_manager.h"
+#include "protocol/requests.h"
+
+namespace korvane {
+
+// Reply time-outs of one command, per link; serial may read longer than it writes.
+struct CommandTimeouts {
+    uint32_t udp_ms;
+    uint32_t serial_write_ms;
+    uint32_t serial_read_ms;
+    uint32_t usb_ms;
+};
+
+inline constexpr int kCommandAttempts = 6;
+
+class PanelSession {
+  public:
+    explicit PanelSession(LinkManager& link);
+    ~PanelSession();
+    PanelSession(const PanelSession&) = delete;
+    PanelSession& operator=(const PanelSession&) = delete;
+
+    LinkManager& link() { return link_; }
+    MessageSink& sink() { return link_.sink(); }
+    LinkResult result() const { return link_.result(); }
+    const FrameBuffer& reply() const { return link_.reply(); }
+    int protocol_version() const { return protocol_version_.load(); }
+
+    // --- commands; each leaves its outcome in result() ---------------------
+    void QueryState();
+    uint8_t Jumper() const { return reply()[reply_offset::kJumper]; }
+    // The accepted reply is left for the caller to interpret (ApplyReplyStatus).
+    void EnterDownload(uint8_t mode);
+    void VersionHandshake();
+    void EndDownload();
+    void SetParameter(uint8_t item, const SixBytes& value, bool show_success);
+    void GetParameter(uint8_t item);
+    void GetClock();
+    void SetClock(const ClockValue& clock);
+    // The erase request: sent once, no retry, no status interpretation.
+    void SendEraseRequest();
+
+    // Status interpretation of the reply buffer; updates result() and the
+    // protocol version.
+    void ApplyReplyStatus(bool show_success);
+
+    // --- runs on a worker thread (erase, programming) ----------------------
+    // Claims the session for one run; false while another run is active.
+    bool TryBeginRun();
+    // Starts `body` on the run's worker; the claim ends when it returns.
+    void StartWorker(std::function<void()> body);
+    // Ends a claim taken by TryBeginRun when no worker was started.
+    void EndRun() { running_.store(false); }
+    bool RunActive() const { return running_.load(); }
+    // Blocks until the last started worker has finished.
+    void WaitForRun();
+
+  private:
+    struct Command {
+        uint8_t code;
+        CommandTimeouts timeouts;
+        bool interpret;
+        bool echo_only;  // enter-download: only the command byte is checked
+    };
+    void Run(const Command& command, const std::function<uint16_t(FrameBuffer&)>& build,
+             bool show_success);
+    void ExchangeOnce(const FrameBuffer& request, uint16_t length, const CommandTimeouts& t);
+
+    LinkManager& link_;
+    FrameBuffer request_{};
+    std::atomic<int> protocol_version_{1};
+    std::atomic<bool> running_{false};
+    std::mutex worker_mutex_;
+    std::thread worker_;
+};
+
+}  // namespace korvane

@@ -1,0 +1,51 @@
+#pragma once
+// Para.dat: the communication settings, read at start, re-read when the
+// settings dialog opens, written whole when it is accepted. The panel network
+// record that the maintenance operations save goes to PanelNet.dat beside it,
+// so that saving it never disturbs the communication settings.
+#include <filesystem>
+#include <optional>
+
+#include "link/link_result.h"
+#include "settings/settings_record.h"
+
+namespace korvane {
+
+inline constexpr char kSettingsFileName[] = "Para.dat";
+inline constexpr char kPanelNetworkFileName[] = "PanelNet.dat";
+
+class SettingsFile {
+  public:
+    // No path: the program is not ours, so nothing is read or written.
+    explicit SettingsFile(std::optional<std::filesystem::path> path);
+    // The settings of the running program, found by the executable rule.
+    static SettingsFile ForExecutable(const std::filesystem::path& executable);
+
+    const std::optional<std::filesystem::path>& path() const { return path_; }
+    std::optional<std::filesystem::path> PanelNetworkPath() const;
+
+    CommSettings& record() { return record_; }
+    const CommSettings& record() const { return record_; }
+
+    // Start-up: read the file; when it cannot be opened write the defaults.
+    void Load();
+    // Dialog opening: read the file if it opens, otherwise keep the record.
+    void Reload();
+    // Writes the whole record; false when there is no path or the write failed.
+    bool Save();
+    // Ok written; PanelRefused when the program is not ours; FileError when
+    // the file cannot be written.
+    LinkResult SavePanelNetwork(const PanelNetworkRecord& record) const;
+
+  private:
+    bool ReadOver();
+
+    std::optional<std::filesystem::path> path_;
+    CommSettings record_;
+};
+
+// Replaces `path` whole or not at all: the bytes go to a temporary file
+// beside it, which is then renamed over it.
+bool WriteFileAtomically(const std::filesystem::path& path, const void* bytes, size_t size);
+
+}  // namespace korvane
