@@ -3,6 +3,7 @@
 // the canvas, one copy of its pixels and the pixel area.
 #include <malloc.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 #include <QImage>
 #include <QString>
@@ -13,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <new>
+#include <string>
 #include <vector>
 
 #include "logo/logo_file.h"
@@ -104,7 +106,8 @@ void Check(bool ok, const char* what) {
 }  // namespace
 
 int main() {
-    const auto dir = std::filesystem::temp_directory_path() / "korvane-bench-logo_convert";
+    const auto dir = std::filesystem::temp_directory_path() /
+                     ("korvane-bench-logo_convert-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     const auto bmp = dir / "picture.bmp";
     const auto jpg = dir / "picture.jpg";

@@ -1,6 +1,7 @@
 #pragma once
 // A fresh folder per test, removed afterwards, and whole-file reads.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -16,8 +17,9 @@ class TempDir {
   public:
     TempDir() {
         const auto* info = ::testing::UnitTest::GetInstance()->current_test_info();
-        std::string name =
-            std::string("korvane-logo-") + info->test_suite_name() + "-" + info->name();
+        // The process id keeps parallel runs (default and sanitizer builds) apart.
+        std::string name = "korvane-logo-" + std::to_string(getpid()) + "-" +
+                           info->test_suite_name() + "-" + info->name();
         for (char& c : name) {
             if (c == '/')
                 c = '_';
