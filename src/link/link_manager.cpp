@@ -2,7 +2,7 @@
 
 namespace korvane {
 
-LinkManager::LinkManager(MessageSink& sink) : ctx_(sink), udp_(ctx_) {}
+LinkManager::LinkManager(MessageSink& sink) : ctx_(sink), udp_(ctx_), serial_(ctx_), usb_(ctx_) {}
 
 LinkManager::~LinkManager() {
     CloseLink();
@@ -19,6 +19,12 @@ void LinkManager::OpenLink() {
         case LinkMode::Udp:
             udp_.Open(settings_.address, settings_.port);
             break;
+        case LinkMode::Serial:
+            serial_.SerialOpen(settings_);
+            break;
+        case LinkMode::Usb:
+            usb_.Open(settings_);
+            break;
         default:
             break;  // no link: nothing opens, the result stays as it was
     }
@@ -28,6 +34,10 @@ bool LinkManager::IsOpen() const {
     switch (active_.load()) {
         case LinkMode::Udp:
             return udp_.IsOpen();
+        case LinkMode::Serial:
+            return serial_.IsOpen();
+        case LinkMode::Usb:
+            return usb_.IsOpen();
         default:
             return false;
     }
@@ -40,6 +50,12 @@ void LinkManager::CloseLink() {
         case LinkMode::Udp:
             udp_.Close();
             break;
+        case LinkMode::Serial:
+            serial_.Close();
+            break;
+        case LinkMode::Usb:
+            usb_.Close();
+            break;
         default:
             return;
     }
@@ -48,10 +64,17 @@ void LinkManager::CloseLink() {
 
 void LinkManager::Exchange(const uint8_t* request, uint16_t length, uint32_t timeout_ms,
                            uint32_t read_timeout_ms) {
-    (void)read_timeout_ms;
     switch (active_.load()) {
         case LinkMode::Udp:
             udp_.Exchange(request, length, timeout_ms * 1000u);
+            break;
+        case LinkMode::Serial:
+            serial_.SerialWrite(request, length, timeout_ms);
+            serial_.SerialRead(read_timeout_ms ? read_timeout_ms : timeout_ms);
+            break;
+        case LinkMode::Usb:
+            usb_.UsbWrite(request, length, timeout_ms);
+            usb_.UsbRead(timeout_ms);
             break;
         default:
             break;

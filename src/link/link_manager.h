@@ -7,7 +7,9 @@
 
 #include "link/link_context.h"
 #include "link/link_settings.h"
+#include "link/serial_link.h"
 #include "link/udp_link.h"
+#include "link/usb_link.h"
 
 namespace korvane {
 
@@ -27,6 +29,8 @@ class LinkManager {
     void CloseLink();
     // Sends a request on the active link and takes one reply. On the serial
     // link the read may wait longer than the write (read_timeout_ms; 0: same).
+    // On the byte links the read runs even after a failed write, and its
+    // outcome is the one that stays.
     void Exchange(const uint8_t* request, uint16_t length, uint32_t timeout_ms,
                   uint32_t read_timeout_ms = 0);
 
@@ -47,6 +51,8 @@ class LinkManager {
     LinkContext& context() { return ctx_; }
 
     UdpLink& udp() { return udp_; }
+    SerialLink& serial() { return serial_; }
+    UsbLink& usb() { return usb_; }
 
   private:
     LinkSettings settings_;
@@ -54,6 +60,8 @@ class LinkManager {
     std::atomic<LinkMode> active_{LinkMode{0}};
     std::atomic<unsigned> close_count_{0};
     UdpLink udp_;
+    SerialLink serial_;
+    UsbLink usb_;
 };
 
 }  // namespace korvane

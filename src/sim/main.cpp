@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "sim/panel.h"
+#include "sim/pty_server.h"
 #include "sim/udp_server.h"
 
 namespace {
@@ -20,13 +21,16 @@ void OnSignal(int) {
 
 void Usage(FILE* to) {
     std::fprintf(to,
-                 "usage: korvane-panel-sim [--udp-port N] [--jumper 1|2] [--version 1|2]\n"
+                 "usage: korvane-panel-sim [--udp-port N] [--pty] [--jumper 1|2] [--version 1|2]\n"
                  "\n"
                  "Serves a simulated panel on 127.0.0.1 until interrupted.\n"
                  "  --udp-port N   UDP port (default 21845; 0 picks a free one)\n"
+                 "  --pty          also serve it on a pseudo-terminal, to be named as the\n"
+                 "                 serial device (or the USB device) of the tool\n"
                  "  --jumper N     jumper position reported by query-state (default 1)\n"
                  "  --version N    panel protocol version (default 1)\n"
-                 "The first line printed is \"udp 127.0.0.1:PORT\".\n");
+                 "The first line printed is \"udp 127.0.0.1:PORT\"; with --pty the next\n"
+                 "is \"pty /dev/pts/N\".\n");
 }
 
 bool ParseInt(const char* text, long lo, long hi, long* out) {
@@ -42,6 +46,7 @@ bool ParseInt(const char* text, long lo, long hi, long* out) {
 
 int main(int argc, char** argv) {
     long port = 21845, jumper = 1, version = 1;
+    bool pty = false;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](long lo, long hi, long* out) {
@@ -54,6 +59,8 @@ int main(int argc, char** argv) {
         };
         if (arg == "--udp-port") {
             value(0, 65535, &port);
+        } else if (arg == "--pty") {
+            pty = true;
         } else if (arg == "--jumper") {
             value(0, 255, &jumper);
         } else if (arg == "--version") {
@@ -79,12 +86,22 @@ int main(int argc, char** argv) {
         return 1;
     }
     std::printf("udp 127.0.0.1:%u\n", udp.port());
+    korvane::sim::PtyServer serial(panel);
+    if (pty) {
+        if (!serial.Start(&error)) {
+            std::fprintf(stderr, "korvane-panel-sim: cannot serve a pseudo-terminal: %s\n",
+                         error.c_str());
+            return 1;
+        }
+        std::printf("pty %s\n", serial.slave_path().c_str());
+    }
     std::fflush(stdout);
 
     std::signal(SIGINT, OnSignal);
     std::signal(SIGTERM, OnSignal);
     while (!g_stop)
         pause();
+    serial.Stop();
     udp.Stop();
     return 0;
 }

@@ -1,0 +1,55 @@
+#include "link/serial_devices.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <string_view>
+
+namespace korvane {
+
+namespace {
+
+constexpr std::array<std::string_view, 3> kGroups = {"/dev/ttyUSB", "/dev/ttyACM", "/dev/ttyS"};
+
+struct Key {
+    size_t group;
+    unsigned long number;
+};
+
+// Group and number of a serial device path; nothing for other paths, so that
+// /dev/ttyS0.lock or /dev/ttyUSB-by-name never take a COM number.
+std::optional<Key> KeyOf(std::string_view path) {
+    for (size_t g = 0; g < kGroups.size(); ++g) {
+        if (!path.starts_with(kGroups[g]))
+            continue;
+        const std::string_view digits = path.substr(kGroups[g].size());
+        if (digits.empty() || digits.size() > 9 ||
+            !std::all_of(digits.begin(), digits.end(),
+                         [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {
+            return std::nullopt;
+        }
+        return Key{g, std::stoul(std::string(digits))};
+    }
+    return std::nullopt;
+}
+
+}  // namespace
+
+std::vector<std::string> OrderSerialDevices(std::vector<std::string> paths) {
+    std::erase_if(paths, [](const std::string& p) { return !KeyOf(p); });
+    std::sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
+        const Key ka = *KeyOf(a);
+        const Key kb = *KeyOf(b);
+        return ka.group != kb.group ? ka.group < kb.group : ka.number < kb.number;
+    });
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
+    return paths;
+}
+
+std::optional<std::string> ComPortDevice(unsigned com, const std::vector<std::string>& ordered) {
+    if (com == 0 || com > ordered.size())
+        return std::nullopt;
+    return ordered[com - 1];
+}
+
+}  // namespace korvane

@@ -1,0 +1,107 @@
+#include "link/serial_link.h"
+
+#include <array>
+
+#include "link/messages.h"
+#include "link/serial_devices.h"
+
+namespace korvane {
+
+void SerialLink::FailOpen(DeviceError error) {
+    open_error_ = std::move(error);
+    port_.Close();
+    ctx_.Set(LinkResult::OpenFailed);
+}
+
+void SerialLink::SerialOpen(const LinkSettings& settings) {
+    open_error_ = {};
+    config_ = SerialConfig{};
+    config_.baud = settings.baud;
+    if (!settings.serial_device.empty()) {
+        config_.port_name = settings.serial_device;
+    } else if (auto device = ComPortDevice(settings.com, ListSerialDevices())) {
+        config_.port_name = *device;
+    }
+    if (config_.port_name.empty() || !port_.Open(config_.port_name)) {
+        ctx_.sink->Show(MessageKind::AppDefault, msg::kSerialOpenFailed);
+        FailOpen(config_.port_name.empty()
+                     ? DeviceError{DeviceErrorKind::NoDevice,
+                                   "no serial device for COM" + std::to_string(settings.com)}
+                     : port_.error());
+        return;
+    }
+    // The driver's queues are sized by the system here; nothing to ask for.
+    if (!port_.ApplyRate(config_.baud)) {
+        FailOpen({DeviceErrorKind::Other, config_.port_name + ": baud rate refused"});
+        return;
+    }
+    if (!port_.ApplyLine(config_)) {
+        FailOpen({DeviceErrorKind::Other, config_.port_name + ": line settings refused"});
+        return;
+    }
+}
+
+bool SerialLink::SerialSetTimeouts(Direction, uint32_t timeout_ms) {
+    // Both directions keep one time-out: the port does one transfer at a time.
+    if (!port_.ClearErrors()) {
+        ctx_.Set(LinkResult::OpenFailed);
+        return false;
+    }
+    timeout_ms_ = timeout_ms;
+    return true;
+}
+
+void SerialLink::SerialWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms) {
+    if (!SerialSetTimeouts(Direction::Write, timeout_ms))
+        return;
+    ctx_.NoteSent(request, length);
+    // A write cut short by its time-out is not a failure of the port: the
+    // panel then does not answer, and the read that follows times out.
+    if (port_.Write(request, length, timeout_ms_) == SerialPort::Transfer::Failed)
+        ctx_.Fail(LinkResult::IoError, msg::kSendFailed);
+}
+
+void SerialLink::SerialRead(uint32_t timeout_ms) {
+    if (!SerialSetTimeouts(Direction::Read, timeout_ms))
+        return;
+    ReplyParser& parser = ctx_.parser;
+    size_t fed = 0;
+    for (;;) {
+        std::array<uint8_t, kSerialChunk> chunk{};
+        const long n = port_.Read(chunk.data(), chunk.size(), timeout_ms_, kSerialGapMs);
+        if (n < 0) {
+            ctx_.Fail(LinkResult::IoError, msg::kReadFailed);
+            return;
+        }
+        if (n == 0) {
+            ctx_.Set(LinkResult::Timeout);
+            return;
+        }
+        const auto count = static_cast<size_t>(n);
+        ctx_.NoteReceived(chunk.data(), count);
+        // Bytes after the end of a frame in the same chunk are not looked at:
+        // the parser ignores everything once it is done.
+        for (size_t i = 0; i < count; ++i)
+            FeedReplyByte(parser, chunk[i], ctx_.reply);
+        if (parser.state == ParserState::Complete) {
+            ctx_.reply_length = parser.declared_length - 1u;
+            parser.Reset();
+            ctx_.Set(LinkResult::Ok);
+            return;
+        }
+        if (parser.state == ParserState::Corrupt) {
+            parser.Reset();
+            ctx_.Fail(LinkResult::ChecksumError, msg::kChecksumError);
+            return;
+        }
+        // A line that never stops chattering would otherwise hold the read
+        // for ever; treat it as no reply, as a quiet line would be.
+        fed += count;
+        if (fed > kSerialNoiseLimit) {
+            ctx_.Set(LinkResult::Timeout);
+            return;
+        }
+    }
+}
+
+}  // namespace korvane

@@ -1,0 +1,63 @@
+#pragma once
+// Link mode 2: frames over a serial port. The port is opened and set up at
+// OpenLink, written and read synchronously, and replies are reassembled byte
+// by byte by the stream parser, in chunks of at most 20 bytes.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "link/device_error.h"
+#include "link/link_context.h"
+#include "link/link_settings.h"
+#include "link/serial_config.h"
+#include "link/serial_port.h"
+
+namespace korvane {
+
+inline constexpr size_t kSerialChunk = 20;   // bytes per read at most
+inline constexpr uint32_t kSerialGapMs = 1;  // a quiet line for longer ends a chunk
+// Bytes one read may take without the parser finishing a frame: a frame is
+// at most 5200 bytes, so beyond twice that the line carries only noise.
+inline constexpr size_t kSerialNoiseLimit = 2 * kFrameMax;
+
+class SerialLink {
+  public:
+    enum class Direction : int { Read = 0, Write = 1 };
+
+    explicit SerialLink(LinkContext& ctx) : ctx_(ctx) {}
+
+    // Opens the device that `settings` names (serial_device, else COM `com`
+    // through serial_devices.h) at its baud rate, 8 data bits, no parity, one
+    // stop bit. A device that does not open shows "打开串口失败" in the
+    // application's default box; a port that opens but refuses its settings
+    // shows nothing. Both leave OpenFailed and no port.
+    void SerialOpen(const LinkSettings& settings);
+    void Close() { port_.Close(); }
+    bool IsOpen() const { return port_.IsOpen(); }
+
+    // Readies the port for one transfer of at most `timeout_ms`. Sets
+    // OpenFailed (and says nothing) when the port no longer answers.
+    bool SerialSetTimeouts(Direction direction, uint32_t timeout_ms);
+    // Writes the request; shows "发送数据失败" and sets IoError on failure.
+    void SerialWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms);
+    // Reads until one reply frame ends, each chunk waiting up to `timeout_ms`.
+    // The reply lands in the reply buffer without its checksum byte.
+    void SerialRead(uint32_t timeout_ms);
+
+    const SerialConfig& config() const { return config_; }
+    // Why the last SerialOpen failed (kind None after a good open).
+    const DeviceError& open_error() const { return open_error_; }
+    // The rate the open port runs at (0 when closed or unknown).
+    uint32_t CurrentRate() const { return port_.CurrentRate(); }
+
+  private:
+    void FailOpen(DeviceError error);
+
+    LinkContext& ctx_;
+    SerialPort port_;
+    SerialConfig config_;
+    DeviceError open_error_;
+    uint32_t timeout_ms_ = 0;
+};
+
+}  // namespace korvane

@@ -1,0 +1,53 @@
+#pragma once
+// The panel's USB interface as the platform exposes it: a device node read
+// and written like a file, each transfer bounded by a time-out. One
+// implementation per platform (usb_device_posix.cpp here: open, poll).
+//
+// Finding the device: with no path in the settings (usb_device), the link
+// takes the first of /dev/korvane-usb0, /dev/korvane-usb1, ... in numeric
+// order. Those names are meant to come from a udev rule matching the panel's
+// USB vendor and product, for example
+//   SUBSYSTEM=="usb", ATTRS{idVendor}=="VVVV", ATTRS{idProduct}=="PPPP",
+//   SYMLINK+="korvane-usb%n", MODE="0660", GROUP="plugdev"
+// Any other node can be named by its path in the settings.
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "link/device_error.h"
+
+namespace korvane {
+
+inline constexpr char kUsbDevicePrefix[] = "/dev/korvane-usb";
+
+// The USB device nodes present now, in the order the link tries them.
+std::vector<std::string> ListUsbDevices();
+
+class UsbDevice {
+  public:
+    enum class Transfer { Done, TimedOut, Failed };
+
+    UsbDevice() = default;
+    ~UsbDevice();
+    UsbDevice(const UsbDevice&) = delete;
+    UsbDevice& operator=(const UsbDevice&) = delete;
+
+    // One handle serves both directions. On failure error() says why.
+    bool Open(const std::string& path);
+    void Close();
+    bool IsOpen() const { return fd_ >= 0; }
+    const DeviceError& error() const { return error_; }
+
+    // Writes all bytes within `timeout_ms`.
+    Transfer Write(const uint8_t* bytes, size_t length, uint32_t timeout_ms);
+    // Waits up to `timeout_ms` for the device to deliver, then takes one
+    // transfer of at most `capacity` bytes; `*got` is its length.
+    Transfer Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms, size_t* got);
+
+  private:
+    int fd_ = -1;
+    DeviceError error_;
+};
+
+}  // namespace korvane

@@ -1,0 +1,134 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <string_view>
+
+#include "link/usb_device.h"
+
+namespace korvane {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int MsUntil(Clock::time_point deadline) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
+    return left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
+}
+
+// Waits for `events` on `fd` until `deadline`.
+UsbDevice::Transfer WaitFor(int fd, short events, Clock::time_point deadline) {
+    for (;;) {
+        pollfd p{fd, events, 0};
+        const int ready = ::poll(&p, 1, MsUntil(deadline));
+        if (ready == 0)
+            return UsbDevice::Transfer::TimedOut;
+        if (ready < 0) {
+            if (errno == EINTR)
+                continue;
+            return UsbDevice::Transfer::Failed;
+        }
+        return (p.revents & events) ? UsbDevice::Transfer::Done : UsbDevice::Transfer::Failed;
+    }
+}
+
+}  // namespace
+
+std::vector<std::string> ListUsbDevices() {
+    const std::string_view prefix = std::string_view(kUsbDevicePrefix).substr(5);  // after /dev/
+    std::vector<std::pair<unsigned long, std::string>> found;
+    if (DIR* dir = ::opendir("/dev")) {
+        while (const dirent* entry = ::readdir(dir)) {
+            const std::string_view name = entry->d_name;
+            if (!name.starts_with(prefix))
+                continue;
+            const std::string_view digits = name.substr(prefix.size());
+            if (digits.empty() || digits.size() > 9 ||
+                digits.find_first_not_of("0123456789") != std::string_view::npos) {
+                continue;
+            }
+            found.emplace_back(std::stoul(std::string(digits)), "/dev/" + std::string(name));
+        }
+        ::closedir(dir);
+    }
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> paths;
+    for (auto& f : found)
+        paths.push_back(std::move(f.second));
+    return paths;
+}
+
+UsbDevice::~UsbDevice() {
+    Close();
+}
+
+bool UsbDevice::Open(const std::string& path) {
+    Close();
+    error_ = {};
+    // Non-blocking, so that every transfer waits in poll with its time-out.
+    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd_ < 0) {
+        error_ = LastDeviceError(path);
+        return false;
+    }
+    return true;
+}
+
+void UsbDevice::Close() {
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+}
+
+UsbDevice::Transfer UsbDevice::Write(const uint8_t* bytes, size_t length, uint32_t timeout_ms) {
+    if (fd_ < 0)
+        return Transfer::Failed;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(fd_, bytes + done, length - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return Transfer::Failed;
+        const Transfer ready = WaitFor(fd_, POLLOUT, deadline);
+        if (ready != Transfer::Done)
+            return ready;
+    }
+    return Transfer::Done;
+}
+
+UsbDevice::Transfer UsbDevice::Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms,
+                                    size_t* got) {
+    *got = 0;
+    if (fd_ < 0)
+        return Transfer::Failed;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        const Transfer ready = WaitFor(fd_, POLLIN, deadline);
+        if (ready != Transfer::Done)
+            return ready;
+        const ssize_t n = ::read(fd_, buffer, capacity);
+        if (n > 0) {
+            *got = static_cast<size_t>(n);
+            return Transfer::Done;
+        }
+        if (n == 0)
+            return Transfer::Failed;  // the device went away
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
+            return Transfer::Failed;
+    }
+}
+
+}  // namespace korvane

@@ -1,0 +1,61 @@
+#pragma once
+// Serves a simulated panel on the master side of a pseudo-terminal: the tool
+// opens the slave path as its serial port (or as its USB device) and the
+// panel answers byte by byte, faults included.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/panel.h"
+
+namespace korvane::sim {
+
+class PtyServer {
+  public:
+    explicit PtyServer(Panel& panel) : panel_(panel) {}
+    ~PtyServer();
+    PtyServer(const PtyServer&) = delete;
+    PtyServer& operator=(const PtyServer&) = delete;
+
+    // Creates the pseudo-terminal (raw, so bytes pass untouched) and starts
+    // serving. On failure returns false and says why.
+    bool Start(std::string* error = nullptr);
+    void Stop();
+    // The path the tool opens, e.g. /dev/pts/3.
+    const std::string& slave_path() const { return slave_path_; }
+
+    // Sends bytes to the tool as if the panel had, `delay_ms` after the
+    // panel's last queued output: noise, oversize frames, unasked replies.
+    void Inject(std::vector<uint8_t> bytes, int delay_ms = 0);
+
+  private:
+    using Clock = std::chrono::steady_clock;
+    struct Pending {
+        Clock::time_point due;
+        std::vector<uint8_t> bytes;
+    };
+
+    void Run();
+    // On a byte stream the panel's output keeps its order: each emission's
+    // delay counts from the one queued before it (the first from `start`).
+    void Queue(std::vector<Emission> emissions, Clock::time_point start);
+    void SendDue();
+    void Wake();
+
+    Panel& panel_;
+    int master_ = -1;
+    int wake_[2] = {-1, -1};
+    std::string slave_path_;
+    std::thread thread_;
+    std::atomic<bool> stop_{false};
+    std::mutex mutex_;  // guards pending_ and last_due_
+    std::deque<Pending> pending_;
+    Clock::time_point last_due_{};
+};
+
+}  // namespace korvane::sim

@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <unistd.h>
+
+#include "link/messages.h"
+#include "link/serial_port.h"
+#include "protocol/command_codes.h"
+#include "support/pty_panel.h"
+
+namespace korvane {
+namespace {
+
+using korvane::testing::FrameOfLength;
+using korvane::testing::PtyPanelTest;
+using sim::FaultKind;
+using std::chrono::milliseconds;
+using Clock = std::chrono::steady_clock;
+
+const std::vector<uint8_t> kQueryRequest = {0x5A, 0xA5, 0x00, 0x06, 0x03, 0x08};
+
+class SerialLinkTest : public PtyPanelTest {
+  protected:
+    void ExchangeQuery(uint32_t timeout_ms = 500, uint32_t read_timeout_ms = 0) {
+        FrameBuffer request{};
+        const uint16_t n = BuildFrame(request, cmd::kQueryState, {});
+        link.Exchange(request.data(), n, timeout_ms, read_timeout_ms);
+    }
+    // The reply as the serial link leaves it: every byte but the checksum.
+    std::vector<uint8_t> Reply() const {
+        return {link.reply().begin(), link.reply().begin() + link.reply_length()};
+    }
+    size_t ReceivedBytes() const {
+        size_t n = 0;
+        for (const auto& c : recorder.chunks)
+            n += c.size();
+        return n;
+    }
+};
+
+TEST_F(SerialLinkTest, ReplyLandsWithoutItsChecksumByte) {
+    panel.SetJumper(2);
+    Open();
+    ExchangeQuery();
+    EXPECT_EQ(link.result(), LinkResult::Ok);
+    EXPECT_EQ(Reply(), (std::vector<uint8_t>{0x5A, 0xA5, 0x00, 0x08, 0x03, 0x01, 0x02}));
+    EXPECT_TRUE(sink.Messages().empty());
+    EXPECT_EQ(panel.ReceivedFrames(), std::vector<std::vector<uint8_t>>{kQueryRequest});
+    EXPECT_EQ(recorder.sent, std::vector<std::vector<uint8_t>>{kQueryRequest});
+    EXPECT_EQ(link.context().parser.state, ParserState::HuntSync1);
+}
+
+TEST_F(SerialLinkTest, LongReplyIsReadInChunksOfAtMostTwentyBytes) {
+    const auto frame = FrameOfLength(cmd::kGetParameter, 97);
+    Open();
+    server.Inject(frame);
+    link.serial().SerialRead(500);
+    ASSERT_EQ(link.result(), LinkResult::Ok);
+    EXPECT_EQ(Reply(), std::vector<uint8_t>(frame.begin(), frame.end() - 1));
+    EXPECT_GE(recorder.chunks.size(), 5u);
+    for (const auto& chunk : recorder.chunks)
+        EXPECT_LE(chunk.size(), kSerialChunk);
+}
+
+TEST_F(SerialLinkTest, ReplyInSeveralBurstsIsCarriedAcrossReads) {
+    panel.InjectFault({FaultKind::Split, cmd::kQueryState, 1, 30});
+    Open();
+    ExchangeQuery(200);
+    EXPECT_EQ(link.result(), LinkResult::Ok);
+    EXPECT_EQ(Reply().size(), 7u);
+    EXPECT_GE(recorder.chunks.size(), 2u);
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST_F(SerialLinkTest, GarbageBeforeTheReplyIsSkipped) {
+    panel.InjectFault({FaultKind::Garbage});
+    panel.SetJumper(2);
+    Open();
+    ExchangeQuery();
+    EXPECT_EQ(link.result(), LinkResult::Ok);
+    EXPECT_EQ(Reply(), (std::vector<uint8_t>{0x5A, 0xA5, 0x00, 0x08, 0x03, 0x01, 0x02}));
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST_F(SerialLinkTest, BytesAfterTheChecksumInTheSameChunkAreLost) {
+    panel.InjectFault({FaultKind::TwoFrames});  // reply and a second frame in one burst
+    Open();
+    ExchangeQuery();
+    ASSERT_EQ(link.result(), LinkResult::Ok);
+    ASSERT_EQ(recorder.chunks.size(), 1u);
+    EXPECT_EQ(recorder.chunks[0].size(), 15u);
+    link.serial().SerialRead(150);
+    EXPECT_EQ(link.result(), LinkResult::Timeout);
+}
+
+TEST_F(SerialLinkTest, AFrameInALaterChunkIsTheNextReadsReply) {
+    Open();
+    server.Inject(FrameOfLength(cmd::kGetClock, 13));
+    server.Inject(FrameOfLength(cmd::kSetClock, 6), 50);
+    link.serial().SerialRead(300);
+    ASSERT_EQ(link.result(), LinkResult::Ok);
+    EXPECT_EQ(link.reply()[frame_offset::kCommand], cmd::kGetClock);
+    link.serial().SerialRead(300);
+    ASSERT_EQ(link.result(), LinkResult::Ok);
+    EXPECT_EQ(link.reply()[frame_offset::kCommand], cmd::kSetClock);
+    EXPECT_EQ(link.reply_length(), 5u);
+}
+
+TEST_F(SerialLinkTest, ReplyCutOffByTheTimeOutSpoilsTheNextExchange) {
+    panel.InjectFault({FaultKind::Truncate});
+    Open();
+    ExchangeQuery(150);
+    EXPECT_EQ(link.result(), LinkResult::Timeout);
+    EXPECT_TRUE(sink.Messages().empty());
+    EXPECT_EQ(link.context().parser.state, ParserState::Body);
+
+    ExchangeQuery(300);
+    EXPECT_EQ(link.result(), LinkResult::ChecksumError);
+    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kChecksumError}}));
+
+    link.ResetLink();
+    ExchangeQuery(300);
+    EXPECT_EQ(link.result(), LinkResult::Ok);
+}
+
+TEST_F(SerialLinkTest, BadChecksumIsReportedAndTheParserHuntsAgain) {
+    panel.InjectFault({FaultKind::BadChecksum});
+    Open();
+    ExchangeQuery();
+    EXPECT_EQ(link.result(), LinkResult::ChecksumError);
+    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kChecksumError}}));
+    EXPECT_EQ(link.context().parser.state, ParserState::HuntSync1);
+    ExchangeQuery();
+    EXPECT_EQ(link.result(), LinkResult::Ok);
+}
+
+TEST_F(SerialLinkTest, SilenceIsATimeoutAfterTheWholeWait) {
+    panel.InjectFault({FaultKind::Drop});
+    Open();
+    const auto start = Clock::now();
+    ExchangeQuery(200);
+    EXPECT_EQ(link.result(), LinkResult::Timeout);
+    EXPECT_GE(Clock::now() - start, milliseconds(200));
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST_F(SerialLinkTest, TheReadMayWaitLongerThanTheWrite) {
+    struct Case {
+        uint32_t read_timeout_ms;
+        LinkResult expected;
+    };
+    for (const Case c : {Case{0, LinkResult::Timeout}, Case{900, LinkResult::Ok}}) {
+        panel.InjectFault({FaultKind::Delay, cmd::kQueryState, 1, 300});
+        Open();
+        ExchangeQuery(100, c.read_timeout_ms);
+        EXPECT_EQ(link.result(), c.expected) << c.read_timeout_ms;
+        link.CloseLink();
+        std::this_thread::sleep_for(milliseconds(350));  // let a late reply fall on a closed line
+    }
+}
+
+TEST_F(SerialLinkTest, EndlessNoiseEndsTheReadAsATimeout) {
+    // Noise without a sync byte, in bursts closer together than the read's
+    // time-out, for far longer than the read is allowed to take.
+    const std::vector<uint8_t> noise(500, 0x33);
+    for (int i = 0; i < 400; ++i)
+        server.Inject(noise, 10);
+    Open();
+    const auto start = Clock::now();
+    link.serial().SerialRead(200);
+    EXPECT_EQ(link.result(), LinkResult::Timeout);
+    EXPECT_LT(Clock::now() - start, milliseconds(3000));
+    EXPECT_GT(ReceivedBytes(), kSerialNoiseLimit);
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST_F(SerialLinkTest, EachSupportedRateIsSet) {
+    for (const uint32_t baud : kSupportedBauds) {
+        LinkSettings s = link.settings();
+        s.baud = baud;
+        link.Configure(s);
+        Open();
+        EXPECT_EQ(link.serial().CurrentRate(), baud);
+        link.CloseLink();
+    }
+}
+
+TEST_F(SerialLinkTest, RateOutsideTheTableKeepsThePortsRate) {
+    LinkSettings s = link.settings();
+    s.baud = 9600;
+    link.Configure(s);
+    Open();
+    link.CloseLink();
+    for (const uint32_t odd : {0u, 14400u, 230400u, 12345u}) {
+        s.baud = odd;
+        link.Configure(s);
+        Open();
+        EXPECT_EQ(link.serial().CurrentRate(), 9600u) << odd;
+        EXPECT_EQ(link.serial().config().baud, odd);
+        ExchangeQuery();
+        EXPECT_EQ(link.result(), LinkResult::Ok) << odd;
+        link.CloseLink();
+    }
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST_F(SerialLinkTest, DeviceThatDoesNotOpenShowsTheDefaultBox) {
+    struct Case {
+        std::string device;
+        uint16_t com;
+    };
+    for (const Case& c : {Case{"/dev/korvane-no-such-port", 1}, Case{"", 60000}}) {
+        sink.Clear();
+        LinkSettings s = link.settings();
+        s.serial_device = c.device;
+        s.com = c.com;
+        link.Configure(s);
+        link.ResetLink();
+        link.OpenLink();
+        EXPECT_EQ(link.result(), LinkResult::OpenFailed) << c.device;
+        EXPECT_EQ(sink.Messages(),
+                  (std::vector<Message>{{MessageKind::AppDefault, msg::kSerialOpenFailed}}));
+        EXPECT_EQ(link.serial().open_error().kind, DeviceErrorKind::NoDevice);
+        EXPECT_FALSE(link.IsOpen());
+        link.CloseLink();
+        EXPECT_EQ(link.close_count(), 0u);
+    }
+}
+
+TEST_F(SerialLinkTest, PortThatRefusesItsSettingsFailsSilently) {
+    // A plain file opens but is no terminal: its settings cannot be read.
+    const auto path = std::filesystem::temp_directory_path() /
+                      ("korvane-not-a-tty-" + std::to_string(::getpid()));
+    std::ofstream(path) << "x";
+    LinkSettings s = link.settings();
+    s.serial_device = path.string();
+    link.Configure(s);
+    link.ResetLink();
+    link.OpenLink();
+    EXPECT_EQ(link.result(), LinkResult::OpenFailed);
+    EXPECT_TRUE(sink.Messages().empty());
+    EXPECT_EQ(link.serial().open_error().kind, DeviceErrorKind::Other);
+    EXPECT_FALSE(link.IsOpen());
+    std::filesystem::remove(path);
+}
+
+TEST_F(SerialLinkTest, PortThatStopsAnsweringSkipsTheTransferSilently) {
+    Open();
+    server.Stop();  // the far end is gone, like an unplugged adapter
+    ExchangeQuery(100);
+    EXPECT_EQ(link.result(), LinkResult::OpenFailed);
+    EXPECT_TRUE(sink.Messages().empty());
+    EXPECT_TRUE(recorder.sent.empty());
+}
+
+TEST_F(SerialLinkTest, ClosedPortReportsOpenFailedOnEveryTransfer) {
+    link.ResetLink();
+    link.serial().SerialWrite(kQueryRequest.data(), 6, 100);
+    EXPECT_EQ(link.result(), LinkResult::OpenFailed);
+    link.ResetLink();
+    link.serial().SerialRead(100);
+    EXPECT_EQ(link.result(), LinkResult::OpenFailed);
+    EXPECT_TRUE(sink.Messages().empty());
+}
+
+TEST_F(SerialLinkTest, CloseReleasesOnce) {
+    Open();
+    EXPECT_TRUE(link.IsOpen());
+    link.CloseLink();
+    link.CloseLink();
+    EXPECT_FALSE(link.IsOpen());
+    EXPECT_EQ(link.close_count(), 1u);
+}
+
+TEST_F(SerialLinkTest, LineSettingsOutsideTheKnownKindsAreRefused) {
+    struct Case {
+        uint8_t parity;
+        uint8_t stop_bits;
+        bool accepted;
+    };
+    const Case cases[] = {{0, 0, true}, {1, 0, true},  {2, 1, true}, {3, 2, true},
+                          {4, 0, true}, {5, 0, false}, {0, 3, false}};
+    for (const Case& c : cases) {
+        SerialPort port;
+        ASSERT_TRUE(port.Open(server.slave_path())) << port.error().text;
+        SerialConfig config;
+        config.parity = c.parity;
+        config.stop_bits = c.stop_bits;
+        EXPECT_EQ(port.ApplyLine(config), c.accepted) << int{c.parity} << " " << int{c.stop_bits};
+    }
+}
+
+}  // namespace
+}  // namespace korvane
