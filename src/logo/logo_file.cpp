@@ -110,8 +110,9 @@ std::filesystem::path LogoPathFor(const std::filesystem::path& picturePath) {
 
 LogoWriteResult WriteLogoFile(const std::filesystem::path& picturePath, int pictureW, int pictureH,
                               uint32_t background, int screenW, int screenH,
-                              const LogoRender& render) {
-    const std::filesystem::path logoPath = LogoPathFor(picturePath);
+                              const LogoRender& render, const std::filesystem::path& logoPathIn) {
+    const std::filesystem::path logoPath =
+        logoPathIn.empty() ? LogoPathFor(picturePath) : logoPathIn;
     const std::optional<LogoHeader> header =
         MakeLogoHeader(pictureW, pictureH, background, screenW, screenH);
     if (!header) {

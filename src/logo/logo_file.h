@@ -46,8 +46,9 @@ std::filesystem::path LogoPathFor(const std::filesystem::path& picturePath);
 using LogoRender = std::function<bool(Canvas& canvas)>;
 
 // `background` is 0x00BBGGRR. Nothing is written unless the outcome is Written.
+// The file goes to `logoPath`, or to LogoPathFor(picturePath) when that is empty.
 LogoWriteResult WriteLogoFile(const std::filesystem::path& picturePath, int pictureW, int pictureH,
                               uint32_t background, int screenW, int screenH,
-                              const LogoRender& render);
+                              const LogoRender& render, const std::filesystem::path& logoPath = {});
 
 }  // namespace korvane

@@ -7,16 +7,19 @@
 namespace korvane {
 
 LogoWriteResult WriteLogoFromPicture(const std::filesystem::path& picturePath, uint32_t background,
-                                     int screenW, int screenH) {
+                                     int screenW, int screenH,
+                                     const std::filesystem::path& logoPath) {
     CPictureHolder picture;
     std::string error;
     if (!picture.Load(picturePath, &error)) {
-        return LogoWriteResult{LogoWriteStatus::PictureUnreadable, LogoPathFor(picturePath),
+        return LogoWriteResult{LogoWriteStatus::PictureUnreadable,
+                               logoPath.empty() ? LogoPathFor(picturePath) : logoPath,
                                "cannot read the picture " + picturePath.string() + ": " + error};
     }
     const QSize size = picture.NaturalSize();
-    return WriteLogoFile(picturePath, size.width(), size.height(), background, screenW, screenH,
-                         [&picture](Canvas& canvas) { return picture.RenderInto(canvas); });
+    return WriteLogoFile(
+        picturePath, size.width(), size.height(), background, screenW, screenH,
+        [&picture](Canvas& canvas) { return picture.RenderInto(canvas); }, logoPath);
 }
 
 }  // namespace korvane

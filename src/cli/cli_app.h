@@ -1,0 +1,28 @@
+#pragma once
+// korvane-cli as a function: arguments in, text on the given streams, exit
+// status out (the final link result, or 64 for a usage error). main() adds
+// only the process-wide parts: signals and the terminal check.
+#include <atomic>
+#include <filesystem>
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace korvane::cli {
+
+inline constexpr int kUsageError = 64;
+
+struct CliEnvironment {
+    std::ostream& out;
+    std::ostream& err;
+    bool err_is_terminal = false;
+    // Folder of the command-line program; the settings and model files are
+    // found there as the desktop program beside it finds them.
+    std::filesystem::path program_folder;
+    // Set by the caller (Ctrl-C) to cancel a running programming run.
+    std::atomic<bool>* interrupt = nullptr;
+};
+
+int RunCli(const std::vector<std::string>& args, CliEnvironment& env);
+
+}  // namespace korvane::cli

@@ -1,0 +1,162 @@
+#include "cli/cli_output.h"
+
+#include <cstdio>
+
+namespace korvane::cli {
+
+std::string JsonString(std::string_view text) {
+    std::string out = "\"";
+    for (unsigned char c : text) {
+        switch (c) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\r':
+                out += "\\r";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (c < 0x20) {
+                    char esc[8];
+                    std::snprintf(esc, sizeof esc, "\\u%04x", c);
+                    out += esc;
+                } else {
+                    out += static_cast<char>(c);
+                }
+        }
+    }
+    return out + "\"";
+}
+
+void Output::Result(const std::string& plain,
+                    const std::vector<std::pair<std::string, std::string>>& json_fields) {
+    std::lock_guard lock(mutex_);
+    if (!json_) {
+        out_ << plain << "\n" << std::flush;
+        return;
+    }
+    out_ << "{\"event\":\"result\"";
+    for (const auto& [key, value] : json_fields)
+        out_ << "," << JsonString(key) << ":" << value;
+    out_ << "}\n" << std::flush;
+}
+
+void Output::Message(MessageKind kind, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    if (json_) {
+        out_ << "{\"event\":\"message\",\"kind\":\"" << MessageKindName(kind)
+             << "\",\"text\":" << JsonString(text) << "}\n"
+             << std::flush;
+        return;
+    }
+    // One message per line block; a stored text that ends its own line
+    // is not given a second line end.
+    err_ << text;
+    if (text.empty() || text.back() != '\n')
+        err_ << "\n";
+    err_ << std::flush;
+}
+
+void Output::Verdict(LinkResult result) {
+    std::lock_guard lock(mutex_);
+    if (!json_)
+        return;
+    out_ << "{\"event\":\"verdict\",\"result\":\"" << LinkResultName(result)
+         << "\",\"code\":" << static_cast<int>(result) << "}\n"
+         << std::flush;
+}
+
+void Output::Problem(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    if (json_) {
+        out_ << "{\"event\":\"problem\",\"text\":" << JsonString(text) << "}\n" << std::flush;
+    }
+    err_ << "korvane-cli: " << text << "\n" << std::flush;
+}
+
+TraceObserver::TraceObserver(std::ostream& err)
+    : err_(err), start_(std::chrono::steady_clock::now()) {}
+
+void TraceObserver::Line(const char* arrow, std::span<const uint8_t> bytes) {
+    const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
+                        std::chrono::steady_clock::now() - start_)
+                        .count();
+    std::string line;
+    char head[48];
+    std::snprintf(head, sizeof head, "[%10.6f] %s %4zu:", static_cast<double>(us) / 1e6, arrow,
+                  bytes.size());
+    line += head;
+    char hex[4];
+    for (uint8_t b : bytes) {
+        std::snprintf(hex, sizeof hex, " %02X", b);
+        line += hex;
+    }
+    std::lock_guard lock(mutex_);
+    err_ << line << "\n" << std::flush;
+}
+
+TerminalProgress::TerminalProgress(std::ostream& err, uint64_t total_bytes)
+    : err_(err), total_(total_bytes), started_(std::chrono::steady_clock::now()) {}
+
+void TerminalProgress::MoveTo(int position) {
+    std::lock_guard lock(mutex_);
+    position_ = position;
+    if (position == lower_)
+        started_ = std::chrono::steady_clock::now();
+    Draw();
+}
+
+void TerminalProgress::SetSpan(int lower, int upper) {
+    std::lock_guard lock(mutex_);
+    lower_ = lower;
+    upper_ = upper;
+    started_ = std::chrono::steady_clock::now();
+}
+
+void TerminalProgress::Step() {
+    std::lock_guard lock(mutex_);
+    if (position_ < upper_)
+        ++position_;
+    Draw();
+}
+
+void TerminalProgress::SetText(std::string_view text) {
+    std::lock_guard lock(mutex_);
+    text_ = text;
+    Draw();
+}
+
+void TerminalProgress::Finish() {
+    std::lock_guard lock(mutex_);
+    if (drawn_)
+        err_ << "\n" << std::flush;
+    drawn_ = false;
+}
+
+void TerminalProgress::Draw() {
+    if (text_.empty() && !drawn_)
+        return;
+    const double span = upper_ > lower_ ? upper_ - lower_ : 1;
+    const double done = std::min(1.0, std::max(0.0, (position_ - lower_) / span));
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
+    const double sent = done * static_cast<double>(total_);
+    const double rate = seconds > 0 ? sent / seconds : 0;
+    const double left = rate > 0 ? (static_cast<double>(total_) - sent) / rate : 0;
+    char line[256];
+    std::snprintf(line, sizeof line, "\r%s %3.0f%% %llu/%llu bytes %.1f KiB/s %.0fs left\033[K",
+                  text_.c_str(), done * 100, static_cast<unsigned long long>(sent),
+                  static_cast<unsigned long long>(total_), rate / 1024, left);
+    err_ << line << std::flush;
+    drawn_ = true;
+}
+
+}  // namespace korvane::cli

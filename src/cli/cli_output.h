@@ -1,0 +1,91 @@
+#pragma once
+// How the command-line tool shows what the core reports: messages on stderr
+// (or JSON lines on stdout), frame traces, and a one-line progress display.
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <mutex>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "link/link_context.h"
+#include "link/link_result.h"
+#include "link/message_sink.h"
+
+namespace korvane::cli {
+
+std::string JsonString(std::string_view text);
+
+// Results a command prints: plain "key value" text, or one JSON object.
+class Output {
+  public:
+    Output(std::ostream& out, std::ostream& err, bool json) : out_(out), err_(err), json_(json) {}
+
+    bool json() const { return json_; }
+    std::ostream& err() { return err_; }
+    // A plain line of result text (as given), or a JSON "result" object
+    // built from the fields.
+    void Result(const std::string& plain,
+                const std::vector<std::pair<std::string, std::string>>& json_fields);
+    void Message(MessageKind kind, std::string_view text);
+    // The closing line in JSON mode.
+    void Verdict(LinkResult result);
+    // A problem of the tool itself (usage, a file), not a message of the core.
+    void Problem(std::string_view text);
+
+  private:
+    std::mutex mutex_;
+    std::ostream& out_;
+    std::ostream& err_;
+    bool json_;
+};
+
+class OutputSink : public MessageSink {
+  public:
+    explicit OutputSink(Output& out) : out_(out) {}
+    void Show(MessageKind kind, std::string_view text) override { out_.Message(kind, text); }
+
+  private:
+    Output& out_;
+};
+
+// Every frame sent and every chunk received, as hex with a time stamp.
+class TraceObserver : public FrameObserver {
+  public:
+    explicit TraceObserver(std::ostream& err);
+    void OnSent(std::span<const uint8_t> bytes) override { Line(">", bytes); }
+    void OnReceived(std::span<const uint8_t> bytes) override { Line("<", bytes); }
+
+  private:
+    void Line(const char* arrow, std::span<const uint8_t> bytes);
+    std::ostream& err_;
+    std::mutex mutex_;
+    std::chrono::steady_clock::time_point start_;
+};
+
+// The run's text, percent, bytes sent of total, throughput and time left,
+// redrawn in place on a terminal.
+class TerminalProgress : public ProgressSink {
+  public:
+    TerminalProgress(std::ostream& err, uint64_t total_bytes);
+    void MoveTo(int position) override;
+    void SetSpan(int lower, int upper) override;
+    void Step() override;
+    void SetText(std::string_view text) override;
+    void ShowText(bool) override {}
+    void Finish();
+
+  private:
+    void Draw();
+    std::ostream& err_;
+    std::mutex mutex_;
+    uint64_t total_;
+    int lower_ = 0, upper_ = 100, position_ = 0;
+    std::string text_;
+    std::chrono::steady_clock::time_point started_;
+    bool drawn_ = false;
+};
+
+}  // namespace korvane::cli
