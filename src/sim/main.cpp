@@ -29,8 +29,20 @@ void Usage(FILE* to) {
                  "                 serial device (or the USB device) of the tool\n"
                  "  --jumper N     jumper position reported by query-state (default 1)\n"
                  "  --version N    panel protocol version (default 1)\n"
+                 "  --status C=S   answer command C (hex, e.g. 0x20) with status S\n"
+                 "  --drop C       never answer command C (hex)\n"
                  "The first line printed is \"udp 127.0.0.1:PORT\"; with --pty the next\n"
                  "is \"pty /dev/pts/N\".\n");
+}
+
+// "0x20" or "32": a command code.
+bool ParseCode(const std::string& text, uint8_t* out) {
+    char* end = nullptr;
+    const long v = std::strtol(text.c_str(), &end, 0);
+    if (text.empty() || *end || v < 0 || v > 255)
+        return false;
+    *out = static_cast<uint8_t>(v);
+    return true;
 }
 
 bool ParseInt(const char* text, long lo, long hi, long* out) {
@@ -47,6 +59,7 @@ bool ParseInt(const char* text, long lo, long hi, long* out) {
 int main(int argc, char** argv) {
     long port = 21845, jumper = 1, version = 1;
     bool pty = false;
+    korvane::sim::Panel panel;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
         auto value = [&](long lo, long hi, long* out) {
@@ -65,6 +78,24 @@ int main(int argc, char** argv) {
             value(0, 255, &jumper);
         } else if (arg == "--version") {
             value(1, 2, &version);
+        } else if (arg == "--status" && i + 1 < argc) {
+            const std::string v = argv[++i];
+            const size_t eq = v.find('=');
+            uint8_t code = 0;
+            long status = 0;
+            if (eq == std::string::npos || !ParseCode(v.substr(0, eq), &code) ||
+                !ParseInt(v.c_str() + eq + 1, 0, 255, &status)) {
+                std::fprintf(stderr, "korvane-panel-sim: --status takes CODE=STATUS\n");
+                return 64;
+            }
+            panel.SetStatusOverride(code, static_cast<uint8_t>(status));
+        } else if (arg == "--drop" && i + 1 < argc) {
+            uint8_t code = 0;
+            if (!ParseCode(argv[++i], &code)) {
+                std::fprintf(stderr, "korvane-panel-sim: --drop takes a command code\n");
+                return 64;
+            }
+            panel.InjectFault({korvane::sim::FaultKind::Drop, code, 1 << 30});
         } else if (arg == "-h" || arg == "--help") {
             Usage(stdout);
             return 0;
@@ -75,7 +106,6 @@ int main(int argc, char** argv) {
         }
     }
 
-    korvane::sim::Panel panel;
     panel.SetJumper(static_cast<uint8_t>(jumper));
     panel.SetProtocolVersion(static_cast<uint8_t>(version));
     korvane::sim::UdpServer udp(panel);

@@ -1,0 +1,228 @@
+// korvane-cli run as a program against korvane-panel-sim on loopback.
+#include <gtest/gtest.h>
+
+#include <QColor>
+#include <QImage>
+#include <csignal>
+#include <fstream>
+#include <memory>
+#include <regex>
+
+#include "child_process.h"
+#include "logo/logo_from_picture.h"
+#include "support/temp_dir.h"
+
+namespace korvane {
+namespace {
+
+using korvane::testing::ChildProcess;
+using korvane::testing::RunProgram;
+using korvane::testing::RunResult;
+using Bytes = std::vector<uint8_t>;
+using namespace std::chrono_literals;
+
+Bytes ReadAll(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), {});
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    // Starts the simulator with extra options; the port it prints is used.
+    void StartSim(std::vector<std::string> options = {}) {
+        options.insert(options.begin(), {"--udp-port", "0"});
+        sim_ = std::make_unique<ChildProcess>(KORVANE_SIM, options);
+        ASSERT_TRUE(sim_->WaitForOutput("\n", false, 5s)) << sim_->err();
+        std::smatch m;
+        const std::string out = sim_->out();
+        ASSERT_TRUE(std::regex_search(out, m, std::regex("udp 127\\.0\\.0\\.1:(\\d+)")));
+        port_ = m[1];
+    }
+
+    void TearDown() override {
+        if (sim_) {
+            sim_->Signal(SIGTERM);
+            sim_->Wait(5s);
+        }
+    }
+
+    std::vector<std::string> LinkArgs(std::vector<std::string> args) const {
+        std::vector<std::string> all = {"--settings", (dir.path() / "Para.dat").string()};
+        if (!port_.empty()) {
+            all.push_back("--udp");
+            all.push_back("127.0.0.1:" + port_);
+        }
+        all.insert(all.end(), args.begin(), args.end());
+        return all;
+    }
+
+    RunResult Cli(std::vector<std::string> args) { return RunProgram(KORVANE_CLI, LinkArgs(args)); }
+
+    korvane::testing::TempDir dir;
+    std::unique_ptr<ChildProcess> sim_;
+    std::string port_;
+};
+
+TEST_F(CliTest, ReadsStateAddressAndClock) {
+    StartSim({"--jumper", "2"});
+    auto r = Cli({"status"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "jumper 2\n");
+    EXPECT_EQ(r.err, "");
+
+    r = Cli({"get-ip"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out, "192.168.0.100 21845\n");
+
+    r = Cli({"set-clock", "2020-12-31 23:59:58"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "设置成功\n");
+    r = Cli({"get-clock"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(r.out.rfind("2020-12-31 23:59:5", 0) == 0 || r.out == "2021-01-01 00:00:00\n")
+        << r.out;
+}
+
+TEST_F(CliTest, SetsTheAddressWithOneSuccessMessage) {
+    StartSim();
+    auto r = Cli({"set-ip", "192.168.1.20", "502", "--gateway", "192.168.1.1"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "设置成功\n");
+    EXPECT_EQ(Cli({"get-ip"}).out, "192.168.1.20 502\n");
+    // The panel network record went beside the settings, which stayed whole.
+    EXPECT_EQ(ReadAll(dir.path() / "PanelNet.dat").size(), 24u);
+    EXPECT_EQ(ReadAll(dir.path() / "Para.dat")[0], 1);
+}
+
+TEST_F(CliTest, ARefusalExitsWithPanelRefused) {
+    StartSim({"--status", "0x21=0"});
+    const auto r = Cli({"get-ip"});
+    EXPECT_EQ(r.code, 5);
+    EXPECT_EQ(r.err, "失败\n");
+    EXPECT_EQ(r.out, "");
+}
+
+TEST_F(CliTest, ASilentPanelExitsWithTimeout) {
+    StartSim({"--drop", "0x03"});
+    const auto r = Cli({"status"});
+    EXPECT_EQ(r.code, 2);
+    EXPECT_EQ(r.err, "通讯超时\n");
+}
+
+TEST_F(CliTest, TraceShowsEachFrameAsHex) {
+    StartSim();
+    const auto r = Cli({"--trace", "status"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_TRUE(std::regex_search(r.err, std::regex(R"(\[ *\d+\.\d{6}\] >    6: 5A A5 00 06 03 08\n)")))
+        << r.err;
+    EXPECT_TRUE(std::regex_search(r.err, std::regex(R"(\] <    8: 5A A5 00 08 03 01 01 0C\n)")))
+        << r.err;
+}
+
+TEST_F(CliTest, JsonGivesMessagesResultsAndAVerdict) {
+    StartSim();
+    auto r = Cli({"--json", "set-clock", "2021-02-03", "04:05:06"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.out,
+              "{\"event\":\"message\",\"kind\":\"plain\",\"text\":\"设置成功\"}\n"
+              "{\"event\":\"result\",\"clock\":\"2021-02-03 04:05:06\"}\n"
+              "{\"event\":\"verdict\",\"result\":\"Ok\",\"code\":0}\n");
+    EXPECT_EQ(r.err, "");
+}
+
+TEST_F(CliTest, EraseAndDownloadSwitches) {
+    StartSim({"--jumper", "2"});
+    auto r = Cli({"erase"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "请等待擦写Flash成功！\n");
+    r = Cli({"enter-download"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "成功\n");
+    r = Cli({"end-download"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "成功\n");
+    r = Cli({"change-mac"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_EQ(r.err, "设置成功\n");
+}
+
+TEST_F(CliTest, UsageErrorsExit64WithAUsageLine) {
+    for (const auto& args : std::vector<std::vector<std::string>>{
+             {}, {"bogus"}, {"set-ip", "300.1.1.1", "80"}, {"set-ip", "10.0.0.1", "0"},
+             {"set-clock", "2021-02-30 00:00:00"}, {"get-ip", "extra"}, {"--udp"},
+             {"--frobnicate", "status"}}) {
+        const auto r = RunProgram(KORVANE_CLI, args);
+        EXPECT_EQ(r.code, 64) << args.size();
+        EXPECT_NE(r.err.find("usage: korvane-cli"), std::string::npos) << r.err;
+    }
+}
+
+TEST_F(CliTest, HelpForTheToolAndEachCommand) {
+    auto r = RunProgram(KORVANE_CLI, {"--help"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("commands:"), std::string::npos);
+    for (const char* c : {"status", "get-ip", "set-ip", "get-clock", "set-clock", "erase", "flash",
+                          "logo", "models", "enter-download", "end-download", "change-mac",
+                          "settings"}) {
+        r = RunProgram(KORVANE_CLI, {c, "--help"});
+        EXPECT_EQ(r.code, 0) << c;
+        EXPECT_NE(r.out.find("example: korvane-cli"), std::string::npos) << c;
+    }
+}
+
+TEST_F(CliTest, SettingsAreShownAndSaved) {
+    auto r = Cli({"settings", "--link", "serial", "--com", "3"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("link serial\n"), std::string::npos);
+    const Bytes saved = ReadAll(dir.path() / "Para.dat");
+    ASSERT_EQ(saved.size(), 24u);
+    EXPECT_EQ(saved[0], 2);
+    EXPECT_EQ(saved[10], 3);
+    r = Cli({"settings"});
+    EXPECT_NE(r.out.find("com 3\n"), std::string::npos);
+}
+
+TEST_F(CliTest, ModelsFromAGivenFile) {
+    std::ofstream(dir.path() / "models.xml")
+        << "<ge><HMI_Types><HMI_Type id=\"1\" name=\"A &amp; B\"><screen_size_cx>800"
+           "</screen_size_cx><screen_size_cy>480</screen_size_cy></HMI_Type></HMI_Types></ge>";
+    auto r = Cli({"--models", (dir.path() / "models.xml").string(), "models"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "A & B\t800x480\n");
+    r = Cli({"--models", (dir.path() / "none.xml").string(), "models"});
+    EXPECT_EQ(r.code, 7);
+}
+
+TEST_F(CliTest, LogoFileIsTheOneTheCoreWrites) {
+    QImage picture(101, 50, QImage::Format_RGB32);
+    for (int y = 0; y < 50; ++y) {
+        for (int x = 0; x < 101; ++x) picture.setPixelColor(x, y, QColor(x * 2, y * 5, 128));
+    }
+    const auto bmp = dir.path() / "start.bmp";
+    ASSERT_TRUE(picture.save(QString::fromStdString(bmp.string()), "BMP"));
+    const auto expected = dir.path() / "expected.logo";
+    ASSERT_TRUE(WriteLogoFromPicture(bmp, 0x00800000, 800, 480, expected).ok());
+
+    const auto r = Cli({"logo", bmp.string(), "--screen", "800x480", "--background", "000080"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, bmp.string() + ".logo\n");
+    EXPECT_EQ(ReadAll(bmp.string() + ".logo"), ReadAll(expected));
+}
+
+TEST_F(CliTest, LogoRefusalsAndMissingPictures) {
+    QImage big(321, 240, QImage::Format_RGB32);
+    big.fill(Qt::white);
+    const auto bmp = dir.path() / "big.bmp";
+    ASSERT_TRUE(big.save(QString::fromStdString(bmp.string()), "BMP"));
+    auto r = Cli({"logo", bmp.string(), "--screen", "320x240"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_EQ(r.err, "图片尺寸大于触摸屏的大小，打开图片错误！\n");
+    EXPECT_FALSE(std::filesystem::exists(bmp.string() + ".logo"));
+
+    r = Cli({"logo", (dir.path() / "missing.bmp").string(), "--screen", "320x240"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_NE(r.err.find("cannot read the picture"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace korvane
