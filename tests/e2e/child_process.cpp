@@ -12,14 +12,16 @@ namespace korvane::testing {
 
 ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args) {
     int out[2], err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0) std::abort();
+    if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
+        std::abort();
     pid_ = ::fork();
     if (pid_ == 0) {
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
         std::vector<char*> argv;
         argv.push_back(const_cast<char*>(program.c_str()));
-        for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const auto& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
@@ -35,18 +37,23 @@ ChildProcess::~ChildProcess() {
         ::kill(pid_, SIGKILL);
         ::waitpid(pid_, nullptr, 0);
     }
-    if (out_fd_ >= 0) ::close(out_fd_);
-    if (err_fd_ >= 0) ::close(err_fd_);
+    if (out_fd_ >= 0)
+        ::close(out_fd_);
+    if (err_fd_ >= 0)
+        ::close(err_fd_);
 }
 
 void ChildProcess::Pump(int timeout_ms) {
     pollfd fds[2] = {{out_fd_, POLLIN, 0}, {err_fd_, POLLIN, 0}};
-    if (::poll(fds, 2, timeout_ms) <= 0) return;
+    if (::poll(fds, 2, timeout_ms) <= 0)
+        return;
     char buffer[4096];
     for (int i = 0; i < 2; ++i) {
-        if (!(fds[i].revents & (POLLIN | POLLHUP))) continue;
+        if (!(fds[i].revents & (POLLIN | POLLHUP)))
+            continue;
         const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-        if (n > 0) (i == 0 ? out_ : err_).append(buffer, static_cast<size_t>(n));
+        if (n > 0)
+            (i == 0 ? out_ : err_).append(buffer, static_cast<size_t>(n));
         if (n == 0) {
             ::close(fds[i].fd);
             (i == 0 ? out_fd_ : err_fd_) = -1;
@@ -58,25 +65,31 @@ bool ChildProcess::WaitForOutput(const std::string& text, bool on_stderr,
                                  std::chrono::milliseconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;
     while (std::chrono::steady_clock::now() < until) {
-        if ((on_stderr ? err_ : out_).find(text) != std::string::npos) return true;
-        if (out_fd_ < 0 && err_fd_ < 0) return false;
+        if ((on_stderr ? err_ : out_).find(text) != std::string::npos)
+            return true;
+        if (out_fd_ < 0 && err_fd_ < 0)
+            return false;
         Pump(20);
     }
     return (on_stderr ? err_ : out_).find(text) != std::string::npos;
 }
 
-void ChildProcess::Signal(int signal) { ::kill(pid_, signal); }
+void ChildProcess::Signal(int signal) {
+    ::kill(pid_, signal);
+}
 
 int ChildProcess::Wait(std::chrono::milliseconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;
     while (out_fd_ >= 0 || err_fd_ >= 0) {
-        if (std::chrono::steady_clock::now() >= until) break;
+        if (std::chrono::steady_clock::now() >= until)
+            break;
         Pump(50);
     }
     int status = 0;
     for (;;) {
         const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-        if (done == pid_) break;
+        if (done == pid_)
+            break;
         if (std::chrono::steady_clock::now() >= until) {
             ::kill(pid_, SIGKILL);
             ::waitpid(pid_, &status, 0);

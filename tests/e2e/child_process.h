@@ -11,7 +11,7 @@
 namespace korvane::testing {
 
 class ChildProcess {
-public:
+  public:
     ChildProcess(const std::string& program, const std::vector<std::string>& args);
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
@@ -26,7 +26,7 @@ public:
     const std::string& out() const { return out_; }
     const std::string& err() const { return err_; }
 
-private:
+  private:
     void Pump(int timeout_ms);
 
     pid_t pid_ = -1;

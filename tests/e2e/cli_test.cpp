@@ -27,7 +27,7 @@ Bytes ReadAll(const std::filesystem::path& p) {
 }
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     // Starts the simulator with extra options; the port it prints is used.
     void StartSim(std::vector<std::string> options = {}) {
         options.insert(options.begin(), {"--udp-port", "0"});
@@ -113,7 +113,8 @@ TEST_F(CliTest, TraceShowsEachFrameAsHex) {
     StartSim();
     const auto r = Cli({"--trace", "status"});
     EXPECT_EQ(r.code, 0);
-    EXPECT_TRUE(std::regex_search(r.err, std::regex(R"(\[ *\d+\.\d{6}\] >    6: 5A A5 00 06 03 08\n)")))
+    EXPECT_TRUE(
+        std::regex_search(r.err, std::regex(R"(\[ *\d+\.\d{6}\] >    6: 5A A5 00 06 03 08\n)")))
         << r.err;
     EXPECT_TRUE(std::regex_search(r.err, std::regex(R"(\] <    8: 5A A5 00 08 03 01 01 0C\n)")))
         << r.err;
@@ -147,10 +148,15 @@ TEST_F(CliTest, EraseAndDownloadSwitches) {
 }
 
 TEST_F(CliTest, UsageErrorsExit64WithAUsageLine) {
-    for (const auto& args : std::vector<std::vector<std::string>>{
-             {}, {"bogus"}, {"set-ip", "300.1.1.1", "80"}, {"set-ip", "10.0.0.1", "0"},
-             {"set-clock", "2021-02-30 00:00:00"}, {"get-ip", "extra"}, {"--udp"},
-             {"--frobnicate", "status"}}) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"bogus"},
+                                               {"set-ip", "300.1.1.1", "80"},
+                                               {"set-ip", "10.0.0.1", "0"},
+                                               {"set-clock", "2021-02-30 00:00:00"},
+                                               {"get-ip", "extra"},
+                                               {"--udp"},
+                                               {"--frobnicate", "status"}}) {
         const auto r = RunProgram(KORVANE_CLI, args);
         EXPECT_EQ(r.code, 64) << args.size();
         EXPECT_NE(r.err.find("usage: korvane-cli"), std::string::npos) << r.err;
@@ -161,9 +167,9 @@ TEST_F(CliTest, HelpForTheToolAndEachCommand) {
     auto r = RunProgram(KORVANE_CLI, {"--help"});
     EXPECT_EQ(r.code, 0);
     EXPECT_NE(r.out.find("commands:"), std::string::npos);
-    for (const char* c : {"status", "get-ip", "set-ip", "get-clock", "set-clock", "erase", "flash",
-                          "logo", "models", "enter-download", "end-download", "change-mac",
-                          "settings"}) {
+    for (const char* c :
+         {"status", "get-ip", "set-ip", "get-clock", "set-clock", "erase", "flash", "logo",
+          "models", "enter-download", "end-download", "change-mac", "settings"}) {
         r = RunProgram(KORVANE_CLI, {c, "--help"});
         EXPECT_EQ(r.code, 0) << c;
         EXPECT_NE(r.out.find("example: korvane-cli"), std::string::npos) << c;
@@ -196,7 +202,8 @@ TEST_F(CliTest, ModelsFromAGivenFile) {
 TEST_F(CliTest, LogoFileIsTheOneTheCoreWrites) {
     QImage picture(101, 50, QImage::Format_RGB32);
     for (int y = 0; y < 50; ++y) {
-        for (int x = 0; x < 101; ++x) picture.setPixelColor(x, y, QColor(x * 2, y * 5, 128));
+        for (int x = 0; x < 101; ++x)
+            picture.setPixelColor(x, y, QColor(x * 2, y * 5, 128));
     }
     const auto bmp = dir.path() / "start.bmp";
     ASSERT_TRUE(picture.save(QString::fromStdString(bmp.string()), "BMP"));
