@@ -52,13 +52,16 @@ bool SerialLink::SerialSetTimeouts(Direction, uint32_t timeout_ms) {
 }
 
 void SerialLink::SerialWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms) {
+    write_timed_out_ = false;
     if (!SerialSetTimeouts(Direction::Write, timeout_ms))
         return;
     ctx_.NoteSent(request, length);
     // A write cut short by its time-out is not a failure of the port: the
     // panel then does not answer, and the read that follows times out.
-    if (port_.Write(request, length, timeout_ms_) == SerialPort::Transfer::Failed)
+    const SerialPort::Transfer t = port_.Write(request, length, timeout_ms_);
+    if (t == SerialPort::Transfer::Failed)
         ctx_.Fail(LinkResult::IoError, msg::kSendFailed);
+    write_timed_out_ = t == SerialPort::Transfer::TimedOut;
 }
 
 void SerialLink::SerialRead(uint32_t timeout_ms) {

@@ -40,6 +40,9 @@ class SerialLink {
     bool SerialSetTimeouts(Direction direction, uint32_t timeout_ms);
     // Writes the request; shows "发送数据失败" and sets IoError on failure.
     void SerialWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms);
+    // Whether the last SerialWrite ran out of time before the whole request
+    // left (the result stays Ok: only the flash transfer counts these).
+    bool write_timed_out() const { return write_timed_out_; }
     // Reads until one reply frame ends, each chunk waiting up to `timeout_ms`.
     // The reply lands in the reply buffer without its checksum byte.
     void SerialRead(uint32_t timeout_ms);
@@ -58,6 +61,7 @@ class SerialLink {
     SerialConfig config_;
     DeviceError open_error_;
     uint32_t timeout_ms_ = 0;
+    bool write_timed_out_ = false;
 };
 
 }  // namespace korvane

@@ -52,6 +52,19 @@ UdpLink::Receipt UdpLink::ReceiveOne(uint32_t timeout_us) {
     return Receipt::Datagram;
 }
 
+size_t UdpLink::DiscardPending() {
+    size_t count = 0;
+    while (socket_.WaitReadable(0) == UdpSocket::Wait::Readable) {
+        FrameBuffer area{};
+        const long n = socket_.Receive(area.data(), area.size());
+        if (n < 0)
+            break;
+        ctx_.NoteReceived(area.data(), static_cast<size_t>(n));
+        ++count;
+    }
+    return count;
+}
+
 void UdpLink::Exchange(const uint8_t* request, uint16_t length, uint32_t timeout_us) {
     if (!Send(request, length))
         return;

@@ -34,6 +34,10 @@ class UdpLink {
     // Sends one datagram; shows "发送数据失败" and sets IoError on failure.
     bool Send(const uint8_t* request, uint16_t length);
 
+    // Throws away datagrams already waiting (late or repeated replies), so
+    // that the next reply taken belongs to the next request. Returns how many.
+    size_t DiscardPending();
+
   private:
     LinkContext& ctx_;
     UdpSocket socket_;

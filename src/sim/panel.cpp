@@ -63,16 +63,30 @@ bool ValidClock(const ClockFields& c) {
 }  // namespace
 
 uint32_t SimImageChecksum(std::span<const uint8_t> bytes) {
-    uint32_t word = 0;
-    uint32_t sum = 0;
-    for (size_t i = 0; i < bytes.size(); i += 4) {
-        const size_t n = std::min<size_t>(4, bytes.size() - i);
-        for (size_t k = 0; k < n; ++k) {
-            word = (word & ~(0xFFu << (8 * k))) | (uint32_t{bytes[i + k]} << (8 * k));
+    SimChecksum sum;
+    sum.Feed(bytes);
+    return sum.Value();
+}
+
+void SimChecksum::Feed(std::span<const uint8_t> bytes) {
+    size_t i = 0;
+    // Finish a word begun by the previous piece, then whole words at a time.
+    while (filled_ != 0 && i < bytes.size()) {
+        word_ = (word_ & ~(0xFFu << (8 * filled_))) | (uint32_t{bytes[i++]} << (8 * filled_));
+        if (++filled_ == 4) {
+            sum_ += word_;
+            filled_ = 0;
         }
-        sum += word;
     }
-    return sum;
+    for (; i + 4 <= bytes.size(); i += 4) {
+        word_ = uint32_t{bytes[i]} | uint32_t{bytes[i + 1]} << 8 | uint32_t{bytes[i + 2]} << 16 |
+                uint32_t{bytes[i + 3]} << 24;
+        sum_ += word_;
+    }
+    for (; i < bytes.size(); ++i) {
+        word_ = (word_ & ~(0xFFu << (8 * filled_))) | (uint32_t{bytes[i]} << (8 * filled_));
+        ++filled_;
+    }
 }
 
 Panel::Panel() : rng_(1) {}
@@ -95,7 +109,11 @@ std::vector<uint8_t> Panel::StatusReply(uint8_t command, uint8_t status) const {
 
 std::vector<Emission> Panel::Handle(std::span<const uint8_t> request) {
     std::lock_guard lock(mutex_);
-    received_.emplace_back(request.begin(), request.end());
+    // Without an image kept, the data frames are not kept either: a long
+    // benchmark would otherwise hold every byte it sent.
+    const bool data_frame = request.size() > 4 && request[4] == cmd::kFlashData;
+    if (!(checksum_only_ && data_frame))
+        received_.emplace_back(request.begin(), request.end());
     std::vector<uint8_t> frame(request.begin(), request.end());
     MaybeCorruptRequest(frame);
     // A panel ignores what it cannot read; the tool times out and sends again.
@@ -221,7 +239,7 @@ Frames Panel::FlashPrepare(std::span<const uint8_t> f) {
     const uint32_t end = ReadBe32(&f[10]);
     const uint32_t checksum = ReadBe32(&f[14]);
     uint8_t normal = 1;
-    if (end < start || end > SparseFlash::kSize)
+    if (end < start || (!checksum_only_ && end > SparseFlash::kSize))
         normal = 243;
     const uint8_t status = StatusFor(cmd::kFlashPrepare, normal);
     Frames out{StatusReply(cmd::kFlashPrepare, status)};
@@ -232,7 +250,13 @@ Frames Panel::FlashPrepare(std::span<const uint8_t> f) {
         flash_.Erase(start, end);
         return out;
     }
-    flash_.Erase(start, end);
+    if (checksum_only_) {
+        running_sum_ = SimChecksum{};
+        next_address_ = start;
+        out_of_order_ = false;
+    } else {
+        flash_.Erase(start, end);
+    }
     image_start_ = start;
     image_end_ = end;
     image_checksum_ = checksum;
@@ -248,8 +272,16 @@ Frames Panel::FlashData(std::span<const uint8_t> f) {
         return {StatusReply(cmd::kFlashData, 0)};
     const uint32_t address = ReadBe32(&f[5]);
     const auto data = f.subspan(9, f.size() - 10);
-    if (!flash_.Write(address, data))
+    if (checksum_only_) {
+        if (address == next_address_) {
+            running_sum_.Feed(data);
+            next_address_ += static_cast<uint32_t>(data.size());
+        } else if (uint64_t{address} + data.size() > next_address_) {
+            out_of_order_ = true;  // a packet skipped: the sum can no longer match
+        }
+    } else if (!flash_.Write(address, data)) {
         return {StatusReply(cmd::kFlashData, 2)};
+    }
     Frames out{StatusReply(cmd::kFlashData, 1)};
     if (image_announced_ && uint64_t{address} + data.size() == image_end_) {
         out.push_back(FinalResult());
@@ -263,6 +295,8 @@ std::vector<uint8_t> Panel::FinalResult() {
     if (fail_finals_ > 0) {
         --fail_finals_;
         status = 0;
+    } else if (checksum_only_) {
+        status = !out_of_order_ && running_sum_.Value() == image_checksum_ ? final_success_ : 0;
     } else {
         const auto image = flash_.Read(image_start_, image_end_ - image_start_);
         status = SimImageChecksum(image) == image_checksum_ ? final_success_ : 0;
@@ -323,36 +357,42 @@ std::vector<Emission> Panel::ApplyFaults(uint8_t command, Frames replies) {
                 fault = FaultSpec{FaultKind::BadChecksum};
             }
         }
+        // The final result follows the acknowledgement after the burn.
+        const int pause = i > 0 ? kFinalResultDelayMs : 0;
         if (!fault) {
-            out.push_back({std::move(bytes), 0});
+            out.push_back({std::move(bytes), pause});
             continue;
         }
         switch (fault->kind) {
             case FaultKind::Drop:
+                // A lost acknowledgement stands for a lost request: the panel
+                // then has nothing to report after it either.
+                if (i == 0)
+                    return out;
                 break;
             case FaultKind::Delay:
-                out.push_back({std::move(bytes), fault->delay_ms});
+                out.push_back({std::move(bytes), pause + fault->delay_ms});
                 break;
             case FaultKind::BadChecksum:
                 bytes.back() = static_cast<uint8_t>(bytes.back() + 1);
-                out.push_back({std::move(bytes), 0});
+                out.push_back({std::move(bytes), pause});
                 break;
             case FaultKind::WrongEcho:
                 bytes[4] = static_cast<uint8_t>(bytes[4] ^ 0x40);
                 Reseal(bytes);
-                out.push_back({std::move(bytes), 0});
+                out.push_back({std::move(bytes), pause});
                 break;
             case FaultKind::Empty:
-                out.push_back({{}, 0});
+                out.push_back({{}, pause});
                 break;
             case FaultKind::TwoFrames: {
                 auto second = StatusReply(cmd::kQueryState, 0);
                 bytes.insert(bytes.end(), second.begin(), second.end());
-                out.push_back({std::move(bytes), 0});
+                out.push_back({std::move(bytes), pause});
                 break;
             }
             case FaultKind::Duplicate:
-                out.push_back({bytes, 0});
+                out.push_back({bytes, pause});
                 out.push_back({std::move(bytes), 0});
                 break;
             case FaultKind::Split: {
@@ -362,19 +402,19 @@ std::vector<Emission> Panel::ApplyFaults(uint8_t command, Frames replies) {
                     const size_t n = std::min(third, bytes.size() - at);
                     out.push_back({{bytes.begin() + static_cast<std::ptrdiff_t>(at),
                                     bytes.begin() + static_cast<std::ptrdiff_t>(at + n)},
-                                   at == 0 ? 0 : std::max(fault->delay_ms, 20)});
+                                   at == 0 ? pause : std::max(fault->delay_ms, 20)});
                 }
                 break;
             }
             case FaultKind::Garbage: {
                 std::vector<uint8_t> noisy = {0x00, 0x13, 0x5A, 0x00, 0xFF, 0xA5, 0x37};
                 noisy.insert(noisy.end(), bytes.begin(), bytes.end());
-                out.push_back({std::move(noisy), 0});
+                out.push_back({std::move(noisy), pause});
                 break;
             }
             case FaultKind::Truncate:
                 bytes.resize(bytes.size() / 2);
-                out.push_back({std::move(bytes), 0});
+                out.push_back({std::move(bytes), pause});
                 break;
         }
     }
@@ -418,6 +458,10 @@ void Panel::SetNetwork(const PanelNetwork& network) {
 void Panel::FailNextFinals(int n) {
     std::lock_guard lock(mutex_);
     fail_finals_ = n;
+}
+void Panel::SetChecksumOnly(bool on) {
+    std::lock_guard lock(mutex_);
+    checksum_only_ = on;
 }
 void Panel::SetFinalSuccessStatus(uint8_t status) {
     std::lock_guard lock(mutex_);

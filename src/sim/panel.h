@@ -33,6 +33,27 @@ struct PanelNetwork {
     uint8_t mac[6] = {0x00, 0x4F, 0x9A, 0x80, 0x00, 0x00};
 };
 
+// Sum of the image as the tool computes it: little-endian 32-bit words, the
+// last partial word overwriting only the low bytes of the previous one.
+uint32_t SimImageChecksum(std::span<const uint8_t> bytes);
+
+// The same sum taken piece by piece, pieces cut anywhere.
+class SimChecksum {
+  public:
+    void Feed(std::span<const uint8_t> bytes);
+    uint32_t Value() const { return filled_ ? sum_ + word_ : sum_; }
+
+  private:
+    uint32_t word_ = 0;
+    uint32_t sum_ = 0;
+    unsigned filled_ = 0;  // bytes of the current word taken so far
+};
+
+// A panel checks and burns before it reports: its final result leaves this
+// long after the acknowledgement it follows, so that a byte link sees two
+// separate replies.
+inline constexpr int kFinalResultDelayMs = 5;
+
 struct ClockFields {
     int year, month, day, hour, minute, second;
 };
@@ -59,6 +80,10 @@ class Panel {
     void FailNextFinals(int n);
     // Status of a good final burn result: 1 (default) or 240.
     void SetFinalSuccessStatus(uint8_t status);
+    // Keeps no image, only its running sum, so that an image larger than the
+    // flash can be sent (benchmarks). Packets must then arrive in order; a
+    // packet sent again is not counted twice.
+    void SetChecksumOnly(bool on);
 
     // --- what tests read back ----------------------------------------------
     std::vector<std::vector<uint8_t>> ReceivedFrames() const;
@@ -101,18 +126,18 @@ class Panel {
     std::chrono::seconds clock_offset_{0};
 
     SparseFlash flash_;
+    SimChecksum running_sum_;  // checksum-only mode
     uint32_t image_start_ = 0;
     uint32_t image_end_ = 0;
     uint32_t image_checksum_ = 0;
     bool image_announced_ = false;
+    bool checksum_only_ = false;
+    uint32_t next_address_ = 0;  // checksum-only: where the next new packet must start
+    bool out_of_order_ = false;
     int fail_finals_ = 0;
     uint8_t final_success_ = 1;
     int finals_sent_ = 0;
     int prepares_ = 0;
 };
-
-// Sum of the image as the tool computes it: little-endian 32-bit words, the
-// last partial word overwriting only the low bytes of the previous one.
-uint32_t SimImageChecksum(std::span<const uint8_t> bytes);
 
 }  // namespace korvane::sim

@@ -74,6 +74,7 @@ void UdpServer::Stop() {
 
 void UdpServer::Run() {
     std::vector<Pending> pending;
+    Clock::time_point last_due{};
     std::vector<uint8_t> buffer(65536);
     for (;;) {
         // Send whatever is due, then sleep until the next due reply or request.
@@ -108,11 +109,14 @@ void UdpServer::Run() {
                                        reinterpret_cast<sockaddr*>(&from), &len);
         if (got < 0)
             continue;
-        const auto received = Clock::now();
+        // Each reply leaves its delay after the one before it, even across
+        // requests: a panel answers in order, however slowly.
+        auto due = std::max(Clock::now(), last_due);
         for (auto& e : panel_.Handle({buffer.data(), static_cast<size_t>(got)})) {
-            pending.push_back(
-                {received + std::chrono::milliseconds(e.delay_ms), std::move(e.bytes), from});
+            due += std::chrono::milliseconds(e.delay_ms);
+            pending.push_back({due, std::move(e.bytes), from});
         }
+        last_due = due;
     }
 }
 

@@ -1,0 +1,130 @@
+#include "transfer/firmware_run.h"
+
+#include <chrono>
+#include <thread>
+
+#include "link/messages.h"
+#include "protocol/panel_operations.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr int kKernelSettleMs = 100;
+
+void ClearProgress(ProgressSink& progress) {
+    progress.MoveTo(0);
+    progress.SetText("");
+}
+
+}  // namespace
+
+void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
+                    ProgressSink& progress) {
+    LinkManager& link = s.link();
+    const int k = static_cast<int>(kind);
+    const ImageKindInfo* info = FindImageKind(k);
+
+    [&] {
+        transfer.SendFlashPrepare(k);
+        if (link.result() != LinkResult::Ok)
+            return;
+        s.ApplyReplyStatus(false);
+        if (link.result() != LinkResult::Ok)
+            return;
+        if (kind == ImageKind::Kernel)
+            std::this_thread::sleep_for(std::chrono::milliseconds(kKernelSettleMs));
+        int checksum_failures = 0;
+        for (int attempt = 0; attempt < kDataAttempts; ++attempt) {
+            progress.MoveTo(0);
+            progress.SetText(info ? info->text : "");
+            if (kind == ImageKind::Logo)
+                progress.ShowText(true);
+            progress.SetSpan(0, transfer.packet_count());
+            transfer.SendImageData(k, progress);
+            if (link.result() != LinkResult::Ok)
+                return;
+            s.ApplyReplyStatus(false);
+            if (link.result() == LinkResult::ChecksumError) {
+                ++checksum_failures;
+                continue;  // the panel asks for the whole image again
+            }
+            break;
+        }
+        if (checksum_failures == kDataAttempts) {
+            s.sink().Show(MessageKind::Error, msg::kPacketChecksumFailed);
+            return;
+        }
+        if (link.result() == LinkResult::Ok && kind == ImageKind::Kernel) {
+            s.sink().Show(MessageKind::AppDefault, msg::kKernelDownloaded);
+            ClearProgress(progress);
+            link.CloseLink();
+        }
+    }();
+
+    switch (link.result()) {
+        case LinkResult::Ok:
+            s.sink().Show(MessageKind::Plain, msg::kUpdateDone);
+            break;
+        case LinkResult::RunCancelled:
+            break;
+        default:
+            s.sink().Show(MessageKind::Error, msg::kUpdateFailed);
+            break;
+    }
+    ClearProgress(progress);
+    link.CloseLink();  // does nothing when the link is closed already
+}
+
+bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
+                    const std::filesystem::path& image, ProgressSink& progress) {
+    LinkManager& link = s.link();
+    if (!s.TryBeginRun()) {
+        s.sink().Show(MessageKind::Error, msg::kRunActive);
+        return false;
+    }
+    // A Cancel pressed while nothing ran belongs to no run.
+    transfer.ClearCancel();
+    transfer.SetImagePath(image);
+    link.ResetLink();
+    link.TakeConfiguredMode();
+    if (link.active_mode() == LinkMode::Usb) {
+        s.sink().Show(MessageKind::Error, msg::kNoUsbProgramming);
+        s.EndRun();
+        return false;
+    }
+    link.OpenLink();
+    if (link.result() == LinkResult::OpenFailed) {
+        s.sink().Show(MessageKind::Error, msg::kLinkSetupFailed);
+        link.CloseLink();
+        s.EndRun();
+        return false;
+    }
+    const bool ready = [&] {
+        s.QueryState();
+        if (link.result() != LinkResult::Ok)
+            return false;
+        if (s.Jumper() == 2) {
+            s.sink().Show(MessageKind::Warning, msg::kJumperForUpdate);
+            link.set_result(LinkResult::PanelRefused);
+            return false;
+        }
+        if (transfer.PrepareImageFile(static_cast<int>(kind)) != LinkResult::Ok)
+            return false;
+        s.EnterDownload(1);
+        if (link.result() != LinkResult::Ok)
+            return false;
+        s.ApplyReplyStatus(false);
+        return link.result() == LinkResult::Ok;
+    }();
+    if (!ready) {
+        link.CloseLink();
+        s.EndRun();
+        return false;
+    }
+    s.StartWorker(
+        [&s, &transfer, kind, &progress] { FirmwareWorker(s, transfer, kind, progress); });
+    return true;
+}
+
+}  // namespace korvane

@@ -1,0 +1,37 @@
+#pragma once
+// One programming run of an image kind: the checks in the foreground (link,
+// query-state and jumper, file, download mode), then a worker that announces
+// the range, sends the data up to six times while the panel reports a
+// checksum problem, and says how it ended.
+#include <filesystem>
+
+#include "link/message_sink.h"
+#include "protocol/panel_session.h"
+#include "transfer/flash_transfer.h"
+#include "transfer/image_kind.h"
+
+namespace korvane {
+
+namespace msg {
+inline constexpr char kJumperForUpdate[] = "请拨跳线1到指定位置\n进行系统更新\n";
+inline constexpr char kPacketChecksumFailed[] = "包校验错误,烧写失败";
+inline constexpr char kKernelDownloaded[] = "下载完成，请等待烧写成功！";
+inline constexpr char kUpdateDone[] = "更新完毕!";
+inline constexpr char kUpdateFailed[] = "更新有错误!";
+}  // namespace msg
+
+inline constexpr int kDataAttempts = 6;
+
+// Opens the configured link and runs the foreground checks for `kind` with
+// the image at `image`; on success the worker is running and true is
+// returned. Every way out closes the link exactly once and leaves the
+// outcome in the session's result; a second run while one is active is
+// refused at once.
+bool UpdateFirmware(PanelSession& session, FlashTransfer& transfer, ImageKind kind,
+                    const std::filesystem::path& image, ProgressSink& progress);
+
+// The worker's body (flash-prepare, data attempts, completion messages).
+void FirmwareWorker(PanelSession& session, FlashTransfer& transfer, ImageKind kind,
+                    ProgressSink& progress);
+
+}  // namespace korvane

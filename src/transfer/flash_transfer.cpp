@@ -1,0 +1,238 @@
+#include "transfer/flash_transfer.h"
+
+#include <chrono>
+#include <fstream>
+#include <limits>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "link/messages.h"
+#include "protocol/requests.h"
+#include "transfer/image_checksum.h"
+#include "transfer/image_kind.h"
+
+namespace korvane {
+
+namespace {
+
+void Pause(int ms) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
+
+}  // namespace
+
+LinkResult FlashTransfer::PrepareImageFile(int kind) {
+    const int32_t packet_size = PacketSizeFor(link_.active_mode());
+    if (!FindImageKind(kind)) {
+        packet_size_ = packet_size;
+        link_.set_result(LinkResult::Ok);
+        return LinkResult::Ok;
+    }
+    std::error_code ec;
+    const auto status = std::filesystem::status(image_path_, ec);
+    const uintmax_t size = std::filesystem::file_size(image_path_, ec);
+    if (ec || std::filesystem::is_directory(status) || !std::ifstream(image_path_)) {
+        link_.set_result(LinkResult::FileError);
+        return LinkResult::FileError;
+    }
+    // The size travels as a signed 32-bit count and the end address as a
+    // 32-bit address: an image beyond either would wrap on the wire.
+    const uint64_t end = uint64_t{ImageStartAddress(kind)} + size;
+    if (size > uintmax_t{std::numeric_limits<int32_t>::max()} ||
+        end > std::numeric_limits<uint32_t>::max()) {
+        link_.sink().Show(MessageKind::Error, msg::kImageTooLarge);
+        link_.set_result(LinkResult::FileError);
+        return LinkResult::FileError;
+    }
+    const auto sum = ImageChecksum(image_path_);
+    if (!sum) {
+        link_.set_result(LinkResult::FileError);
+        return LinkResult::FileError;
+    }
+    packet_size_ = packet_size;
+    file_size_ = static_cast<int32_t>(size);
+    packet_count_ = file_size_ / packet_size_;
+    checksum_ = *sum;
+    link_.set_result(LinkResult::Ok);
+    return LinkResult::Ok;
+}
+
+void FlashTransfer::SendFlashPrepare(int kind) {
+    if (link_.active_mode() == LinkMode::Usb) {
+        link_.set_result(LinkResult::PanelRefused);
+        return;
+    }
+    const uint32_t start = ImageStartAddress(kind);
+    const uint16_t length = BuildFlashPrepare(request_, static_cast<uint8_t>(kind), start,
+                                              start + static_cast<uint32_t>(file_size_), checksum_);
+    link_.Exchange(request_.data(), length, kFlashPrepareTimeoutMs);
+}
+
+bool FlashTransfer::CancelRequested() {
+    if (cancel_.load() != 1)
+        return false;
+    link_.CloseLink();
+    cancel_.store(0);
+    link_.set_result(LinkResult::RunCancelled);
+    return true;
+}
+
+FlashTransfer::Sent FlashTransfer::SendPacketUdp(uint16_t length) {
+    UdpLink& udp = link_.udp();
+    for (int timeouts = 0;;) {
+        // A late or repeated reply to an earlier request would otherwise be
+        // taken for this packet's acknowledgement, and in the end for the
+        // final burn result.
+        udp.DiscardPending();
+        ++packets_sent_;
+        link_.Exchange(request_.data(), length, kPacketTimeoutMs);
+        const LinkResult r = link_.result();
+        if (r == LinkResult::Ok)
+            return Sent::Acknowledged;
+        if (r != LinkResult::Timeout)
+            return Sent::Stop;
+        retried_ = true;
+        if (++timeouts == kPacketAttempts) {
+            link_.sink().Show(MessageKind::Error, msg::kTimeout);
+            return Sent::Stop;
+        }
+    }
+}
+
+FlashTransfer::Sent FlashTransfer::SendPacketSerial(uint16_t length) {
+    SerialLink& serial = link_.serial();
+    for (int timeouts = 0;;) {
+        ++packets_sent_;
+        serial.SerialWrite(request_.data(), length, kPacketTimeoutMs);
+        if (link_.result() != LinkResult::Ok)
+            return Sent::Stop;
+        if (!serial.write_timed_out())
+            break;
+        if (++timeouts == kPacketAttempts) {
+            link_.sink().Show(MessageKind::Error, msg::kSendFailed);
+            link_.set_result(LinkResult::Timeout);
+            return Sent::Stop;
+        }
+    }
+    for (int timeouts = 0;;) {
+        serial.SerialRead(kPacketTimeoutMs);
+        const LinkResult r = link_.result();
+        if (r == LinkResult::Ok)
+            break;
+        if (r != LinkResult::Timeout)
+            return Sent::Stop;
+        if (++timeouts == kPacketAttempts) {
+            link_.sink().Show(MessageKind::Error, msg::kReadFailed);
+            return Sent::Stop;
+        }
+    }
+    Pause(kSerialPacketPauseMs);
+    return Sent::Acknowledged;
+}
+
+void FlashTransfer::AwaitFinalUdp() {
+    switch (link_.udp().ReceiveOne(kFinalResultTimeoutMs * 1000u)) {
+        case UdpLink::Receipt::WaitFailed:
+            link_.context().Fail(LinkResult::NetworkError, msg::kNetworkProblem);
+            return;
+        case UdpLink::Receipt::TimedOut:
+            link_.context().Fail(LinkResult::Timeout, msg::kTimeout);
+            return;
+        case UdpLink::Receipt::ReceiveFailed:
+            link_.context().Fail(LinkResult::IoError, msg::kReadFailed);
+            return;
+        case UdpLink::Receipt::Empty:
+            link_.context().Fail(LinkResult::IoError, msg::kPeerClosed);
+            return;
+        case UdpLink::Receipt::Datagram:
+            break;
+    }
+    // An acknowledgement and a good final result read alike, so a reply that
+    // came late or twice shifts every later one by a place, and the last
+    // acknowledgement would pass for the final result. The panel sends its
+    // final result last: whatever follows within a short quiet spell
+    // replaces what came first.
+    bool sound = ValidateReply(link_.reply(), link_.reply_length());
+    FrameBuffer kept = link_.reply();
+    size_t kept_length = link_.reply_length();
+    const uint32_t quiet_ms = retried_ ? kPacketTimeoutMs : kFinalQuietMs;
+    while (link_.udp().ReceiveOne(quiet_ms * 1000u) == UdpLink::Receipt::Datagram) {
+        if (ValidateReply(link_.reply(), link_.reply_length())) {
+            sound = true;
+            kept = link_.reply();
+            kept_length = link_.reply_length();
+        }
+    }
+    link_.reply() = kept;
+    link_.context().reply_length = kept_length;
+    // A final reply that does not add up fails the run without a word of its
+    // own; the caller reports the run as failed.
+    link_.set_result(sound ? LinkResult::Ok : LinkResult::ChecksumError);
+}
+
+void FlashTransfer::AwaitFinalSerial() {
+    Pause(kSerialPacketPauseMs);
+    link_.serial().SerialRead(kFinalResultTimeoutMs);
+    if (link_.result() == LinkResult::Timeout)
+        link_.sink().Show(MessageKind::Error, msg::kTimeout);
+}
+
+void FlashTransfer::SendImageData(int kind, ProgressSink& progress) {
+    packets_sent_ = 0;
+    retried_ = false;
+    if (link_.active_mode() == LinkMode::Usb) {
+        link_.set_result(LinkResult::PanelRefused);
+        return;
+    }
+    std::ifstream in(image_path_, std::ios::binary);
+    if (!in) {
+        link_.set_result(LinkResult::FileError);
+        return;
+    }
+    const bool serial = link_.active_mode() == LinkMode::Serial;
+    uint32_t address = ImageStartAddress(kind);
+    int32_t index = 0;
+    int64_t position = 0;
+    std::vector<uint8_t> packet(static_cast<size_t>(packet_size_));
+
+    progress.Step();
+    if (CancelRequested())
+        return;
+    for (;;) {
+        const int64_t want = index == packet_count_ ? file_size_ - position : packet_size_;
+        size_t got = 0;
+        if (want > 0) {
+            in.read(reinterpret_cast<char*>(packet.data()), want);
+            got = static_cast<size_t>(in.gcount());
+        }
+        if (got == 0) {
+            // The file lost bytes since it was measured: what the panel was
+            // promised can no longer be sent.
+            if (position < file_size_) {
+                link_.context().Fail(LinkResult::FileError, msg::kImageReadFailed);
+                return;
+            }
+            break;
+        }
+        const uint16_t length = BuildFlashData(request_, address, {packet.data(), got});
+        const Sent sent = serial ? SendPacketSerial(length) : SendPacketUdp(length);
+        if (sent == Sent::Stop)
+            return;
+        address += static_cast<uint32_t>(got);
+        position += static_cast<int64_t>(got);
+        ++index;
+        if (index > packet_count_)
+            break;
+        progress.Step();
+        if (CancelRequested())
+            return;
+    }
+    if (serial) {
+        AwaitFinalSerial();
+    } else {
+        AwaitFinalUdp();
+    }
+}
+
+}  // namespace korvane

@@ -1,0 +1,79 @@
+#pragma once
+// Moves one image file into the panel's flash: the file is measured and
+// summed, the panel is told the range and checksum (flash-prepare), then the
+// file goes out packet by packet at absolute flash addresses, and the panel's
+// final burn result is awaited. The file is read a packet at a time, never
+// held whole.
+#include <atomic>
+#include <cstdint>
+#include <filesystem>
+
+#include "link/link_manager.h"
+#include "link/message_sink.h"
+
+namespace korvane {
+
+namespace msg {
+inline constexpr char kImageTooLarge[] = "文件过大,超出FLASH地址范围,不能烧写";
+inline constexpr char kImageReadFailed[] = "读取文件失败,烧写中断";
+}  // namespace msg
+
+inline constexpr uint32_t kFlashPrepareTimeoutMs = 240000;
+inline constexpr uint32_t kPacketTimeoutMs = 500;
+inline constexpr uint32_t kFinalResultTimeoutMs = 120000;
+inline constexpr int kPacketAttempts = 6;
+inline constexpr int kSerialPacketPauseMs = 30;
+// How long the UDP final wait goes on listening after a reply, when no
+// packet needed sending again.
+inline constexpr uint32_t kFinalQuietMs = 50;
+
+class FlashTransfer {
+  public:
+    explicit FlashTransfer(LinkManager& link) : link_(link) {}
+
+    void SetImagePath(std::filesystem::path path) { image_path_ = std::move(path); }
+    const std::filesystem::path& image_path() const { return image_path_; }
+
+    // Measures and sums the image for `kind` on the active link. FileError
+    // when the file cannot be read (no message), or when it does not fit a
+    // 32-bit flash address range (with a message). Sets and returns the result.
+    LinkResult PrepareImageFile(int kind);
+    // Announces range and checksum; the reply stays in the link's buffer.
+    void SendFlashPrepare(int kind);
+    // Sends the data and waits for the final burn result, which stays in the
+    // link's buffer. Advances `progress` by one step per packet.
+    void SendImageData(int kind, ProgressSink& progress);
+
+    // Written by the user-interface thread, read between packets.
+    void Cancel() { cancel_.store(1); }
+    void ClearCancel() { cancel_.store(0); }
+    bool CancelPending() const { return cancel_.load() != 0; }
+
+    int32_t file_size() const { return file_size_; }
+    int32_t packet_size() const { return packet_size_; }
+    int32_t packet_count() const { return packet_count_; }
+    uint32_t checksum() const { return checksum_; }
+    // Data requests sent in the last data phase, repeats included.
+    uint64_t packets_sent() const { return packets_sent_; }
+
+  private:
+    enum class Sent { Acknowledged, Stop };
+    Sent SendPacketUdp(uint16_t length);
+    Sent SendPacketSerial(uint16_t length);
+    void AwaitFinalUdp();
+    void AwaitFinalSerial();
+    bool CancelRequested();
+
+    LinkManager& link_;
+    std::filesystem::path image_path_;
+    int32_t file_size_ = 0;
+    int32_t packet_size_ = 0;
+    int32_t packet_count_ = 0;
+    uint32_t checksum_ = 0;
+    uint64_t packets_sent_ = 0;
+    bool retried_ = false;  // some packet of this data phase was sent again
+    std::atomic<int> cancel_{0};
+    FrameBuffer request_{};
+};
+
+}  // namespace korvane

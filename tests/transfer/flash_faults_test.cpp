@@ -1,0 +1,132 @@
+// Programming runs that meet a silent or misbehaving panel, and the user's
+// Cancel.
+#include <gtest/gtest.h>
+
+#include "link/messages.h"
+#include "protocol/command_codes.h"
+#include "transfer/transfer_fixture.h"
+
+namespace korvane {
+namespace {
+
+using sim::FaultKind;
+using testing::RandomBytes;
+using testing::TransferTest;
+
+const std::vector<Message> kDone = {{MessageKind::Plain, msg::kUpdateDone}};
+
+class FaultsOverLink : public TransferTest, public ::testing::WithParamInterface<LinkMode> {
+  protected:
+    void SetUp() override { Serve(GetParam()); }
+};
+
+TEST_P(FaultsOverLink, FiveTimeOutsOnAPacketAreRetriedQuietly) {
+    const auto bytes = RandomBytes(4500, 4);
+    const bool udp = GetParam() == LinkMode::Udp;
+    // UDP sends again after each time-out: one lost acknowledgement costs one
+    // repeat, five cost five. Serial reads again: an acknowledgement that
+    // comes after four read time-outs is still taken.
+    if (udp) {
+        panel.InjectFault({FaultKind::Drop, cmd::kFlashData, 1});
+    } else {
+        panel.InjectFault({FaultKind::Delay, cmd::kFlashData, 1, 2200});
+    }
+    ASSERT_TRUE(Program(ImageKind::BootLoader, WriteImage(bytes)));
+    EXPECT_EQ(sink.Messages(), kDone);
+    EXPECT_EQ(panel.ReadFlash(0, 4500), bytes);
+    if (!udp)
+        return;
+    panel.ClearReceived();
+    sink.Clear();
+    panel.InjectFault({FaultKind::Drop, cmd::kFlashData, 5});
+    ASSERT_TRUE(Program(ImageKind::BootLoader, WriteImage(bytes)));
+    EXPECT_EQ(sink.Messages(), kDone);
+    EXPECT_EQ(panel.ReadFlash(0, 4500), bytes);
+    EXPECT_EQ(DataFrames(), 5u + 5);
+}
+
+TEST_P(FaultsOverLink, SixSilentPacketsEndTheRun) {
+    const auto bytes = RandomBytes(3000, 4);
+    if (GetParam() == LinkMode::Serial) {
+        // A serial panel that never answers: the write goes out, every read
+        // times out.
+        panel.InjectFault({FaultKind::Drop, cmd::kFlashData, 100});
+    } else {
+        panel.InjectFault({FaultKind::Drop, cmd::kFlashData, 6});
+    }
+    const unsigned closes = link.close_count();
+    ASSERT_TRUE(Program(ImageKind::Logo, WriteImage(bytes)));
+    EXPECT_EQ(link.result(), LinkResult::Timeout);
+    const char* shown = GetParam() == LinkMode::Udp ? msg::kTimeout : msg::kReadFailed;
+    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{shown, msg::kUpdateFailed}));
+    EXPECT_EQ(DataFrames(), GetParam() == LinkMode::Udp ? 6u : 1u);
+    EXPECT_EQ(link.close_count(), closes + 1);
+    EXPECT_EQ(progress.position(), 0);
+    EXPECT_EQ(progress.text(), "");
+}
+
+TEST_P(FaultsOverLink, CancelMidRunEndsSilentlyAndClosesOnce) {
+    const auto bytes = RandomBytes(12 * 1024, 6);
+    // Pressed while the third packet is on its way.
+    progress.AtStep(3, [this] { transfer.Cancel(); });
+    const unsigned closes = link.close_count();
+    ASSERT_TRUE(Program(ImageKind::Logo, WriteImage(bytes)));
+    EXPECT_EQ(link.result(), LinkResult::RunCancelled);
+    EXPECT_TRUE(sink.Messages().empty());
+    EXPECT_EQ(DataFrames(), 2u);
+    EXPECT_EQ(link.close_count(), closes + 1);
+    EXPECT_EQ(progress.position(), 0);
+    EXPECT_EQ(progress.text(), "");
+    EXPECT_FALSE(transfer.CancelPending());
+    EXPECT_FALSE(session.RunActive());
+}
+
+TEST_P(FaultsOverLink, CancelPressedWhileIdleDoesNotStopTheNextRun) {
+    transfer.Cancel();
+    const auto bytes = RandomBytes(2048, 9);
+    ASSERT_TRUE(Program(ImageKind::BootLoader, WriteImage(bytes)));
+    EXPECT_EQ(sink.Messages(), kDone);
+    EXPECT_EQ(panel.ReadFlash(0, 2048), bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, FaultsOverLink, ::testing::Values(LinkMode::Udp, LinkMode::Serial),
+                         [](const auto& info) {
+                             return std::string(info.param == LinkMode::Udp ? "udp" : "serial");
+                         });
+
+TEST_F(TransferTest, LateAndRepeatedAcknowledgementsDoNotPassForTheFinalResult) {
+    Serve(LinkMode::Udp);
+    // An acknowledgement after the time-out, or one that comes twice, leaves
+    // a stray reply. Neither it nor the last acknowledgement may be taken for
+    // the final result, which here reports a bad image the first time.
+    struct Case {
+        FaultKind kind;
+        size_t size;  // 1000: the repeated acknowledgement is the last one
+    };
+    for (const Case c : {Case{FaultKind::Delay, 6000}, Case{FaultKind::Duplicate, 6000},
+                         Case{FaultKind::Duplicate, 1000}}) {
+        SCOPED_TRACE(c.size);
+        const auto bytes = RandomBytes(c.size, 12);
+        sink.Clear();
+        panel.InjectFault({c.kind, cmd::kFlashData, 1, 700});
+        panel.FailNextFinals(1);
+        const int finals = panel.FinalResultsSent();
+        ASSERT_TRUE(Program(ImageKind::BootLoader, WriteImage(bytes)));
+        EXPECT_EQ(sink.Messages(), kDone);
+        EXPECT_GE(panel.FinalResultsSent(), finals + 2) << "the bad image was not sent again";
+        EXPECT_EQ(panel.ReadFlash(0, static_cast<uint32_t>(c.size)), bytes);
+    }
+}
+
+TEST_F(TransferTest, SerialRepliesInBurstsOrAfterNoise) {
+    Serve(LinkMode::Serial);
+    const auto bytes = RandomBytes(9000, 13);
+    panel.InjectFault({FaultKind::Split, cmd::kFlashData, 1});
+    panel.InjectFault({FaultKind::Garbage, cmd::kFlashData, 1});
+    ASSERT_TRUE(Program(ImageKind::Kernel, WriteImage(bytes)));
+    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{msg::kKernelDownloaded, msg::kUpdateDone}));
+    EXPECT_EQ(panel.ReadFlash(0x80000, 9000), bytes);
+}
+
+}  // namespace
+}  // namespace korvane
