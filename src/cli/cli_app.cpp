@@ -1,6 +1,7 @@
 #include "cli/cli_app.h"
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <map>
 #include <optional>
@@ -19,6 +20,7 @@
 #include "models/hmi_types.h"
 #include "protocol/panel_operations.h"
 #include "settings/settings_file.h"
+#include "transfer/firmware_run.h"
 
 namespace korvane::cli {
 
@@ -259,8 +261,13 @@ class Cli {
     int GetClock();
     int SetClock();
     int Erase();
+    int Flash();
     int Models();
     int Logo();
+    // Converts the picture of `logo` or `flash logo`; the logo file's path,
+    // or nothing after telling why.
+    std::optional<fs::path> ConvertLogo(const fs::path& picture, const fs::path& output);
+    int Program(ImageKind kind, const fs::path& image);
     int Settings();
 
     Invocation inv_;
@@ -429,9 +436,77 @@ int Cli::Erase() {
         return Usage("erase takes no arguments");
     return WithPanel([&](PanelSession& s, const SettingsFile&) {
         NullProgress quiet;
-        StartEraseFlash(s, quiet);
-        s.WaitForRun();
+        std::optional<TerminalProgress> shown;
+        if (env_.err_is_terminal && !inv_.quiet && !inv_.json) {
+            // The erase run reports only its end; the line says what it waits for.
+            shown.emplace(env_.err, 0);
+            shown->SetText("擦除Flash中......");
+        }
+        ProgressSink& progress = shown ? static_cast<ProgressSink&>(*shown) : quiet;
+        if (StartEraseFlash(s, progress))
+            s.WaitForRun();
+        if (shown)
+            shown->Finish();
     });
+}
+
+int Cli::Program(ImageKind kind, const fs::path& image) {
+    // The core starts quietly on an image it cannot open; say why first.
+    std::error_code ec;
+    const auto size = fs::file_size(image, ec);
+    if (ec || fs::is_directory(image)) {
+        return Problem("cannot read the image " + image.string() + ": " +
+                           (ec ? ec.message() : std::string("it is a folder")),
+                       LinkResult::FileError);
+    }
+    if (!std::ifstream(image, std::ios::binary))
+        return Problem("cannot open the image " + image.string(), LinkResult::FileError);
+    return WithPanel([&](PanelSession& s, const SettingsFile&) {
+        FlashTransfer transfer(s.link());
+        NullProgress quiet;
+        std::optional<TerminalProgress> shown;
+        if (env_.err_is_terminal && !inv_.quiet && !inv_.json)
+            shown.emplace(env_.err, size);
+        ProgressSink& progress = shown ? static_cast<ProgressSink&>(*shown) : quiet;
+        if (!UpdateFirmware(s, transfer, kind, image, progress))
+            return;
+        // Ctrl-C is the Cancel button: it is honoured between packets.
+        while (s.RunActive()) {
+            if (env_.interrupt && env_.interrupt->load())
+                transfer.Cancel();
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        s.WaitForRun();
+        if (shown)
+            shown->Finish();
+        if (s.result() == LinkResult::RunCancelled)
+            out_.Problem("cancelled: the panel keeps what it had written so far");
+        if (s.result() == LinkResult::Ok) {
+            out_.Result("programmed " + std::to_string(size) + " bytes",
+                        {{"bytes", std::to_string(size)},
+                         {"packets", std::to_string(transfer.packets_sent())}});
+        }
+    });
+}
+
+int Cli::Flash() {
+    if (!NeedArgs(2, 2))
+        return Usage("flash needs a kind (kernel, bootloader, filesystem, logo) and a file");
+    const std::string& name = inv_.args[0];
+    const ImageKindInfo* kind = nullptr;
+    for (const ImageKindInfo& k : kImageKinds) {
+        if (name == k.name)
+            kind = &k;
+    }
+    if (!kind)
+        return Usage("unknown image kind " + name + " (kernel, bootloader, filesystem, logo)");
+    if (kind->kind != ImageKind::Logo)
+        return Program(kind->kind, inv_.args[1]);
+    const fs::path output = inv_.options.count("-o") ? fs::path(inv_.options["-o"]) : fs::path();
+    const auto logo = ConvertLogo(inv_.args[1], output);
+    if (!logo)
+        return static_cast<int>(LinkResult::FileError);
+    return Program(ImageKind::Logo, *logo);
 }
 
 std::optional<std::pair<int, int>> Cli::ScreenSize() {
@@ -494,37 +569,50 @@ int Cli::Models() {
     return Finish(LinkResult::Ok);
 }
 
-int Cli::Logo() {
-    if (!NeedArgs(1, 1))
-        return Usage("logo needs one PICTURE");
+std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const fs::path& output) {
     const auto screen = ScreenSize();
     const auto background = Background();
-    if (!screen || !background)
-        return Finish(LinkResult::FileError);
-    const fs::path picture = inv_.args[0];
+    if (!screen || !background) {
+        out_.Verdict(LinkResult::FileError);
+        return std::nullopt;
+    }
     CPictureHolder holder;
     std::string error;
     if (!holder.Load(picture, &error)) {
-        return Problem("cannot read the picture " + picture.string() + ": " + error,
-                       LinkResult::FileError);
+        Problem("cannot read the picture " + picture.string() + ": " + error,
+                LinkResult::FileError);
+        return std::nullopt;
     }
     const QSize size = holder.NaturalSize();
     switch (CheckLogoPicture(size.width(), size.height(), screen->first, screen->second)) {
         case LogoPictureFit::LargerThanScreen:
             sink_.Show(MessageKind::AppDefault, "图片尺寸大于触摸屏的大小，打开图片错误！");
-            return Finish(LinkResult::FileError);
+            Finish(LinkResult::FileError);
+            return std::nullopt;
         case LogoPictureFit::TooManyPixels:
             sink_.Show(MessageKind::Error, "图片过大!");
-            return Finish(LinkResult::FileError);
+            Finish(LinkResult::FileError);
+            return std::nullopt;
         case LogoPictureFit::Fits:
             break;
     }
-    const fs::path output = inv_.options.count("-o") ? fs::path(inv_.options["-o"]) : fs::path();
     const LogoWriteResult written =
         WriteLogoFromPicture(picture, *background, screen->first, screen->second, output);
-    if (!written.ok())
-        return Problem(written.message, LinkResult::FileError);
-    out_.Result(written.logoPath.string(), {{"logo", JsonString(written.logoPath.string())}});
+    if (!written.ok()) {
+        Problem(written.message, LinkResult::FileError);
+        return std::nullopt;
+    }
+    return written.logoPath;
+}
+
+int Cli::Logo() {
+    if (!NeedArgs(1, 1))
+        return Usage("logo needs one PICTURE");
+    const fs::path output = inv_.options.count("-o") ? fs::path(inv_.options["-o"]) : fs::path();
+    const auto logo = ConvertLogo(inv_.args[0], output);
+    if (!logo)
+        return static_cast<int>(LinkResult::FileError);
+    out_.Result(logo->string(), {{"logo", JsonString(logo->string())}});
     return Finish(LinkResult::Ok);
 }
 
@@ -621,6 +709,8 @@ int Cli::Run() {
         return SetClock();
     if (c == "erase")
         return Erase();
+    if (c == "flash")
+        return Flash();
     if (c == "models")
         return Models();
     if (c == "logo")

@@ -180,6 +180,8 @@ bool StartEraseFlash(PanelSession& s, ProgressSink& progress) {
     link.TakeConfiguredMode();
     if (link.active_mode() == LinkMode::Usb) {
         s.sink().Show(MessageKind::Error, msg::kNoUsbProgramming);
+        // Not a result the run itself could have: the link cannot serve it.
+        link.set_result(LinkResult::OpenFailed);
         s.EndRun();
         return false;
     }

@@ -31,6 +31,9 @@ void Usage(FILE* to) {
                  "  --version N    panel protocol version (default 1)\n"
                  "  --status C=S   answer command C (hex, e.g. 0x20) with status S\n"
                  "  --drop C       never answer command C (hex)\n"
+                 "  --delay C=MS   answer command C (hex) only after MS milliseconds\n"
+                 "  --dump DIR     after each image, write what the flash holds to\n"
+                 "                 DIR/image-<kind>.bin\n"
                  "The first line printed is \"udp 127.0.0.1:PORT\"; with --pty the next\n"
                  "is \"pty /dev/pts/N\".\n");
 }
@@ -59,6 +62,7 @@ bool ParseInt(const char* text, long lo, long hi, long* out) {
 int main(int argc, char** argv) {
     long port = 21845, jumper = 1, version = 1;
     bool pty = false;
+    std::string dump;
     korvane::sim::Panel panel;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -96,6 +100,20 @@ int main(int argc, char** argv) {
                 return 64;
             }
             panel.InjectFault({korvane::sim::FaultKind::Drop, code, 1 << 30});
+        } else if (arg == "--delay" && i + 1 < argc) {
+            const std::string v = argv[++i];
+            const size_t eq = v.find('=');
+            uint8_t code = 0;
+            long ms = 0;
+            if (eq == std::string::npos || !ParseCode(v.substr(0, eq), &code) ||
+                !ParseInt(v.c_str() + eq + 1, 0, 600000, &ms)) {
+                std::fprintf(stderr, "korvane-panel-sim: --delay takes CODE=MS\n");
+                return 64;
+            }
+            panel.InjectFault(
+                {korvane::sim::FaultKind::Delay, code, 1 << 30, static_cast<int>(ms)});
+        } else if (arg == "--dump" && i + 1 < argc) {
+            dump = argv[++i];
         } else if (arg == "-h" || arg == "--help") {
             Usage(stdout);
             return 0;
@@ -106,6 +124,22 @@ int main(int argc, char** argv) {
         }
     }
 
+    // Every finished image is reported on stdout, so that a script can see
+    // what the panel checked.
+    panel.SetBurnObserver(
+        [dump](const korvane::sim::BurnReport& r, std::span<const uint8_t> image) {
+            std::printf("image kind %u at 0x%08X-0x%08X, announced sum 0x%08X, final result %u\n",
+                        r.kind, r.start, r.end, r.announced_checksum, r.status);
+            if (!dump.empty()) {
+                const std::string path = dump + "/image-" + std::to_string(r.kind) + ".bin";
+                if (FILE* f = std::fopen(path.c_str(), "wb")) {
+                    const bool ok = std::fwrite(image.data(), 1, image.size(), f) == image.size();
+                    if (std::fclose(f) != 0 || !ok)
+                        std::fprintf(stderr, "korvane-panel-sim: cannot write %s\n", path.c_str());
+                }
+            }
+            std::fflush(stdout);
+        });
     panel.SetJumper(static_cast<uint8_t>(jumper));
     panel.SetProtocolVersion(static_cast<uint8_t>(version));
     korvane::sim::UdpServer udp(panel);

@@ -257,6 +257,7 @@ Frames Panel::FlashPrepare(std::span<const uint8_t> f) {
     } else {
         flash_.Erase(start, end);
     }
+    image_kind_ = kind;
     image_start_ = start;
     image_end_ = end;
     image_checksum_ = checksum;
@@ -292,16 +293,21 @@ Frames Panel::FlashData(std::span<const uint8_t> f) {
 std::vector<uint8_t> Panel::FinalResult() {
     ++finals_sent_;
     uint8_t status;
+    std::vector<uint8_t> image;
     if (fail_finals_ > 0) {
         --fail_finals_;
         status = 0;
     } else if (checksum_only_) {
         status = !out_of_order_ && running_sum_.Value() == image_checksum_ ? final_success_ : 0;
     } else {
-        const auto image = flash_.Read(image_start_, image_end_ - image_start_);
+        image = flash_.Read(image_start_, image_end_ - image_start_);
         status = SimImageChecksum(image) == image_checksum_ ? final_success_ : 0;
     }
-    return StatusReply(cmd::kFlashData, StatusFor(cmd::kFlashData, status));
+    status = StatusFor(cmd::kFlashData, status);
+    if (burn_observer_) {
+        burn_observer_({image_kind_, image_start_, image_end_, image_checksum_, status}, image);
+    }
+    return StatusReply(cmd::kFlashData, status);
 }
 
 std::optional<FaultSpec> Panel::TakeFault(uint8_t command, bool final_result) {
@@ -458,6 +464,10 @@ void Panel::SetNetwork(const PanelNetwork& network) {
 void Panel::FailNextFinals(int n) {
     std::lock_guard lock(mutex_);
     fail_finals_ = n;
+}
+void Panel::SetBurnObserver(BurnObserver observer) {
+    std::lock_guard lock(mutex_);
+    burn_observer_ = std::move(observer);
 }
 void Panel::SetChecksumOnly(bool on) {
     std::lock_guard lock(mutex_);

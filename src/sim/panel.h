@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -54,6 +55,17 @@ class SimChecksum {
 // separate replies.
 inline constexpr int kFinalResultDelayMs = 5;
 
+// What the panel checked when an image was complete.
+struct BurnReport {
+    uint8_t kind;
+    uint32_t start, end;
+    uint32_t announced_checksum;
+    uint8_t status;  // the final result sent
+};
+// Called with the report and the image as it stands in flash (empty in
+// checksum-only mode), on the thread that serves the request.
+using BurnObserver = std::function<void(const BurnReport&, std::span<const uint8_t>)>;
+
 struct ClockFields {
     int year, month, day, hour, minute, second;
 };
@@ -84,6 +96,7 @@ class Panel {
     // flash can be sent (benchmarks). Packets must then arrive in order; a
     // packet sent again is not counted twice.
     void SetChecksumOnly(bool on);
+    void SetBurnObserver(BurnObserver observer);
 
     // --- what tests read back ----------------------------------------------
     std::vector<std::vector<uint8_t>> ReceivedFrames() const;
@@ -127,6 +140,8 @@ class Panel {
 
     SparseFlash flash_;
     SimChecksum running_sum_;  // checksum-only mode
+    BurnObserver burn_observer_;
+    uint8_t image_kind_ = 0;
     uint32_t image_start_ = 0;
     uint32_t image_end_ = 0;
     uint32_t image_checksum_ = 0;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <regex>
+#include <thread>
 
 #include "child_process.h"
 #include "logo/logo_from_picture.h"
@@ -229,6 +230,116 @@ TEST_F(CliTest, LogoRefusalsAndMissingPictures) {
     r = Cli({"logo", (dir.path() / "missing.bmp").string(), "--screen", "320x240"});
     EXPECT_EQ(r.code, 7);
     EXPECT_NE(r.err.find("cannot read the picture"), std::string::npos) << r.err;
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+Bytes RandomImage(size_t n, unsigned seed) {
+    Bytes bytes(n);
+    std::srand(seed);
+    for (auto& b : bytes)
+        b = static_cast<uint8_t>(std::rand());
+    return bytes;
+}
+
+class CliFlashTest : public CliTest {
+  protected:
+    std::filesystem::path WriteImage(const Bytes& bytes, const std::string& name) {
+        const auto path = dir.path() / name;
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        return path;
+    }
+    // The simulator writes each finished image into this folder.
+    std::filesystem::path Dumps() {
+        const auto d = dir.path() / "dump";
+        std::filesystem::create_directories(d);
+        return d;
+    }
+};
+
+TEST_F(CliFlashTest, ProgramsEachKindAndThePanelHoldsTheImage) {
+    StartSim({"--dump", Dumps().string()});
+    const Bytes kernel = RandomImage(10000, 1);
+    auto r = Cli({"flash", "kernel", WriteImage(kernel, "k.bin").string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "下载完成，请等待烧写成功！\n更新完毕!\n");
+    EXPECT_EQ(r.out, "programmed 10000 bytes\n");
+    EXPECT_EQ(ReadAll(Dumps() / "image-1.bin"), kernel);
+
+    const Bytes boot = RandomImage(4097, 2);
+    r = Cli({"--json", "flash", "bootloader", WriteImage(boot, "b.bin").string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out,
+              "{\"event\":\"message\",\"kind\":\"plain\",\"text\":\"更新完毕!\"}\n"
+              "{\"event\":\"result\",\"bytes\":4097,\"packets\":5}\n"
+              "{\"event\":\"verdict\",\"result\":\"Ok\",\"code\":0}\n");
+    EXPECT_EQ(ReadAll(Dumps() / "image-4.bin"), boot);
+
+    const Bytes fs = RandomImage(3000, 3);
+    r = Cli({"flash", "filesystem", WriteImage(fs, "f.bin").string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(ReadAll(Dumps() / "image-2.bin"), fs);
+    EXPECT_TRUE(sim_->WaitForOutput("image kind 2 at 0x00280000-0x00280BB8", false, 5s))
+        << sim_->out();
+}
+
+TEST_F(CliFlashTest, LogoIsConvertedThenProgrammed) {
+    StartSim({"--dump", Dumps().string()});
+    QImage picture(30, 20, QImage::Format_RGB32);
+    picture.fill(QColor(10, 200, 30));
+    const auto bmp = dir.path() / "start.bmp";
+    ASSERT_TRUE(picture.save(QString::fromStdString(bmp.string()), "BMP"));
+    const auto r = Cli({"flash", "logo", bmp.string(), "--screen", "320x240"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "更新完毕!\n");
+    const Bytes logo = ReadAll(dir.path() / "start.bmp.logo");
+    ASSERT_FALSE(logo.empty());
+    EXPECT_EQ(ReadAll(Dumps() / "image-5.bin"), logo);
+}
+
+TEST_F(CliFlashTest, RefusalsAndBadFilesExitWithTheirResult) {
+    StartSim({"--jumper", "2"});
+    const auto image = WriteImage(RandomImage(100, 4), "k.bin");
+    auto r = Cli({"flash", "kernel", image.string()});
+    EXPECT_EQ(r.code, 5);
+    EXPECT_EQ(r.err, "请拨跳线1到指定位置\n进行系统更新\n");
+
+    r = Cli({"flash", "kernel", (dir.path() / "missing.bin").string()});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_NE(r.err.find("cannot read the image"), std::string::npos) << r.err;
+
+    r = Cli({"flash", "rootfs", image.string()});
+    EXPECT_EQ(r.code, 64);
+    EXPECT_NE(r.err.find("unknown image kind rootfs"), std::string::npos);
+
+    r = RunProgram(KORVANE_CLI, {"--settings", (dir.path() / "Para.dat").string(), "--usb",
+                                 "/dev/null", "flash", "kernel", image.string()});
+    EXPECT_EQ(r.code, 6);
+    EXPECT_EQ(r.err, "不能通过USB口进行烧写\n");
+}
+
+TEST_F(CliFlashTest, CtrlCCancelsTheRunQuietly) {
+    // Slow acknowledgements keep the run going long enough to interrupt it.
+    StartSim({"--delay", "0x82=20", "--dump", Dumps().string()});
+    const auto image = WriteImage(RandomImage(400 * 1024, 5), "k.bin");
+    ChildProcess cli(KORVANE_CLI, LinkArgs({"flash", "bootloader", image.string()}));
+    std::this_thread::sleep_for(500ms);
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(10s), 8);
+    EXPECT_EQ(cli.err(), "korvane-cli: cancelled: the panel keeps what it had written so far\n");
+    EXPECT_EQ(cli.out(), "");
+    EXPECT_FALSE(std::filesystem::exists(Dumps() / "image-4.bin"));
+
+    // The panel serves the next run as usual.
+    const auto small = WriteImage(RandomImage(2000, 6), "s.bin");
+    const auto r = Cli({"flash", "bootloader", small.string()});
+    EXPECT_EQ(r.code, 0) << r.err;
 }
 
 }  // namespace

@@ -249,6 +249,7 @@ TEST_F(OperationsTest, EraseRefusesUsbBeforeOpeningAnything) {
     EXPECT_FALSE(StartEraseFlash(session, progress));
     EXPECT_EQ(sink.Messages(),
               (std::vector<Message>{{MessageKind::Error, msg::kNoUsbProgramming}}));
+    EXPECT_EQ(link.result(), LinkResult::OpenFailed);
     EXPECT_TRUE(panel.ReceivedFrames().empty());
     EXPECT_FALSE(session.RunActive());
 }
