@@ -14,6 +14,8 @@
 #include "link/device_error.h"
 #include "link/link_manager.h"
 #include "link/messages.h"
+#include "link/serial_devices.h"
+#include "link/usb_device.h"
 #include "logo/logo_from_picture.h"
 #include "logo/logo_limits.h"
 #include "logo/picture_holder.h"
@@ -57,6 +59,7 @@ constexpr char kUsage[] =
     "  models                           one line per model: \"<name>\\t<width>x<height>\"\n"
     "  enter-download | end-download | change-mac\n"
     "  settings [--link udp|serial|usb] [--ip IP] [--port N] [--com N]\n"
+    "  ports                            serial devices as COM numbers name them, USB devices\n"
     "\n"
     "\"korvane-cli COMMAND --help\" describes one command. Exit status: 0 Ok, 1 IoError,\n"
     "2 Timeout, 3 NetworkError, 4 ChecksumError, 5 PanelRefused, 6 OpenFailed,\n"
@@ -109,6 +112,11 @@ const std::map<std::string, CommandHelp>& Helps() {
         {"change-mac",
          {"change-mac", "Gives the panel a newly generated MAC address (prefix 00-4F-9A).",
           "korvane-cli change-mac"}},
+        {"ports",
+         {"ports",
+          "Lists the serial devices in the order that COM numbers name them (COM1 first),\n"
+          "then the panel USB devices found.",
+          "korvane-cli ports"}},
         {"settings",
          {"settings [--link udp|serial|usb] [--ip IP] [--port N] [--com N]",
           "Shows the saved communication settings, or changes and saves them.",
@@ -269,6 +277,7 @@ class Cli {
     std::optional<fs::path> ConvertLogo(const fs::path& picture, const fs::path& output);
     int Program(ImageKind kind, const fs::path& image);
     int Settings();
+    int Ports();
 
     Invocation inv_;
     CliEnvironment& env_;
@@ -333,11 +342,19 @@ void Cli::ExplainOpenFailure(LinkManager& link) {
     if (e.kind == DeviceErrorKind::None)
         return;
     std::string text = e.text;
-    if (e.kind == DeviceErrorKind::Denied) {
+    if (e.kind == DeviceErrorKind::Denied && mode == LinkMode::Usb) {
+        text +=
+            "\npermission denied: give your user access to the device, e.g. with a udev "
+            "rule (MODE=\"0660\", GROUP=\"plugdev\") and sudo adduser $USER plugdev";
+    } else if (e.kind == DeviceErrorKind::Denied) {
         text +=
             "\npermission denied: add your user to the group that owns the device "
             "(on Debian: sudo adduser $USER dialout, then log in again), or run with "
             "enough rights";
+    } else if (e.kind == DeviceErrorKind::NoDevice && mode == LinkMode::Usb) {
+        text +=
+            "\nname the device with --usb PATH; without a path the first /dev/korvane-usbN "
+            "is used (korvane-cli ports lists those found)";
     } else if (e.kind == DeviceErrorKind::NoDevice && mode == LinkMode::Serial) {
         text +=
             "\nname the device with --serial /dev/ttyUSB0 (or another path); \"COMn\" is "
@@ -667,15 +684,33 @@ int Cli::Settings() {
     const std::string link = r.link_mode <= 3 ? kLinks[r.link_mode] : "none";
     const std::string ip = std::to_string(r.address[0]) + "." + std::to_string(r.address[1]) + "." +
                            std::to_string(r.address[2]) + "." + std::to_string(r.address[3]);
+    // The COM number names whichever device is n-th now: show which.
+    const auto device = ComPortDevice(r.com, ListSerialDevices());
+    const std::string device_text = device ? *device : "no such device now";
     std::ostringstream plain;
     plain << "file " << settings.path()->string() << "\nlink " << link << "\nip " << ip << "\nport "
-          << r.port << "\ncom " << r.com << "\nbaud " << r.baud;
+          << r.port << "\ncom " << r.com << " (" << device_text << ")\nbaud " << r.baud;
     out_.Result(plain.str(), {{"file", JsonString(settings.path()->string())},
                               {"link", JsonString(link)},
                               {"ip", JsonString(ip)},
                               {"port", std::to_string(r.port)},
                               {"com", std::to_string(r.com)},
+                              {"com_device", device ? JsonString(*device) : "null"},
                               {"baud", std::to_string(r.baud)}});
+    return Finish(LinkResult::Ok);
+}
+
+int Cli::Ports() {
+    if (!NeedArgs(0, 0))
+        return Usage("ports takes no arguments");
+    const auto serial = ListSerialDevices();
+    for (size_t i = 0; i < serial.size(); ++i) {
+        const std::string com = "COM" + std::to_string(i + 1);
+        out_.Result(com + "\t" + serial[i],
+                    {{"port", JsonString(com)}, {"device", JsonString(serial[i])}});
+    }
+    for (const std::string& usb : ListUsbDevices())
+        out_.Result("USB\t" + usb, {{"port", JsonString("USB")}, {"device", JsonString(usb)}});
     return Finish(LinkResult::Ok);
 }
 
@@ -717,6 +752,8 @@ int Cli::Run() {
         return Logo();
     if (c == "settings")
         return Settings();
+    if (c == "ports")
+        return Ports();
     if (!NeedArgs(0, 0))
         return Usage(c + " takes no arguments");
     return WithPanel([&](PanelSession& s, const SettingsFile&) {

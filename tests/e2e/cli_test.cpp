@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include "child_process.h"
@@ -186,7 +187,21 @@ TEST_F(CliTest, SettingsAreShownAndSaved) {
     EXPECT_EQ(saved[0], 2);
     EXPECT_EQ(saved[10], 3);
     r = Cli({"settings"});
-    EXPECT_NE(r.out.find("com 3\n"), std::string::npos);
+    // The number is shown with the device it names on this machine now.
+    EXPECT_TRUE(
+        std::regex_search(r.out, std::regex("\ncom 3 \\((/dev/\\S+|no such device now)\\)\n")))
+        << r.out;
+
+    // Every serial device is listed under the COM number that names it.
+    r = Cli({"ports"});
+    EXPECT_EQ(r.code, 0);
+    std::istringstream lines(r.out);
+    int n = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("USB\t", 0) == 0)
+            continue;
+        EXPECT_EQ(line.rfind("COM" + std::to_string(++n) + "\t/dev/", 0), 0u) << line;
+    }
 }
 
 TEST_F(CliTest, ModelsFromAGivenFile) {

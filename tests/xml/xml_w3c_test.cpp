@@ -78,7 +78,8 @@ TEST_F(W3cSuite, NotWellFormedStandaloneDocuments) {
         if (!doc.LoadBuffer(ReadBytes(file))) {
             ++illFormed;
         } else {
-            accepted += " " + file.filename().string();
+            accepted += ' ';
+            accepted += file.filename().string();
         }
         ++total;
     }
