@@ -457,11 +457,13 @@ int Cli::Erase() {
         if (env_.err_is_terminal && !inv_.quiet && !inv_.json) {
             // The erase run reports only its end; the line says what it waits for.
             shown.emplace(env_.err, 0);
+            out_.SetProgress(&*shown);
             shown->SetText("擦除Flash中......");
         }
         ProgressSink& progress = shown ? static_cast<ProgressSink&>(*shown) : quiet;
         if (StartEraseFlash(s, progress))
             s.WaitForRun();
+        out_.SetProgress(nullptr);
         if (shown)
             shown->Finish();
     });
@@ -482,9 +484,16 @@ int Cli::Program(ImageKind kind, const fs::path& image) {
         FlashTransfer transfer(s.link());
         NullProgress quiet;
         std::optional<TerminalProgress> shown;
-        if (env_.err_is_terminal && !inv_.quiet && !inv_.json)
+        if (env_.err_is_terminal && !inv_.quiet && !inv_.json) {
             shown.emplace(env_.err, size);
+            out_.SetProgress(&*shown);
+        }
         ProgressSink& progress = shown ? static_cast<ProgressSink&>(*shown) : quiet;
+        // The progress line lives only in this scope.
+        struct Detach {
+            Output& out;
+            ~Detach() { out.SetProgress(nullptr); }
+        } detach{out_};
         if (!UpdateFirmware(s, transfer, kind, image, progress))
             return;
         // Ctrl-C is the Cancel button: it is honoured between packets.

@@ -57,6 +57,9 @@ void Output::Message(MessageKind kind, std::string_view text) {
              << std::flush;
         return;
     }
+    // A progress line being drawn gives way; it is drawn again on its next step.
+    if (progress_)
+        progress_->Suspend();
     // One message per line block; a stored text that ends its own line
     // is not given a second line end.
     err_ << text;
@@ -79,6 +82,8 @@ void Output::Problem(std::string_view text) {
     if (json_) {
         out_ << "{\"event\":\"problem\",\"text\":" << JsonString(text) << "}\n" << std::flush;
     }
+    if (progress_)
+        progress_->Suspend();
     err_ << "korvane-cli: " << text << "\n" << std::flush;
 }
 
@@ -141,9 +146,27 @@ void TerminalProgress::Finish() {
     drawn_ = false;
 }
 
+void TerminalProgress::Suspend() {
+    std::lock_guard lock(mutex_);
+    if (drawn_)
+        err_ << "\r\033[K" << std::flush;
+    drawn_ = false;
+}
+
 void TerminalProgress::Draw() {
-    if (text_.empty() && !drawn_)
+    // The run clears its bar when it ends: so does the line.
+    if (text_.empty()) {
+        if (drawn_)
+            err_ << "\r\033[K" << std::flush;
+        drawn_ = false;
         return;
+    }
+    if (total_ == 0) {
+        // A run without a size (erase): only what it waits for.
+        err_ << "\r" << text_ << "\033[K" << std::flush;
+        drawn_ = true;
+        return;
+    }
     const double span = upper_ > lower_ ? upper_ - lower_ : 1;
     const double done = std::min(1.0, std::max(0.0, (position_ - lower_) / span));
     const double seconds =

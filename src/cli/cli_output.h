@@ -18,6 +18,8 @@ namespace korvane::cli {
 
 std::string JsonString(std::string_view text);
 
+class TerminalProgress;
+
 // Results a command prints: plain "key value" text, or one JSON object.
 class Output {
   public:
@@ -34,12 +36,19 @@ class Output {
     void Verdict(LinkResult result);
     // A problem of the tool itself (usage, a file), not a message of the core.
     void Problem(std::string_view text);
+    // The progress line on the terminal, if one is drawn, is cleared before
+    // each message so that the message stands on a line of its own.
+    void SetProgress(TerminalProgress* progress) {
+        std::lock_guard lock(mutex_);
+        progress_ = progress;
+    }
 
   private:
     std::mutex mutex_;
     std::ostream& out_;
     std::ostream& err_;
     bool json_;
+    TerminalProgress* progress_ = nullptr;
 };
 
 class OutputSink : public MessageSink {
@@ -75,6 +84,8 @@ class TerminalProgress : public ProgressSink {
     void Step() override;
     void SetText(std::string_view text) override;
     void ShowText(bool) override {}
+    // Clears the line for a message; the next step draws it again.
+    void Suspend();
     void Finish();
 
   private:
