@@ -84,12 +84,15 @@ FlashTransfer::Sent FlashTransfer::SendPacketUdp(uint16_t length) {
         // A late or repeated reply to an earlier request would otherwise be
         // taken for this packet's acknowledgement, and in the end for the
         // final burn result.
-        udp.DiscardPending();
+        if (udp.DiscardPending() > 0)
+            strays_ = true;
         ++packets_sent_;
         link_.Exchange(request_.data(), length, kPacketTimeoutMs);
         const LinkResult r = link_.result();
-        if (r == LinkResult::Ok)
+        if (r == LinkResult::Ok) {
+            last_reply_at_ = std::chrono::steady_clock::now();
             return Sent::Acknowledged;
+        }
         if (r != LinkResult::Timeout)
             return Sent::Stop;
         retried_ = true;
@@ -132,7 +135,9 @@ FlashTransfer::Sent FlashTransfer::SendPacketSerial(uint16_t length) {
 }
 
 void FlashTransfer::AwaitFinalUdp() {
-    switch (link_.udp().ReceiveOne(kFinalResultTimeoutMs * 1000u)) {
+    const auto receipt = link_.udp().ReceiveOne(kFinalResultTimeoutMs * 1000u);
+    const auto arrived = std::chrono::steady_clock::now();
+    switch (receipt) {
         case UdpLink::Receipt::WaitFailed:
             link_.context().Fail(LinkResult::NetworkError, msg::kNetworkProblem);
             return;
@@ -151,13 +156,21 @@ void FlashTransfer::AwaitFinalUdp() {
     // An acknowledgement and a good final result read alike, so a reply that
     // came late or twice shifts every later one by a place, and the last
     // acknowledgement would pass for the final result. The panel sends its
-    // final result last: whatever follows within a short quiet spell
-    // replaces what came first.
+    // final result last: when a stray is likely (a packet sent again, a stray
+    // already seen, or a "final result" hard on the heels of the last
+    // acknowledgement, quicker than any panel sums an image), whatever
+    // follows within a quiet spell replaces what came first.
     bool sound = ValidateReply(link_.reply(), link_.reply_length());
     FrameBuffer kept = link_.reply();
     size_t kept_length = link_.reply_length();
-    const uint32_t quiet_ms = retried_ ? kPacketTimeoutMs : kFinalQuietMs;
-    while (link_.udp().ReceiveOne(quiet_ms * 1000u) == UdpLink::Receipt::Datagram) {
+    const bool hasty = last_reply_at_ && arrived - *last_reply_at_ < kHastyFinal;
+    uint32_t quiet_ms = 0;
+    if (retried_) {
+        quiet_ms = kPacketTimeoutMs;
+    } else if (strays_ || hasty) {
+        quiet_ms = kFinalQuietMs;
+    }
+    while (quiet_ms > 0 && link_.udp().ReceiveOne(quiet_ms * 1000u) == UdpLink::Receipt::Datagram) {
         if (ValidateReply(link_.reply(), link_.reply_length())) {
             sound = true;
             kept = link_.reply();
@@ -181,6 +194,8 @@ void FlashTransfer::AwaitFinalSerial() {
 void FlashTransfer::SendImageData(int kind, ProgressSink& progress) {
     packets_sent_ = 0;
     retried_ = false;
+    strays_ = false;
+    last_reply_at_.reset();
     if (link_.active_mode() == LinkMode::Usb) {
         link_.set_result(LinkResult::PanelRefused);
         return;

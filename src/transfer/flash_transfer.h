@@ -5,8 +5,10 @@
 // final burn result is awaited. The file is read a packet at a time, never
 // held whole.
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 
 #include "link/link_manager.h"
 #include "link/message_sink.h"
@@ -23,9 +25,12 @@ inline constexpr uint32_t kPacketTimeoutMs = 500;
 inline constexpr uint32_t kFinalResultTimeoutMs = 120000;
 inline constexpr int kPacketAttempts = 6;
 inline constexpr int kSerialPacketPauseMs = 30;
-// How long the UDP final wait goes on listening after a reply, when no
-// packet needed sending again.
+// How long the UDP final wait goes on listening after a reply that may be a
+// stray acknowledgement, when no packet needed sending again.
 inline constexpr uint32_t kFinalQuietMs = 50;
+// A final result sooner than this after the last acknowledgement is more
+// likely a second copy of that acknowledgement.
+inline constexpr std::chrono::microseconds kHastyFinal{1000};
 
 class FlashTransfer {
   public:
@@ -72,6 +77,8 @@ class FlashTransfer {
     uint32_t checksum_ = 0;
     uint64_t packets_sent_ = 0;
     bool retried_ = false;  // some packet of this data phase was sent again
+    bool strays_ = false;   // replies nobody asked for were thrown away
+    std::optional<std::chrono::steady_clock::time_point> last_reply_at_;
     std::atomic<int> cancel_{0};
     FrameBuffer request_{};
 };
