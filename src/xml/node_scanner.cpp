@@ -1,5 +1,6 @@
 #include "xml/node_scanner.h"
 
+#include "xml/char_scan.h"
 #include "xml/result_text.h"
 
 namespace korvane {
@@ -12,10 +13,6 @@ bool IsWhiteSpace(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r';
 }
 
-bool EndsTagName(char16_t c) {
-    return IsWhiteSpace(c) || c == u'/' || c == u'>';
-}
-
 bool StartsTagName(char16_t c) {
     return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z') || c == u'_' || c == u':' ||
            c > u'`';
@@ -26,15 +23,21 @@ bool IsQuote(char16_t c) {
 }
 
 size_t NameEnd(std::u16string_view text, size_t i) {
-    while (i < text.size() && !EndsTagName(text[i]))
-        ++i;
-    return i;
+    return char_scan::FindNameEnd(text.data(), i, text.size());
+}
+
+// Index of the first `c` at or after `from`, or kNone.
+size_t FindUnit(std::u16string_view text, size_t from, char16_t c) {
+    if (from >= text.size())
+        return kNone;
+    const size_t i = char_scan::Find(text.data(), from, text.size(), c);
+    return i < text.size() ? i : kNone;
 }
 
 // Index of the first '>' at or after `from` whose two preceding characters are
 // `a` and `b` (the closing sequence a b '>'), or kNone.
 size_t FindClose(std::u16string_view text, size_t from, char16_t a, char16_t b) {
-    for (size_t i = text.find(u'>', from); i != kNone; i = text.find(u'>', i + 1)) {
+    for (size_t i = FindUnit(text, from, u'>'); i != kNone; i = FindUnit(text, i + 1, u'>')) {
         if (text[i - 1] == b && text[i - 2] == a)
             return i;
     }
@@ -120,28 +123,29 @@ class Scanner {
     NodeToken Finish(int32_t kind, size_t end) {
         token_.kind = kind;
         token_.length = end - token_.start;
-        return std::move(token_);
+        return token_;
+    }
+
+    NodeToken Fail(NodeError error, std::u16string_view what, size_t end) {
+        token_.error = error;
+        token_.errorWhat = what;
+        token_.name = {};
+        return Finish(kNodeMalformed, end);
     }
 
     NodeToken Unterminated(std::u16string_view what) {
-        token_.error = ResultTextOf(what, u" at offset ", token_.start, u" unterminated");
-        token_.name = {};
-        return Finish(kNodeMalformed, n_);
+        return Fail(kNodeErrorUnterminated, what, n_);
     }
 
     NodeToken TooLong(std::u16string_view what, size_t end) {
-        token_.error = ResultTextOf(what, u" at offset ", token_.start, u" too long");
-        token_.name = {};
-        return Finish(kNodeMalformed, end);
+        return Fail(kNodeErrorTooLong, what, end);
     }
 
     // The node ends at the next '>' (included) or '<' (excluded) from `from`.
     NodeToken Malformed(std::u16string_view what, size_t from) {
         for (size_t i = from; i < n_; ++i) {
-            if (text_[i] == u'<' || text_[i] == u'>') {
-                token_.error = ResultTextOf(u"Incorrect ", what, u" at offset ", token_.start);
-                return Finish(kNodeMalformed, text_[i] == u'>' ? i + 1 : i);
-            }
+            if (text_[i] == u'<' || text_[i] == u'>')
+                return Fail(kNodeErrorIncorrect, what, text_[i] == u'>' ? i + 1 : i);
         }
         return Unterminated(u"tag");
     }
@@ -153,21 +157,15 @@ class Scanner {
         if (i >= n_ || text_[i] == u'<')
             return Finish(kNodeWhiteSpace, i);
         // Character data ends before a '<' or just after a '>'.
-        for (; i < n_; ++i) {
-            const char16_t c = text_[i];
-            if (c == u'<')
-                break;
-            if (c == u'>') {
-                ++i;
-                break;
-            }
-        }
+        i = char_scan::FindEither(text_.data(), i, n_, u'<', u'>');
+        if (i < n_ && text_[i] == u'>')
+            ++i;
         return Finish(kNodeCharacterData, i);
     }
 
     NodeToken ScanEndTag(size_t pos) {
         const size_t nameEnd = NameEnd(text_, pos + 2);
-        const size_t close = text_.find(u'>', nameEnd);
+        const size_t close = FindUnit(text_, nameEnd, u'>');
         if (close == kNone)
             return Unterminated(u"Element end tag");
         if (close + 1 - pos > kMaxEndTagLength)
@@ -179,7 +177,8 @@ class Scanner {
     NodeToken ScanProcessingInstruction(size_t pos) {
         const size_t nameEnd = NameEnd(text_, pos + 2);
         // The '?' of the opening counts, so "<?>" is complete.
-        for (size_t i = text_.find(u'>', pos + 2); i != kNone; i = text_.find(u'>', i + 1)) {
+        for (size_t i = FindUnit(text_, pos + 2, u'>'); i != kNone;
+             i = FindUnit(text_, i + 1, u'>')) {
             if (text_[i - 1] == u'?') {
                 token_.name = text_.substr(pos + 2, nameEnd - pos - 2);
                 return Finish(kNodeProcessingInstruction, i + 1);
@@ -234,10 +233,16 @@ class Scanner {
         char16_t quote = 0;
         size_t i = nameEnd;
         for (; i < n_; ++i) {
+            if (state == kInTag) {
+                // Between attributes only '=' and '>' matter.
+                i = char_scan::FindEither(text_.data(), i, n_, u'=', u'>');
+                if (i >= n_)
+                    break;
+            }
             const char16_t c = text_[i];
             if (state == kQuoted) {
                 // A '>' inside a quoted value does not end the tag.
-                const size_t close = text_.find(quote, i);
+                const size_t close = FindUnit(text_, i, quote);
                 if (close == kNone) {
                     i = n_;
                     break;
@@ -285,6 +290,20 @@ class Scanner {
 
 NodeToken ScanNode(std::u16string_view text, size_t offset) {
     return Scanner(text, offset).Scan();
+}
+
+std::u16string NodeErrorText(const NodeToken& token) {
+    switch (token.error) {
+        case kNodeErrorUnterminated:
+            return ResultTextOf(token.errorWhat, u" at offset ", token.start, u" unterminated");
+        case kNodeErrorTooLong:
+            return ResultTextOf(token.errorWhat, u" at offset ", token.start, u" too long");
+        case kNodeErrorIncorrect:
+            return ResultTextOf(u"Incorrect ", token.errorWhat, u" at offset ", token.start);
+        case kNodeErrorNone:
+            break;
+    }
+    return {};
 }
 
 }  // namespace korvane

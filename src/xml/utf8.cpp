@@ -3,6 +3,11 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#define KORVANE_UTF8_SSE2 1
+#endif
+
 namespace korvane {
 
 namespace {
@@ -28,6 +33,19 @@ std::u16string DecodeUtf8(std::string_view bytes) {
     char16_t* w = out.data();
     size_t k = 0;
     while (k < n) {
+#ifdef KORVANE_UTF8_SSE2
+        // Sixteen plain characters at a time: no top bit set and no zero byte.
+        const __m128i zero = _mm_setzero_si128();
+        while (k + 16 <= n) {
+            const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + k));
+            if (_mm_movemask_epi8(_mm_or_si128(v, _mm_cmpeq_epi8(v, zero))) != 0)
+                break;
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w), _mm_unpacklo_epi8(v, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(w + 8), _mm_unpackhi_epi8(v, zero));
+            w += 16;
+            k += 16;
+        }
+#endif
         while (k + 8 <= n) {
             uint64_t word;
             std::memcpy(&word, in + k, sizeof word);

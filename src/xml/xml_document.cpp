@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "xml/char_scan.h"
 #include "xml/name_match.h"
 #include "xml/node_scanner.h"
 #include "xml/result_text.h"
@@ -25,6 +26,11 @@ std::u16string SystemText(int error) {
     std::string text = std::strerror(error);
     text = text.substr(0, std::min(text.find_first_of("\r\n"), kMaxSystemText));
     return DecodeUtf8(text);
+}
+
+// Index of the first '<' at or after `from`, or the size of the text.
+size_t FindMarkup(std::u16string_view text, size_t from) {
+    return char_scan::Find(text.data(), from, text.size(), u'<');
 }
 
 struct FileCloser {
@@ -189,9 +195,14 @@ int32_t CXmlDocument::ParseElements() {
     int32_t first = 0;
     bool closedImplicitly = false;
     const std::u16string_view text = text_;
+    const size_t size = text.size();
     size_t offset = 0;
     for (;;) {
-        NodeToken token = ScanNode(text, offset);
+        // Character data and white space leave the index alone, and however
+        // the scanner splits a run of them, the run ends at the next '<'.
+        if (offset < size && text[offset] != u'<')
+            offset = FindMarkup(text, offset);
+        const NodeToken token = ScanNode(text, offset);
         offset = token.start + token.length;
         if (token.kind == kNodeStartTag) {
             if (open.size() > kMaxLevel) {
@@ -244,7 +255,7 @@ int32_t CXmlDocument::ParseElements() {
             parent = record.parent;
         } else if (token.kind == kNodeMalformed) {
             MarkIllFormed(parent);
-            Report(std::move(token.error));
+            Report(NodeErrorText(token));
         } else if (token.kind == kNodeEndOfText) {
             while (!open.empty()) {
                 const OpenElement inner = open.back();

@@ -145,6 +145,50 @@ TEST(XmlDocumentParse, IndexesElementsAcrossPages) {
     EXPECT_EQ(doc.GetAttribute(u"id"), u"last");
 }
 
+// Names, values and text of every length, so each search meets its target at
+// every place in a run of units and also runs into the end of the text.
+TEST(XmlDocumentParse, FindsMarkupAtEveryOffset) {
+    for (size_t pad = 0; pad < 20; ++pad) {
+        for (size_t nameLength = 1; nameLength < 20; ++nameLength) {
+            const std::u16string name(nameLength, u'n');
+            const std::u16string value(pad, u'v');
+            const std::u16string before = u"<r>" + std::u16string(pad, u'x') + u"> ";
+            const std::u16string child =
+                u"<" + name + u" a='" + value + u"' b=\"q>\">" + value + u"</" + name + u">";
+            const std::u16string text = before + child + u"</r>";
+            CXmlDocument doc;
+            ASSERT_TRUE(doc.SetText(text)) << pad << " " << nameLength;
+            ASSERT_TRUE(doc.FindElement(u"r"));
+            ASSERT_TRUE(doc.FindChildElement(name));
+            EXPECT_EQ(doc.GetChildText(), value);
+            ASSERT_TRUE(doc.EnterElement());
+            EXPECT_EQ(doc.GetAttribute(u"a"), value);
+            EXPECT_EQ(doc.GetAttribute(u"b"), u"q>");
+
+            // Cut inside the child's start tag, then inside its end tag.
+            const size_t startTagEnd = child.find(u"\">") + 2;
+            const std::string startAt = std::to_string(before.size());
+            const std::u16string at(startAt.begin(), startAt.end());
+            for (size_t cut = 2; cut < startTagEnd; ++cut) {
+                EXPECT_FALSE(doc.SetText(before + child.substr(0, cut)));
+                EXPECT_EQ(doc.ResultText(), u"Element tag at offset " + at + u" unterminated")
+                    << pad << " " << nameLength << " " << cut;
+            }
+            // Without the root around it, the child stays the only root.
+            const std::u16string spaces(before.size(), u' ');
+            const size_t endTag = child.rfind(u"</");
+            const std::string endAt = std::to_string(spaces.size() + endTag);
+            for (size_t cut = endTag + 2; cut < child.size(); ++cut) {
+                EXPECT_FALSE(doc.SetText(spaces + child.substr(0, cut)));
+                EXPECT_EQ(doc.ResultText(), u"Element end tag at offset " +
+                                                std::u16string(endAt.begin(), endAt.end()) +
+                                                u" unterminated")
+                    << pad << " " << nameLength << " " << cut;
+            }
+        }
+    }
+}
+
 // Lengths and levels must fit their record fields; beyond that the document
 // is ill-formed rather than indexed with wrapped values.
 TEST(XmlDocumentLimits, StartTagLength) {
