@@ -170,7 +170,7 @@ void RunEnterDownload(PanelSession& s) {
     });
 }
 
-bool StartEraseFlash(PanelSession& s, ProgressSink& progress) {
+bool BeginFlashRun(PanelSession& s) {
     LinkManager& link = s.link();
     if (!s.TryBeginRun()) {
         s.sink().Show(MessageKind::Error, msg::kRunActive);
@@ -192,6 +192,13 @@ bool StartEraseFlash(PanelSession& s, ProgressSink& progress) {
         s.EndRun();
         return false;
     }
+    return true;
+}
+
+bool StartEraseFlash(PanelSession& s, ProgressSink& progress) {
+    LinkManager& link = s.link();
+    if (!BeginFlashRun(s))
+        return false;
     s.StartWorker([&s, &link, &progress] {
         s.QueryState();
         if (link.result() != LinkResult::Ok) {

@@ -58,6 +58,12 @@ void RunEndDownload(PanelSession& session);
 // Enters download mode and runs the version handshake.
 void RunEnterDownload(PanelSession& session);
 
+// The start of every erase and programming run: claims the session (a run
+// already active is refused with a message), refuses USB, opens the
+// configured link. False, with the claim released and the link closed, when
+// the run cannot go on.
+bool BeginFlashRun(PanelSession& session);
+
 // Erases the flash on the session's worker thread; returns false when the
 // run did not start (another run active, USB chosen, link not opened). The
 // worker reports its end through `progress` and the session's sink.

@@ -29,13 +29,22 @@ void Usage(FILE* to) {
                  "                 serial device (or the USB device) of the tool\n"
                  "  --jumper N     jumper position reported by query-state (default 1)\n"
                  "  --version N    panel protocol version (default 1)\n"
-                 "  --status C=S   answer command C (hex, e.g. 0x20) with status S\n"
-                 "  --drop C       never answer command C (hex)\n"
-                 "  --delay C=MS   answer command C (hex) only after MS milliseconds\n"
+                 "  --status C=S   answer command C (e.g. 0x20) with status S\n"
+                 "  --drop C       never answer command C\n"
+                 "  --delay C=MS   answer command C only after MS milliseconds\n"
                  "  --dump DIR     after each image, write what the flash holds to\n"
                  "                 DIR/image-<kind>.bin\n"
                  "The first line printed is \"udp 127.0.0.1:PORT\"; with --pty the next\n"
                  "is \"pty /dev/pts/N\".\n");
+}
+
+bool ParseInt(const char* text, long lo, long hi, long* out) {
+    char* end = nullptr;
+    const long v = std::strtol(text, &end, 10);
+    if (!*text || *end || v < lo || v > hi)
+        return false;
+    *out = v;
+    return true;
 }
 
 // "0x20" or "32": a command code.
@@ -48,13 +57,11 @@ bool ParseCode(const std::string& text, uint8_t* out) {
     return true;
 }
 
-bool ParseInt(const char* text, long lo, long hi, long* out) {
-    char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (!*text || *end || v < lo || v > hi)
-        return false;
-    *out = v;
-    return true;
+// "CODE=VALUE", the value from lo to hi.
+bool ParseCodeValue(const std::string& text, long lo, long hi, uint8_t* code, long* value) {
+    const size_t eq = text.find('=');
+    return eq != std::string::npos && ParseCode(text.substr(0, eq), code) &&
+           ParseInt(text.c_str() + eq + 1, lo, hi, value);
 }
 
 }  // namespace
@@ -83,12 +90,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--version") {
             value(1, 2, &version);
         } else if (arg == "--status" && i + 1 < argc) {
-            const std::string v = argv[++i];
-            const size_t eq = v.find('=');
             uint8_t code = 0;
             long status = 0;
-            if (eq == std::string::npos || !ParseCode(v.substr(0, eq), &code) ||
-                !ParseInt(v.c_str() + eq + 1, 0, 255, &status)) {
+            if (!ParseCodeValue(argv[++i], 0, 255, &code, &status)) {
                 std::fprintf(stderr, "korvane-panel-sim: --status takes CODE=STATUS\n");
                 return 64;
             }
@@ -101,12 +105,9 @@ int main(int argc, char** argv) {
             }
             panel.InjectFault({korvane::sim::FaultKind::Drop, code, 1 << 30});
         } else if (arg == "--delay" && i + 1 < argc) {
-            const std::string v = argv[++i];
-            const size_t eq = v.find('=');
             uint8_t code = 0;
             long ms = 0;
-            if (eq == std::string::npos || !ParseCode(v.substr(0, eq), &code) ||
-                !ParseInt(v.c_str() + eq + 1, 0, 600000, &ms)) {
+            if (!ParseCodeValue(argv[++i], 0, 600000, &code, &ms)) {
                 std::fprintf(stderr, "korvane-panel-sim: --delay takes CODE=MS\n");
                 return 64;
             }

@@ -79,29 +79,11 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
 bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
                     const std::filesystem::path& image, ProgressSink& progress) {
     LinkManager& link = s.link();
-    if (!s.TryBeginRun()) {
-        s.sink().Show(MessageKind::Error, msg::kRunActive);
+    if (!BeginFlashRun(s))
         return false;
-    }
     // A Cancel pressed while nothing ran belongs to no run.
     transfer.ClearCancel();
     transfer.SetImagePath(image);
-    link.ResetLink();
-    link.TakeConfiguredMode();
-    if (link.active_mode() == LinkMode::Usb) {
-        s.sink().Show(MessageKind::Error, msg::kNoUsbProgramming);
-        // Not a result the run itself could have: the link cannot serve it.
-        link.set_result(LinkResult::OpenFailed);
-        s.EndRun();
-        return false;
-    }
-    link.OpenLink();
-    if (link.result() == LinkResult::OpenFailed) {
-        s.sink().Show(MessageKind::Error, msg::kLinkSetupFailed);
-        link.CloseLink();
-        s.EndRun();
-        return false;
-    }
     const bool ready = [&] {
         s.QueryState();
         if (link.result() != LinkResult::Ok)
