@@ -146,14 +146,23 @@ RunFigures Failed(std::string why) {
     return r;
 }
 
-// One whole programming run through the engine, as the command line starts it.
-RunFigures EngineRun(const fs::path& image, uint64_t size) {
+// A simulated panel that keeps only its running sum (so that images beyond
+// its flash fit), served on loopback.
+struct ServedPanel {
+    ServedPanel() { panel.SetChecksumOnly(true); }
+    bool Start() { return server.Start(0, &error); }
     sim::Panel panel;
-    panel.SetChecksumOnly(true);
     sim::UdpServer server{panel};
     std::string error;
-    if (!server.Start(0, &error))
-        return Failed("simulator: " + error);
+};
+
+// One whole programming run through the engine, as the command line starts it.
+RunFigures EngineRun(const fs::path& image, uint64_t size) {
+    ServedPanel served;
+    if (!served.Start())
+        return Failed("simulator: " + served.error);
+    sim::Panel& panel = served.panel;
+    sim::UdpServer& server = served.server;
 
     RecordingSink sink;
     NullProgress progress;
@@ -240,12 +249,11 @@ bool GoodReply(const FrameBuffer& reply, long n, uint8_t command) {
 // flash-prepare and its reply, every packet and its acknowledgement, the
 // final burn result. Nothing is sent again; any loss fails the run.
 RunFigures ReferenceRun(const fs::path& image, uint64_t size) {
-    sim::Panel panel;
-    panel.SetChecksumOnly(true);
-    sim::UdpServer server{panel};
-    std::string error;
-    if (!server.Start(0, &error))
-        return Failed("simulator: " + error);
+    ServedPanel served;
+    if (!served.Start())
+        return Failed("simulator: " + served.error);
+    sim::Panel& panel = served.panel;
+    sim::UdpServer& server = served.server;
 
     const auto t0 = Clock::now();
     BareSocket sock(server.port());
