@@ -7,6 +7,13 @@ if(KORVANE_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+# Fuzz builds: every library of ours gives the fuzzers coverage feedback
+# from inside, and runs under the sanitizers.
+if(KORVANE_FUZZ)
+    add_compile_options(-fsanitize=fuzzer-no-link,address,undefined)
+    add_link_options(-fsanitize=address,undefined)
+endif()
+
 # Programs live together in build/bin so that files found "beside the
 # executable" (settings, model list) are found the same way in tests.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)

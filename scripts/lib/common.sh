@@ -29,9 +29,11 @@ korvane_ensure_packages() {
     fi
 }
 
+# korvane_build PRESET [cmake --build options, e.g. --target NAME]
 korvane_build() {
     local preset="$1"
+    shift
     cd "$KORVANE_ROOT"
     cmake --preset "$preset" >/dev/null
-    cmake --build --preset "$preset" -j "$(nproc)"
+    cmake --build --preset "$preset" -j "$(nproc)" "$@"
 }
