@@ -34,9 +34,11 @@ int DigitValue(char16_t c, int base) {
     return -1;
 }
 
+constexpr uint32_t kLastCodePoint = 0x10FFFF;
+
 // Decodes the numeric reference whose '&' is at `amp`; returns the index of
 // its ';' or 0 when it is not a reference.
-size_t NumericReference(std::u16string_view run, size_t amp, char16_t& unit) {
+size_t NumericReference(std::u16string_view run, size_t amp, uint32_t& code_point) {
     const size_t first = amp + 2;
     const size_t limit = std::min(run.size(), first + kNumericWindow);
     size_t semicolon = first;
@@ -59,10 +61,24 @@ size_t NumericReference(std::u16string_view run, size_t amp, char16_t& unit) {
             break;
         value = value * static_cast<uint32_t>(base) + static_cast<uint32_t>(d);
     }
-    if (value == 0)
+    // Past the last code point there is no character to stand for: the text
+    // stays as written rather than becoming some other character.
+    if (value == 0 || value > kLastCodePoint)
         return 0;
-    unit = static_cast<char16_t>(value & 0xFFFF);
+    code_point = value;
     return semicolon;
+}
+
+// Characters beyond the 16-bit range become a surrogate pair, so that the
+// text keeps the character instead of a unit cut from it.
+void AppendCodePoint(uint32_t code_point, std::u16string& out) {
+    if (code_point <= 0xFFFF) {
+        out += static_cast<char16_t>(code_point);
+        return;
+    }
+    const uint32_t v = code_point - 0x10000;
+    out += static_cast<char16_t>(0xD800 + (v >> 10));
+    out += static_cast<char16_t>(0xDC00 + (v & 0x3FF));
 }
 
 }  // namespace
@@ -73,21 +89,21 @@ void AppendDecoded(std::u16string_view run, std::u16string& out) {
         out.append(run.substr(copied, i - copied));
         const std::u16string_view after = run.substr(i + 1);
         size_t end = 0;  // index of the reference's last character, 0 = none
-        char16_t unit = 0;
+        uint32_t code_point = 0;
         for (const auto& named : kNamed) {
             if (after.starts_with(named.body)) {
-                unit = named.character;
+                code_point = named.character;
                 end = i + named.body.size();
                 break;
             }
         }
         if (end == 0 && after.starts_with(u'#'))
-            end = NumericReference(run, i, unit);
+            end = NumericReference(run, i, code_point);
         if (end == 0) {
             out += u'&';
             copied = i = i + 1;
         } else {
-            out += unit;
+            AppendCodePoint(code_point, out);
             copied = i = end + 1;
         }
     }

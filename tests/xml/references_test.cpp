@@ -21,8 +21,11 @@ TEST(DecodeReferences, DecodesWhatItRecognisesAndCopiesTheRest) {
         {u"&#;", u"&#;"},
         {u"&#X41;", u"&#X41;"},
         {u"&#65", u"&#65"},
-        {u"&#123456;", u"\xE240"},       // 123456 cut to 16 bits
-        {u"&#x10041;", u"A"},            // cut to 16 bits
+        {u"&#123456;", u"\U0001E240"},  // beyond 16 bits: a surrogate pair
+        {u"&#x10000;", u"\U00010000"},  // never a NUL unit inside the text
+        {u"&#x10041;", u"\U00010041"},
+        {u"&#xFFFFF;", u"\U000FFFFF"},  // the largest the seven-character window holds
+        {u"&#xFFFF;", u"\uFFFF"},
         {u"&#1234567;", u"&#1234567;"},  // ';' beyond seven characters
         {u"&am", u"&am"},
         {u"&amp", u"&amp"},
