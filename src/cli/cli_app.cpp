@@ -555,7 +555,7 @@ std::optional<std::pair<int, int>> Cli::ScreenSize() {
         LoadHmiTypes(*file, models);
     for (const auto& m : models) {
         if (Utf16ToUtf8(m.name) == inv_.options["--model"]) {
-            return std::pair<int, int>{m.screenWidth, m.screenHeight};
+            return std::pair<int, int>{m.screen_width, m.screen_height};
         }
     }
     out_.Problem("no model named \"" + inv_.options["--model"] + "\" in " +
@@ -587,10 +587,10 @@ int Cli::Models() {
     for (const auto& m : models) {
         const std::string name = Utf16ToUtf8(m.name);
         const std::string size =
-            std::to_string(m.screenWidth) + "x" + std::to_string(m.screenHeight);
+            std::to_string(m.screen_width) + "x" + std::to_string(m.screen_height);
         out_.Result(name + "\t" + size, {{"name", JsonString(name)},
-                                         {"width", std::to_string(m.screenWidth)},
-                                         {"height", std::to_string(m.screenHeight)}});
+                                         {"width", std::to_string(m.screen_width)},
+                                         {"height", std::to_string(m.screen_height)}});
     }
     return Finish(LinkResult::Ok);
 }
@@ -628,7 +628,7 @@ std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const fs::path
         Problem(written.message, LinkResult::FileError);
         return std::nullopt;
     }
-    return written.logoPath;
+    return written.logo_path;
 }
 
 int Cli::Logo() {

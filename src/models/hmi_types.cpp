@@ -56,10 +56,10 @@ bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& mode
         model.name = doc.GetAttribute(u"name");
         // The height is searched after the width, so its element must follow.
         if (doc.FindChildElement(u"screen_size_cx")) {
-            model.screenWidth = ParseHmiNumber(doc.GetChildText());
+            model.screen_width = ParseHmiNumber(doc.GetChildText());
         }
         if (doc.FindChildElement(u"screen_size_cy")) {
-            model.screenHeight = ParseHmiNumber(doc.GetChildText());
+            model.screen_height = ParseHmiNumber(doc.GetChildText());
         }
         doc.LeaveElement();
         models.push_back(std::move(model));

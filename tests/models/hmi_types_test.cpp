@@ -13,8 +13,8 @@
 namespace korvane {
 
 void PrintTo(const CHmiType& t, std::ostream* os) {
-    *os << "{" << t.id << ", \"" << EncodeUtf8(t.name) << "\", " << t.screenWidth << "x"
-        << t.screenHeight << "}";
+    *os << "{" << t.id << ", \"" << EncodeUtf8(t.name) << "\", " << t.screen_width << "x"
+        << t.screen_height << "}";
 }
 
 namespace {
