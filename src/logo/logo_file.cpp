@@ -1,16 +1,11 @@
 #include "logo/logo_file.h"
 
-#include <atomic>
-#include <cerrno>
-#include <chrono>
-#include <cstdio>
-#include <cstring>
 #include <optional>
-#include <system_error>
 #include <vector>
 
 #include "logo/logo_header.h"
 #include "logo/logo_pixels.h"
+#include "system/atomic_file.h"
 
 namespace korvane {
 
@@ -20,85 +15,6 @@ LogoWriteResult Fail(LogoWriteStatus status, const std::filesystem::path& logo_p
                      std::string message) {
     return LogoWriteResult{status, logo_path, std::move(message)};
 }
-
-std::string ErrnoText(int err) {
-    return std::strerror(err);
-}
-
-// A name beside the logo file that no other writer uses: a per-process counter
-// and the clock keep two runs, or two threads, from sharing a temporary file.
-std::filesystem::path TemporaryNameFor(const std::filesystem::path& logo_path, unsigned attempt) {
-    static std::atomic<unsigned> counter{0};
-    const auto tick = std::chrono::steady_clock::now().time_since_epoch().count();
-    char suffix[64];
-    std::snprintf(suffix, sizeof suffix, ".%llx-%x-%x.tmp", static_cast<unsigned long long>(tick),
-                  counter.fetch_add(1), attempt);
-    std::filesystem::path tmp = logo_path;
-    tmp += suffix;
-    return tmp;
-}
-
-// Owns the temporary file until it has been renamed: every early return removes it.
-class TemporaryFile {
-  public:
-    explicit TemporaryFile(const std::filesystem::path& logo_path) {
-        for (unsigned attempt = 0; attempt < 16 && file_ == nullptr; ++attempt) {
-            path_ = TemporaryNameFor(logo_path, attempt);
-            // "x": fail rather than reuse a file someone else created.
-            file_ = std::fopen(path_.c_str(), "wbx");
-            error_ = file_ == nullptr ? errno : 0;
-            if (file_ == nullptr && error_ != EEXIST)
-                break;
-        }
-    }
-    ~TemporaryFile() {
-        if (file_ != nullptr)
-            std::fclose(file_);
-        if (!kept_) {
-            std::error_code ignored;
-            std::filesystem::remove(path_, ignored);
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    bool opened() const { return file_ != nullptr; }
-    int error() const { return error_; }
-
-    bool Write(const uint8_t* bytes, size_t count) {
-        if (count > 0 && std::fwrite(bytes, 1, count, file_) != count) {
-            error_ = errno;
-            return false;
-        }
-        return true;
-    }
-
-    // Closes the file and checks that everything buffered reached it.
-    bool Close() {
-        const bool flushed = std::fflush(file_) == 0 && std::ferror(file_) == 0;
-        if (!flushed)
-            error_ = errno;
-        const bool closed = std::fclose(file_) == 0;
-        if (flushed && !closed)
-            error_ = errno;
-        file_ = nullptr;
-        return flushed && closed;
-    }
-
-    std::error_code RenameTo(const std::filesystem::path& target) {
-        std::error_code ec;
-        std::filesystem::rename(path_, target, ec);
-        if (!ec)
-            kept_ = true;
-        return ec;
-    }
-
-  private:
-    std::filesystem::path path_;
-    std::FILE* file_ = nullptr;
-    int error_ = 0;
-    bool kept_ = false;
-};
 
 }  // namespace
 
@@ -139,22 +55,25 @@ LogoWriteResult WriteLogoFile(const std::filesystem::path& picture_path, int pic
     canvas = Canvas();  // the pixels now live in `area`
     const auto head = EncodeLogoHeader(*header);
 
-    TemporaryFile tmp(logo_path);
-    if (!tmp.opened()) {
-        return Fail(
-            LogoWriteStatus::CannotCreate, logo_path,
-            "cannot create a file beside " + logo_path.string() + ": " + ErrnoText(tmp.error()));
+    AtomicFileWriter file(logo_path);
+    if (file.Write(head.data(), head.size()) && file.Write(area.data(), area.size()) &&
+        file.Commit()) {
+        return LogoWriteResult{LogoWriteStatus::Written, logo_path, {}};
     }
-    if (!tmp.Write(head.data(), head.size()) || !tmp.Write(area.data(), area.size()) ||
-        !tmp.Close()) {
-        return Fail(LogoWriteStatus::WriteFailed, logo_path,
-                    "cannot write " + logo_path.string() + ": " + ErrnoText(tmp.error()));
+    const std::string why = file.error().message();
+    switch (file.failed_step()) {
+        case AtomicFileWriter::Step::Create:
+            return Fail(LogoWriteStatus::CannotCreate, logo_path,
+                        "cannot create a file beside " + logo_path.string() + ": " + why);
+        case AtomicFileWriter::Step::Replace:
+            return Fail(LogoWriteStatus::WriteFailed, logo_path,
+                        "cannot replace " + logo_path.string() + ": " + why);
+        case AtomicFileWriter::Step::None:
+        case AtomicFileWriter::Step::Write:
+            break;
     }
-    if (const std::error_code ec = tmp.RenameTo(logo_path)) {
-        return Fail(LogoWriteStatus::WriteFailed, logo_path,
-                    "cannot replace " + logo_path.string() + ": " + ec.message());
-    }
-    return LogoWriteResult{LogoWriteStatus::Written, logo_path, {}};
+    return Fail(LogoWriteStatus::WriteFailed, logo_path,
+                "cannot write " + logo_path.string() + ": " + why);
 }
 
 }  // namespace korvane

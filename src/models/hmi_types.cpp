@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "models/executable_path.h"
+#include "system/program_files.h"
 #include "xml/xml_document.h"
 
 namespace korvane {
@@ -70,14 +70,16 @@ bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& mode
 
 bool LoadHmiTypes(std::vector<CHmiType>& models) {
     models.clear();
-    const auto file = HmiTypesFileFor(RunningExecutablePath());
+    const auto file = HmiTypesFile(ProgramFiles::ForRunningProgram());
     return file && LoadHmiTypes(*file, models);
 }
 
+std::optional<std::filesystem::path> HmiTypesFile(const ProgramFiles& program) {
+    return program.Beside(kModelFileName);
+}
+
 std::optional<std::filesystem::path> HmiTypesFileFor(const std::filesystem::path& executable) {
-    if (!IsProgramExecutable(executable))
-        return std::nullopt;
-    return executable.parent_path() / kModelFileName;
+    return HmiTypesFile(ProgramFiles::ForExecutable(executable));
 }
 
 }  // namespace korvane
