@@ -266,8 +266,8 @@ TEST_F(CliTest, LogoConversionNeedsTheQtBuild) {
         EXPECT_EQ(r.code, 7) << command[0];
         EXPECT_EQ(r.out, "") << command[0];
         EXPECT_EQ(r.err,
-                  "logo conversion needs the Qt build of korvane-cli (configured with "
-                  "KORVANE_QT=ON)\n")
+                  "korvane-cli: logo conversion needs the Qt build of korvane-cli (configured "
+                  "with KORVANE_QT=ON)\n")
             << command[0];
         EXPECT_FALSE(std::filesystem::exists(picture.string() + ".logo")) << command[0];
     }
