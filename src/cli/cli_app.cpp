@@ -11,17 +11,17 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
+#include "cli/logo_picture.h"
 #include "link/device_error.h"
 #include "link/link_manager.h"
 #include "link/messages.h"
 #include "link/serial_devices.h"
 #include "link/usb_device.h"
-#include "logo/logo_from_picture.h"
 #include "logo/logo_limits.h"
-#include "logo/picture_holder.h"
 #include "models/hmi_types.h"
 #include "protocol/panel_operations.h"
 #include "settings/settings_file.h"
+#include "system/program_files.h"
 #include "transfer/firmware_run.h"
 
 namespace korvane::cli {
@@ -288,7 +288,7 @@ class Cli {
 SettingsFile Cli::OpenSettings() {
     SettingsFile settings = inv_.settings_file
                                 ? SettingsFile(*inv_.settings_file)
-                                : SettingsFile::ForExecutable(env_.program_folder / "korvane");
+                                : SettingsFile::For(ProgramFiles::InFolder(env_.program_folder));
     settings.Load();
     return settings;
 }
@@ -550,12 +550,12 @@ std::optional<std::pair<int, int>> Cli::ScreenSize() {
     }
     std::vector<CHmiType> models;
     const auto file = inv_.models_file ? std::optional<fs::path>(*inv_.models_file)
-                                       : HmiTypesFileFor(env_.program_folder / "korvane");
+                                       : HmiTypesFile(ProgramFiles::InFolder(env_.program_folder));
     if (file)
         LoadHmiTypes(*file, models);
     for (const auto& m : models) {
         if (Utf16ToUtf8(m.name) == inv_.options["--model"]) {
-            return std::pair<int, int>{m.screenWidth, m.screenHeight};
+            return std::pair<int, int>{m.screen_width, m.screen_height};
         }
     }
     out_.Problem("no model named \"" + inv_.options["--model"] + "\" in " +
@@ -577,7 +577,7 @@ int Cli::Models() {
     if (!NeedArgs(0, 0))
         return Usage("models takes no arguments");
     const auto file = inv_.models_file ? std::optional<fs::path>(*inv_.models_file)
-                                       : HmiTypesFileFor(env_.program_folder / "korvane");
+                                       : HmiTypesFile(ProgramFiles::InFolder(env_.program_folder));
     std::vector<CHmiType> models;
     if (!file || !LoadHmiTypes(*file, models)) {
         return Problem("cannot read a model list from " +
@@ -587,30 +587,35 @@ int Cli::Models() {
     for (const auto& m : models) {
         const std::string name = Utf16ToUtf8(m.name);
         const std::string size =
-            std::to_string(m.screenWidth) + "x" + std::to_string(m.screenHeight);
+            std::to_string(m.screen_width) + "x" + std::to_string(m.screen_height);
         out_.Result(name + "\t" + size, {{"name", JsonString(name)},
-                                         {"width", std::to_string(m.screenWidth)},
-                                         {"height", std::to_string(m.screenHeight)}});
+                                         {"width", std::to_string(m.screen_width)},
+                                         {"height", std::to_string(m.screen_height)}});
     }
     return Finish(LinkResult::Ok);
 }
 
 std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const fs::path& output) {
+    // Exits as an unreadable picture does (FileError): the command line itself is sound.
+    if (!CanDecodePictures()) {
+        Problem("logo conversion needs the Qt build of korvane-cli (configured with KORVANE_QT=ON)",
+                LinkResult::FileError);
+        return std::nullopt;
+    }
     const auto screen = ScreenSize();
     const auto background = Background();
     if (!screen || !background) {
         out_.Verdict(LinkResult::FileError);
         return std::nullopt;
     }
-    CPictureHolder holder;
     std::string error;
-    if (!holder.Load(picture, &error)) {
+    const auto size = ReadPictureSize(picture, &error);
+    if (!size) {
         Problem("cannot read the picture " + picture.string() + ": " + error,
                 LinkResult::FileError);
         return std::nullopt;
     }
-    const QSize size = holder.NaturalSize();
-    switch (CheckLogoPicture(size.width(), size.height(), screen->first, screen->second)) {
+    switch (CheckLogoPicture(size->width, size->height, screen->first, screen->second)) {
         case LogoPictureFit::LargerThanScreen:
             sink_.Show(MessageKind::AppDefault, "图片尺寸大于触摸屏的大小，打开图片错误！");
             Finish(LinkResult::FileError);
@@ -623,12 +628,12 @@ std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const fs::path
             break;
     }
     const LogoWriteResult written =
-        WriteLogoFromPicture(picture, *background, screen->first, screen->second, output);
+        WriteLogoForPicture(picture, *background, screen->first, screen->second, output);
     if (!written.ok()) {
         Problem(written.message, LinkResult::FileError);
         return std::nullopt;
     }
-    return written.logoPath;
+    return written.logo_path;
 }
 
 int Cli::Logo() {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "cli/cli_app.h"
-#include "settings/program_files.h"
+#include "system/program_files.h"
 
 namespace {
 

@@ -9,7 +9,7 @@ namespace korvane {
 
 namespace {
 
-constexpr std::array<std::string_view, 3> kGroups = {"/dev/ttyUSB", "/dev/ttyACM", "/dev/ttyS"};
+constexpr std::array<std::string_view, 3> kGroups = {"ttyUSB", "ttyACM", "ttyS"};
 
 struct Key {
     size_t group;
@@ -19,10 +19,12 @@ struct Key {
 // Group and number of a serial device path; nothing for other paths, so that
 // /dev/ttyS0.lock or /dev/ttyUSB-by-name never take a COM number.
 std::optional<Key> KeyOf(std::string_view path) {
+    const size_t slash = path.rfind('/');
+    const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     for (size_t g = 0; g < kGroups.size(); ++g) {
-        if (!path.starts_with(kGroups[g]))
+        if (!name.starts_with(kGroups[g]))
             continue;
-        const std::string_view digits = path.substr(kGroups[g].size());
+        const std::string_view digits = name.substr(kGroups[g].size());
         if (digits.empty() || digits.size() > 9 ||
             !std::all_of(digits.begin(), digits.end(),
                          [](char c) { return std::isdigit(static_cast<unsigned char>(c)); })) {

@@ -10,20 +10,24 @@
 // adapter plugged in, COM1 is that adapter. The list moves when adapters come
 // and go; an explicit device path in the settings (serial_device) overrides
 // the number and names any device, a pseudo-terminal included.
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace korvane {
 
-// Keeps the serial device paths among `paths` and orders them as above.
+// Keeps the serial device paths among `paths` (judged by their file names:
+// ttyUSB<n>, ttyACM<n>, ttyS<n>) and orders them as above.
 std::vector<std::string> OrderSerialDevices(std::vector<std::string> paths);
 
 // The device COM `com` names within an ordered list; nothing for COM 0 or a
 // number beyond the list.
 std::optional<std::string> ComPortDevice(unsigned com, const std::vector<std::string>& ordered);
 
-// The ordered list of the serial devices present now (one per platform).
-std::vector<std::string> ListSerialDevices();
+// The ordered list of the serial devices present now in the device folder
+// `root` (tests give a folder of their own), each as `root`/name. One
+// implementation per platform.
+std::vector<std::string> ListSerialDevices(const std::filesystem::path& root = "/dev");
 
 }  // namespace korvane

@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
@@ -8,8 +7,8 @@
 #include <cerrno>
 #include <chrono>
 
-#include "link/serial_devices.h"
 #include "link/serial_port.h"
+#include "system/descriptor_write.h"
 
 namespace korvane {
 
@@ -29,25 +28,7 @@ constexpr RateCode kRateCodes[] = {
 };
 static_assert(std::size(kRateCodes) == kSupportedBauds.size());
 
-// Milliseconds left until `deadline`, rounded up so that a wait never ends
-// before its time.
-int MsUntil(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
-}
-
 }  // namespace
-
-std::vector<std::string> ListSerialDevices() {
-    std::vector<std::string> paths;
-    if (DIR* dir = ::opendir("/dev")) {
-        while (const dirent* entry = ::readdir(dir))
-            paths.push_back(std::string("/dev/") + entry->d_name);
-        ::closedir(dir);
-    }
-    return OrderSerialDevices(std::move(paths));
-}
 
 SerialPort::~SerialPort() {
     Close();
@@ -165,30 +146,15 @@ bool SerialPort::ClearErrors() {
 }
 
 SerialPort::Transfer SerialPort::Write(const uint8_t* bytes, size_t length, uint32_t timeout_ms) {
-    if (fd_ < 0)
-        return Transfer::Failed;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(fd_, bytes + done, length - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return Transfer::Failed;
-        pollfd p{fd_, POLLOUT, 0};
-        const int ready = ::poll(&p, 1, MsUntil(deadline));
-        if (ready == 0)
+    switch (WriteAllTo(fd_, bytes, length, timeout_ms)) {
+        case DescriptorWrite::Done:
+            return Transfer::Done;
+        case DescriptorWrite::TimedOut:
             return Transfer::TimedOut;
-        if (ready < 0 && errno != EINTR)
-            return Transfer::Failed;
-        if (ready > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
-            return Transfer::Failed;
+        case DescriptorWrite::Failed:
+            break;
     }
-    return Transfer::Done;
+    return Transfer::Failed;
 }
 
 long SerialPort::Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms, uint32_t gap_ms) {
@@ -197,7 +163,7 @@ long SerialPort::Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms, uin
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     size_t got = 0;
     while (got < capacity) {
-        int wait = MsUntil(deadline);
+        int wait = MillisecondsUntil(deadline);
         if (got > 0 && wait > static_cast<int>(gap_ms))
             wait = static_cast<int>(gap_ms);
         pollfd p{fd_, POLLIN, 0};

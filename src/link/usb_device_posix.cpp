@@ -10,6 +10,7 @@
 #include <string_view>
 
 #include "link/usb_device.h"
+#include "system/descriptor_write.h"
 
 namespace korvane {
 
@@ -17,17 +18,11 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-int MsUntil(Clock::time_point deadline) {
-    const auto left =
-        std::chrono::duration_cast<std::chrono::microseconds>(deadline - Clock::now()).count();
-    return left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
-}
-
 // Waits for `events` on `fd` until `deadline`.
 UsbDevice::Transfer WaitFor(int fd, short events, Clock::time_point deadline) {
     for (;;) {
         pollfd p{fd, events, 0};
-        const int ready = ::poll(&p, 1, MsUntil(deadline));
+        const int ready = ::poll(&p, 1, MillisecondsUntil(deadline));
         if (ready == 0)
             return UsbDevice::Transfer::TimedOut;
         if (ready < 0) {
@@ -88,25 +83,15 @@ void UsbDevice::Close() {
 }
 
 UsbDevice::Transfer UsbDevice::Write(const uint8_t* bytes, size_t length, uint32_t timeout_ms) {
-    if (fd_ < 0)
-        return Transfer::Failed;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    size_t done = 0;
-    while (done < length) {
-        const ssize_t n = ::write(fd_, bytes + done, length - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return Transfer::Failed;
-        const Transfer ready = WaitFor(fd_, POLLOUT, deadline);
-        if (ready != Transfer::Done)
-            return ready;
+    switch (WriteAllTo(fd_, bytes, length, timeout_ms)) {
+        case DescriptorWrite::Done:
+            return Transfer::Done;
+        case DescriptorWrite::TimedOut:
+            return Transfer::TimedOut;
+        case DescriptorWrite::Failed:
+            break;
     }
-    return Transfer::Done;
+    return Transfer::Failed;
 }
 
 UsbDevice::Transfer UsbDevice::Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms,

@@ -32,23 +32,24 @@ enum class LogoWriteStatus {
 
 struct LogoWriteResult {
     LogoWriteStatus status = LogoWriteStatus::Written;
-    std::filesystem::path logoPath;  // where the file is (or would have been) written
-    std::string message;             // empty when written; otherwise why not, for logs
+    std::filesystem::path logo_path;  // where the file is (or would have been) written
+    std::string message;              // empty when written; otherwise why not, for logs
 
     bool ok() const { return status == LogoWriteStatus::Written; }
 };
 
 // "<picture path>.logo": the picture's full name with ".logo" appended.
-std::filesystem::path LogoPathFor(const std::filesystem::path& picturePath);
+std::filesystem::path LogoPathFor(const std::filesystem::path& picture_path);
 
 // Paints the picture into the canvas it is given (already sized and black);
 // returns false when it cannot.
 using LogoRender = std::function<bool(Canvas& canvas)>;
 
 // `background` is 0x00BBGGRR. Nothing is written unless the outcome is Written.
-// The file goes to `logoPath`, or to LogoPathFor(picturePath) when that is empty.
-LogoWriteResult WriteLogoFile(const std::filesystem::path& picturePath, int pictureW, int pictureH,
-                              uint32_t background, int screenW, int screenH,
-                              const LogoRender& render, const std::filesystem::path& logoPath = {});
+// The file goes to `logo_path`, or to LogoPathFor(picture_path) when that is empty.
+LogoWriteResult WriteLogoFile(const std::filesystem::path& picture_path, int picture_width,
+                              int picture_height, uint32_t background, int screen_width,
+                              int screen_height, const LogoRender& render,
+                              const std::filesystem::path& logo_path = {});
 
 }  // namespace korvane

@@ -6,20 +6,20 @@
 
 namespace korvane {
 
-LogoWriteResult WriteLogoFromPicture(const std::filesystem::path& picturePath, uint32_t background,
-                                     int screenW, int screenH,
-                                     const std::filesystem::path& logoPath) {
+LogoWriteResult WriteLogoFromPicture(const std::filesystem::path& picture_path, uint32_t background,
+                                     int screen_width, int screen_height,
+                                     const std::filesystem::path& logo_path) {
     CPictureHolder picture;
     std::string error;
-    if (!picture.Load(picturePath, &error)) {
+    if (!picture.Load(picture_path, &error)) {
         return LogoWriteResult{LogoWriteStatus::PictureUnreadable,
-                               logoPath.empty() ? LogoPathFor(picturePath) : logoPath,
-                               "cannot read the picture " + picturePath.string() + ": " + error};
+                               logo_path.empty() ? LogoPathFor(picture_path) : logo_path,
+                               "cannot read the picture " + picture_path.string() + ": " + error};
     }
     const QSize size = picture.NaturalSize();
     return WriteLogoFile(
-        picturePath, size.width(), size.height(), background, screenW, screenH,
-        [&picture](Canvas& canvas) { return picture.RenderInto(canvas); }, logoPath);
+        picture_path, size.width(), size.height(), background, screen_width, screen_height,
+        [&picture](Canvas& canvas) { return picture.RenderInto(canvas); }, logo_path);
 }
 
 }  // namespace korvane

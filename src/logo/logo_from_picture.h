@@ -8,13 +8,13 @@
 
 namespace korvane {
 
-// Decodes the picture and writes "<picturePath>.logo" for a screen of
-// screenW × screenH with `background` as 0x00BBGGRR. A picture that cannot be
+// Decodes the picture and writes "<picture_path>.logo" for a screen of
+// screen_width × screen_height with `background` as 0x00BBGGRR. A picture that cannot be
 // decoded gives PictureUnreadable and writes nothing. The size limits of
-// logo_limits.h are the caller's to apply before this. An empty `logoPath`
-// means "<picturePath>.logo".
-LogoWriteResult WriteLogoFromPicture(const std::filesystem::path& picturePath, uint32_t background,
-                                     int screenW, int screenH,
-                                     const std::filesystem::path& logoPath = {});
+// logo_limits.h are the caller's to apply before this. An empty `logo_path`
+// means "<picture_path>.logo".
+LogoWriteResult WriteLogoFromPicture(const std::filesystem::path& picture_path, uint32_t background,
+                                     int screen_width, int screen_height,
+                                     const std::filesystem::path& logo_path = {});
 
 }  // namespace korvane

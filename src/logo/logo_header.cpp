@@ -24,37 +24,38 @@ void WriteLe32(uint8_t* bytes, uint32_t value) {
 
 }  // namespace
 
-std::optional<LogoHeader> MakeLogoHeader(int pictureW, int pictureH, uint32_t background,
-                                         int screenW, int screenH) {
-    if (pictureW <= 0 || pictureH <= 0)
+std::optional<LogoHeader> MakeLogoHeader(int picture_width, int picture_height, uint32_t background,
+                                         int screen_width, int screen_height) {
+    if (picture_width <= 0 || picture_height <= 0)
         return std::nullopt;
     // Centred with the natural width, before it is made even; C++ division
     // truncates toward zero as the panel expects for pictures wider than the screen.
-    const long long x = (static_cast<long long>(screenW) - pictureW) / 2;
-    const long long y = (static_cast<long long>(screenH) - pictureH) / 2;
+    const long long x = (static_cast<long long>(screen_width) - picture_width) / 2;
+    const long long y = (static_cast<long long>(screen_height) - picture_height) / 2;
 
     // The checksum covers the natural width; the even-width step then corrects it
     // by the same amount without wrapping it to 16 bits again.
-    long long width = pictureW;
+    long long width = picture_width;
     int adjust = 0;
     if (width % 4 == 1)
         adjust = -1;
     if (width % 4 == 3)
         adjust = 1;
-    const long long evenWidth = width + adjust;
-    if (!FitsInt16(x) || !FitsInt16(y) || !FitsInt16(width) || !FitsInt16(evenWidth) ||
-        !FitsInt16(pictureH)) {
+    const long long even_width = width + adjust;
+    if (!FitsInt16(x) || !FitsInt16(y) || !FitsInt16(width) || !FitsInt16(even_width) ||
+        !FitsInt16(picture_height)) {
         return std::nullopt;
     }
 
     LogoHeader h;
     h.x = static_cast<int16_t>(x);
     h.y = static_cast<int16_t>(y);
-    h.height = static_cast<int16_t>(pictureH);
+    h.height = static_cast<int16_t>(picture_height);
     h.background = Rgb565FromColor(background);
-    const long long sum = x + y + width + pictureH + h.reserved + h.bitsPerPixel + h.background;
+    const long long sum =
+        x + y + width + picture_height + h.reserved + h.bits_per_pixel + h.background;
     h.checksum = static_cast<int16_t>(static_cast<uint16_t>(sum)) + adjust;
-    h.width = static_cast<int16_t>(evenWidth);
+    h.width = static_cast<int16_t>(even_width);
     return h;
 }
 
@@ -65,7 +66,7 @@ std::array<uint8_t, kLogoHeaderSize> EncodeLogoHeader(const LogoHeader& header) 
     WriteLe16(&out[logo_offset::kWidth], static_cast<uint16_t>(header.width));
     WriteLe16(&out[logo_offset::kHeight], static_cast<uint16_t>(header.height));
     out[logo_offset::kReserved] = header.reserved;
-    out[logo_offset::kBitsPerPixel] = header.bitsPerPixel;
+    out[logo_offset::kBitsPerPixel] = header.bits_per_pixel;
     WriteLe16(&out[logo_offset::kBackground], header.background);
     WriteLe32(&out[logo_offset::kChecksum], static_cast<uint32_t>(header.checksum));
     return out;

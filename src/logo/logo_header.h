@@ -31,16 +31,16 @@ struct LogoHeader {
     int16_t width = 0;  // made even; the pixel area and the canvas use this width
     int16_t height = 0;
     uint8_t reserved = 0;
-    uint8_t bitsPerPixel = kLogoBitsPerPixel;
+    uint8_t bits_per_pixel = kLogoBitsPerPixel;
     uint16_t background = 0;
     int32_t checksum = 0;
 };
 
-// Header for a picture of natural size pictureW × pictureH on a screen of
-// screenW × screenH, with `background` as 0x00BBGGRR. Empty when the picture has
+// Header for a picture of natural size picture_width × picture_height on a screen of
+// screen_width × screen_height, with `background` as 0x00BBGGRR. Empty when the picture has
 // no pixels or a field would not fit its 16-bit slot.
-std::optional<LogoHeader> MakeLogoHeader(int pictureW, int pictureH, uint32_t background,
-                                         int screenW, int screenH);
+std::optional<LogoHeader> MakeLogoHeader(int picture_width, int picture_height, uint32_t background,
+                                         int screen_width, int screen_height);
 
 std::array<uint8_t, kLogoHeaderSize> EncodeLogoHeader(const LogoHeader& header);
 

@@ -2,10 +2,11 @@
 
 namespace korvane {
 
-LogoPictureFit CheckLogoPicture(int pictureW, int pictureH, int screenW, int screenH) {
-    if (pictureW > screenW || pictureH > screenH)
+LogoPictureFit CheckLogoPicture(int picture_width, int picture_height, int screen_width,
+                                int screen_height) {
+    if (picture_width > screen_width || picture_height > screen_height)
         return LogoPictureFit::LargerThanScreen;
-    if (static_cast<int64_t>(pictureW) * pictureH > kLogoMaxPixels) {
+    if (static_cast<int64_t>(picture_width) * picture_height > kLogoMaxPixels) {
         return LogoPictureFit::TooManyPixels;
     }
     return LogoPictureFit::Fits;

@@ -17,6 +17,7 @@ enum class LogoPictureFit {
 
 // The screen check is made first, as the picker does when a picture is chosen;
 // the pixel count is checked when the choice is confirmed.
-LogoPictureFit CheckLogoPicture(int pictureW, int pictureH, int screenW, int screenH);
+LogoPictureFit CheckLogoPicture(int picture_width, int picture_height, int screen_width,
+                                int screen_height);
 
 }  // namespace korvane

@@ -18,10 +18,10 @@ std::vector<uint8_t> BuildLogoPixelArea(const LogoHeader& header, const Canvas& 
         return area;
     const int rows = std::min<int>(header.height, canvas.height);
     const int cols = std::min<int>(header.width, canvas.width);
-    const size_t rowBytes = 2 * static_cast<size_t>(header.width);
+    const size_t row_bytes = 2 * static_cast<size_t>(header.width);
     for (int y = 0; y < rows; ++y) {
         const uint32_t* src = canvas.pixels.data() + static_cast<size_t>(y) * canvas.width;
-        uint8_t* dst = area.data() + static_cast<size_t>(y) * rowBytes;
+        uint8_t* dst = area.data() + static_cast<size_t>(y) * row_bytes;
         for (int x = 0; x < cols; ++x) {
             const uint16_t v = Rgb565FromPixel(src[x]);
             dst[2 * x] = static_cast<uint8_t>(v);

@@ -9,8 +9,8 @@ namespace korvane {
 struct CHmiType {
     int32_t id = 0;
     std::u16string name;
-    int32_t screenWidth = 0;   // pixels
-    int32_t screenHeight = 0;  // pixels
+    int32_t screen_width = 0;   // pixels
+    int32_t screen_height = 0;  // pixels
 
     bool operator==(const CHmiType&) const = default;
 };

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <limits>
 
-#include "models/executable_path.h"
+#include "system/program_files.h"
 #include "xml/xml_document.h"
 
 namespace korvane {
@@ -56,10 +56,10 @@ bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& mode
         model.name = doc.GetAttribute(u"name");
         // The height is searched after the width, so its element must follow.
         if (doc.FindChildElement(u"screen_size_cx")) {
-            model.screenWidth = ParseHmiNumber(doc.GetChildText());
+            model.screen_width = ParseHmiNumber(doc.GetChildText());
         }
         if (doc.FindChildElement(u"screen_size_cy")) {
-            model.screenHeight = ParseHmiNumber(doc.GetChildText());
+            model.screen_height = ParseHmiNumber(doc.GetChildText());
         }
         doc.LeaveElement();
         models.push_back(std::move(model));
@@ -70,14 +70,16 @@ bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& mode
 
 bool LoadHmiTypes(std::vector<CHmiType>& models) {
     models.clear();
-    const auto file = HmiTypesFileFor(RunningExecutablePath());
+    const auto file = HmiTypesFile(ProgramFiles::ForRunningProgram());
     return file && LoadHmiTypes(*file, models);
 }
 
+std::optional<std::filesystem::path> HmiTypesFile(const ProgramFiles& program) {
+    return program.Beside(kModelFileName);
+}
+
 std::optional<std::filesystem::path> HmiTypesFileFor(const std::filesystem::path& executable) {
-    if (!IsProgramExecutable(executable))
-        return std::nullopt;
-    return executable.parent_path() / kModelFileName;
+    return HmiTypesFile(ProgramFiles::ForExecutable(executable));
 }
 
 }  // namespace korvane

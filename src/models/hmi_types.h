@@ -10,17 +10,21 @@
 
 namespace korvane {
 
+class ProgramFiles;
+
 // Builds `models` (in file order) from the model file at `file`. Returns true
 // when the file was read soundly and its "ge" root has an HMI_Types element,
 // even if that holds no model; otherwise false with `models` empty.
 bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& models);
 
 // The model file beside the running program: as above, with the file found by
-// HmiTypesFileFor(RunningExecutablePath()). No file, no models.
+// HmiTypesFile(ProgramFiles::ForRunningProgram()). No file, no models.
 bool LoadHmiTypes(std::vector<CHmiType>& models);
 
-// XMLName.dat in the executable's own folder, or nothing when the executable
-// is not the program itself.
+// XMLName.dat beside the program; nothing when the program has no folder of
+// its own (it is not the program itself).
+std::optional<std::filesystem::path> HmiTypesFile(const ProgramFiles& program);
+// As above, for the program whose executable is `executable`.
 std::optional<std::filesystem::path> HmiTypesFileFor(const std::filesystem::path& executable);
 
 // Numbers of the model file: leading white space, an optional sign, digits up

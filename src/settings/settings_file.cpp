@@ -1,45 +1,19 @@
 #include "settings/settings_file.h"
 
-#include <cstdio>
 #include <fstream>
 #include <string>
 
-#include "settings/program_files.h"
+#include "system/atomic_file.h"
+#include "system/program_files.h"
 
 namespace korvane {
 
 namespace fs = std::filesystem;
 
-bool WriteFileAtomically(const fs::path& path, const void* bytes, size_t size) {
-    std::error_code ec;
-    if (path.has_parent_path())
-        fs::create_directories(path.parent_path(), ec);
-    fs::path temp = path;
-    temp += ".tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out)
-            return false;
-        out.write(static_cast<const char*>(bytes), static_cast<std::streamsize>(size));
-        out.flush();
-        if (!out) {
-            out.close();
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    fs::rename(temp, path, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return false;
-    }
-    return true;
-}
-
 SettingsFile::SettingsFile(std::optional<fs::path> path) : path_(std::move(path)) {}
 
-SettingsFile SettingsFile::ForExecutable(const fs::path& executable) {
-    auto beside = FileBesideExecutable(executable, kSettingsFileName);
+SettingsFile SettingsFile::For(const ProgramFiles& program) {
+    auto beside = program.Beside(kSettingsFileName);
     if (!beside)
         return SettingsFile(std::nullopt);
     // An installed program keeps its settings per user; a file already
@@ -47,7 +21,19 @@ SettingsFile SettingsFile::ForExecutable(const fs::path& executable) {
     std::error_code ec;
     if (fs::exists(*beside, ec))
         return SettingsFile(beside);
-    return SettingsFile(WritableFileFor(executable, kSettingsFileName));
+    return SettingsFile(program.WritableBeside(kSettingsFileName));
+}
+
+SettingsFile SettingsFile::ForExecutable(const fs::path& executable) {
+    return For(ProgramFiles::ForExecutable(executable));
+}
+
+bool SettingsFile::Write(const fs::path& path, const RecordBytes& bytes) {
+    // The per-user folder may not exist yet.
+    std::error_code ec;
+    if (path.has_parent_path())
+        fs::create_directories(path.parent_path(), ec);
+    return WriteFileAtomically(path, bytes.data(), bytes.size());
 }
 
 std::optional<fs::path> SettingsFile::PanelNetworkPath() const {
@@ -89,17 +75,14 @@ void SettingsFile::Reload() {
 bool SettingsFile::Save() {
     if (!path_)
         return false;
-    const RecordBytes bytes = record_.Encode();
-    return WriteFileAtomically(*path_, bytes.data(), bytes.size());
+    return Write(*path_, record_.Encode());
 }
 
 LinkResult SettingsFile::SavePanelNetwork(const PanelNetworkRecord& record) const {
     const auto where = PanelNetworkPath();
     if (!where)
         return LinkResult::PanelRefused;
-    const RecordBytes bytes = record.Encode();
-    return WriteFileAtomically(*where, bytes.data(), bytes.size()) ? LinkResult::Ok
-                                                                   : LinkResult::FileError;
+    return Write(*where, record.Encode()) ? LinkResult::Ok : LinkResult::FileError;
 }
 
 }  // namespace korvane

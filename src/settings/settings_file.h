@@ -14,11 +14,16 @@ namespace korvane {
 inline constexpr char kSettingsFileName[] = "Para.dat";
 inline constexpr char kPanelNetworkFileName[] = "PanelNet.dat";
 
+class ProgramFiles;
+
 class SettingsFile {
   public:
     // No path: the program is not ours, so nothing is read or written.
     explicit SettingsFile(std::optional<std::filesystem::path> path);
-    // The settings of the running program, found by the executable rule.
+    // Para.dat beside the program (or in the per-user folder when the
+    // program's folder cannot be written and holds none yet).
+    static SettingsFile For(const ProgramFiles& program);
+    // As above, for the program whose executable is `executable`.
     static SettingsFile ForExecutable(const std::filesystem::path& executable);
 
     const std::optional<std::filesystem::path>& path() const { return path_; }
@@ -39,13 +44,11 @@ class SettingsFile {
 
   private:
     bool ReadOver();
+    // Whole or not at all.
+    static bool Write(const std::filesystem::path& path, const RecordBytes& bytes);
 
     std::optional<std::filesystem::path> path_;
     CommSettings record_;
 };
-
-// Replaces `path` whole or not at all: the bytes go to a temporary file
-// beside it, which is then renamed over it.
-bool WriteFileAtomically(const std::filesystem::path& path, const void* bytes, size_t size);
 
 }  // namespace korvane

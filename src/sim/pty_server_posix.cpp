@@ -10,6 +10,7 @@
 
 #include "sim/pty_request_assembler.h"
 #include "sim/pty_server.h"
+#include "system/descriptor_write.h"
 
 namespace korvane::sim {
 
@@ -18,31 +19,13 @@ namespace {
 // How long to rest while no one has the slave side open: the master then
 // reports a hang-up at once on every poll.
 constexpr int kIdleMs = 10;
-// How long a write may wait for a tool that does not read before the rest of
-// the output is dropped.
+// How long a reply may wait for a tool that does not read before the rest of
+// it is dropped.
 constexpr int kWriteWaitMs = 1000;
 
 bool HungUp(int fd) {
     pollfd p{fd, POLLIN, 0};
     return ::poll(&p, 1, 0) > 0 && (p.revents & POLLHUP) && !(p.revents & POLLIN);
-}
-
-void WriteAll(int fd, const std::vector<uint8_t>& bytes) {
-    size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n > 0) {
-            done += static_cast<size_t>(n);
-            continue;
-        }
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return;
-        pollfd p{fd, POLLOUT, 0};
-        if (::poll(&p, 1, kWriteWaitMs) <= 0)
-            return;
-    }
 }
 
 }  // namespace
@@ -134,7 +117,7 @@ void PtyServer::SendDue() {
         // A serial line with no one listening loses what is sent on it; a
         // tool that opens the port later must not find old replies waiting.
         if (!HungUp(master_))
-            WriteAll(master_, bytes);
+            (void)WriteAllTo(master_, bytes.data(), bytes.size(), kWriteWaitMs);
     }
 }
 

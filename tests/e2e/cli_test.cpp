@@ -1,8 +1,6 @@
 // korvane-cli run as a program against korvane-panel-sim on loopback.
 #include <gtest/gtest.h>
 
-#include <QColor>
-#include <QImage>
 #include <csignal>
 #include <fstream>
 #include <memory>
@@ -11,8 +9,14 @@
 #include <thread>
 
 #include "child_process.h"
-#include "logo/logo_from_picture.h"
 #include "support/temp_dir.h"
+
+#if KORVANE_QT
+#include <QColor>
+#include <QImage>
+
+#include "logo/logo_from_picture.h"
+#endif
 
 namespace korvane {
 namespace {
@@ -215,6 +219,7 @@ TEST_F(CliTest, ModelsFromAGivenFile) {
     EXPECT_EQ(r.code, 7);
 }
 
+#if KORVANE_QT
 TEST_F(CliTest, LogoFileIsTheOneTheCoreWrites) {
     QImage picture(101, 50, QImage::Format_RGB32);
     for (int y = 0; y < 50; ++y) {
@@ -246,6 +251,28 @@ TEST_F(CliTest, LogoRefusalsAndMissingPictures) {
     EXPECT_EQ(r.code, 7);
     EXPECT_NE(r.err.find("cannot read the picture"), std::string::npos) << r.err;
 }
+#else
+// Without Qt nothing decodes pictures: both commands say so, exit as an
+// unreadable picture does and write nothing.
+TEST_F(CliTest, LogoConversionNeedsTheQtBuild) {
+    const auto picture = dir.path() / "start.bmp";
+    std::ofstream(picture) << "BM";
+    const std::vector<std::vector<std::string>> commands = {
+        {"logo", picture.string(), "--screen", "800x480"},
+        {"flash", "logo", picture.string(), "--screen", "800x480"},
+    };
+    for (const auto& command : commands) {
+        const auto r = Cli(command);
+        EXPECT_EQ(r.code, 7) << command[0];
+        EXPECT_EQ(r.out, "") << command[0];
+        EXPECT_EQ(r.err,
+                  "korvane-cli: logo conversion needs the Qt build of korvane-cli (configured "
+                  "with KORVANE_QT=ON)\n")
+            << command[0];
+        EXPECT_FALSE(std::filesystem::exists(picture.string() + ".logo")) << command[0];
+    }
+}
+#endif
 
 }  // namespace
 }  // namespace korvane
@@ -304,6 +331,7 @@ TEST_F(CliFlashTest, ProgramsEachKindAndThePanelHoldsTheImage) {
         << sim_->out();
 }
 
+#if KORVANE_QT
 TEST_F(CliFlashTest, LogoIsConvertedThenProgrammed) {
     StartSim({"--dump", Dumps().string()});
     QImage picture(30, 20, QImage::Format_RGB32);
@@ -317,6 +345,7 @@ TEST_F(CliFlashTest, LogoIsConvertedThenProgrammed) {
     ASSERT_FALSE(logo.empty());
     EXPECT_EQ(ReadAll(Dumps() / "image-5.bin"), logo);
 }
+#endif
 
 TEST_F(CliFlashTest, RefusalsAndBadFilesExitWithTheirResult) {
     StartSim({"--jumper", "2"});

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <fstream>
+
 #include "link/serial_devices.h"
+#include "support/temp_dir.h"
 
 namespace korvane {
 namespace {
@@ -30,9 +33,33 @@ TEST(SerialDeviceOrder, ComNumbersCountFromOneWithinTheList) {
     EXPECT_EQ(ComPortDevice(1, {}), std::nullopt);
 }
 
-TEST(SerialDeviceOrder, ListedDevicesAreInTheDocumentedOrder) {
-    const Paths listed = ListSerialDevices();
-    EXPECT_EQ(OrderSerialDevices(listed), listed);
+// A device folder of our own: what is in it decides the list and the COM numbers.
+TEST(SerialDeviceList, ADeviceFolderIsListedInTheDocumentedOrder) {
+    testing::TempDir dev;
+    for (const char* name : {"ttyS1", "ttyUSB10", "ttyACM0", "null", "ttyUSB2", "ttyS0.lock",
+                             "ttyUSB0", "ttyS10", "ttyACM1", "tty1", "ttyUSB", "ttyS2"}) {
+        std::ofstream(dev.path() / name);
+    }
+    std::filesystem::create_directory(dev.path() / "pts");
+    std::ofstream(dev.path() / "pts" / "3");
+    const std::string root = dev.path().string();
+    const Paths expected = {root + "/ttyUSB0", root + "/ttyUSB2", root + "/ttyUSB10",
+                            root + "/ttyACM0", root + "/ttyACM1", root + "/ttyS1",
+                            root + "/ttyS2",   root + "/ttyS10"};
+    const Paths listed = ListSerialDevices(dev.path());
+    EXPECT_EQ(listed, expected);
+    // COM1 is the first USB adapter, COM4 the first modem-class one.
+    EXPECT_EQ(ComPortDevice(1, listed), root + "/ttyUSB0");
+    EXPECT_EQ(ComPortDevice(3, listed), root + "/ttyUSB10");
+    EXPECT_EQ(ComPortDevice(4, listed), root + "/ttyACM0");
+    EXPECT_EQ(ComPortDevice(8, listed), root + "/ttyS10");
+    EXPECT_EQ(ComPortDevice(9, listed), std::nullopt);
+}
+
+TEST(SerialDeviceList, AnEmptyOrMissingFolderHasNoDevices) {
+    testing::TempDir dev;
+    EXPECT_TRUE(ListSerialDevices(dev.path()).empty());
+    EXPECT_TRUE(ListSerialDevices(dev.path() / "missing").empty());
 }
 
 }  // namespace

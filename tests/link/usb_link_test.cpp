@@ -142,14 +142,5 @@ TEST_F(UsbLinkTest, FarEndGoneIsAnIoError) {
     EXPECT_TRUE(sink.Messages().empty());
 }
 
-TEST_F(UsbLinkTest, CloseReleasesOnce) {
-    Open();
-    EXPECT_TRUE(link.IsOpen());
-    link.CloseLink();
-    link.CloseLink();
-    EXPECT_FALSE(link.IsOpen());
-    EXPECT_EQ(link.close_count(), 1u);
-}
-
 }  // namespace
 }  // namespace korvane

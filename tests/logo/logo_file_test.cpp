@@ -43,9 +43,9 @@ struct Painter {
 
 struct FileCase {
     const char* what;
-    int pictureW, pictureH;
+    int picture_width, picture_height;
     uint32_t background;
-    int screenW, screenH;
+    int screen_width, screen_height;
     bool paint;
     uint32_t fill;  // canvas colour when painting
     std::array<uint8_t, 16> header;
@@ -126,19 +126,20 @@ TEST(LogoFile, WritesHeaderRowsAndTrailingZeros) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         Painter painter{c.fill, c.paint};
-        const auto result = WriteLogoFile(dir / "start.bmp", c.pictureW, c.pictureH, c.background,
-                                          c.screenW, c.screenH, painter.Callback());
+        const auto result =
+            WriteLogoFile(dir / "start.bmp", c.picture_width, c.picture_height, c.background,
+                          c.screen_width, c.screen_height, painter.Callback());
         ASSERT_TRUE(result.ok()) << result.message;
-        EXPECT_EQ(result.logoPath, dir / "start.bmp.logo");
+        EXPECT_EQ(result.logo_path, dir / "start.bmp.logo");
         EXPECT_EQ(painter.calls, 1);
         EXPECT_EQ(painter.width, c.canvasW);
-        EXPECT_EQ(painter.height, c.pictureH);
+        EXPECT_EQ(painter.height, c.picture_height);
         EXPECT_TRUE(painter.canvasWasBlack);
 
         const auto bytes = ReadBytes(dir / "start.bmp.logo");
         ASSERT_EQ(bytes.size(), c.fileSize);
         EXPECT_TRUE(std::equal(c.header.begin(), c.header.end(), bytes.begin()));
-        const size_t pixelEnd = 16 + 2 * static_cast<size_t>(c.canvasW) * c.pictureH;
+        const size_t pixelEnd = 16 + 2 * static_cast<size_t>(c.canvasW) * c.picture_height;
         size_t wrongPixels = 0;
         for (size_t i = 16; i < pixelEnd; i += 2)
             wrongPixels += Le16At(bytes, i) != c.pixel;
@@ -146,7 +147,7 @@ TEST(LogoFile, WritesHeaderRowsAndTrailingZeros) {
         size_t nonZeroTail = 0;
         for (size_t i = pixelEnd; i < bytes.size(); ++i)
             nonZeroTail += bytes[i] != 0;
-        EXPECT_EQ(bytes.size() - pixelEnd, 4u * c.pictureH);
+        EXPECT_EQ(bytes.size() - pixelEnd, 4u * c.picture_height);
         EXPECT_EQ(nonZeroTail, 0u);
         EXPECT_EQ(dir.Names(), std::vector<std::string>{"start.bmp.logo"}) << "no temporary left";
     }
@@ -158,7 +159,7 @@ TEST(LogoFile, OnePixelWidePictureHasOnlyZeroBytesAndIsNotRendered) {
     const auto result = WriteLogoFile(dir / "line.gif", 1, 3, 0, 100, 100, painter.Callback());
     ASSERT_TRUE(result.ok()) << result.message;
     EXPECT_EQ(painter.calls, 0);
-    const auto bytes = ReadBytes(result.logoPath);
+    const auto bytes = ReadBytes(result.logo_path);
     ASSERT_EQ(bytes.size(), 16u + 12u);
     EXPECT_EQ(Le16At(bytes, 4), 0) << "width";
     EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 16, bytes.end()), std::vector<uint8_t>(12, 0));
@@ -178,7 +179,7 @@ TEST(LogoFile, ReplacesALongerLogoFileCompletely) {
 
 struct FailureCase {
     const char* what;
-    int pictureW;
+    int picture_width;
     LogoRender render;
     LogoWriteStatus expected;
 };
@@ -201,7 +202,8 @@ TEST(LogoFile, FailureLeavesThePreviousLogoAndNoOtherFile) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         WriteBytes(dir / "p.jpg.logo", previous);
-        const auto result = WriteLogoFile(dir / "p.jpg", c.pictureW, 50, 0, 800, 480, c.render);
+        const auto result =
+            WriteLogoFile(dir / "p.jpg", c.picture_width, 50, 0, 800, 480, c.render);
         EXPECT_EQ(result.status, c.expected);
         EXPECT_FALSE(result.ok());
         EXPECT_FALSE(result.message.empty());

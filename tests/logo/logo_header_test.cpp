@@ -11,9 +11,9 @@ using Bytes = std::array<uint8_t, kLogoHeaderSize>;
 
 struct HeaderCase {
     const char* what;
-    int pictureW, pictureH;
+    int picture_width, picture_height;
     uint32_t background;
-    int screenW, screenH;
+    int screen_width, screen_height;
     Bytes expected;
 };
 
@@ -93,8 +93,8 @@ TEST(LogoHeader, EncodesPlacementColourAndChecksum) {
           0xFF}},
     };
     for (const auto& c : cases) {
-        const auto header =
-            MakeLogoHeader(c.pictureW, c.pictureH, c.background, c.screenW, c.screenH);
+        const auto header = MakeLogoHeader(c.picture_width, c.picture_height, c.background,
+                                           c.screen_width, c.screen_height);
         ASSERT_TRUE(header.has_value()) << c.what;
         EXPECT_EQ(EncodeLogoHeader(*header), c.expected) << c.what;
     }
@@ -102,7 +102,7 @@ TEST(LogoHeader, EncodesPlacementColourAndChecksum) {
 
 struct RefusedCase {
     const char* what;
-    int pictureW, pictureH, screenW, screenH;
+    int picture_width, picture_height, screen_width, screen_height;
 };
 
 TEST(LogoHeader, RefusesSizesThatDoNotFitTheFile) {
@@ -116,7 +116,9 @@ TEST(LogoHeader, RefusesSizesThatDoNotFitTheFile) {
         {"y overflows 16 bits", 2, 2, 800, -70000},
     };
     for (const auto& c : cases) {
-        EXPECT_FALSE(MakeLogoHeader(c.pictureW, c.pictureH, 0, c.screenW, c.screenH).has_value())
+        EXPECT_FALSE(
+            MakeLogoHeader(c.picture_width, c.picture_height, 0, c.screen_width, c.screen_height)
+                .has_value())
             << c.what;
     }
     EXPECT_TRUE(MakeLogoHeader(32766, 1, 0, 32766, 1).has_value()) << "largest even width";

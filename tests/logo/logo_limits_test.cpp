@@ -6,7 +6,7 @@ namespace korvane {
 namespace {
 
 struct FitCase {
-    int pictureW, pictureH, screenW, screenH;
+    int picture_width, picture_height, screen_width, screen_height;
     LogoPictureFit expected;
 };
 
@@ -21,8 +21,11 @@ TEST(LogoLimits, PictureMustFitTheScreenAndTheMemoryBound) {
         {800, 480, 640, 480, LogoPictureFit::LargerThanScreen},  // screen checked first
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(CheckLogoPicture(c.pictureW, c.pictureH, c.screenW, c.screenH), c.expected)
-            << c.pictureW << "x" << c.pictureH << " on " << c.screenW << "x" << c.screenH;
+        EXPECT_EQ(
+            CheckLogoPicture(c.picture_width, c.picture_height, c.screen_width, c.screen_height),
+            c.expected)
+            << c.picture_width << "x" << c.picture_height << " on " << c.screen_width << "x"
+            << c.screen_height;
     }
 }
 

@@ -90,7 +90,7 @@ TEST(PictureHolder, BmpRoundTripKeepsEveryPixelAndTheFileIsExact) {
 
 TEST(PictureHolder, OddWidthIsStretchedOrSqueezedToTheEvenWidth) {
     struct Case {
-        int width, evenWidth;
+        int width, even_width;
     };
     for (const Case c : {Case{5, 4}, Case{7, 8}, Case{9, 8}, Case{103, 104}}) {
         SCOPED_TRACE(c.width);
@@ -106,13 +106,13 @@ TEST(PictureHolder, OddWidthIsStretchedOrSqueezedToTheEvenWidth) {
         ASSERT_TRUE(image.save(Q(dir / "odd.bmp"), "BMP"));
         const auto result = WriteLogoFromPicture(dir / "odd.bmp", 0, 320, 240);
         ASSERT_TRUE(result.ok()) << result.message;
-        const auto file = ReadBytes(result.logoPath);
-        EXPECT_EQ(Le16At(file, 4), c.evenWidth);
-        ASSERT_TRUE(TailIsZero(file, c.evenWidth, 3));
+        const auto file = ReadBytes(result.logo_path);
+        EXPECT_EQ(Le16At(file, 4), c.even_width);
+        ASSERT_TRUE(TailIsZero(file, c.even_width, 3));
         std::vector<uint16_t> expected;
         for (uint16_t v : {0xF800, 0x07E0, 0x001F})
-            expected.insert(expected.end(), c.evenWidth, v);
-        EXPECT_EQ(LogoPixels(file, c.evenWidth, 3), expected);
+            expected.insert(expected.end(), c.even_width, v);
+        EXPECT_EQ(LogoPixels(file, c.even_width, 3), expected);
     }
 }
 
@@ -136,7 +136,7 @@ TEST(PictureHolder, TransparentGifAreaIsBlack) {
         SCOPED_TRACE(c.name);
         const auto result = WriteLogoFromPicture(dir / c.name, 0x00FFFFFF, 4, 2);
         ASSERT_TRUE(result.ok()) << result.message;
-        const auto file = ReadBytes(result.logoPath);
+        const auto file = ReadBytes(result.logo_path);
         ASSERT_TRUE(TailIsZero(file, 4, 2));
         const std::vector<uint16_t> expected = {0xF800,  0x07E0, 0x001F, c.white,
                                                 c.white, 0x001F, 0x07E0, 0xF800};
@@ -152,7 +152,7 @@ TEST(PictureHolder, JpegRoundTripMatchesTheDecodedColours) {
 
     const auto result = WriteLogoFromPicture(dir / "pic.jpg", 0, 640, 480);
     ASSERT_TRUE(result.ok()) << result.message;
-    const auto file = ReadBytes(result.logoPath);
+    const auto file = ReadBytes(result.logo_path);
     ASSERT_EQ(file.size(), 16u + 8 * (2 * 16 + 4));
     ASSERT_TRUE(TailIsZero(file, 16, 8));
 

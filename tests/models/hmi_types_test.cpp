@@ -7,14 +7,14 @@
 #include <fstream>
 #include <string>
 
-#include "models/executable_path.h"
+#include "system/program_files.h"
 #include "xml/utf8.h"
 
 namespace korvane {
 
 void PrintTo(const CHmiType& t, std::ostream* os) {
-    *os << "{" << t.id << ", \"" << EncodeUtf8(t.name) << "\", " << t.screenWidth << "x"
-        << t.screenHeight << "}";
+    *os << "{" << t.id << ", \"" << EncodeUtf8(t.name) << "\", " << t.screen_width << "x"
+        << t.screen_height << "}";
 }
 
 namespace {
@@ -201,7 +201,7 @@ TEST(HmiTypesPath, OnlyTheProgramsOwnNameFindsTheFile) {
 // This test program is not the program itself, so nothing beside it is read,
 // although the shipped model file lies there.
 TEST(HmiTypesPath, TestProgramFindsNoModelFile) {
-    const auto self = RunningExecutablePath();
+    const auto self = RunningExecutable();
     ASSERT_FALSE(self.empty());
     ASSERT_TRUE(std::filesystem::exists(self.parent_path() / "XMLName.dat"));
     std::vector<CHmiType> models{{1, u"stale", 1, 1}};
@@ -210,7 +210,7 @@ TEST(HmiTypesPath, TestProgramFindsNoModelFile) {
 }
 
 TEST(ShippedModelFile, ListsTheCommonPanelSizes) {
-    const auto file = RunningExecutablePath().parent_path() / "XMLName.dat";
+    const auto file = RunningExecutable().parent_path() / "XMLName.dat";
     std::vector<CHmiType> models;
     ASSERT_TRUE(LoadHmiTypes(file, models));
     const std::vector<CHmiType> expected = {

@@ -4,9 +4,9 @@
 #include <fstream>
 #include <vector>
 
-#include "settings/program_files.h"
 #include "settings/settings_file.h"
 #include "support/temp_dir.h"
+#include "system/program_files.h"
 
 namespace korvane {
 namespace {
@@ -59,7 +59,8 @@ TEST_F(SettingsTest, SavedSettingsSurviveARestart) {
     EXPECT_EQ(again.record().link_mode, 2u);
     EXPECT_EQ(again.record().ToLinkSettings().address, 0x6400A8C0u);
     EXPECT_EQ(again.record().com, 3);
-    EXPECT_FALSE(fs::exists(dir.path() / "Para.dat.tmp"));
+    // No temporary file is left beside it.
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
 }
 
 TEST_F(SettingsTest, AShortFileReplacesOnlyWhatItHolds) {
@@ -133,21 +134,17 @@ TEST(TextConversions, FollowTheLooseDecimalRule) {
     EXPECT_EQ(ParsePortLoose("abc"), 0);
 }
 
-TEST(ProgramFiles, OnlyOurProgramNameFindsItsFiles) {
-    EXPECT_EQ(FileBesideExecutable("/opt/Tools/KORVANE", "Para.dat"),
-              fs::path("/opt/Tools/Para.dat"));
-    EXPECT_EQ(FileBesideExecutable("/opt/tools/Korvane.exe", "Para.dat"),
-              fs::path("/opt/tools/Para.dat"));
-    EXPECT_FALSE(FileBesideExecutable("/opt/korvane/other", "Para.dat"));
-    EXPECT_FALSE(FileBesideExecutable("/opt/tools/korvane-cli", "Para.dat"));
-}
-
 TEST(ProgramFiles, SettingsBesideTheProgramAreUsedWhenPresent) {
     testing::TempDir dir;
     WriteAll(dir.path() / "Para.dat", kDefaults);
     const SettingsFile s = SettingsFile::ForExecutable(dir.path() / "korvane");
     ASSERT_TRUE(s.path());
     EXPECT_EQ(*s.path(), dir.path() / "Para.dat");
+    EXPECT_FALSE(SettingsFile::ForExecutable(dir.path() / "korvane-cli").path());
+    // The command-line tool names its folder and finds the same file.
+    const SettingsFile cli = SettingsFile::For(ProgramFiles::InFolder(dir.path()));
+    ASSERT_TRUE(cli.path());
+    EXPECT_EQ(*cli.path(), dir.path() / "Para.dat");
 }
 
 }  // namespace

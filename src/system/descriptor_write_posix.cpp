@@ -1,0 +1,46 @@
+#include <poll.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+
+#include "system/descriptor_write.h"
+
+namespace korvane {
+
+int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
+    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
+                          deadline - std::chrono::steady_clock::now())
+                          .count();
+    return left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
+}
+
+DescriptorWrite WriteAllTo(int fd, const uint8_t* bytes, size_t length, uint32_t timeout_ms) {
+    using Clock = std::chrono::steady_clock;
+    if (fd < 0)
+        return DescriptorWrite::Failed;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    size_t done = 0;
+    while (done < length) {
+        const ssize_t n = ::write(fd, bytes + done, length - done);
+        if (n > 0) {
+            done += static_cast<size_t>(n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            return DescriptorWrite::Failed;
+        pollfd p{fd, POLLOUT, 0};
+        const int ready = ::poll(&p, 1, MillisecondsUntil(deadline));
+        if (ready == 0)
+            return DescriptorWrite::TimedOut;
+        if (ready < 0 && errno != EINTR)
+            return DescriptorWrite::Failed;
+        if (ready > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
+            return DescriptorWrite::Failed;
+    }
+    return DescriptorWrite::Done;
+}
+
+}  // namespace korvane

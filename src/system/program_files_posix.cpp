@@ -1,0 +1,37 @@
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <system_error>
+
+#include "system/program_files.h"
+
+namespace korvane {
+
+namespace fs = std::filesystem;
+
+fs::path RunningExecutable() {
+    std::error_code ec;
+    fs::path p = fs::read_symlink("/proc/self/exe", ec);
+    return ec ? fs::path{} : p;
+}
+
+fs::path UserConfigFolder() {
+    if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg)
+        return fs::path(xdg) / "korvane";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return fs::path(home) / ".config" / "korvane";
+    return fs::temp_directory_path() / "korvane";
+}
+
+std::optional<fs::path> ProgramFiles::WritableBeside(std::string_view name) const {
+    auto beside = Beside(name);
+    if (!beside)
+        return std::nullopt;
+    const fs::path folder = folder_->empty() ? fs::path(".") : *folder_;
+    if (::access(folder.c_str(), W_OK) == 0)
+        return beside;
+    return UserConfigFolder() / fs::path(std::string(name));
+}
+
+}  // namespace korvane

@@ -1,0 +1,104 @@
+#include "system/program_files.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <optional>
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace korvane {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Only the executable's file name counts, in any letter case; its folders
+// keep their case in the result.
+TEST(ProgramFiles, OnlyTheProgramsOwnNameHasFilesBesideIt) {
+    struct Case {
+        const char* executable;
+        const char* file;  // nullptr: none
+    };
+    const Case cases[] = {
+        {"/opt/Tools/KORVANE", "/opt/Tools/Para.dat"},
+        {"/opt/korvane/bin/Korvane", "/opt/korvane/bin/Para.dat"},
+        {"korvane", "Para.dat"},
+#ifdef _WIN32
+        {"/opt/tools/Korvane.EXE", "/opt/tools/Para.dat"},
+#else
+        {"/opt/tools/korvane.exe", nullptr},
+#endif
+        {"/opt/korvane/other", nullptr},
+        {"/opt/tools/korvane-cli", nullptr},
+        {"/opt/tools/korvane2", nullptr},
+        {"/opt/korvane/", nullptr},
+        {"", nullptr},
+    };
+    for (const Case& c : cases) {
+        const auto file = ProgramFiles::ForExecutable(c.executable).Beside("Para.dat");
+        if (c.file == nullptr) {
+            EXPECT_FALSE(file.has_value()) << c.executable;
+        } else {
+            ASSERT_TRUE(file.has_value()) << c.executable;
+            EXPECT_EQ(file->string(), c.file) << c.executable;
+        }
+    }
+}
+
+TEST(ProgramFiles, ANamedFolderServesWhateverTheProgramIsCalled) {
+    EXPECT_EQ(ProgramFiles::InFolder("/opt/tools").Beside("XMLName.dat"),
+              fs::path("/opt/tools/XMLName.dat"));
+    EXPECT_EQ(ProgramFiles::InFolder("").Beside("XMLName.dat"), fs::path("XMLName.dat"));
+}
+
+// This test program is not the program itself.
+TEST(ProgramFiles, TheTestProgramIsRunningButIsNotTheProgram) {
+    const fs::path self = RunningExecutable();
+    ASSERT_FALSE(self.empty());
+    EXPECT_TRUE(fs::equivalent(self, "/proc/self/exe"));
+    EXPECT_FALSE(ProgramFiles::ForRunningProgram().folder().has_value());
+}
+
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (old_)
+            ::setenv(name_, old_->c_str(), 1);
+        else
+            ::unsetenv(name_);
+    }
+
+  private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+TEST(ProgramFiles, AFolderThatCannotBeWrittenSendsWritableFilesToTheUsersFolder) {
+    testing::TempDir dir;
+    const ScopedEnv config("XDG_CONFIG_HOME", (dir.path() / "config").string());
+    EXPECT_EQ(UserConfigFolder(), dir.path() / "config" / "korvane");
+
+    const fs::path writable = dir.path() / "portable";
+    fs::create_directory(writable);
+    EXPECT_EQ(ProgramFiles::InFolder(writable).WritableBeside("Para.dat"), writable / "Para.dat");
+
+    const fs::path installed = dir.path() / "installed";
+    fs::create_directory(installed);
+    ::chmod(installed.c_str(), 0555);
+    if (::access(installed.c_str(), W_OK) == 0)
+        GTEST_SKIP() << "this user may write any folder";
+    EXPECT_EQ(ProgramFiles::InFolder(installed).WritableBeside("Para.dat"),
+              dir.path() / "config" / "korvane" / "Para.dat");
+    EXPECT_FALSE(ProgramFiles::ForExecutable(installed / "other").WritableBeside("Para.dat"));
+}
+
+}  // namespace
+}  // namespace korvane
