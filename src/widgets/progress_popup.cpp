@@ -256,10 +256,12 @@ bool CProgressPopup::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CProgressPopup::closeEvent(QCloseEvent* event) {
-    // The popup has no close button; a window manager's close is a cancel.
-    event->ignore();
+    // The popup has no close button: a window manager's close is a cancel.
+    // The close is accepted all the same, or the popup would stop the
+    // application from quitting while it exists.
     if (open_.load() && !cancelled_.load())
         Cancel();
+    event->accept();
 }
 
 void CProgressPopup::SavePosition() {
@@ -287,10 +289,11 @@ void CProgressPopup::RestorePosition() {
         move(place.topLeft());
         return;
     }
-    // An unknown or unreachable position centres the popup.
+    // An unknown or unreachable position centres the popup; a partly hidden
+    // one is pulled inside, so that Cancel can always be reached.
     if (!restored)
         place.moveCenter(screens.front().center());
-    move(BringOntoScreen(place, screens).topLeft());
+    move(FitInsideScreen(place, screens).topLeft());
 }
 
 }  // namespace korvane

@@ -265,6 +265,28 @@ class ExtResizableDialogTest : public QObject {
         QCOMPARE(korvane::BringOntoScreen(rect, screens), expected);
     }
 
+    void fitInsideScreen_data() {
+        QTest::addColumn<QRect>("rect");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("inside") << QRect(10, 10, 300, 200) << QRect(10, 10, 300, 200);
+        QTest::newRow("past the right edge")
+            << QRect(2200, 10, 300, 200) << QRect(1980, 10, 300, 200);
+        QTest::newRow("over two screens, more on the second")
+            << QRect(900, 10, 300, 200) << QRect(1000, 10, 300, 200);
+        QTest::newRow("evenly over two screens")
+            << QRect(850, 10, 300, 200) << QRect(700, 10, 300, 200);
+        QTest::newRow("mostly on the second screen")
+            << QRect(2100, 900, 300, 200) << QRect(1980, 824, 300, 200);
+        QTest::newRow("above the top") << QRect(10, -100, 300, 200) << QRect(10, 0, 300, 200);
+        QTest::newRow("nowhere") << QRect(9000, 100, 300, 200) << QRect(350, 300, 300, 200);
+    }
+    void fitInsideScreen() {
+        QFETCH(QRect, rect);
+        QFETCH(QRect, expected);
+        const QList<QRect> screens{QRect(0, 0, 1000, 800), QRect(1000, 0, 1280, 1024)};
+        QCOMPARE(korvane::FitInsideScreen(rect, screens), expected);
+    }
+
   private:
     QTemporaryDir dir_;
 };

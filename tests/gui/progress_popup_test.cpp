@@ -137,6 +137,17 @@ class ProgressPopupTest : public QObject {
         popup.Close();
     }
 
+    // A close from the window manager or the application's quit is accepted
+    // (a refused close would keep the application from quitting) and cancels.
+    void closingTheWindowCancels() {
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
+        QVERIFY(popup.close());
+        QVERIFY(popup.Cancelled());
+        QVERIFY(popup.isHidden());
+        popup.Close();
+    }
+
     void closedPopupKeepsItsPosition() {
         CProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
@@ -187,6 +198,19 @@ class ProgressPopupTest : public QObject {
         QRect centred(QPoint(0, 0), popup.size());
         centred.moveCenter(korvane::AvailableScreenRects().front().center());
         QCOMPARE(popup.pos(), centred.topLeft());
+        popup.Close();
+    }
+
+    void partlyHiddenPositionIsPulledInside() {
+        const QRect screen = korvane::AvailableScreenRects().front();
+        {
+            auto profile = AppProfile::Open();
+            profile->setValue(QStringLiteral("Settings/X"), screen.right() - 100);
+            profile->setValue(QStringLiteral("Settings/Y"), 20);
+        }
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
+        QCOMPARE(popup.pos(), QPoint(screen.right() + 1 - popup.width(), 20));
         popup.Close();
     }
 
