@@ -1,11 +1,11 @@
 #include "widgets/percent_bar.h"
 
-#include <QMetaObject>
 #include <QPainter>
 #include <QResizeEvent>
-#include <QThread>
 #include <algorithm>
 #include <cstdint>
+
+#include "widgets/ui_thread_refresh.h"
 
 namespace korvane {
 
@@ -15,6 +15,9 @@ CPercentBar::CPercentBar(QWidget* parent) : QWidget(parent) {
     background_color_ = colors.color(QPalette::Base);
     text_on_background_color_ = bar_color_;
     text_on_bar_color_ = background_color_;
+    // The line on the bar changes with the run; it is the description, set
+    // as it changes. The name says what the control is.
+    setAccessibleName(QString::fromUtf8("进度"));
     width_.store(width());
 }
 
@@ -110,13 +113,7 @@ void CPercentBar::ShowText(bool show) {
 }
 
 void CPercentBar::RequestRefresh() {
-    if (QThread::currentThread() == thread()) {
-        Refresh();
-        return;
-    }
-    // One refresh in flight is enough: it reads the newest values when it runs.
-    if (!refresh_posted_.exchange(true))
-        QMetaObject::invokeMethod(this, &CPercentBar::Refresh, Qt::QueuedConnection);
+    RefreshOnOwnThread(this, refresh_posted_, &CPercentBar::Refresh);
 }
 
 void CPercentBar::Refresh() {

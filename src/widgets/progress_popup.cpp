@@ -4,10 +4,8 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <QWindow>
 #include <algorithm>
 
@@ -15,6 +13,7 @@
 #include "widgets/control_ids.h"
 #include "widgets/message_box_owner.h"
 #include "widgets/screen_placement.h"
+#include "widgets/ui_thread_refresh.h"
 
 namespace korvane {
 
@@ -187,12 +186,7 @@ void CProgressPopup::PumpMessages(bool escape_cancels) {
 }
 
 void CProgressPopup::RequestRefresh() {
-    if (QThread::currentThread() == thread()) {
-        Refresh();
-        return;
-    }
-    if (!refresh_posted_.exchange(true))
-        QMetaObject::invokeMethod(this, &CProgressPopup::Refresh, Qt::QueuedConnection);
+    RefreshOnOwnThread(this, refresh_posted_, &CProgressPopup::Refresh);
 }
 
 void CProgressPopup::Refresh() {

@@ -5,9 +5,9 @@
 #include <QPointer>
 #include <QSettings>
 #include <QSizeGrip>
-#include <QTemporaryDir>
 #include <QTest>
 
+#include "gui/temp_profile.h"
 #include "widgets/app_profile.h"
 #include "widgets/control_ids.h"
 #include "widgets/ext_resizable_dialog.h"
@@ -20,14 +20,8 @@ class ExtResizableDialogTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void init() {
-        QVERIFY(dir_.isValid());
-        AppProfile::UseFileForTesting(dir_.filePath(QStringLiteral("profile.ini")));
-    }
-    void cleanup() {
-        QFile::remove(dir_.filePath(QStringLiteral("profile.ini")));
-        AppProfile::UseFileForTesting(QString());
-    }
+    // One profile file for the whole run: each test writes what it reads.
+    void initTestCase() { QVERIFY(profile_.IsValid()); }
 
     void arrangesForNewSize_data() {
         QTest::addColumn<QSize>("registered");
@@ -288,7 +282,7 @@ class ExtResizableDialogTest : public QObject {
     }
 
   private:
-    QTemporaryDir dir_;
+    korvane::testing::TempProfile profile_;
 };
 
 QTEST_MAIN(ExtResizableDialogTest)

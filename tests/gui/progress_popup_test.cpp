@@ -4,11 +4,12 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <memory>
 #include <thread>
 
+#include "gui/temp_profile.h"
 #include "widgets/app_profile.h"
 #include "widgets/control_ids.h"
 #include "widgets/message_box_owner.h"
@@ -23,14 +24,8 @@ class ProgressPopupTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void init() {
-        QVERIFY(dir_.isValid());
-        AppProfile::UseFileForTesting(dir_.filePath(QStringLiteral("profile.ini")));
-    }
-    void cleanup() {
-        QFile::remove(dir_.filePath(QStringLiteral("profile.ini")));
-        AppProfile::UseFileForTesting(QString());
-    }
+    // One profile file for the whole run: each test writes what it reads.
+    void initTestCase() { QVERIFY(profile_.IsValid()); }
 
     void captionShowsThePercentOnceItChanges() {
         CProgressPopup popup;
@@ -236,7 +231,7 @@ class ProgressPopupTest : public QObject {
     }
 
   private:
-    QTemporaryDir dir_;
+    korvane::testing::TempProfile profile_;
 };
 
 QTEST_MAIN(ProgressPopupTest)
