@@ -210,7 +210,8 @@ void CProgressPopup::Refresh() {
     const int percent = percent_.load();
     if (percent != shown_percent_) {
         shown_percent_ = percent;
-        setWindowTitle(QStringLiteral("%1 [%2%]").arg(title).arg(percent));
+        // One pass, so that a "%" in the title stays as it is.
+        setWindowTitle(QStringLiteral("%1 [%2%]").arg(title, QString::number(percent)));
         bar_->setAccessibleDescription(QStringLiteral("%1%").arg(percent));
     }
     // Progress after a hide brings the popup back, unless the user cancelled:

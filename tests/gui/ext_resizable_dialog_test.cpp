@@ -136,6 +136,13 @@ class ExtResizableDialogTest : public QObject {
         dialog.ArrangeLayout(300, 100);
         QCOMPARE(dialog.AnchorCount(), 1);
         QCOMPARE(kept->geometry(), QRect(10, 10, 150, 20));
+
+        QWidget elsewhere;
+        kept->setParent(&elsewhere);
+        kept->setGeometry(10, 10, 150, 20);
+        dialog.ArrangeLayout(400, 100);
+        QCOMPARE(dialog.AnchorCount(), 0);
+        QCOMPARE(kept->geometry(), QRect(10, 10, 150, 20));
     }
 
     void addAnchorFailures() {
@@ -183,6 +190,16 @@ class ExtResizableDialogTest : public QObject {
         QVERIFY(!dialog.IsSizeGripShown());
         dialog.ShowSizeGrip(true);
         QVERIFY(grip->isVisible());
+    }
+
+    void embeddedDialogShowsNoGripper() {
+        QWidget window;
+        auto* page = new CExtResizableDialog(&window);
+        page->setWindowFlags(Qt::Widget);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(page->isVisible());
+        QVERIFY(!page->SizeGrip()->isVisible());
     }
 
     void savedRectangleIsRestored() {

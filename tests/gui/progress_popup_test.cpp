@@ -46,6 +46,15 @@ class ProgressPopupTest : public QObject {
         popup.Close();
     }
 
+    void titleIsTakenLiterally() {
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("A%2B")));
+        popup.SetBounds(0, 2, 1);
+        popup.SetPosition(1);
+        QCOMPARE(popup.windowTitle(), QStringLiteral("A%2B [50%]"));
+        popup.Close();
+    }
+
     void emptyRangeNeverShowsAPercent() {
         CProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
