@@ -71,11 +71,6 @@ CProgressPopup::~CProgressPopup() {
         Close();
 }
 
-QString CProgressPopup::Title() const {
-    std::lock_guard lock(text_mutex_);
-    return title_;
-}
-
 void CProgressPopup::LayOut(int lines, int message_width) {
     const QFontMetrics message_metrics(message_->font());
     QString probe = QStringLiteral("M");
@@ -97,7 +92,7 @@ void CProgressPopup::LayOut(int lines, int message_width) {
     setFixedSize(10 + message_width + 10, button_top + button_height + 10);
 }
 
-bool CProgressPopup::Open(QWidget* parent, const QString& title, bool smooth) {
+bool CProgressPopup::Open(QWidget* parent, const QString& title, bool /*smooth*/) {
     cancelled_ = false;
     escape_cancels_ = true;
     position_ = 0;
@@ -107,7 +102,6 @@ bool CProgressPopup::Open(QWidget* parent, const QString& title, bool smooth) {
     lower_ = 0;
     upper_ = 100;
     remember_position_ = true;
-    smooth_ = smooth;  // Qt's bars are continuous in every style we use
     {
         std::lock_guard lock(text_mutex_);
         title_ = title;
