@@ -34,10 +34,12 @@ CPercentBar::Shape CPercentBar::ShapeFor(int position, int width) const {
         return shape;
     shape.drawable = true;
     // Below the span or beyond it the bar is empty or full, never more.
-    const double fraction = std::clamp(
-        static_cast<double>(position - lower) / static_cast<double>(upper - lower), 0.0, 1.0);
-    shape.filled = static_cast<int>(width * fraction);
-    shape.percent = std::min(static_cast<int>(fraction * 100.0), 100);
+    // Whole numbers throughout: 29 of 100 through a double fraction would
+    // come out as 28.999... and show 28%.
+    const std::int64_t done = std::clamp<std::int64_t>(position, lower, upper) - lower;
+    const std::int64_t span = upper - lower;
+    shape.filled = static_cast<int>(done * std::max(width, 0) / span);
+    shape.percent = static_cast<int>(done * 100 / span);
     return shape;
 }
 
