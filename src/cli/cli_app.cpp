@@ -549,8 +549,9 @@ std::optional<std::pair<int, int>> Cli::ScreenSize() {
         return size;
     }
     std::vector<CHmiType> models;
-    const auto file = inv_.models_file ? std::optional<fs::path>(*inv_.models_file)
-                                       : HmiTypesFile(ProgramFiles::InFolder(env_.program_folder));
+    const auto file = inv_.models_file
+                          ? std::optional<fs::path>(*inv_.models_file)
+                          : HmiTypesFileIn(ProgramFiles::InFolder(env_.program_folder));
     if (file)
         LoadHmiTypes(*file, models);
     for (const auto& m : models) {
@@ -576,8 +577,9 @@ std::optional<uint32_t> Cli::Background() {
 int Cli::Models() {
     if (!NeedArgs(0, 0))
         return Usage("models takes no arguments");
-    const auto file = inv_.models_file ? std::optional<fs::path>(*inv_.models_file)
-                                       : HmiTypesFile(ProgramFiles::InFolder(env_.program_folder));
+    const auto file = inv_.models_file
+                          ? std::optional<fs::path>(*inv_.models_file)
+                          : HmiTypesFileIn(ProgramFiles::InFolder(env_.program_folder));
     std::vector<CHmiType> models;
     if (!file || !LoadHmiTypes(*file, models)) {
         return Problem("cannot read a model list from " +

@@ -7,12 +7,13 @@
 
 #include "link/device_error.h"
 #include "link/serial_config.h"
+#include "system/descriptor_write.h"
 
 namespace korvane {
 
 class SerialPort {
   public:
-    enum class Transfer { Done, TimedOut, Failed };
+    using Transfer = DeviceTransfer;
 
     SerialPort() = default;
     ~SerialPort();

@@ -146,15 +146,7 @@ bool SerialPort::ClearErrors() {
 }
 
 SerialPort::Transfer SerialPort::Write(const uint8_t* bytes, size_t length, uint32_t timeout_ms) {
-    switch (WriteAllTo(fd_, bytes, length, timeout_ms)) {
-        case DescriptorWrite::Done:
-            return Transfer::Done;
-        case DescriptorWrite::TimedOut:
-            return Transfer::TimedOut;
-        case DescriptorWrite::Failed:
-            break;
-    }
-    return Transfer::Failed;
+    return WriteAllTo(fd_, bytes, length, timeout_ms);
 }
 
 long SerialPort::Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms, uint32_t gap_ms) {

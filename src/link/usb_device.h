@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "link/device_error.h"
+#include "system/descriptor_write.h"
 
 namespace korvane {
 
@@ -26,7 +27,7 @@ std::vector<std::string> ListUsbDevices();
 
 class UsbDevice {
   public:
-    enum class Transfer { Done, TimedOut, Failed };
+    using Transfer = DeviceTransfer;
 
     UsbDevice() = default;
     ~UsbDevice();

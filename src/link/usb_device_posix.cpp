@@ -83,15 +83,7 @@ void UsbDevice::Close() {
 }
 
 UsbDevice::Transfer UsbDevice::Write(const uint8_t* bytes, size_t length, uint32_t timeout_ms) {
-    switch (WriteAllTo(fd_, bytes, length, timeout_ms)) {
-        case DescriptorWrite::Done:
-            return Transfer::Done;
-        case DescriptorWrite::TimedOut:
-            return Transfer::TimedOut;
-        case DescriptorWrite::Failed:
-            break;
-    }
-    return Transfer::Failed;
+    return WriteAllTo(fd_, bytes, length, timeout_ms);
 }
 
 UsbDevice::Transfer UsbDevice::Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms,

@@ -70,16 +70,16 @@ bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& mode
 
 bool LoadHmiTypes(std::vector<CHmiType>& models) {
     models.clear();
-    const auto file = HmiTypesFile(ProgramFiles::ForRunningProgram());
+    const auto file = HmiTypesFileIn(ProgramFiles::ForRunningProgram());
     return file && LoadHmiTypes(*file, models);
 }
 
-std::optional<std::filesystem::path> HmiTypesFile(const ProgramFiles& program) {
+std::optional<std::filesystem::path> HmiTypesFileIn(const ProgramFiles& program) {
     return program.Beside(kModelFileName);
 }
 
 std::optional<std::filesystem::path> HmiTypesFileFor(const std::filesystem::path& executable) {
-    return HmiTypesFile(ProgramFiles::ForExecutable(executable));
+    return HmiTypesFileIn(ProgramFiles::ForExecutable(executable));
 }
 
 }  // namespace korvane

@@ -18,12 +18,12 @@ class ProgramFiles;
 bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& models);
 
 // The model file beside the running program: as above, with the file found by
-// HmiTypesFile(ProgramFiles::ForRunningProgram()). No file, no models.
+// HmiTypesFileIn(ProgramFiles::ForRunningProgram()). No file, no models.
 bool LoadHmiTypes(std::vector<CHmiType>& models);
 
 // XMLName.dat beside the program; nothing when the program has no folder of
 // its own (it is not the program itself).
-std::optional<std::filesystem::path> HmiTypesFile(const ProgramFiles& program);
+std::optional<std::filesystem::path> HmiTypesFileIn(const ProgramFiles& program);
 // As above, for the program whose executable is `executable`.
 std::optional<std::filesystem::path> HmiTypesFileFor(const std::filesystem::path& executable);
 

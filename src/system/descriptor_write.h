@@ -12,10 +12,11 @@ namespace korvane {
 // never ends before its time; 0 once it has passed.
 int MillisecondsUntil(std::chrono::steady_clock::time_point deadline);
 
-enum class DescriptorWrite { Done, TimedOut, Failed };
+// How a transfer to or from a device ended.
+enum class DeviceTransfer { Done, TimedOut, Failed };
 
 // Writes all `length` bytes to `fd` within `timeout_ms` in all. Failed when
 // the device reports an error or hangs up.
-DescriptorWrite WriteAllTo(int fd, const uint8_t* bytes, size_t length, uint32_t timeout_ms);
+DeviceTransfer WriteAllTo(int fd, const uint8_t* bytes, size_t length, uint32_t timeout_ms);
 
 }  // namespace korvane

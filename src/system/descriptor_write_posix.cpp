@@ -15,10 +15,10 @@ int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
     return left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
 }
 
-DescriptorWrite WriteAllTo(int fd, const uint8_t* bytes, size_t length, uint32_t timeout_ms) {
+DeviceTransfer WriteAllTo(int fd, const uint8_t* bytes, size_t length, uint32_t timeout_ms) {
     using Clock = std::chrono::steady_clock;
     if (fd < 0)
-        return DescriptorWrite::Failed;
+        return DeviceTransfer::Failed;
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     size_t done = 0;
     while (done < length) {
@@ -30,17 +30,17 @@ DescriptorWrite WriteAllTo(int fd, const uint8_t* bytes, size_t length, uint32_t
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
-            return DescriptorWrite::Failed;
+            return DeviceTransfer::Failed;
         pollfd p{fd, POLLOUT, 0};
         const int ready = ::poll(&p, 1, MillisecondsUntil(deadline));
         if (ready == 0)
-            return DescriptorWrite::TimedOut;
+            return DeviceTransfer::TimedOut;
         if (ready < 0 && errno != EINTR)
-            return DescriptorWrite::Failed;
+            return DeviceTransfer::Failed;
         if (ready > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
-            return DescriptorWrite::Failed;
+            return DeviceTransfer::Failed;
     }
-    return DescriptorWrite::Done;
+    return DeviceTransfer::Done;
 }
 
 }  // namespace korvane

@@ -25,6 +25,7 @@ TEST(ProgramFiles, OnlyTheProgramsOwnNameHasFilesBesideIt) {
     const Case cases[] = {
         {"/opt/Tools/KORVANE", "/opt/Tools/Para.dat"},
         {"/opt/korvane/bin/Korvane", "/opt/korvane/bin/Para.dat"},
+        {"/Opt/My Tools/korvane", "/Opt/My Tools/Para.dat"},
         {"korvane", "Para.dat"},
 #ifdef _WIN32
         {"/opt/tools/Korvane.EXE", "/opt/tools/Para.dat"},
