@@ -116,8 +116,9 @@ void PanelSession::SetClock(const ClockValue& clock) {
 }
 
 void PanelSession::SendEraseRequest() {
-    // The whole flash above the boot area: image kind 6, no checksum.
-    const uint16_t length = BuildFlashPrepare(request_, 6, 0x00080000, 0x02000000, 0);
+    // The whole flash above the boot area, no checksum.
+    const uint16_t length =
+        BuildFlashPrepare(request_, ImageKind::WholeFlash, 0x00080000, 0x02000000, 0);
     ExchangeOnce(request_, length, kEraseTimeouts);
 }
 

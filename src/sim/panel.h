@@ -84,7 +84,7 @@ class Panel {
     // Every reply to `command` carries `status` (the normal status when unset).
     void SetStatusOverride(uint8_t command, uint8_t status);
     void ClearStatusOverride(uint8_t command);
-    void InjectFault(const FaultSpec& fault);
+    void InjectFault(const FaultRule& fault);
     void SetRandomFaults(const RandomFaults& faults);
     void SetClock(const ClockFields& fields);
     void SetNetwork(const PanelNetwork& network);
@@ -120,14 +120,14 @@ class Panel {
     std::vector<std::vector<uint8_t>> FlashData(std::span<const uint8_t> frame);
     std::vector<uint8_t> FinalResult();
     std::vector<Emission> ApplyFaults(uint8_t command, std::vector<std::vector<uint8_t>> replies);
-    std::optional<FaultSpec> TakeFault(uint8_t command, bool final_result);
+    std::optional<FaultRule> TakeFault(uint8_t command, bool final_result);
     bool Chance(double p);
     void MaybeCorruptRequest(std::vector<uint8_t>& frame);
 
     mutable std::mutex mutex_;
     std::vector<std::vector<uint8_t>> received_;
     std::map<uint8_t, uint8_t> status_override_;
-    std::deque<FaultSpec> faults_;
+    std::deque<FaultRule> faults_;
     std::optional<RandomFaults> random_;
     std::mt19937_64 rng_;
 

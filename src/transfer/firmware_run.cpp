@@ -22,11 +22,10 @@ void ClearProgress(ProgressSink& progress) {
 void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
                     ProgressSink& progress) {
     LinkManager& link = s.link();
-    const int k = static_cast<int>(kind);
-    const ImageKindInfo* info = FindImageKind(k);
+    const ImageKindInfo* info = FindImageKind(kind);
 
     [&] {
-        transfer.SendFlashPrepare(k);
+        transfer.SendFlashPrepare(kind);
         if (link.result() != LinkResult::Ok)
             return;
         s.ApplyReplyStatus(false);
@@ -41,7 +40,7 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
             if (kind == ImageKind::Logo)
                 progress.ShowText(true);
             progress.SetSpan(0, transfer.packet_count());
-            transfer.SendImageData(k, progress);
+            transfer.SendImageData(kind, progress);
             if (link.result() != LinkResult::Ok)
                 return;
             s.ApplyReplyStatus(false);
@@ -93,7 +92,7 @@ bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
             link.set_result(LinkResult::PanelRefused);
             return false;
         }
-        if (transfer.PrepareImageFile(static_cast<int>(kind)) != LinkResult::Ok)
+        if (transfer.PrepareImageFile(kind) != LinkResult::Ok)
             return false;
         s.EnterDownload(1);
         if (link.result() != LinkResult::Ok)

@@ -22,7 +22,7 @@ void Pause(int ms) {
 
 }  // namespace
 
-LinkResult FlashTransfer::PrepareImageFile(int kind) {
+LinkResult FlashTransfer::PrepareImageFile(ImageKind kind) {
     const int32_t packet_size = PacketSizeFor(link_.active_mode());
     if (!FindImageKind(kind)) {
         packet_size_ = packet_size;
@@ -58,13 +58,13 @@ LinkResult FlashTransfer::PrepareImageFile(int kind) {
     return LinkResult::Ok;
 }
 
-void FlashTransfer::SendFlashPrepare(int kind) {
+void FlashTransfer::SendFlashPrepare(ImageKind kind) {
     if (link_.active_mode() == LinkMode::Usb) {
         link_.set_result(LinkResult::PanelRefused);
         return;
     }
     const uint32_t start = ImageStartAddress(kind);
-    const uint16_t length = BuildFlashPrepare(request_, static_cast<uint8_t>(kind), start,
+    const uint16_t length = BuildFlashPrepare(request_, kind, start,
                                               start + static_cast<uint32_t>(file_size_), checksum_);
     link_.Exchange(request_.data(), length, kFlashPrepareTimeoutMs);
 }
@@ -191,7 +191,7 @@ void FlashTransfer::AwaitFinalSerial() {
         link_.sink().Show(MessageKind::Error, msg::kTimeout);
 }
 
-void FlashTransfer::SendImageData(int kind, ProgressSink& progress) {
+void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
     packets_sent_ = 0;
     retried_ = false;
     strays_ = false;

@@ -12,6 +12,7 @@
 
 #include "link/link_manager.h"
 #include "link/message_sink.h"
+#include "protocol/image_kind_code.h"
 
 namespace korvane {
 
@@ -42,12 +43,12 @@ class FlashTransfer {
     // Measures and sums the image for `kind` on the active link. FileError
     // when the file cannot be read (no message), or when it does not fit a
     // 32-bit flash address range (with a message). Sets and returns the result.
-    LinkResult PrepareImageFile(int kind);
+    LinkResult PrepareImageFile(ImageKind kind);
     // Announces range and checksum; the reply stays in the link's buffer.
-    void SendFlashPrepare(int kind);
+    void SendFlashPrepare(ImageKind kind);
     // Sends the data and waits for the final burn result, which stays in the
     // link's buffer. Advances `progress` by one step per packet.
-    void SendImageData(int kind, ProgressSink& progress);
+    void SendImageData(ImageKind kind, ProgressSink& progress);
 
     // Written by the user-interface thread, read between packets.
     void Cancel() { cancel_.store(1); }

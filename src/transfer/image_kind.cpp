@@ -2,15 +2,15 @@
 
 namespace korvane {
 
-const ImageKindInfo* FindImageKind(int kind) {
+const ImageKindInfo* FindImageKind(ImageKind kind) {
     for (const ImageKindInfo& info : kImageKinds) {
-        if (static_cast<int>(info.kind) == kind)
+        if (info.kind == kind)
             return &info;
     }
     return nullptr;
 }
 
-uint32_t ImageStartAddress(int kind) {
+uint32_t ImageStartAddress(ImageKind kind) {
     const ImageKindInfo* info = FindImageKind(kind);
     return info ? info->start : 0;
 }

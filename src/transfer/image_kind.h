@@ -4,15 +4,9 @@
 #include <cstdint>
 
 #include "link/link_result.h"
+#include "protocol/image_kind_code.h"
 
 namespace korvane {
-
-enum class ImageKind : int {
-    Kernel = 1,
-    FileSystem = 2,
-    BootLoader = 4,
-    Logo = 5,
-};
 
 struct ImageKindInfo {
     ImageKind kind;
@@ -28,10 +22,10 @@ inline constexpr ImageKindInfo kImageKinds[] = {
     {ImageKind::Logo, 0x00040000, "LOGO文件下载中....................", "logo"},
 };
 
-// Null for a kind the panel does not know.
-const ImageKindInfo* FindImageKind(int kind);
+// Null for a kind that carries no image (the whole-flash erase).
+const ImageKindInfo* FindImageKind(ImageKind kind);
 // The kind's flash start address; 0 for any other kind.
-uint32_t ImageStartAddress(int kind);
+uint32_t ImageStartAddress(ImageKind kind);
 // Payload bytes per flash-data request on a link.
 int32_t PacketSizeFor(LinkMode mode);
 

@@ -12,7 +12,7 @@ namespace {
 
 using korvane::testing::UdpPanelTest;
 using sim::FaultKind;
-using sim::FaultSpec;
+using sim::FaultRule;
 
 class UdpLinkTest : public UdpPanelTest {
   protected:

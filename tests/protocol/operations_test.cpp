@@ -17,7 +17,7 @@ namespace {
 
 using korvane::testing::UdpPanelTest;
 using sim::FaultKind;
-using sim::FaultSpec;
+using sim::FaultRule;
 using Bytes = std::vector<uint8_t>;
 
 Bytes Slice(const Bytes& frame, size_t from, size_t to) {

@@ -31,8 +31,7 @@ void PrintTo(const ContentCase& c, std::ostream* os) {
 
 std::string CaseName(const ::testing::TestParamInfo<ContentCase>& info) {
     return std::string(info.param.mode == LinkMode::Udp ? "udp_" : "serial_") +
-           FindImageKind(static_cast<int>(info.param.kind))->name + "_" +
-           std::to_string(info.param.size);
+           FindImageKind(info.param.kind)->name + "_" + std::to_string(info.param.size);
 }
 
 class FlashContent : public TransferTest, public ::testing::WithParamInterface<ContentCase> {};
@@ -41,7 +40,7 @@ TEST_P(FlashContent, LandsByteIdenticalAtTheKindsAddress) {
     const auto [mode, kind, size] = GetParam();
     Serve(mode);
     const auto bytes = RandomBytes(size, size * 31 + static_cast<size_t>(kind));
-    const uint32_t start = ImageStartAddress(static_cast<int>(kind));
+    const uint32_t start = ImageStartAddress(kind);
     const unsigned closes = link.close_count();
 
     ASSERT_TRUE(Program(kind, WriteImage(bytes)));
@@ -58,7 +57,7 @@ TEST_P(FlashContent, LandsByteIdenticalAtTheKindsAddress) {
     EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(progress.position(), 0);
     EXPECT_EQ(progress.text(), "");
-    EXPECT_EQ(progress.texts().front(), FindImageKind(static_cast<int>(kind))->text);
+    EXPECT_EQ(progress.texts().front(), FindImageKind(kind)->text);
 }
 
 std::vector<ContentCase> ContentCases() {
