@@ -185,7 +185,8 @@ RunFigures EngineRun(const fs::path& image, uint64_t size) {
     server.Stop();
 
     const auto texts = sink.Texts();
-    const bool done = std::find(texts.begin(), texts.end(), msg::kUpdateDone) != texts.end();
+    const bool done =
+        std::find(texts.begin(), texts.end(), Text(TextId::UpdateDone)) != texts.end();
     if (!started || !done || link.result() != LinkResult::Ok || panel.FinalResultsSent() != 1 ||
         transfer.packets_sent() != PacketsFor(size)) {
         std::string why = "engine run failed (result " +

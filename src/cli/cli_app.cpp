@@ -13,8 +13,8 @@
 #include "cli/cli_output.h"
 #include "link/device_error.h"
 #include "link/link_manager.h"
-#include "link/messages.h"
 #include "link/serial_devices.h"
+#include "link/texts.h"
 #include "link/usb_device.h"
 #include "logo/logo_from_picture.h"
 #include "logo/logo_limits.h"
@@ -373,7 +373,7 @@ int Cli::Status() {
         link.ResetLink();
         link.OpenLink();
         if (link.result() == LinkResult::OpenFailed) {
-            s.sink().Show(MessageKind::Error, msg::kLinkSetupFailed);
+            s.sink().ShowText(MessageKind::Error, TextId::LinkSetupFailed);
             link.CloseLink();
             return;
         }
@@ -458,7 +458,7 @@ int Cli::Erase() {
             // The erase run reports only its end; the line says what it waits for.
             shown.emplace(env_.err, 0);
             out_.SetProgress(&*shown);
-            shown->SetText("擦除Flash中......");
+            shown->SetText(Text(TextId::ProgressErase));
         }
         ProgressSink& progress = shown ? static_cast<ProgressSink&>(*shown) : quiet;
         if (StartEraseFlash(s, progress))
@@ -612,11 +612,11 @@ std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const fs::path
     const QSize size = holder.NaturalSize();
     switch (CheckLogoPicture(size.width(), size.height(), screen->first, screen->second)) {
         case LogoPictureFit::LargerThanScreen:
-            sink_.Show(MessageKind::AppDefault, "图片尺寸大于触摸屏的大小，打开图片错误！");
+            sink_.ShowText(MessageKind::AppDefault, TextId::LogoLargerThanScreen);
             Finish(LinkResult::FileError);
             return std::nullopt;
         case LogoPictureFit::TooManyPixels:
-            sink_.Show(MessageKind::Error, "图片过大!");
+            sink_.ShowText(MessageKind::Error, TextId::LogoTooManyPixels);
             Finish(LinkResult::FileError);
             return std::nullopt;
         case LogoPictureFit::Fits:

@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "link/messages.h"
 #include "link/serial_devices.h"
+#include "link/texts.h"
 
 namespace korvane {
 
@@ -23,7 +23,7 @@ void SerialLink::SerialOpen(const LinkSettings& settings) {
         config_.port_name = *device;
     }
     if (config_.port_name.empty() || !port_.Open(config_.port_name)) {
-        ctx_.sink->Show(MessageKind::AppDefault, msg::kSerialOpenFailed);
+        ctx_.sink->ShowText(MessageKind::AppDefault, TextId::SerialOpenFailed);
         FailOpen(config_.port_name.empty()
                      ? DeviceError{DeviceErrorKind::NoDevice,
                                    "no serial device for COM" + std::to_string(settings.com)}
@@ -60,7 +60,7 @@ void SerialLink::SerialWrite(const uint8_t* request, uint16_t length, uint32_t t
     // panel then does not answer, and the read that follows times out.
     const SerialPort::Transfer t = port_.Write(request, length, timeout_ms_);
     if (t == SerialPort::Transfer::Failed)
-        ctx_.Fail(LinkResult::IoError, msg::kSendFailed);
+        ctx_.Fail(LinkResult::IoError, TextId::SendFailed);
     write_timed_out_ = t == SerialPort::Transfer::TimedOut;
 }
 
@@ -73,7 +73,7 @@ void SerialLink::SerialRead(uint32_t timeout_ms) {
         std::array<uint8_t, kSerialChunk> chunk{};
         const long n = port_.Read(chunk.data(), chunk.size(), timeout_ms_, kSerialGapMs);
         if (n < 0) {
-            ctx_.Fail(LinkResult::IoError, msg::kReadFailed);
+            ctx_.Fail(LinkResult::IoError, TextId::ReadFailed);
             return;
         }
         if (n == 0) {
@@ -94,7 +94,7 @@ void SerialLink::SerialRead(uint32_t timeout_ms) {
         }
         if (parser.state == ParserState::Corrupt) {
             parser.Reset();
-            ctx_.Fail(LinkResult::ChecksumError, msg::kChecksumError);
+            ctx_.Fail(LinkResult::ChecksumError, TextId::ChecksumError);
             return;
         }
         // A line that never stops chattering would otherwise hold the read

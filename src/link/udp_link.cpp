@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "link/messages.h"
+#include "link/texts.h"
 
 namespace korvane {
 
@@ -24,7 +24,7 @@ void UdpLink::Open(uint32_t address, uint16_t port) {
 bool UdpLink::Send(const uint8_t* request, uint16_t length) {
     ctx_.NoteSent(request, length);
     if (!socket_.Send(request, length)) {
-        ctx_.Fail(LinkResult::IoError, msg::kSendFailed);
+        ctx_.Fail(LinkResult::IoError, TextId::SendFailed);
         return false;
     }
     return true;
@@ -70,16 +70,16 @@ void UdpLink::Exchange(const uint8_t* request, uint16_t length, uint32_t timeout
         return;
     switch (ReceiveOne(timeout_us)) {
         case Receipt::WaitFailed:
-            ctx_.Fail(LinkResult::NetworkError, msg::kNetworkProblem);
+            ctx_.Fail(LinkResult::NetworkError, TextId::NetworkProblem);
             return;
         case Receipt::TimedOut:
             ctx_.Set(LinkResult::Timeout);
             return;
         case Receipt::ReceiveFailed:
-            ctx_.Fail(LinkResult::IoError, msg::kReadFailed);
+            ctx_.Fail(LinkResult::IoError, TextId::ReadFailed);
             return;
         case Receipt::Empty:
-            ctx_.Fail(LinkResult::IoError, msg::kPeerClosed);
+            ctx_.Fail(LinkResult::IoError, TextId::PeerClosed);
             return;
         case Receipt::Datagram:
             break;
@@ -87,7 +87,7 @@ void UdpLink::Exchange(const uint8_t* request, uint16_t length, uint32_t timeout
     if (ValidateReply(ctx_.reply, ctx_.reply_length)) {
         ctx_.Set(LinkResult::Ok);
     } else {
-        ctx_.Fail(LinkResult::ChecksumError, msg::kChecksumError);
+        ctx_.Fail(LinkResult::ChecksumError, TextId::ChecksumError);
     }
 }
 

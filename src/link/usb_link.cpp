@@ -1,6 +1,6 @@
 #include "link/usb_link.h"
 
-#include "link/messages.h"
+#include "link/texts.h"
 
 namespace korvane {
 
@@ -66,7 +66,7 @@ void UsbLink::UsbRead(uint32_t timeout_ms) {
     if (ValidateReply(ctx_.reply, got)) {
         ctx_.Set(LinkResult::Ok);
     } else {
-        ctx_.Fail(LinkResult::ChecksumError, msg::kChecksumError);
+        ctx_.Fail(LinkResult::ChecksumError, TextId::ChecksumError);
     }
 }
 

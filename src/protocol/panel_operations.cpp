@@ -1,6 +1,6 @@
 #include "protocol/panel_operations.h"
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/command_codes.h"
 
 namespace korvane {
@@ -14,7 +14,7 @@ void PageOperation(PanelSession& s, Steps steps) {
     link.ResetLink();
     link.OpenLink();
     if (link.result() == LinkResult::OpenFailed) {
-        s.sink().Show(MessageKind::Error, msg::kLinkSetupFailed);
+        s.sink().ShowText(MessageKind::Error, TextId::LinkSetupFailed);
         link.CloseLink();
         return;
     }
@@ -147,7 +147,7 @@ void RunEndDownload(PanelSession& s) {
     PageOperation(s, [&] {
         const uint8_t jumper = s.Jumper();
         if (jumper == 1) {
-            s.sink().Show(MessageKind::Error, msg::kJumperOff);
+            s.sink().ShowText(MessageKind::Error, TextId::JumperOff);
         } else if (jumper == 2) {
             s.EndDownload();
         }
@@ -157,7 +157,7 @@ void RunEndDownload(PanelSession& s) {
 void RunEnterDownload(PanelSession& s) {
     PageOperation(s, [&] {
         if (s.Jumper() == 1) {
-            s.sink().Show(MessageKind::Warning, msg::kJumperOff);
+            s.sink().ShowText(MessageKind::Warning, TextId::JumperOff);
             return;
         }
         s.EnterDownload(1);
@@ -173,13 +173,13 @@ void RunEnterDownload(PanelSession& s) {
 bool BeginFlashRun(PanelSession& s) {
     LinkManager& link = s.link();
     if (!s.TryBeginRun()) {
-        s.sink().Show(MessageKind::Error, msg::kRunActive);
+        s.sink().ShowText(MessageKind::Error, TextId::RunActive);
         return false;
     }
     link.ResetLink();
     link.TakeConfiguredMode();
     if (link.active_mode() == LinkMode::Usb) {
-        s.sink().Show(MessageKind::Error, msg::kNoUsbProgramming);
+        s.sink().ShowText(MessageKind::Error, TextId::NoUsbProgramming);
         // Not a result the run itself could have: the link cannot serve it.
         link.set_result(LinkResult::OpenFailed);
         s.EndRun();
@@ -187,7 +187,7 @@ bool BeginFlashRun(PanelSession& s) {
     }
     link.OpenLink();
     if (link.result() == LinkResult::OpenFailed) {
-        s.sink().Show(MessageKind::Error, msg::kLinkSetupFailed);
+        s.sink().ShowText(MessageKind::Error, TextId::LinkSetupFailed);
         link.CloseLink();
         s.EndRun();
         return false;
@@ -208,14 +208,14 @@ bool StartEraseFlash(PanelSession& s, ProgressSink& progress) {
         s.SendEraseRequest();
         if (link.active_mode() == LinkMode::Serial) {
             if (link.result() == LinkResult::Ok) {
-                s.sink().Show(MessageKind::Plain, msg::kEraseDone);
+                s.sink().ShowText(MessageKind::Plain, TextId::EraseDone);
             } else {
-                s.sink().Show(MessageKind::Error, msg::kEraseFailed);
+                s.sink().ShowText(MessageKind::Error, TextId::EraseFailed);
             }
         } else {
             // Over the network the panel goes on erasing after it answers:
             // the user is asked to wait for it whatever the reply said.
-            s.sink().Show(MessageKind::AppDefault, msg::kEraseWait);
+            s.sink().ShowText(MessageKind::AppDefault, TextId::EraseWait);
             link.set_result(LinkResult::Ok);
         }
         progress.MoveTo(0);

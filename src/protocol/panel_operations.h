@@ -16,14 +16,6 @@
 
 namespace korvane {
 
-namespace msg {
-inline constexpr char kJumperOff[] = "请将屏跳线,置1-OFF,2-OFF";
-inline constexpr char kNoUsbProgramming[] = "不能通过USB口进行烧写";
-inline constexpr char kEraseWait[] = "请等待擦写Flash成功！";
-inline constexpr char kEraseDone[] = "擦除完毕!";
-inline constexpr char kEraseFailed[] = "擦除有错误!";
-}  // namespace msg
-
 struct PanelAddress {
     std::array<uint8_t, 4> ip{};
     uint16_t port = 0;

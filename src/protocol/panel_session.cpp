@@ -1,6 +1,6 @@
 #include "protocol/panel_session.h"
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/command_codes.h"
 #include "protocol/status.h"
 
@@ -59,7 +59,7 @@ void PanelSession::Run(const Command& c, const std::function<uint16_t(FrameBuffe
             ApplyReplyStatus(show_success);
         return;
     }
-    sink().Show(MessageKind::Error, msg::kTimeout);
+    sink().ShowText(MessageKind::Error, TextId::Timeout);
     // Six replies for another command leave nothing the caller may read:
     // report them as the time-out they are shown as.
     link_.set_result(LinkResult::Timeout);

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/panel_operations.h"
 
 namespace korvane {
@@ -36,7 +36,7 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
         int checksum_failures = 0;
         for (int attempt = 0; attempt < kDataAttempts; ++attempt) {
             progress.MoveTo(0);
-            progress.SetText(info ? info->text : "");
+            progress.SetText(info ? Text(info->progress_text) : "");
             if (kind == ImageKind::Logo)
                 progress.ShowText(true);
             progress.SetSpan(0, transfer.packet_count());
@@ -51,11 +51,11 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
             break;
         }
         if (checksum_failures == kDataAttempts) {
-            s.sink().Show(MessageKind::Error, msg::kPacketChecksumFailed);
+            s.sink().ShowText(MessageKind::Error, TextId::PacketChecksumFailed);
             return;
         }
         if (link.result() == LinkResult::Ok && kind == ImageKind::Kernel) {
-            s.sink().Show(MessageKind::AppDefault, msg::kKernelDownloaded);
+            s.sink().ShowText(MessageKind::AppDefault, TextId::KernelDownloaded);
             ClearProgress(progress);
             link.CloseLink();
         }
@@ -63,12 +63,12 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
 
     switch (link.result()) {
         case LinkResult::Ok:
-            s.sink().Show(MessageKind::Plain, msg::kUpdateDone);
+            s.sink().ShowText(MessageKind::Plain, TextId::UpdateDone);
             break;
         case LinkResult::RunCancelled:
             break;
         default:
-            s.sink().Show(MessageKind::Error, msg::kUpdateFailed);
+            s.sink().ShowText(MessageKind::Error, TextId::UpdateFailed);
             break;
     }
     ClearProgress(progress);
@@ -88,7 +88,7 @@ bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
         if (link.result() != LinkResult::Ok)
             return false;
         if (s.Jumper() == 2) {
-            s.sink().Show(MessageKind::Warning, msg::kJumperForUpdate);
+            s.sink().ShowText(MessageKind::Warning, TextId::JumperForUpdate);
             link.set_result(LinkResult::PanelRefused);
             return false;
         }

@@ -12,14 +12,6 @@
 
 namespace korvane {
 
-namespace msg {
-inline constexpr char kJumperForUpdate[] = "请拨跳线1到指定位置\n进行系统更新\n";
-inline constexpr char kPacketChecksumFailed[] = "包校验错误,烧写失败";
-inline constexpr char kKernelDownloaded[] = "下载完成，请等待烧写成功！";
-inline constexpr char kUpdateDone[] = "更新完毕!";
-inline constexpr char kUpdateFailed[] = "更新有错误!";
-}  // namespace msg
-
 inline constexpr int kDataAttempts = 6;
 
 // Opens the configured link and runs the foreground checks for `kind` with

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/requests.h"
 #include "transfer/image_checksum.h"
 #include "transfer/image_kind.h"
@@ -41,7 +41,7 @@ LinkResult FlashTransfer::PrepareImageFile(ImageKind kind) {
     const uint64_t end = uint64_t{ImageStartAddress(kind)} + size;
     if (size > uintmax_t{std::numeric_limits<int32_t>::max()} ||
         end > std::numeric_limits<uint32_t>::max()) {
-        link_.sink().Show(MessageKind::Error, msg::kImageTooLarge);
+        link_.sink().ShowText(MessageKind::Error, TextId::ImageTooLarge);
         link_.set_result(LinkResult::FileError);
         return LinkResult::FileError;
     }
@@ -97,7 +97,7 @@ FlashTransfer::Sent FlashTransfer::SendPacketUdp(uint16_t length) {
             return Sent::Stop;
         retried_ = true;
         if (++timeouts == kPacketAttempts) {
-            link_.sink().Show(MessageKind::Error, msg::kTimeout);
+            link_.sink().ShowText(MessageKind::Error, TextId::Timeout);
             return Sent::Stop;
         }
     }
@@ -113,7 +113,7 @@ FlashTransfer::Sent FlashTransfer::SendPacketSerial(uint16_t length) {
         if (!serial.write_timed_out())
             break;
         if (++timeouts == kPacketAttempts) {
-            link_.sink().Show(MessageKind::Error, msg::kSendFailed);
+            link_.sink().ShowText(MessageKind::Error, TextId::SendFailed);
             link_.set_result(LinkResult::Timeout);
             return Sent::Stop;
         }
@@ -126,7 +126,7 @@ FlashTransfer::Sent FlashTransfer::SendPacketSerial(uint16_t length) {
         if (r != LinkResult::Timeout)
             return Sent::Stop;
         if (++timeouts == kPacketAttempts) {
-            link_.sink().Show(MessageKind::Error, msg::kReadFailed);
+            link_.sink().ShowText(MessageKind::Error, TextId::ReadFailed);
             return Sent::Stop;
         }
     }
@@ -139,16 +139,16 @@ void FlashTransfer::AwaitFinalUdp() {
     const auto arrived = std::chrono::steady_clock::now();
     switch (receipt) {
         case UdpLink::Receipt::WaitFailed:
-            link_.context().Fail(LinkResult::NetworkError, msg::kNetworkProblem);
+            link_.context().Fail(LinkResult::NetworkError, TextId::NetworkProblem);
             return;
         case UdpLink::Receipt::TimedOut:
-            link_.context().Fail(LinkResult::Timeout, msg::kTimeout);
+            link_.context().Fail(LinkResult::Timeout, TextId::Timeout);
             return;
         case UdpLink::Receipt::ReceiveFailed:
-            link_.context().Fail(LinkResult::IoError, msg::kReadFailed);
+            link_.context().Fail(LinkResult::IoError, TextId::ReadFailed);
             return;
         case UdpLink::Receipt::Empty:
-            link_.context().Fail(LinkResult::IoError, msg::kPeerClosed);
+            link_.context().Fail(LinkResult::IoError, TextId::PeerClosed);
             return;
         case UdpLink::Receipt::Datagram:
             break;
@@ -188,7 +188,7 @@ void FlashTransfer::AwaitFinalSerial() {
     Pause(kSerialPacketPauseMs);
     link_.serial().SerialRead(kFinalResultTimeoutMs);
     if (link_.result() == LinkResult::Timeout)
-        link_.sink().Show(MessageKind::Error, msg::kTimeout);
+        link_.sink().ShowText(MessageKind::Error, TextId::Timeout);
 }
 
 void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
@@ -225,7 +225,7 @@ void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
             // The file lost bytes since it was measured: what the panel was
             // promised can no longer be sent.
             if (position < file_size_) {
-                link_.context().Fail(LinkResult::FileError, msg::kImageReadFailed);
+                link_.context().Fail(LinkResult::FileError, TextId::ImageReadFailed);
                 return;
             }
             break;

@@ -16,11 +16,6 @@
 
 namespace korvane {
 
-namespace msg {
-inline constexpr char kImageTooLarge[] = "文件过大,超出FLASH地址范围,不能烧写";
-inline constexpr char kImageReadFailed[] = "读取文件失败,烧写中断";
-}  // namespace msg
-
 inline constexpr uint32_t kFlashPrepareTimeoutMs = 240000;
 inline constexpr uint32_t kPacketTimeoutMs = 500;
 inline constexpr uint32_t kFinalResultTimeoutMs = 120000;

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/command_codes.h"
 #include "support/udp_panel.h"
 
@@ -69,7 +69,8 @@ TEST_F(UdpLinkTest, BadChecksumIsReported) {
     Open();
     ExchangeQuery();
     EXPECT_EQ(link.result(), LinkResult::ChecksumError);
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kChecksumError}}));
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::ChecksumError)}}));
 }
 
 TEST_F(UdpLinkTest, EmptyDatagramMeansThePeerClosed) {
@@ -77,7 +78,8 @@ TEST_F(UdpLinkTest, EmptyDatagramMeansThePeerClosed) {
     Open();
     ExchangeQuery();
     EXPECT_EQ(link.result(), LinkResult::IoError);
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kPeerClosed}}));
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::PeerClosed)}}));
 }
 
 TEST_F(UdpLinkTest, OnlyTheFirstOfTwoFramesInADatagramCounts) {
@@ -103,7 +105,8 @@ TEST_F(UdpLinkTest, SendWithoutBroadcastPermissionFails) {
     Open();
     ExchangeQuery();
     EXPECT_EQ(link.result(), LinkResult::IoError);
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kSendFailed}}));
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::SendFailed)}}));
 }
 
 TEST_F(UdpLinkTest, NoLinkModeSendsNothingAndKeepsTheResult) {
