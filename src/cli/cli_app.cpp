@@ -334,13 +334,12 @@ int Cli::WithPanel(const std::function<void(PanelSession&, const SettingsFile&)>
 }
 
 void Cli::ExplainOpenFailure(LinkManager& link) {
-    const LinkMode mode = link.settings().mode;
-    if (mode != LinkMode::Serial && mode != LinkMode::Usb)
-        return;
-    const DeviceError& e =
-        mode == LinkMode::Serial ? link.serial().open_error() : link.usb().open_error();
+    // Only device links can say why they did not open.
+    const DeviceError& e = link.open_error();
     if (e.kind == DeviceErrorKind::None)
         return;
+    // The hints name this tool's own options for each kind of link.
+    const LinkMode mode = link.settings().mode;
     std::string text = e.text;
     if (e.kind == DeviceErrorKind::Denied && mode == LinkMode::Usb) {
         text +=

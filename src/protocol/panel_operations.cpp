@@ -178,7 +178,7 @@ bool BeginFlashRun(PanelSession& s) {
     }
     link.ResetLink();
     link.TakeConfiguredMode();
-    if (link.active_mode() == LinkMode::Usb) {
+    if (!link.properties().programs) {
         s.sink().ShowText(MessageKind::Error, TextId::NoUsbProgramming);
         // Not a result the run itself could have: the link cannot serve it.
         link.set_result(LinkResult::OpenFailed);
@@ -206,7 +206,7 @@ bool StartEraseFlash(PanelSession& s, ProgressSink& progress) {
             return;
         }
         s.SendEraseRequest();
-        if (link.active_mode() == LinkMode::Serial) {
+        if (link.properties().erase_answer_final) {
             if (link.result() == LinkResult::Ok) {
                 s.sink().ShowText(MessageKind::Plain, TextId::EraseDone);
             } else {

@@ -8,11 +8,12 @@ namespace korvane {
 
 namespace {
 
-constexpr CommandTimeouts kShort1000{1000, 1000, 1000, 1000};
-constexpr CommandTimeouts kQueryTimeouts{500, 500, 2500, 500};
-constexpr CommandTimeouts kEnterTimeouts{2000, 2000, 2000, 2000};
-constexpr CommandTimeouts kEndTimeouts{500, 500, 500, 500};
-constexpr CommandTimeouts kEraseTimeouts{500000, 240000, 240000, 0};
+// Time-outs for UDP, the serial write, the serial read and USB.
+constexpr ExchangeTimeouts kShort1000 = ExchangeTimeouts::All(1000);
+constexpr ExchangeTimeouts kQueryTimeouts{500, 500, 2500, 500};
+constexpr ExchangeTimeouts kEnterTimeouts = ExchangeTimeouts::All(2000);
+constexpr ExchangeTimeouts kEndTimeouts = ExchangeTimeouts::All(500);
+constexpr ExchangeTimeouts kEraseTimeouts{500000, 240000, 240000, 0};
 
 }  // namespace
 
@@ -22,33 +23,18 @@ PanelSession::~PanelSession() {
     WaitForRun();
 }
 
-void PanelSession::ExchangeOnce(const FrameBuffer& request, uint16_t length,
-                                const CommandTimeouts& t) {
-    switch (link_.active_mode()) {
-        case LinkMode::Serial:
-            link_.Exchange(request.data(), length, t.serial_write_ms, t.serial_read_ms);
-            break;
-        case LinkMode::Usb:
-            link_.Exchange(request.data(), length, t.usb_ms);
-            break;
-        default:
-            link_.Exchange(request.data(), length, t.udp_ms);
-            break;
-    }
-}
-
 void PanelSession::Run(const Command& c, const std::function<uint16_t(FrameBuffer&)>& build,
                        bool show_success) {
     for (int attempt = 0; attempt < kCommandAttempts; ++attempt) {
         const uint16_t length = build(request_);
-        ExchangeOnce(request_, length, c.timeouts);
+        link_.Exchange(request_.data(), length, c.timeouts);
         const LinkResult r = link_.result();
         if (r == LinkResult::Timeout)
             continue;
         if (r != LinkResult::Ok)
             return;  // the link has told the user already
         // Without a link nothing was received, so nothing can be accepted.
-        if (!IsKnownLinkMode(link_.active_mode()))
+        if (!link_.linked())
             continue;
         const FrameBuffer& reply = link_.reply();
         const bool accepted =
@@ -119,7 +105,7 @@ void PanelSession::SendEraseRequest() {
     // The whole flash above the boot area, no checksum.
     const uint16_t length =
         BuildFlashPrepare(request_, ImageKind::WholeFlash, 0x00080000, 0x02000000, 0);
-    ExchangeOnce(request_, length, kEraseTimeouts);
+    link_.Exchange(request_.data(), length, kEraseTimeouts);
 }
 
 bool PanelSession::TryBeginRun() {

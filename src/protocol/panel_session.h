@@ -13,14 +13,6 @@
 
 namespace korvane {
 
-// Reply time-outs of one command, per link; serial may read longer than it writes.
-struct CommandTimeouts {
-    uint32_t udp_ms;
-    uint32_t serial_write_ms;
-    uint32_t serial_read_ms;
-    uint32_t usb_ms;
-};
-
 inline constexpr int kCommandAttempts = 6;
 
 class PanelSession {
@@ -68,13 +60,12 @@ class PanelSession {
   private:
     struct Command {
         uint8_t code;
-        CommandTimeouts timeouts;
+        ExchangeTimeouts timeouts;  // per link
         bool interpret;
         bool echo_only;  // enter-download: only the command byte is checked
     };
     void Run(const Command& command, const std::function<uint16_t(FrameBuffer&)>& build,
              bool show_success);
-    void ExchangeOnce(const FrameBuffer& request, uint16_t length, const CommandTimeouts& t);
 
     LinkManager& link_;
     FrameBuffer request_{};

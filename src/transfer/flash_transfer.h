@@ -20,7 +20,6 @@ inline constexpr uint32_t kFlashPrepareTimeoutMs = 240000;
 inline constexpr uint32_t kPacketTimeoutMs = 500;
 inline constexpr uint32_t kFinalResultTimeoutMs = 120000;
 inline constexpr int kPacketAttempts = 6;
-inline constexpr int kSerialPacketPauseMs = 30;
 // How long the UDP final wait goes on listening after a reply that may be a
 // stray acknowledgement, when no packet needed sending again.
 inline constexpr uint32_t kFinalQuietMs = 50;
@@ -59,10 +58,10 @@ class FlashTransfer {
 
   private:
     enum class Sent { Acknowledged, Stop };
-    Sent SendPacketUdp(uint16_t length);
-    Sent SendPacketSerial(uint16_t length);
-    void AwaitFinalUdp();
-    void AwaitFinalSerial();
+    // Writes the packet, again while the link's write runs out of time.
+    bool WritePacket(uint16_t length);
+    Sent SendPacket(uint16_t length);
+    void AwaitFinal();
     bool CancelRequested();
 
     LinkManager& link_;

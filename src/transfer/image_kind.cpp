@@ -15,15 +15,4 @@ uint32_t ImageStartAddress(ImageKind kind) {
     return info ? info->start : 0;
 }
 
-int32_t PacketSizeFor(LinkMode mode) {
-    switch (mode) {
-        case LinkMode::Serial:
-            return 4000;
-        case LinkMode::Usb:
-            return 500;
-        default:
-            return 1024;
-    }
-}
-
 }  // namespace korvane

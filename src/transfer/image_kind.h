@@ -3,7 +3,6 @@
 // progress bar says while its data goes out.
 #include <cstdint>
 
-#include "link/link_result.h"
 #include "link/texts.h"
 #include "protocol/image_kind_code.h"
 
@@ -27,7 +26,5 @@ inline constexpr ImageKindInfo kImageKinds[] = {
 const ImageKindInfo* FindImageKind(ImageKind kind);
 // The kind's flash start address; 0 for any other kind.
 uint32_t ImageStartAddress(ImageKind kind);
-// Payload bytes per flash-data request on a link.
-int32_t PacketSizeFor(LinkMode mode);
 
 }  // namespace korvane
