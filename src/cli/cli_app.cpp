@@ -6,7 +6,6 @@
 #include <map>
 #include <optional>
 #include <sstream>
-#include <thread>
 #include <variant>
 
 #include "cli/cli_args.h"
@@ -368,20 +367,9 @@ int Cli::Status() {
     if (!NeedArgs(0, 0))
         return Usage("status takes no arguments");
     return WithPanel([&](PanelSession& s, const SettingsFile&) {
-        LinkManager& link = s.link();
-        link.ResetLink();
-        link.OpenLink();
-        if (link.result() == LinkResult::OpenFailed) {
-            s.sink().ShowText(MessageKind::Error, TextId::LinkSetupFailed);
-            link.CloseLink();
-            return;
+        if (auto jumper = QueryPanelState(s)) {
+            out_.Result("jumper " + std::to_string(*jumper), {{"jumper", std::to_string(*jumper)}});
         }
-        s.QueryState();
-        if (link.result() == LinkResult::Ok) {
-            out_.Result("jumper " + std::to_string(s.Jumper()),
-                        {{"jumper", std::to_string(s.Jumper())}});
-        }
-        link.CloseLink();
     });
 }
 
@@ -493,14 +481,10 @@ int Cli::Program(ImageKind kind, const fs::path& image) {
             Output& out;
             ~Detach() { out.SetProgress(nullptr); }
         } detach{out_};
+        // Ctrl-C is the Cancel button: it is honoured between packets.
+        transfer.CancelWhen(env_.interrupt);
         if (!UpdateFirmware(s, transfer, kind, image, progress))
             return;
-        // Ctrl-C is the Cancel button: it is honoured between packets.
-        while (s.RunActive()) {
-            if (env_.interrupt && env_.interrupt->load())
-                transfer.Cancel();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
         s.WaitForRun();
         if (shown)
             shown->Finish();

@@ -113,13 +113,16 @@ bool PanelSession::TryBeginRun() {
     return running_.compare_exchange_strong(expected, true);
 }
 
-void PanelSession::StartWorker(std::function<void()> body) {
+void PanelSession::StartWorker(std::function<void()> body, RunFinished on_finished) {
     std::lock_guard lock(worker_mutex_);
     if (worker_.joinable())
         worker_.join();  // the previous run has ended: its claim is gone
-    worker_ = std::thread([this, body = std::move(body)] {
+    worker_ = std::thread([this, body = std::move(body), done = std::move(on_finished)] {
         body();
+        const LinkResult result = link_.result();
         running_.store(false);
+        if (done)
+            done(result);
     });
 }
 

@@ -46,11 +46,16 @@ class PanelSession {
     // protocol version.
     void ApplyReplyStatus(bool show_success);
 
-    // --- runs on a worker thread (erase, programming) ----------------------
-    // Claims the session for one run; false while another run is active.
+    // --- the one gate for panel work -------------------------------------
+    // Every operation (page operations and the runs on a worker thread)
+    // claims the session first; false while another one holds it.
     bool TryBeginRun();
-    // Starts `body` on the run's worker; the claim ends when it returns.
-    void StartWorker(std::function<void()> body);
+    // Starts `body` on the run's worker. When it returns the claim ends and
+    // then `on_finished`, if given, is called on the worker thread with the
+    // run's result (a front end passes it on to its own thread; it must not
+    // start another worker from there).
+    using RunFinished = std::function<void(LinkResult)>;
+    void StartWorker(std::function<void()> body, RunFinished on_finished = {});
     // Ends a claim taken by TryBeginRun when no worker was started.
     void EndRun() { running_.store(false); }
     bool RunActive() const { return running_.load(); }

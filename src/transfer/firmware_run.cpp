@@ -76,7 +76,8 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
 }
 
 bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
-                    const std::filesystem::path& image, ProgressSink& progress) {
+                    const std::filesystem::path& image, ProgressSink& progress,
+                    PanelSession::RunFinished on_finished) {
     LinkManager& link = s.link();
     if (!BeginFlashRun(s))
         return false;
@@ -105,8 +106,8 @@ bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
         s.EndRun();
         return false;
     }
-    s.StartWorker(
-        [&s, &transfer, kind, &progress] { FirmwareWorker(s, transfer, kind, progress); });
+    s.StartWorker([&s, &transfer, kind, &progress] { FirmwareWorker(s, transfer, kind, progress); },
+                  std::move(on_finished));
     return true;
 }
 

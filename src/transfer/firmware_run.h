@@ -18,9 +18,10 @@ inline constexpr int kDataAttempts = 6;
 // the image at `image`; on success the worker is running and true is
 // returned. Every way out closes the link exactly once and leaves the
 // outcome in the session's result; a second run while one is active is
-// refused at once.
+// refused at once. `on_finished` as for PanelSession::StartWorker.
 bool UpdateFirmware(PanelSession& session, FlashTransfer& transfer, ImageKind kind,
-                    const std::filesystem::path& image, ProgressSink& progress);
+                    const std::filesystem::path& image, ProgressSink& progress,
+                    PanelSession::RunFinished on_finished = {});
 
 // The worker's body (flash-prepare, data attempts, completion messages).
 void FirmwareWorker(PanelSession& session, FlashTransfer& transfer, ImageKind kind,

@@ -71,7 +71,8 @@ void FlashTransfer::SendFlashPrepare(ImageKind kind) {
 }
 
 bool FlashTransfer::CancelRequested() {
-    if (cancel_.load() != 1)
+    const bool flagged = cancel_flag_ && cancel_flag_->load();
+    if (cancel_.load() != 1 && !flagged)
         return false;
     link_.CloseLink();
     cancel_.store(0);

@@ -48,6 +48,9 @@ class FlashTransfer {
     void Cancel() { cancel_.store(1); }
     void ClearCancel() { cancel_.store(0); }
     bool CancelPending() const { return cancel_.load() != 0; }
+    // A flag set from elsewhere (a signal handler) that cancels as Cancel
+    // does, read between packets; null for none.
+    void CancelWhen(const std::atomic<bool>* flag) { cancel_flag_ = flag; }
 
     int32_t file_size() const { return file_size_; }
     int32_t packet_size() const { return packet_size_; }
@@ -75,6 +78,7 @@ class FlashTransfer {
     bool strays_ = false;   // replies nobody asked for were thrown away
     std::optional<std::chrono::steady_clock::time_point> last_reply_at_;
     std::atomic<int> cancel_{0};
+    const std::atomic<bool>* cancel_flag_ = nullptr;
     FrameBuffer request_{};
 };
 
