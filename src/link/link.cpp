@@ -1,5 +1,7 @@
 #include "link/link.h"
 
+#include "link/udp_link.h"
+
 namespace korvane {
 
 const DeviceError& Link::open_error() const {
@@ -39,17 +41,7 @@ void Link::Judge(ReplyReceipt receipt) {
 
 const LinkProperties& NoLink::properties() const {
     // Sized as the network link; no run gets past its first exchange.
-    static constexpr LinkProperties kProperties{
-        .packet_size = 1024,
-        .packet_pause_ms = 0,
-        .programs = true,
-        .erase_answer_final = false,
-        .resend_lost_reply = true,
-        .reply_lost_text = TextId::Timeout,
-        .replies_may_repeat = true,
-        .read_failure_shown = true,
-    };
-    return kProperties;
+    return kUdpProperties;
 }
 
 }  // namespace korvane

@@ -51,11 +51,12 @@ class SerialLink : public Link {
     // Readies the port for one transfer of at most `timeout_ms`. Sets
     // OpenFailed (and says nothing) when the port no longer answers.
     bool SerialSetTimeouts(Direction direction, uint32_t timeout_ms);
-    // Writes the request; shows "发送数据失败" and sets IoError on failure.
+    // Writes the request; shows "发送数据失败", sets IoError and returns
+    // false on failure. A write cut short by its time-out is no failure: the
+    // result stays Ok and write_timed_out() says so (only the flash transfer
+    // counts these).
     bool SerialWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms);
-    // A write cut short by its time-out leaves the result Ok and
-    // write_timed_out() true: only the flash transfer counts these.
-    // TakeReply, then the outcome in the result with its message.
+    // Reads one reply and leaves its outcome, with its message, in the result.
     void SerialRead(uint32_t timeout_ms) { ReadReply(timeout_ms); }
 
     const SerialConfig& config() const { return config_; }

@@ -15,17 +15,7 @@ std::string DottedAddress(uint32_t address) {
 }
 
 const LinkProperties& UdpLink::properties() const {
-    static constexpr LinkProperties kProperties{
-        .packet_size = 1024,
-        .packet_pause_ms = 0,
-        .programs = true,
-        .erase_answer_final = false,
-        .resend_lost_reply = true,
-        .reply_lost_text = TextId::Timeout,
-        .replies_may_repeat = true,
-        .read_failure_shown = true,
-    };
-    return kProperties;
+    return kUdpProperties;
 }
 
 void UdpLink::Open(const LinkSettings& settings) {

@@ -13,6 +13,17 @@ namespace korvane {
 // The configured address keeps its first octet in the low byte.
 std::string DottedAddress(uint32_t address);
 
+inline constexpr LinkProperties kUdpProperties{
+    .packet_size = 1024,
+    .packet_pause_ms = 0,
+    .programs = true,
+    .erase_answer_final = false,
+    .resend_lost_reply = true,
+    .reply_lost_text = TextId::Timeout,
+    .replies_may_repeat = true,
+    .read_failure_shown = true,
+};
+
 class UdpLink : public Link {
   public:
     using Link::Link;

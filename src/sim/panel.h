@@ -52,8 +52,10 @@ class SimChecksum {
 
 // A panel checks and burns before it reports: its final result leaves this
 // long after the acknowledgement it follows, so that a byte link sees two
-// separate replies.
-inline constexpr int kFinalResultDelayMs = 5;
+// separate replies (the tool reads on past the end of a reply only within
+// one chunk, and a busy machine may leave a reader asleep for some
+// milliseconds: a few were not enough under the thread sanitizer).
+inline constexpr int kFinalResultDelayMs = 30;
 
 // What the panel checked when an image was complete.
 struct BurnReport {
