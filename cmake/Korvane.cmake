@@ -7,6 +7,11 @@ if(KORVANE_SANITIZE)
     add_link_options(-fsanitize=address,undefined)
 endif()
 
+if(KORVANE_TSAN)
+    add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+    add_link_options(-fsanitize=thread)
+endif()
+
 # Fuzz builds: every library of ours gives the fuzzers coverage feedback
 # from inside, and runs under the sanitizers.
 if(KORVANE_FUZZ)

@@ -185,7 +185,8 @@ RunFigures EngineRun(const fs::path& image, uint64_t size) {
     server.Stop();
 
     const auto texts = sink.Texts();
-    const bool done = std::find(texts.begin(), texts.end(), msg::kUpdateDone) != texts.end();
+    const bool done =
+        std::find(texts.begin(), texts.end(), Text(TextId::UpdateDone)) != texts.end();
     if (!started || !done || link.result() != LinkResult::Ok || panel.FinalResultsSent() != 1 ||
         transfer.packets_sent() != PacketsFor(size)) {
         std::string why = "engine run failed (result " +
@@ -262,11 +263,11 @@ RunFigures ReferenceRun(const fs::path& image, uint64_t size) {
     const std::optional<uint32_t> sum = ImageChecksum(image);
     if (!sum)
         return Failed("reference: cannot sum the image");
-    const uint32_t start = ImageStartAddress(static_cast<int>(kKind));
+    const uint32_t start = ImageStartAddress(kKind);
     FrameBuffer request{};
     FrameBuffer reply{};
-    uint16_t length = BuildFlashPrepare(request, static_cast<uint8_t>(kKind), start,
-                                        start + static_cast<uint32_t>(size), *sum);
+    uint16_t length =
+        BuildFlashPrepare(request, kKind, start, start + static_cast<uint32_t>(size), *sum);
     if (!sock.Send(request.data(), length))
         return Failed("reference: flash-prepare not sent");
     if (!GoodReply(reply, sock.Receive(reply, kReplyTimeoutMs), cmd::kFlashPrepare))
@@ -398,7 +399,7 @@ int Bench(const fs::path& dir) {
 
     std::printf(
         "flash programming over loopback UDP, %zu-byte packets, file-system image at 0x%X\n",
-        kPacketBytes, ImageStartAddress(static_cast<int>(kKind)));
+        kPacketBytes, ImageStartAddress(kKind));
     std::printf(
         "engine: UpdateFirmware (query-state, file sum, enter-download, flash-prepare,\n"
         "        data, final result) until the run has ended\n"

@@ -6,7 +6,6 @@
 #include <map>
 #include <optional>
 #include <sstream>
-#include <thread>
 #include <variant>
 
 #include "cli/cli_args.h"
@@ -14,8 +13,8 @@
 #include "cli/logo_picture.h"
 #include "link/device_error.h"
 #include "link/link_manager.h"
-#include "link/messages.h"
 #include "link/serial_devices.h"
+#include "link/texts.h"
 #include "link/usb_device.h"
 #include "logo/logo_limits.h"
 #include "models/hmi_types.h"
@@ -334,13 +333,12 @@ int Cli::WithPanel(const std::function<void(PanelSession&, const SettingsFile&)>
 }
 
 void Cli::ExplainOpenFailure(LinkManager& link) {
-    const LinkMode mode = link.settings().mode;
-    if (mode != LinkMode::Serial && mode != LinkMode::Usb)
-        return;
-    const DeviceError& e =
-        mode == LinkMode::Serial ? link.serial().open_error() : link.usb().open_error();
+    // Only device links can say why they did not open.
+    const DeviceError& e = link.open_error();
     if (e.kind == DeviceErrorKind::None)
         return;
+    // The hints name this tool's own options for each kind of link.
+    const LinkMode mode = link.settings().mode;
     std::string text = e.text;
     if (e.kind == DeviceErrorKind::Denied && mode == LinkMode::Usb) {
         text +=
@@ -369,20 +367,9 @@ int Cli::Status() {
     if (!NeedArgs(0, 0))
         return Usage("status takes no arguments");
     return WithPanel([&](PanelSession& s, const SettingsFile&) {
-        LinkManager& link = s.link();
-        link.ResetLink();
-        link.OpenLink();
-        if (link.result() == LinkResult::OpenFailed) {
-            s.sink().Show(MessageKind::Error, msg::kLinkSetupFailed);
-            link.CloseLink();
-            return;
+        if (auto jumper = QueryPanelState(s)) {
+            out_.Result("jumper " + std::to_string(*jumper), {{"jumper", std::to_string(*jumper)}});
         }
-        s.QueryState();
-        if (link.result() == LinkResult::Ok) {
-            out_.Result("jumper " + std::to_string(s.Jumper()),
-                        {{"jumper", std::to_string(s.Jumper())}});
-        }
-        link.CloseLink();
     });
 }
 
@@ -458,7 +445,7 @@ int Cli::Erase() {
             // The erase run reports only its end; the line says what it waits for.
             shown.emplace(env_.err, 0);
             out_.SetProgress(&*shown);
-            shown->SetText("擦除Flash中......");
+            shown->SetText(Text(TextId::ProgressErase));
         }
         ProgressSink& progress = shown ? static_cast<ProgressSink&>(*shown) : quiet;
         if (StartEraseFlash(s, progress))
@@ -494,14 +481,10 @@ int Cli::Program(ImageKind kind, const fs::path& image) {
             Output& out;
             ~Detach() { out.SetProgress(nullptr); }
         } detach{out_};
+        // Ctrl-C is the Cancel button: it is honoured between packets.
+        transfer.CancelWhen(env_.interrupt);
         if (!UpdateFirmware(s, transfer, kind, image, progress))
             return;
-        // Ctrl-C is the Cancel button: it is honoured between packets.
-        while (s.RunActive()) {
-            if (env_.interrupt && env_.interrupt->load())
-                transfer.Cancel();
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        }
         s.WaitForRun();
         if (shown)
             shown->Finish();
@@ -619,11 +602,11 @@ std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const fs::path
     }
     switch (CheckLogoPicture(size->width, size->height, screen->first, screen->second)) {
         case LogoPictureFit::LargerThanScreen:
-            sink_.Show(MessageKind::AppDefault, "图片尺寸大于触摸屏的大小，打开图片错误！");
+            sink_.ShowText(MessageKind::AppDefault, TextId::LogoLargerThanScreen);
             Finish(LinkResult::FileError);
             return std::nullopt;
         case LogoPictureFit::TooManyPixels:
-            sink_.Show(MessageKind::Error, "图片过大!");
+            sink_.ShowText(MessageKind::Error, TextId::LogoTooManyPixels);
             Finish(LinkResult::FileError);
             return std::nullopt;
         case LogoPictureFit::Fits:

@@ -49,12 +49,13 @@ void Output::Result(const std::string& plain,
     out_ << "}\n" << std::flush;
 }
 
-void Output::Message(MessageKind kind, std::string_view text) {
+void Output::Message(MessageKind kind, std::string_view text, std::optional<TextId> id) {
     std::lock_guard lock(mutex_);
     if (json_) {
-        out_ << "{\"event\":\"message\",\"kind\":\"" << MessageKindName(kind)
-             << "\",\"text\":" << JsonString(text) << "}\n"
-             << std::flush;
+        out_ << "{\"event\":\"message\",\"kind\":\"" << MessageKindName(kind) << "\"";
+        if (id)
+            out_ << ",\"id\":" << JsonString(TextName(*id));
+        out_ << ",\"text\":" << JsonString(text) << "}\n" << std::flush;
         return;
     }
     // A progress line being drawn gives way; it is drawn again on its next step.

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -31,7 +32,9 @@ class Output {
     // built from the fields.
     void Result(const std::string& plain,
                 const std::vector<std::pair<std::string, std::string>>& json_fields);
-    void Message(MessageKind kind, std::string_view text);
+    // A message of the core; JSON carries the text's identifier beside it
+    // when it has one.
+    void Message(MessageKind kind, std::string_view text, std::optional<TextId> id = std::nullopt);
     // The closing line in JSON mode.
     void Verdict(LinkResult result);
     // A problem of the tool itself (usage, a file), not a message of the core.
@@ -55,6 +58,7 @@ class OutputSink : public MessageSink {
   public:
     explicit OutputSink(Output& out) : out_(out) {}
     void Show(MessageKind kind, std::string_view text) override { out_.Message(kind, text); }
+    void ShowText(MessageKind kind, TextId id) override { out_.Message(kind, Text(id), id); }
 
   private:
     Output& out_;

@@ -36,8 +36,8 @@ struct LinkContext {
     void Set(LinkResult r) { result.store(r); }
     LinkResult Get() const { return result.load(); }
     // A failure the user must hear about: shown first, then recorded.
-    void Fail(LinkResult r, const char* text) {
-        sink->Show(MessageKind::Error, text);
+    void Fail(LinkResult r, TextId text) {
+        sink->ShowText(MessageKind::Error, text);
         result.store(r);
     }
     void NoteSent(const uint8_t* bytes, size_t n) {

@@ -2,7 +2,8 @@
 
 namespace korvane {
 
-LinkManager::LinkManager(MessageSink& sink) : ctx_(sink), udp_(ctx_), serial_(ctx_), usb_(ctx_) {}
+LinkManager::LinkManager(MessageSink& sink)
+    : ctx_(sink), none_(ctx_), udp_(ctx_), serial_(ctx_), usb_(ctx_) {}
 
 LinkManager::~LinkManager() {
     CloseLink();
@@ -13,72 +14,42 @@ void LinkManager::ResetLink() {
     ctx_.Set(LinkResult::Ok);
 }
 
-void LinkManager::OpenLink() {
-    active_.store(settings_.mode);
-    switch (active_.load()) {
+void LinkManager::TakeConfiguredMode() {
+    const LinkMode mode = settings_.mode;
+    Link* link = &none_;
+    switch (mode) {
         case LinkMode::Udp:
-            udp_.Open(settings_.address, settings_.port);
+            link = &udp_;
             break;
         case LinkMode::Serial:
-            serial_.SerialOpen(settings_);
+            link = &serial_;
             break;
         case LinkMode::Usb:
-            usb_.Open(settings_);
+            link = &usb_;
             break;
-        default:
-            break;  // no link: nothing opens, the result stays as it was
     }
+    mode_.store(mode);
+    active_.store(link);
 }
 
-bool LinkManager::IsOpen() const {
-    switch (active_.load()) {
-        case LinkMode::Udp:
-            return udp_.IsOpen();
-        case LinkMode::Serial:
-            return serial_.IsOpen();
-        case LinkMode::Usb:
-            return usb_.IsOpen();
-        default:
-            return false;
-    }
+void LinkManager::OpenLink() {
+    TakeConfiguredMode();
+    // The no-link opens nothing and leaves the result as it was.
+    active().Open(settings_);
 }
 
 void LinkManager::CloseLink() {
-    if (!IsOpen())
+    Link& link = active();
+    if (!link.IsOpen())
         return;
-    switch (active_.load()) {
-        case LinkMode::Udp:
-            udp_.Close();
-            break;
-        case LinkMode::Serial:
-            serial_.Close();
-            break;
-        case LinkMode::Usb:
-            usb_.Close();
-            break;
-        default:
-            return;
-    }
+    link.Close();
     ++close_count_;
 }
 
 void LinkManager::Exchange(const uint8_t* request, uint16_t length, uint32_t timeout_ms,
                            uint32_t read_timeout_ms) {
-    switch (active_.load()) {
-        case LinkMode::Udp:
-            udp_.Exchange(request, length, timeout_ms * 1000u);
-            break;
-        case LinkMode::Serial:
-            serial_.SerialWrite(request, length, timeout_ms);
-            serial_.SerialRead(read_timeout_ms ? read_timeout_ms : timeout_ms);
-            break;
-        case LinkMode::Usb:
-            usb_.UsbWrite(request, length, timeout_ms);
-            usb_.UsbRead(timeout_ms);
-            break;
-        default:
-            break;
-    }
+    const uint32_t read_ms = read_timeout_ms ? read_timeout_ms : timeout_ms;
+    Exchange(request, length, ExchangeTimeouts{timeout_ms, timeout_ms, read_ms, timeout_ms});
 }
 
 }  // namespace korvane

@@ -1,10 +1,12 @@
 #pragma once
-// The one place that knows which link is in use. A link cycle is
-// ResetLink, OpenLink, the exchanges, CloseLink; every step leaves its
-// outcome in result(), which callers test after each call.
+// The one place that knows which link is in use: the configured mode picks
+// one Link when the link opens, and everything after goes through it. A link
+// cycle is ResetLink, OpenLink, the exchanges, CloseLink; every step leaves
+// its outcome in result(), which callers test after each call.
 #include <atomic>
 #include <cstdint>
 
+#include "link/link.h"
 #include "link/link_context.h"
 #include "link/link_settings.h"
 #include "link/serial_link.h"
@@ -33,23 +35,43 @@ class LinkManager {
     // outcome is the one that stays.
     void Exchange(const uint8_t* request, uint16_t length, uint32_t timeout_ms,
                   uint32_t read_timeout_ms = 0);
+    // The same with a time-out for each kind of link; the active one takes its own.
+    void Exchange(const uint8_t* request, uint16_t length, const ExchangeTimeouts& timeouts) {
+        active().Exchange(request, length, timeouts);
+    }
 
     LinkResult result() const { return ctx_.Get(); }
     void set_result(LinkResult r) { ctx_.Set(r); }
-    LinkMode active_mode() const { return active_.load(); }
-    // The flash operations take the configured mode before refusing USB.
-    void TakeConfiguredMode() { active_.store(settings_.mode); }
-    bool IsOpen() const;
+    // A failure the user must hear about: shown first, then recorded.
+    void Fail(LinkResult r, TextId text) { ctx_.Fail(r, text); }
+    LinkMode active_mode() const { return mode_.load(); }
+    // Picks the link of the configured mode without opening it (the flash
+    // operations look at its properties before they open it).
+    void TakeConfiguredMode();
+    // The link picked last (the no-link when the mode names none).
+    Link& active() { return *active_.load(); }
+    const Link& active() const { return *active_.load(); }
+    const LinkProperties& properties() const { return active().properties(); }
+    // Whether the mode names a link at all.
+    bool linked() const { return active_.load() != &none_; }
+    // Why the last OpenLink failed, as far as the link can tell.
+    const DeviceError& open_error() const { return active().open_error(); }
+    bool IsOpen() const { return active().IsOpen(); }
     // How many times a link was really released; a run closes exactly once.
     unsigned close_count() const { return close_count_.load(); }
 
     FrameBuffer& reply() { return ctx_.reply; }
     const FrameBuffer& reply() const { return ctx_.reply; }
     size_t reply_length() const { return ctx_.reply_length; }
+    // Puts back a reply kept aside, as if it had been the last one taken.
+    void RestoreReply(const FrameBuffer& reply, size_t length) {
+        ctx_.reply = reply;
+        ctx_.reply_length = length;
+    }
     MessageSink& sink() { return *ctx_.sink; }
     void SetObserver(FrameObserver* observer) { ctx_.observer = observer; }
+    // For the links' own tests.
     LinkContext& context() { return ctx_; }
-
     UdpLink& udp() { return udp_; }
     SerialLink& serial() { return serial_; }
     UsbLink& usb() { return usb_; }
@@ -57,11 +79,13 @@ class LinkManager {
   private:
     LinkSettings settings_;
     LinkContext ctx_;
-    std::atomic<LinkMode> active_{LinkMode{0}};
     std::atomic<unsigned> close_count_{0};
+    NoLink none_;
     UdpLink udp_;
     SerialLink serial_;
     UsbLink usb_;
+    std::atomic<LinkMode> mode_{LinkMode{0}};
+    std::atomic<Link*> active_{&none_};
 };
 
 }  // namespace korvane

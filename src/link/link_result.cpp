@@ -26,8 +26,4 @@ const char* LinkResultName(LinkResult result) {
     return "Unknown";
 }
 
-bool IsKnownLinkMode(LinkMode mode) {
-    return mode == LinkMode::Udp || mode == LinkMode::Serial || mode == LinkMode::Usb;
-}
-
 }  // namespace korvane

@@ -26,6 +26,5 @@ enum class LinkMode : uint32_t {
 };
 
 const char* LinkResultName(LinkResult result);
-bool IsKnownLinkMode(LinkMode mode);
 
 }  // namespace korvane

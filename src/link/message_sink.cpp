@@ -18,7 +18,22 @@ const char* MessageKindName(MessageKind kind) {
 
 void RecordingSink::Show(MessageKind kind, std::string_view text) {
     std::lock_guard lock(mutex_);
-    messages_.push_back({kind, std::string(text)});
+    messages_.push_back({kind, std::string(text), std::nullopt});
+}
+
+void RecordingSink::ShowText(MessageKind kind, TextId id) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back({kind, Text(id), id});
+}
+
+std::vector<TextId> RecordingSink::Ids() const {
+    std::lock_guard lock(mutex_);
+    std::vector<TextId> ids;
+    for (const auto& m : messages_) {
+        if (m.id)
+            ids.push_back(*m.id);
+    }
+    return ids;
 }
 
 std::vector<Message> RecordingSink::Messages() const {

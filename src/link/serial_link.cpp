@@ -2,8 +2,8 @@
 
 #include <array>
 
-#include "link/messages.h"
 #include "link/serial_devices.h"
+#include "link/texts.h"
 
 namespace korvane {
 
@@ -23,7 +23,7 @@ void SerialLink::SerialOpen(const LinkSettings& settings) {
         config_.port_name = *device;
     }
     if (config_.port_name.empty() || !port_.Open(config_.port_name)) {
-        ctx_.sink->Show(MessageKind::AppDefault, msg::kSerialOpenFailed);
+        ctx_.sink->ShowText(MessageKind::AppDefault, TextId::SerialOpenFailed);
         FailOpen(config_.port_name.empty()
                      ? DeviceError{DeviceErrorKind::NoDevice,
                                    "no serial device for COM" + std::to_string(settings.com)}
@@ -51,35 +51,39 @@ bool SerialLink::SerialSetTimeouts(Direction, uint32_t timeout_ms) {
     return true;
 }
 
-void SerialLink::SerialWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms) {
+bool SerialLink::SerialWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms) {
     write_timed_out_ = false;
     if (!SerialSetTimeouts(Direction::Write, timeout_ms))
-        return;
+        return false;
     ctx_.NoteSent(request, length);
     // A write cut short by its time-out is not a failure of the port: the
     // panel then does not answer, and the read that follows times out.
     const SerialPort::Transfer t = port_.Write(request, length, timeout_ms_);
-    if (t == SerialPort::Transfer::Failed)
-        ctx_.Fail(LinkResult::IoError, msg::kSendFailed);
+    if (t == SerialPort::Transfer::Failed) {
+        ctx_.Fail(LinkResult::IoError, TextId::SendFailed);
+        return false;
+    }
     write_timed_out_ = t == SerialPort::Transfer::TimedOut;
+    return true;
 }
 
-void SerialLink::SerialRead(uint32_t timeout_ms) {
+void SerialLink::Exchange(const uint8_t* request, uint16_t length, const ExchangeTimeouts& t) {
+    SerialWrite(request, length, t.serial_write_ms);
+    ReadReply(t.serial_read_ms);
+}
+
+ReplyReceipt SerialLink::TakeReply(uint32_t timeout_ms) {
     if (!SerialSetTimeouts(Direction::Read, timeout_ms))
-        return;
+        return ReplyReceipt::Unavailable;
     ReplyParser& parser = ctx_.parser;
     size_t fed = 0;
     for (;;) {
         std::array<uint8_t, kSerialChunk> chunk{};
         const long n = port_.Read(chunk.data(), chunk.size(), timeout_ms_, kSerialGapMs);
-        if (n < 0) {
-            ctx_.Fail(LinkResult::IoError, msg::kReadFailed);
-            return;
-        }
-        if (n == 0) {
-            ctx_.Set(LinkResult::Timeout);
-            return;
-        }
+        if (n < 0)
+            return ReplyReceipt::ReadFailed;
+        if (n == 0)
+            return ReplyReceipt::TimedOut;
         const auto count = static_cast<size_t>(n);
         ctx_.NoteReceived(chunk.data(), count);
         // Bytes after the end of a frame in the same chunk are not looked at:
@@ -89,22 +93,34 @@ void SerialLink::SerialRead(uint32_t timeout_ms) {
         if (parser.state == ParserState::Complete) {
             ctx_.reply_length = parser.declared_length - 1u;
             parser.Reset();
-            ctx_.Set(LinkResult::Ok);
-            return;
+            return ReplyReceipt::Frame;
         }
         if (parser.state == ParserState::Corrupt) {
             parser.Reset();
-            ctx_.Fail(LinkResult::ChecksumError, msg::kChecksumError);
-            return;
+            return ReplyReceipt::BadFrame;
         }
         // A line that never stops chattering would otherwise hold the read
         // for ever; treat it as no reply, as a quiet line would be.
         fed += count;
-        if (fed > kSerialNoiseLimit) {
-            ctx_.Set(LinkResult::Timeout);
-            return;
-        }
+        if (fed > kSerialNoiseLimit)
+            return ReplyReceipt::TimedOut;
     }
+}
+
+const LinkProperties& SerialLink::properties() const {
+    static constexpr LinkProperties kProperties{
+        .packet_size = 4000,
+        // The panel takes a breath after each packet before the line is
+        // used again.
+        .packet_pause_ms = 30,
+        .programs = true,
+        .erase_answer_final = true,
+        .resend_lost_reply = false,
+        .reply_lost_text = TextId::ReadFailed,
+        .replies_may_repeat = false,
+        .read_failure_shown = true,
+    };
+    return kProperties;
 }
 
 }  // namespace korvane

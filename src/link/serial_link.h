@@ -7,7 +7,7 @@
 #include <string>
 
 #include "link/device_error.h"
-#include "link/link_context.h"
+#include "link/link.h"
 #include "link/link_settings.h"
 #include "link/serial_config.h"
 #include "link/serial_port.h"
@@ -20,11 +20,11 @@ inline constexpr uint32_t kSerialGapMs = 1;  // a quiet line for longer ends a c
 // at most 5200 bytes, so beyond twice that the line carries only noise.
 inline constexpr size_t kSerialNoiseLimit = 2 * kFrameMax;
 
-class SerialLink {
+class SerialLink : public Link {
   public:
     enum class Direction : int { Read = 0, Write = 1 };
 
-    explicit SerialLink(LinkContext& ctx) : ctx_(ctx) {}
+    using Link::Link;
 
     // Opens the device that `settings` names (serial_device, else COM `com`
     // through serial_devices.h) at its baud rate, 8 data bits, no parity, one
@@ -32,31 +32,42 @@ class SerialLink {
     // application's default box; a port that opens but refuses its settings
     // shows nothing. Both leave OpenFailed and no port.
     void SerialOpen(const LinkSettings& settings);
-    void Close() { port_.Close(); }
-    bool IsOpen() const { return port_.IsOpen(); }
+    void Open(const LinkSettings& settings) override { SerialOpen(settings); }
+    void Close() override { port_.Close(); }
+    bool IsOpen() const override { return port_.IsOpen(); }
+
+    // Writes the request, then reads one reply even when the write failed:
+    // the read's outcome is the one that stays.
+    void Exchange(const uint8_t* request, uint16_t length, const ExchangeTimeouts& t) override;
+    bool Write(const uint8_t* request, uint16_t length, uint32_t timeout_ms) override {
+        return SerialWrite(request, length, timeout_ms);
+    }
+    bool write_timed_out() const override { return write_timed_out_; }
+    // Reads until one reply frame ends, each chunk waiting up to `timeout_ms`.
+    // The reply lands in the reply buffer without its checksum byte.
+    ReplyReceipt TakeReply(uint32_t timeout_ms) override;
+    const LinkProperties& properties() const override;
 
     // Readies the port for one transfer of at most `timeout_ms`. Sets
     // OpenFailed (and says nothing) when the port no longer answers.
     bool SerialSetTimeouts(Direction direction, uint32_t timeout_ms);
-    // Writes the request; shows "发送数据失败" and sets IoError on failure.
-    void SerialWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms);
-    // Whether the last SerialWrite ran out of time before the whole request
-    // left (the result stays Ok: only the flash transfer counts these).
-    bool write_timed_out() const { return write_timed_out_; }
-    // Reads until one reply frame ends, each chunk waiting up to `timeout_ms`.
-    // The reply lands in the reply buffer without its checksum byte.
-    void SerialRead(uint32_t timeout_ms);
+    // Writes the request; shows "发送数据失败", sets IoError and returns
+    // false on failure. A write cut short by its time-out is no failure: the
+    // result stays Ok and write_timed_out() says so (only the flash transfer
+    // counts these).
+    bool SerialWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms);
+    // Reads one reply and leaves its outcome, with its message, in the result.
+    void SerialRead(uint32_t timeout_ms) { ReadReply(timeout_ms); }
 
     const SerialConfig& config() const { return config_; }
     // Why the last SerialOpen failed (kind None after a good open).
-    const DeviceError& open_error() const { return open_error_; }
+    const DeviceError& open_error() const override { return open_error_; }
     // The rate the open port runs at (0 when closed or unknown).
     uint32_t CurrentRate() const { return port_.CurrentRate(); }
 
   private:
     void FailOpen(DeviceError error);
 
-    LinkContext& ctx_;
     SerialPort port_;
     SerialConfig config_;
     DeviceError open_error_;

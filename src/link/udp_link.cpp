@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-#include "link/messages.h"
-
 namespace korvane {
 
 std::string DottedAddress(uint32_t address) {
@@ -16,40 +14,44 @@ std::string DottedAddress(uint32_t address) {
     return text;
 }
 
-void UdpLink::Open(uint32_t address, uint16_t port) {
-    if (!socket_.Open(DottedAddress(address), port))
+const LinkProperties& UdpLink::properties() const {
+    return kUdpProperties;
+}
+
+void UdpLink::Open(const LinkSettings& settings) {
+    if (!socket_.Open(DottedAddress(settings.address), settings.port))
         ctx_.Set(LinkResult::OpenFailed);
 }
 
 bool UdpLink::Send(const uint8_t* request, uint16_t length) {
     ctx_.NoteSent(request, length);
     if (!socket_.Send(request, length)) {
-        ctx_.Fail(LinkResult::IoError, msg::kSendFailed);
+        ctx_.Fail(LinkResult::IoError, TextId::SendFailed);
         return false;
     }
     return true;
 }
 
-UdpLink::Receipt UdpLink::ReceiveOne(uint32_t timeout_us) {
-    switch (socket_.WaitReadable(timeout_us)) {
+ReplyReceipt UdpLink::TakeReply(uint32_t timeout_ms) {
+    switch (socket_.WaitReadable(timeout_ms * 1000u)) {
         case UdpSocket::Wait::Failed:
-            return Receipt::WaitFailed;
+            return ReplyReceipt::WaitFailed;
         case UdpSocket::Wait::TimedOut:
-            return Receipt::TimedOut;
+            return ReplyReceipt::TimedOut;
         case UdpSocket::Wait::Readable:
             break;
     }
     FrameBuffer area{};  // cleared, so nothing of an older datagram shows through
     const long n = socket_.Receive(area.data(), area.size());
     if (n < 0)
-        return Receipt::ReceiveFailed;
+        return ReplyReceipt::ReadFailed;
     ctx_.NoteReceived(area.data(), static_cast<size_t>(n));
     if (n == 0)
-        return Receipt::Empty;
+        return ReplyReceipt::Empty;
     const auto count = static_cast<size_t>(n);
     std::copy_n(area.begin(), count, ctx_.reply.begin());
     ctx_.reply_length = count;
-    return Receipt::Datagram;
+    return ValidateReply(ctx_.reply, count) ? ReplyReceipt::Frame : ReplyReceipt::BadFrame;
 }
 
 size_t UdpLink::DiscardPending() {
@@ -65,30 +67,10 @@ size_t UdpLink::DiscardPending() {
     return count;
 }
 
-void UdpLink::Exchange(const uint8_t* request, uint16_t length, uint32_t timeout_us) {
+void UdpLink::Exchange(const uint8_t* request, uint16_t length, const ExchangeTimeouts& t) {
     if (!Send(request, length))
         return;
-    switch (ReceiveOne(timeout_us)) {
-        case Receipt::WaitFailed:
-            ctx_.Fail(LinkResult::NetworkError, msg::kNetworkProblem);
-            return;
-        case Receipt::TimedOut:
-            ctx_.Set(LinkResult::Timeout);
-            return;
-        case Receipt::ReceiveFailed:
-            ctx_.Fail(LinkResult::IoError, msg::kReadFailed);
-            return;
-        case Receipt::Empty:
-            ctx_.Fail(LinkResult::IoError, msg::kPeerClosed);
-            return;
-        case Receipt::Datagram:
-            break;
-    }
-    if (ValidateReply(ctx_.reply, ctx_.reply_length)) {
-        ctx_.Set(LinkResult::Ok);
-    } else {
-        ctx_.Fail(LinkResult::ChecksumError, msg::kChecksumError);
-    }
+    ReadReply(t.udp_ms);
 }
 
 }  // namespace korvane

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-#include "link/link_context.h"
+#include "link/link.h"
 #include "link/udp_socket.h"
 
 namespace korvane {
@@ -13,33 +13,41 @@ namespace korvane {
 // The configured address keeps its first octet in the low byte.
 std::string DottedAddress(uint32_t address);
 
-class UdpLink {
+inline constexpr LinkProperties kUdpProperties{
+    .packet_size = 1024,
+    .packet_pause_ms = 0,
+    .programs = true,
+    .erase_answer_final = false,
+    .resend_lost_reply = true,
+    .reply_lost_text = TextId::Timeout,
+    .replies_may_repeat = true,
+    .read_failure_shown = true,
+};
+
+class UdpLink : public Link {
   public:
-    enum class Receipt { Datagram, WaitFailed, TimedOut, ReceiveFailed, Empty };
+    using Link::Link;
 
-    explicit UdpLink(LinkContext& ctx) : ctx_(ctx) {}
+    // Aims a socket at the settings' address and port. Sets OpenFailed when
+    // no socket can be had; says nothing itself.
+    void Open(const LinkSettings& settings) override;
+    void Close() override { socket_.Close(); }
+    bool IsOpen() const override { return socket_.IsOpen(); }
 
-    // Sets OpenFailed when no socket can be had; says nothing itself.
-    void Open(uint32_t address, uint16_t port);
-    void Close() { socket_.Close(); }
-    bool IsOpen() const { return socket_.IsOpen(); }
-
-    // Sends the request and takes one reply into the reply buffer.
-    void Exchange(const uint8_t* request, uint16_t length, uint32_t timeout_us);
-
-    // Waits for one datagram without sending anything and places it in the
-    // reply buffer; the caller decides what each receipt means to the user.
-    Receipt ReceiveOne(uint32_t timeout_us);
+    // Sends the request and, when it left, takes one reply.
+    void Exchange(const uint8_t* request, uint16_t length, const ExchangeTimeouts& t) override;
+    bool Write(const uint8_t* request, uint16_t length, uint32_t) override {
+        return Send(request, length);
+    }
+    // One datagram; anything in it after the declared frame is not looked at.
+    ReplyReceipt TakeReply(uint32_t timeout_ms) override;
+    size_t DiscardPending() override;
+    const LinkProperties& properties() const override;
 
     // Sends one datagram; shows "发送数据失败" and sets IoError on failure.
     bool Send(const uint8_t* request, uint16_t length);
 
-    // Throws away datagrams already waiting (late or repeated replies), so
-    // that the next reply taken belongs to the next request. Returns how many.
-    size_t DiscardPending();
-
   private:
-    LinkContext& ctx_;
     UdpSocket socket_;
 };
 

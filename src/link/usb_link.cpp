@@ -1,7 +1,5 @@
 #include "link/usb_link.h"
 
-#include "link/messages.h"
-
 namespace korvane {
 
 void UsbLink::Open(const LinkSettings& settings) {
@@ -24,50 +22,63 @@ void UsbLink::Open(const LinkSettings& settings) {
     }
 }
 
-void UsbLink::UsbWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms) {
+bool UsbLink::UsbWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms) {
     if (!device_.IsOpen()) {
         ctx_.Set(LinkResult::IoError);
-        return;
+        return false;
     }
     ctx_.NoteSent(request, length);
     // A finished write leaves the result alone: the read decides it.
     switch (device_.Write(request, length, timeout_ms)) {
         case UsbDevice::Transfer::Done:
-            break;
+            return true;
         case UsbDevice::Transfer::TimedOut:
             ctx_.Set(LinkResult::Timeout);
-            break;
+            return false;
         case UsbDevice::Transfer::Failed:
             ctx_.Set(LinkResult::IoError);
-            break;
+            return false;
     }
+    return false;
 }
 
-void UsbLink::UsbRead(uint32_t timeout_ms) {
-    if (!device_.IsOpen()) {
-        ctx_.Set(LinkResult::IoError);
-        return;
-    }
+void UsbLink::Exchange(const uint8_t* request, uint16_t length, const ExchangeTimeouts& t) {
+    UsbWrite(request, length, t.usb_ms);
+    ReadReply(t.usb_ms);
+}
+
+ReplyReceipt UsbLink::TakeReply(uint32_t timeout_ms) {
+    if (!device_.IsOpen())
+        return ReplyReceipt::ReadFailed;
     size_t got = 0;
     switch (device_.Read(ctx_.reply.data(), kUsbReplyMax, timeout_ms, &got)) {
         case UsbDevice::Transfer::Done:
             break;
         case UsbDevice::Transfer::TimedOut:
-            ctx_.Set(LinkResult::Timeout);
-            return;
+            return ReplyReceipt::TimedOut;
         case UsbDevice::Transfer::Failed:
-            ctx_.Set(LinkResult::IoError);
-            return;
+            return ReplyReceipt::ReadFailed;
     }
     ctx_.NoteReceived(ctx_.reply.data(), got);
     ctx_.reply_length = got;
     // The check counts only the bytes that came: a reply cut at 500 bytes
     // must not borrow its tail from an older reply still in the buffer.
-    if (ValidateReply(ctx_.reply, got)) {
-        ctx_.Set(LinkResult::Ok);
-    } else {
-        ctx_.Fail(LinkResult::ChecksumError, msg::kChecksumError);
-    }
+    return ValidateReply(ctx_.reply, got) ? ReplyReceipt::Frame : ReplyReceipt::BadFrame;
+}
+
+const LinkProperties& UsbLink::properties() const {
+    // The panel takes no erase or programming over USB.
+    static constexpr LinkProperties kProperties{
+        .packet_size = 500,
+        .packet_pause_ms = 0,
+        .programs = false,
+        .erase_answer_final = false,
+        .resend_lost_reply = true,
+        .reply_lost_text = TextId::Timeout,
+        .replies_may_repeat = false,
+        .read_failure_shown = false,
+    };
+    return kProperties;
 }
 
 }  // namespace korvane

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "link/device_error.h"
-#include "link/link_context.h"
+#include "link/link.h"
 #include "link/link_settings.h"
 #include "link/usb_device.h"
 
@@ -16,25 +16,32 @@ namespace korvane {
 
 inline constexpr size_t kUsbReplyMax = 500;
 
-class UsbLink {
+class UsbLink : public Link {
   public:
-    explicit UsbLink(LinkContext& ctx) : ctx_(ctx) {}
+    using Link::Link;
 
     // Opens the device the settings name (usb_device), else the first one
     // ListUsbDevices() finds. Sets OpenFailed and says nothing on failure.
-    void Open(const LinkSettings& settings);
-    void Close() { device_.Close(); }
-    bool IsOpen() const { return device_.IsOpen(); }
+    void Open(const LinkSettings& settings) override;
+    void Close() override { device_.Close(); }
+    bool IsOpen() const override { return device_.IsOpen(); }
+
+    // Writes the request, then reads one reply; the read's outcome stays.
+    void Exchange(const uint8_t* request, uint16_t length, const ExchangeTimeouts& t) override;
+    bool Write(const uint8_t* request, uint16_t length, uint32_t timeout_ms) override {
+        return UsbWrite(request, length, timeout_ms);
+    }
+    ReplyReceipt TakeReply(uint32_t timeout_ms) override;
+    const LinkProperties& properties() const override;
 
     // Without an open device both set IoError.
-    void UsbWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms);
-    void UsbRead(uint32_t timeout_ms);
+    bool UsbWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms);
+    void UsbRead(uint32_t timeout_ms) { ReadReply(timeout_ms); }
 
     const std::string& device_path() const { return path_; }
-    const DeviceError& open_error() const { return open_error_; }
+    const DeviceError& open_error() const override { return open_error_; }
 
   private:
-    LinkContext& ctx_;
     UsbDevice device_;
     std::string path_;
     DeviceError open_error_;

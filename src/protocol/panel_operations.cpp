@@ -1,27 +1,40 @@
 #include "protocol/panel_operations.h"
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/command_codes.h"
 
 namespace korvane {
 
 namespace {
 
-// One page operation: open, check the panel, run `steps` while Ok, close.
+// Claims the session; a refusal is shown and leaves the running operation
+// alone (its link, reply and result are not touched).
+bool Claim(PanelSession& s) {
+    if (s.TryBeginRun())
+        return true;
+    s.sink().ShowText(MessageKind::Error, TextId::RunActive);
+    return false;
+}
+
+// One page operation: claim, open, check the panel, run `steps` while Ok,
+// close, release. False when refused.
 template <typename Steps>
-void PageOperation(PanelSession& s, Steps steps) {
+bool PageOperation(PanelSession& s, Steps steps) {
+    if (!Claim(s))
+        return false;
     LinkManager& link = s.link();
     link.ResetLink();
     link.OpenLink();
     if (link.result() == LinkResult::OpenFailed) {
-        s.sink().Show(MessageKind::Error, msg::kLinkSetupFailed);
-        link.CloseLink();
-        return;
+        s.sink().ShowText(MessageKind::Error, TextId::LinkSetupFailed);
+    } else {
+        s.QueryState();
+        if (link.result() == LinkResult::Ok)
+            steps();
     }
-    s.QueryState();
-    if (link.result() == LinkResult::Ok)
-        steps();
     link.CloseLink();
+    s.EndRun();
+    return true;
 }
 
 bool SaveNetwork(PanelSession& s, const NetworkTexts* values, const SettingsFile* settings) {
@@ -73,6 +86,12 @@ SixBytes GenerateMac(uint64_t seconds) {
             static_cast<uint8_t>((v & 0xFF) | 0x80),
             static_cast<uint8_t>((v >> 8) & 0xFF),
             static_cast<uint8_t>(((v >> 16) & 0xFF) & 0xFE)};
+}
+
+std::optional<uint8_t> QueryPanelState(PanelSession& s) {
+    std::optional<uint8_t> jumper;
+    PageOperation(s, [&] { jumper = s.Jumper(); });
+    return jumper;
 }
 
 std::optional<PanelAddress> GetPanelAddress(PanelSession& s) {
@@ -143,21 +162,25 @@ bool SetPanelClock(PanelSession& s, const ClockValue& clock, const NetworkTexts*
     return done;
 }
 
-void RunEndDownload(PanelSession& s) {
+bool RunEndDownload(PanelSession& s) {
+    bool done = false;
     PageOperation(s, [&] {
         const uint8_t jumper = s.Jumper();
         if (jumper == 1) {
-            s.sink().Show(MessageKind::Error, msg::kJumperOff);
+            s.sink().ShowText(MessageKind::Error, TextId::JumperOff);
         } else if (jumper == 2) {
             s.EndDownload();
+            done = s.result() == LinkResult::Ok;
         }
     });
+    return done;
 }
 
-void RunEnterDownload(PanelSession& s) {
+bool RunEnterDownload(PanelSession& s) {
+    bool done = false;
     PageOperation(s, [&] {
         if (s.Jumper() == 1) {
-            s.sink().Show(MessageKind::Warning, msg::kJumperOff);
+            s.sink().ShowText(MessageKind::Warning, TextId::JumperOff);
             return;
         }
         s.EnterDownload(1);
@@ -167,19 +190,19 @@ void RunEnterDownload(PanelSession& s) {
         if (s.result() != LinkResult::Ok)
             return;
         s.VersionHandshake();
+        done = s.result() == LinkResult::Ok;
     });
+    return done;
 }
 
 bool BeginFlashRun(PanelSession& s) {
     LinkManager& link = s.link();
-    if (!s.TryBeginRun()) {
-        s.sink().Show(MessageKind::Error, msg::kRunActive);
+    if (!Claim(s))
         return false;
-    }
     link.ResetLink();
     link.TakeConfiguredMode();
-    if (link.active_mode() == LinkMode::Usb) {
-        s.sink().Show(MessageKind::Error, msg::kNoUsbProgramming);
+    if (!link.properties().programs) {
+        s.sink().ShowText(MessageKind::Error, TextId::NoUsbProgramming);
         // Not a result the run itself could have: the link cannot serve it.
         link.set_result(LinkResult::OpenFailed);
         s.EndRun();
@@ -187,7 +210,7 @@ bool BeginFlashRun(PanelSession& s) {
     }
     link.OpenLink();
     if (link.result() == LinkResult::OpenFailed) {
-        s.sink().Show(MessageKind::Error, msg::kLinkSetupFailed);
+        s.sink().ShowText(MessageKind::Error, TextId::LinkSetupFailed);
         link.CloseLink();
         s.EndRun();
         return false;
@@ -195,33 +218,36 @@ bool BeginFlashRun(PanelSession& s) {
     return true;
 }
 
-bool StartEraseFlash(PanelSession& s, ProgressSink& progress) {
+bool StartEraseFlash(PanelSession& s, ProgressSink& progress,
+                     PanelSession::RunFinished on_finished) {
     LinkManager& link = s.link();
     if (!BeginFlashRun(s))
         return false;
-    s.StartWorker([&s, &link, &progress] {
-        s.QueryState();
-        if (link.result() != LinkResult::Ok) {
-            link.CloseLink();
-            return;
-        }
-        s.SendEraseRequest();
-        if (link.active_mode() == LinkMode::Serial) {
-            if (link.result() == LinkResult::Ok) {
-                s.sink().Show(MessageKind::Plain, msg::kEraseDone);
-            } else {
-                s.sink().Show(MessageKind::Error, msg::kEraseFailed);
+    s.StartWorker(
+        [&s, &link, &progress] {
+            s.QueryState();
+            if (link.result() != LinkResult::Ok) {
+                link.CloseLink();
+                return;
             }
-        } else {
-            // Over the network the panel goes on erasing after it answers:
-            // the user is asked to wait for it whatever the reply said.
-            s.sink().Show(MessageKind::AppDefault, msg::kEraseWait);
-            link.set_result(LinkResult::Ok);
-        }
-        progress.MoveTo(0);
-        progress.SetText("");
-        link.CloseLink();
-    });
+            s.SendEraseRequest();
+            if (link.properties().erase_answer_final) {
+                if (link.result() == LinkResult::Ok) {
+                    s.sink().ShowText(MessageKind::Plain, TextId::EraseDone);
+                } else {
+                    s.sink().ShowText(MessageKind::Error, TextId::EraseFailed);
+                }
+            } else {
+                // Over the network the panel goes on erasing after it answers:
+                // the user is asked to wait for it whatever the reply said.
+                s.sink().ShowText(MessageKind::AppDefault, TextId::EraseWait);
+                link.set_result(LinkResult::Ok);
+            }
+            progress.MoveTo(0);
+            progress.SetText("");
+            link.CloseLink();
+        },
+        std::move(on_finished));
     return true;
 }
 

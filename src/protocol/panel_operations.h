@@ -1,7 +1,9 @@
 #pragma once
-// The maintenance operations as the front ends offer them. Each opens the
-// configured link, checks that the panel answers (query-state), sends its
-// commands while the result stays Ok, and closes the link whatever happened.
+// The maintenance operations as the front ends offer them. Each claims the
+// session (one asked for while another runs is refused with a message and
+// touches nothing), opens the configured link, checks that the panel answers
+// (query-state), sends its commands while the result stays Ok, and closes the
+// link whatever happened.
 // Messages go to the session's sink; the returned values are what a front end
 // displays. The desktop page and the command-line tool both call these.
 #include <array>
@@ -15,14 +17,6 @@
 #include "settings/settings_file.h"
 
 namespace korvane {
-
-namespace msg {
-inline constexpr char kJumperOff[] = "请将屏跳线,置1-OFF,2-OFF";
-inline constexpr char kNoUsbProgramming[] = "不能通过USB口进行烧写";
-inline constexpr char kEraseWait[] = "请等待擦写Flash成功！";
-inline constexpr char kEraseDone[] = "擦除完毕!";
-inline constexpr char kEraseFailed[] = "擦除有错误!";
-}  // namespace msg
 
 struct PanelAddress {
     std::array<uint8_t, 4> ip{};
@@ -41,6 +35,9 @@ struct NetworkTexts {
     PanelNetworkRecord ToRecord() const;
 };
 
+// Checks that the panel answers and returns its jumper position (1 update,
+// 2 normal).
+std::optional<uint8_t> QueryPanelState(PanelSession& session);
 // Reads the panel's address and port.
 std::optional<PanelAddress> GetPanelAddress(PanelSession& session);
 // Saves the panel network record (when `settings` is given), then sets
@@ -53,10 +50,12 @@ std::optional<ClockValue> GetPanelClock(PanelSession& session, const NetworkText
                                         const SettingsFile* settings);
 bool SetPanelClock(PanelSession& session, const ClockValue& clock, const NetworkTexts* values,
                    const SettingsFile* settings);
-// Leaves download mode when the jumper is in the normal position.
-void RunEndDownload(PanelSession& session);
-// Enters download mode and runs the version handshake.
-void RunEnterDownload(PanelSession& session);
+// Leaves download mode when the jumper is in the normal position; false when
+// refused or not fully accepted.
+bool RunEndDownload(PanelSession& session);
+// Enters download mode and runs the version handshake; false when refused or
+// not fully accepted.
+bool RunEnterDownload(PanelSession& session);
 
 // The start of every erase and programming run: claims the session (a run
 // already active is refused with a message), refuses USB, opens the
@@ -66,8 +65,10 @@ bool BeginFlashRun(PanelSession& session);
 
 // Erases the flash on the session's worker thread; returns false when the
 // run did not start (another run active, USB chosen, link not opened). The
-// worker reports its end through `progress` and the session's sink.
-bool StartEraseFlash(PanelSession& session, ProgressSink& progress);
+// worker reports its end through `progress` and the session's sink, then
+// calls `on_finished` (see PanelSession::StartWorker).
+bool StartEraseFlash(PanelSession& session, ProgressSink& progress,
+                     PanelSession::RunFinished on_finished = {});
 
 // The generated MAC bytes: prefix 00-4F-9A, fourth byte with its top bit
 // set, fifth from bits 8-15 of the random value, sixth with its low bit clear.

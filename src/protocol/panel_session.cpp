@@ -1,6 +1,6 @@
 #include "protocol/panel_session.h"
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/command_codes.h"
 #include "protocol/status.h"
 
@@ -8,11 +8,12 @@ namespace korvane {
 
 namespace {
 
-constexpr CommandTimeouts kShort1000{1000, 1000, 1000, 1000};
-constexpr CommandTimeouts kQueryTimeouts{500, 500, 2500, 500};
-constexpr CommandTimeouts kEnterTimeouts{2000, 2000, 2000, 2000};
-constexpr CommandTimeouts kEndTimeouts{500, 500, 500, 500};
-constexpr CommandTimeouts kEraseTimeouts{500000, 240000, 240000, 0};
+// Time-outs for UDP, the serial write, the serial read and USB.
+constexpr ExchangeTimeouts kShort1000 = ExchangeTimeouts::All(1000);
+constexpr ExchangeTimeouts kQueryTimeouts{500, 500, 2500, 500};
+constexpr ExchangeTimeouts kEnterTimeouts = ExchangeTimeouts::All(2000);
+constexpr ExchangeTimeouts kEndTimeouts = ExchangeTimeouts::All(500);
+constexpr ExchangeTimeouts kEraseTimeouts{500000, 240000, 240000, 0};
 
 }  // namespace
 
@@ -22,33 +23,18 @@ PanelSession::~PanelSession() {
     WaitForRun();
 }
 
-void PanelSession::ExchangeOnce(const FrameBuffer& request, uint16_t length,
-                                const CommandTimeouts& t) {
-    switch (link_.active_mode()) {
-        case LinkMode::Serial:
-            link_.Exchange(request.data(), length, t.serial_write_ms, t.serial_read_ms);
-            break;
-        case LinkMode::Usb:
-            link_.Exchange(request.data(), length, t.usb_ms);
-            break;
-        default:
-            link_.Exchange(request.data(), length, t.udp_ms);
-            break;
-    }
-}
-
 void PanelSession::Run(const Command& c, const std::function<uint16_t(FrameBuffer&)>& build,
                        bool show_success) {
     for (int attempt = 0; attempt < kCommandAttempts; ++attempt) {
         const uint16_t length = build(request_);
-        ExchangeOnce(request_, length, c.timeouts);
+        link_.Exchange(request_.data(), length, c.timeouts);
         const LinkResult r = link_.result();
         if (r == LinkResult::Timeout)
             continue;
         if (r != LinkResult::Ok)
             return;  // the link has told the user already
         // Without a link nothing was received, so nothing can be accepted.
-        if (!IsKnownLinkMode(link_.active_mode()))
+        if (!link_.linked())
             continue;
         const FrameBuffer& reply = link_.reply();
         const bool accepted =
@@ -59,7 +45,7 @@ void PanelSession::Run(const Command& c, const std::function<uint16_t(FrameBuffe
             ApplyReplyStatus(show_success);
         return;
     }
-    sink().Show(MessageKind::Error, msg::kTimeout);
+    sink().ShowText(MessageKind::Error, TextId::Timeout);
     // Six replies for another command leave nothing the caller may read:
     // report them as the time-out they are shown as.
     link_.set_result(LinkResult::Timeout);
@@ -116,9 +102,10 @@ void PanelSession::SetClock(const ClockValue& clock) {
 }
 
 void PanelSession::SendEraseRequest() {
-    // The whole flash above the boot area: image kind 6, no checksum.
-    const uint16_t length = BuildFlashPrepare(request_, 6, 0x00080000, 0x02000000, 0);
-    ExchangeOnce(request_, length, kEraseTimeouts);
+    // The whole flash above the boot area, no checksum.
+    const uint16_t length =
+        BuildFlashPrepare(request_, ImageKind::WholeFlash, 0x00080000, 0x02000000, 0);
+    link_.Exchange(request_.data(), length, kEraseTimeouts);
 }
 
 bool PanelSession::TryBeginRun() {
@@ -126,13 +113,16 @@ bool PanelSession::TryBeginRun() {
     return running_.compare_exchange_strong(expected, true);
 }
 
-void PanelSession::StartWorker(std::function<void()> body) {
+void PanelSession::StartWorker(std::function<void()> body, RunFinished on_finished) {
     std::lock_guard lock(worker_mutex_);
     if (worker_.joinable())
         worker_.join();  // the previous run has ended: its claim is gone
-    worker_ = std::thread([this, body = std::move(body)] {
+    worker_ = std::thread([this, body = std::move(body), done = std::move(on_finished)] {
         body();
+        const LinkResult result = link_.result();
         running_.store(false);
+        if (done)
+            done(result);
     });
 }
 

@@ -13,14 +13,6 @@
 
 namespace korvane {
 
-// Reply time-outs of one command, per link; serial may read longer than it writes.
-struct CommandTimeouts {
-    uint32_t udp_ms;
-    uint32_t serial_write_ms;
-    uint32_t serial_read_ms;
-    uint32_t usb_ms;
-};
-
 inline constexpr int kCommandAttempts = 6;
 
 class PanelSession {
@@ -54,11 +46,16 @@ class PanelSession {
     // protocol version.
     void ApplyReplyStatus(bool show_success);
 
-    // --- runs on a worker thread (erase, programming) ----------------------
-    // Claims the session for one run; false while another run is active.
+    // --- the one gate for panel work -------------------------------------
+    // Every operation (page operations and the runs on a worker thread)
+    // claims the session first; false while another one holds it.
     bool TryBeginRun();
-    // Starts `body` on the run's worker; the claim ends when it returns.
-    void StartWorker(std::function<void()> body);
+    // Starts `body` on the run's worker. When it returns the claim ends and
+    // then `on_finished`, if given, is called on the worker thread with the
+    // run's result (a front end passes it on to its own thread; it must not
+    // start another worker from there).
+    using RunFinished = std::function<void(LinkResult)>;
+    void StartWorker(std::function<void()> body, RunFinished on_finished = {});
     // Ends a claim taken by TryBeginRun when no worker was started.
     void EndRun() { running_.store(false); }
     bool RunActive() const { return running_.load(); }
@@ -68,13 +65,12 @@ class PanelSession {
   private:
     struct Command {
         uint8_t code;
-        CommandTimeouts timeouts;
+        ExchangeTimeouts timeouts;  // per link
         bool interpret;
         bool echo_only;  // enter-download: only the command byte is checked
     };
     void Run(const Command& command, const std::function<uint16_t(FrameBuffer&)>& build,
              bool show_success);
-    void ExchangeOnce(const FrameBuffer& request, uint16_t length, const CommandTimeouts& t);
 
     LinkManager& link_;
     FrameBuffer request_{};

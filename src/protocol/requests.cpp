@@ -63,9 +63,9 @@ uint16_t BuildSetClock(FrameBuffer& out, const ClockValue& c) {
     return BuildFrame(out, cmd::kSetClock, p);
 }
 
-uint16_t BuildFlashPrepare(FrameBuffer& out, uint8_t kind, uint32_t start, uint32_t end,
+uint16_t BuildFlashPrepare(FrameBuffer& out, ImageKind kind, uint32_t start, uint32_t end,
                            uint32_t checksum) {
-    std::array<uint8_t, 13> p{kind};
+    std::array<uint8_t, 13> p{static_cast<uint8_t>(kind)};
     WriteBe32(&p[1], start);
     WriteBe32(&p[5], end);
     WriteBe32(&p[9], checksum);

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/frame.h"
+#include "protocol/image_kind_code.h"
 
 namespace korvane {
 
@@ -26,7 +27,7 @@ uint16_t BuildSetParameter(FrameBuffer& out, uint8_t item, const SixBytes& value
 uint16_t BuildGetParameter(FrameBuffer& out, uint8_t item);
 uint16_t BuildGetClock(FrameBuffer& out);
 uint16_t BuildSetClock(FrameBuffer& out, const ClockValue& clock);
-uint16_t BuildFlashPrepare(FrameBuffer& out, uint8_t kind, uint32_t start, uint32_t end,
+uint16_t BuildFlashPrepare(FrameBuffer& out, ImageKind kind, uint32_t start, uint32_t end,
                            uint32_t checksum);
 // Flash-data: the 4-byte address, then the data bytes; 0 when they do not fit.
 uint16_t BuildFlashData(FrameBuffer& out, uint32_t address, std::span<const uint8_t> data);

@@ -11,13 +11,15 @@ enum class Success { Always, OnFlag };
 struct Row {
     uint8_t command;
     uint8_t status;
-    const char* text;
+    std::optional<TextId> text;
     MessageKind kind;
     LinkResult result;
     int version;
     Success when = Success::Always;
 };
 
+using T = TextId;
+constexpr std::optional<TextId> kNone;
 constexpr MessageKind E = MessageKind::Error;
 constexpr MessageKind P = MessageKind::Plain;
 constexpr LinkResult kOk = LinkResult::Ok;
@@ -25,38 +27,38 @@ constexpr LinkResult kRefused = LinkResult::PanelRefused;
 
 // One row per status the panel is known to send for each command.
 constexpr Row kRows[] = {
-    {cmd::kEnterDownload, 0, "失败，标识字串错误", E, kRefused, 0},
-    {cmd::kEnterDownload, 1, nullptr, E, kOk, 1},
-    {cmd::kEnterDownload, 2, nullptr, E, kOk, 2},
-    {cmd::kEnterDownload, 240, "失败, 未能进入下载状态", E, kRefused, 0},
-    {cmd::kEnterDownload, 241, nullptr, E, kRefused, 0},
-    {cmd::kQueryState, 0, "失败", E, kRefused, 0},
-    {cmd::kQueryState, 1, nullptr, E, kOk, 0},
-    {cmd::kVersionHandshake, 0, "校验失败", E, kRefused, 0},
-    {cmd::kVersionHandshake, 1, "成功", P, kOk, 0},
-    {cmd::kVersionHandshake, 240, "失败，版本号错误", P, kRefused, 0},
-    {cmd::kEndDownload, 0, "失败", E, kRefused, 0},
-    {cmd::kEndDownload, 1, "成功", P, kOk, 0},
-    {cmd::kSetParameter, 0, "设置失败", E, kRefused, 0},
-    {cmd::kSetParameter, 1, "设置成功", P, kOk, 0, Success::OnFlag},
-    {cmd::kGetParameter, 0, "失败", E, kRefused, 0},
-    {cmd::kGetParameter, 1, nullptr, E, kOk, 0},
-    {cmd::kGetClock, 0, "失败", E, kRefused, 0},
-    {cmd::kGetClock, 1, nullptr, E, kOk, 0},
-    {cmd::kSetClock, 0, "设置失败", E, kRefused, 0},
-    {cmd::kSetClock, 1, "设置成功", P, kOk, 0, Success::OnFlag},
-    {cmd::kFlashData, 0, nullptr, E, LinkResult::ChecksumError, 0},
-    {cmd::kFlashData, 1, nullptr, E, kOk, 0},
-    {cmd::kFlashData, 2, "写入地址非法", E, kRefused, 0},
-    {cmd::kFlashData, 240, nullptr, E, kOk, 0},
-    {cmd::kFlashData, 241, "FLASH写入失败", E, kRefused, 0},
-    {cmd::kFlashData, 242, "写入总校验失败", E, kRefused, 0},
-    {cmd::kFlashData, 243, "内核校验和错误，写入失败", E, kRefused, 0},
-    {cmd::kFlashPrepare, 0, "校验失败", E, kRefused, 0},
-    {cmd::kFlashPrepare, 1, nullptr, E, kOk, 0},
-    {cmd::kFlashPrepare, 241, "删除失败，中断下载", E, kRefused, 0},
-    {cmd::kFlashPrepare, 242, "查空失败，中断下载", E, kRefused, 0},
-    {cmd::kFlashPrepare, 243, "写FLASH地址越界", E, kRefused, 0},
+    {cmd::kEnterDownload, 0, T::StatusBadIdent, E, kRefused, 0},
+    {cmd::kEnterDownload, 1, kNone, E, kOk, 1},
+    {cmd::kEnterDownload, 2, kNone, E, kOk, 2},
+    {cmd::kEnterDownload, 240, T::StatusNoDownload, E, kRefused, 0},
+    {cmd::kEnterDownload, 241, kNone, E, kRefused, 0},
+    {cmd::kQueryState, 0, T::StatusFailed, E, kRefused, 0},
+    {cmd::kQueryState, 1, kNone, E, kOk, 0},
+    {cmd::kVersionHandshake, 0, T::StatusCheckFailed, E, kRefused, 0},
+    {cmd::kVersionHandshake, 1, T::StatusSucceeded, P, kOk, 0},
+    {cmd::kVersionHandshake, 240, T::StatusBadVersion, P, kRefused, 0},
+    {cmd::kEndDownload, 0, T::StatusFailed, E, kRefused, 0},
+    {cmd::kEndDownload, 1, T::StatusSucceeded, P, kOk, 0},
+    {cmd::kSetParameter, 0, T::StatusSetFailed, E, kRefused, 0},
+    {cmd::kSetParameter, 1, T::StatusSetDone, P, kOk, 0, Success::OnFlag},
+    {cmd::kGetParameter, 0, T::StatusFailed, E, kRefused, 0},
+    {cmd::kGetParameter, 1, kNone, E, kOk, 0},
+    {cmd::kGetClock, 0, T::StatusFailed, E, kRefused, 0},
+    {cmd::kGetClock, 1, kNone, E, kOk, 0},
+    {cmd::kSetClock, 0, T::StatusSetFailed, E, kRefused, 0},
+    {cmd::kSetClock, 1, T::StatusSetDone, P, kOk, 0, Success::OnFlag},
+    {cmd::kFlashData, 0, kNone, E, LinkResult::ChecksumError, 0},
+    {cmd::kFlashData, 1, kNone, E, kOk, 0},
+    {cmd::kFlashData, 2, T::StatusBadAddress, E, kRefused, 0},
+    {cmd::kFlashData, 240, kNone, E, kOk, 0},
+    {cmd::kFlashData, 241, T::StatusFlashWriteFailed, E, kRefused, 0},
+    {cmd::kFlashData, 242, T::StatusTotalCheckFailed, E, kRefused, 0},
+    {cmd::kFlashData, 243, T::StatusKernelChecksum, E, kRefused, 0},
+    {cmd::kFlashPrepare, 0, T::StatusCheckFailed, E, kRefused, 0},
+    {cmd::kFlashPrepare, 1, kNone, E, kOk, 0},
+    {cmd::kFlashPrepare, 241, T::StatusDeleteFailed, E, kRefused, 0},
+    {cmd::kFlashPrepare, 242, T::StatusBlankCheckFailed, E, kRefused, 0},
+    {cmd::kFlashPrepare, 243, T::StatusAddressOutOfRange, E, kRefused, 0},
 };
 
 }  // namespace
@@ -84,7 +86,7 @@ LinkResult ApplyStatus(const FrameBuffer& reply, bool show_success, LinkResult c
     if (!out.listed)
         return current;
     if (out.text)
-        sink.Show(out.kind, out.text);
+        sink.ShowText(out.kind, *out.text);
     if (out.protocol_version)
         protocol_version = out.protocol_version;
     return out.result;

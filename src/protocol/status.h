@@ -2,6 +2,7 @@
 // The one place that turns an accepted reply into what the user is told, the
 // next link result and (for enter-download) the panel's protocol version.
 #include <cstdint>
+#include <optional>
 
 #include "link/frame.h"
 #include "link/link_result.h"
@@ -10,7 +11,7 @@
 namespace korvane {
 
 struct StatusOutcome {
-    const char* text = nullptr;  // nothing shown when null
+    std::optional<TextId> text;  // nothing shown when empty
     MessageKind kind = MessageKind::Error;
     LinkResult result = LinkResult::Ok;
     int protocol_version = 0;  // 1 or 2 when the reply sets it

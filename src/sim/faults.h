@@ -22,8 +22,8 @@ enum class FaultKind {
 
 // One planned fault: applies to the next reply to `command` (any command
 // when unset), `count` times.
-struct FaultSpec {
-    FaultSpec(FaultKind k, std::optional<uint8_t> c = std::nullopt, int n = 1, int delay = 0,
+struct FaultRule {
+    FaultRule(FaultKind k, std::optional<uint8_t> c = std::nullopt, int n = 1, int delay = 0,
               bool final = false)
         : kind(k), command(c), count(n), delay_ms(delay), final_result(final) {}
 

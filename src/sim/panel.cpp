@@ -5,6 +5,7 @@
 
 #include "link/frame.h"
 #include "protocol/command_codes.h"
+#include "protocol/image_kind_code.h"
 
 namespace korvane::sim {
 
@@ -246,7 +247,7 @@ Frames Panel::FlashPrepare(std::span<const uint8_t> f) {
     image_announced_ = false;
     if (status != 1)
         return out;
-    if (kind == 6) {
+    if (kind == static_cast<uint8_t>(ImageKind::WholeFlash)) {
         flash_.Erase(start, end);
         return out;
     }
@@ -310,13 +311,13 @@ std::vector<uint8_t> Panel::FinalResult() {
     return StatusReply(cmd::kFlashData, status);
 }
 
-std::optional<FaultSpec> Panel::TakeFault(uint8_t command, bool final_result) {
+std::optional<FaultRule> Panel::TakeFault(uint8_t command, bool final_result) {
     for (auto it = faults_.begin(); it != faults_.end(); ++it) {
         if (it->command && *it->command != command)
             continue;
         if (it->final_result != final_result)
             continue;
-        FaultSpec f = *it;
+        FaultRule f = *it;
         if (--it->count <= 0)
             faults_.erase(it);
         return f;
@@ -346,7 +347,7 @@ std::vector<Emission> Panel::ApplyFaults(uint8_t command, Frames replies) {
     for (size_t i = 0; i < replies.size(); ++i) {
         auto& bytes = replies[i];
         const bool final_result = command == cmd::kFlashData && i == 1;
-        std::optional<FaultSpec> fault;
+        std::optional<FaultRule> fault;
         if (i == 0 || final_result)
             fault = TakeFault(command, final_result);
         if (!fault && i == 0 && random_ &&
@@ -354,13 +355,13 @@ std::vector<Emission> Panel::ApplyFaults(uint8_t command, Frames replies) {
              std::find(random_->commands.begin(), random_->commands.end(), command) !=
                  random_->commands.end())) {
             if (Chance(random_->drop)) {
-                fault = FaultSpec{FaultKind::Drop};
+                fault = FaultRule{FaultKind::Drop};
             } else if (Chance(random_->delay)) {
-                fault = FaultSpec{FaultKind::Delay, std::nullopt, 1, random_->delay_ms};
+                fault = FaultRule{FaultKind::Delay, std::nullopt, 1, random_->delay_ms};
             } else if (Chance(random_->duplicate)) {
-                fault = FaultSpec{FaultKind::Duplicate};
+                fault = FaultRule{FaultKind::Duplicate};
             } else if (Chance(random_->corrupt_reply)) {
-                fault = FaultSpec{FaultKind::BadChecksum};
+                fault = FaultRule{FaultKind::BadChecksum};
             }
         }
         // The final result follows the acknowledgement after the burn.
@@ -443,7 +444,7 @@ void Panel::ClearStatusOverride(uint8_t command) {
     std::lock_guard lock(mutex_);
     status_override_.erase(command);
 }
-void Panel::InjectFault(const FaultSpec& fault) {
+void Panel::InjectFault(const FaultRule& fault) {
     std::lock_guard lock(mutex_);
     faults_.push_back(fault);
 }

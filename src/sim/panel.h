@@ -52,8 +52,10 @@ class SimChecksum {
 
 // A panel checks and burns before it reports: its final result leaves this
 // long after the acknowledgement it follows, so that a byte link sees two
-// separate replies.
-inline constexpr int kFinalResultDelayMs = 5;
+// separate replies (the tool reads on past the end of a reply only within
+// one chunk, and a busy machine may leave a reader asleep for some
+// milliseconds: a few were not enough under the thread sanitizer).
+inline constexpr int kFinalResultDelayMs = 30;
 
 // What the panel checked when an image was complete.
 struct BurnReport {
@@ -84,7 +86,7 @@ class Panel {
     // Every reply to `command` carries `status` (the normal status when unset).
     void SetStatusOverride(uint8_t command, uint8_t status);
     void ClearStatusOverride(uint8_t command);
-    void InjectFault(const FaultSpec& fault);
+    void InjectFault(const FaultRule& fault);
     void SetRandomFaults(const RandomFaults& faults);
     void SetClock(const ClockFields& fields);
     void SetNetwork(const PanelNetwork& network);
@@ -120,14 +122,14 @@ class Panel {
     std::vector<std::vector<uint8_t>> FlashData(std::span<const uint8_t> frame);
     std::vector<uint8_t> FinalResult();
     std::vector<Emission> ApplyFaults(uint8_t command, std::vector<std::vector<uint8_t>> replies);
-    std::optional<FaultSpec> TakeFault(uint8_t command, bool final_result);
+    std::optional<FaultRule> TakeFault(uint8_t command, bool final_result);
     bool Chance(double p);
     void MaybeCorruptRequest(std::vector<uint8_t>& frame);
 
     mutable std::mutex mutex_;
     std::vector<std::vector<uint8_t>> received_;
     std::map<uint8_t, uint8_t> status_override_;
-    std::deque<FaultSpec> faults_;
+    std::deque<FaultRule> faults_;
     std::optional<RandomFaults> random_;
     std::mt19937_64 rng_;
 

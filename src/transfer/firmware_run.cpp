@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/panel_operations.h"
 
 namespace korvane {
@@ -22,11 +22,10 @@ void ClearProgress(ProgressSink& progress) {
 void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
                     ProgressSink& progress) {
     LinkManager& link = s.link();
-    const int k = static_cast<int>(kind);
-    const ImageKindInfo* info = FindImageKind(k);
+    const ImageKindInfo* info = FindImageKind(kind);
 
     [&] {
-        transfer.SendFlashPrepare(k);
+        transfer.SendFlashPrepare(kind);
         if (link.result() != LinkResult::Ok)
             return;
         s.ApplyReplyStatus(false);
@@ -37,11 +36,11 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
         int checksum_failures = 0;
         for (int attempt = 0; attempt < kDataAttempts; ++attempt) {
             progress.MoveTo(0);
-            progress.SetText(info ? info->text : "");
+            progress.SetText(info ? Text(info->progress_text) : "");
             if (kind == ImageKind::Logo)
                 progress.ShowText(true);
             progress.SetSpan(0, transfer.packet_count());
-            transfer.SendImageData(k, progress);
+            transfer.SendImageData(kind, progress);
             if (link.result() != LinkResult::Ok)
                 return;
             s.ApplyReplyStatus(false);
@@ -52,11 +51,11 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
             break;
         }
         if (checksum_failures == kDataAttempts) {
-            s.sink().Show(MessageKind::Error, msg::kPacketChecksumFailed);
+            s.sink().ShowText(MessageKind::Error, TextId::PacketChecksumFailed);
             return;
         }
         if (link.result() == LinkResult::Ok && kind == ImageKind::Kernel) {
-            s.sink().Show(MessageKind::AppDefault, msg::kKernelDownloaded);
+            s.sink().ShowText(MessageKind::AppDefault, TextId::KernelDownloaded);
             ClearProgress(progress);
             link.CloseLink();
         }
@@ -64,12 +63,12 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
 
     switch (link.result()) {
         case LinkResult::Ok:
-            s.sink().Show(MessageKind::Plain, msg::kUpdateDone);
+            s.sink().ShowText(MessageKind::Plain, TextId::UpdateDone);
             break;
         case LinkResult::RunCancelled:
             break;
         default:
-            s.sink().Show(MessageKind::Error, msg::kUpdateFailed);
+            s.sink().ShowText(MessageKind::Error, TextId::UpdateFailed);
             break;
     }
     ClearProgress(progress);
@@ -77,7 +76,8 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
 }
 
 bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
-                    const std::filesystem::path& image, ProgressSink& progress) {
+                    const std::filesystem::path& image, ProgressSink& progress,
+                    PanelSession::RunFinished on_finished) {
     LinkManager& link = s.link();
     if (!BeginFlashRun(s))
         return false;
@@ -89,11 +89,11 @@ bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
         if (link.result() != LinkResult::Ok)
             return false;
         if (s.Jumper() == 2) {
-            s.sink().Show(MessageKind::Warning, msg::kJumperForUpdate);
+            s.sink().ShowText(MessageKind::Warning, TextId::JumperForUpdate);
             link.set_result(LinkResult::PanelRefused);
             return false;
         }
-        if (transfer.PrepareImageFile(static_cast<int>(kind)) != LinkResult::Ok)
+        if (transfer.PrepareImageFile(kind) != LinkResult::Ok)
             return false;
         s.EnterDownload(1);
         if (link.result() != LinkResult::Ok)
@@ -106,8 +106,8 @@ bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
         s.EndRun();
         return false;
     }
-    s.StartWorker(
-        [&s, &transfer, kind, &progress] { FirmwareWorker(s, transfer, kind, progress); });
+    s.StartWorker([&s, &transfer, kind, &progress] { FirmwareWorker(s, transfer, kind, progress); },
+                  std::move(on_finished));
     return true;
 }
 

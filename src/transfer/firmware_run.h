@@ -12,23 +12,16 @@
 
 namespace korvane {
 
-namespace msg {
-inline constexpr char kJumperForUpdate[] = "请拨跳线1到指定位置\n进行系统更新\n";
-inline constexpr char kPacketChecksumFailed[] = "包校验错误,烧写失败";
-inline constexpr char kKernelDownloaded[] = "下载完成，请等待烧写成功！";
-inline constexpr char kUpdateDone[] = "更新完毕!";
-inline constexpr char kUpdateFailed[] = "更新有错误!";
-}  // namespace msg
-
 inline constexpr int kDataAttempts = 6;
 
 // Opens the configured link and runs the foreground checks for `kind` with
 // the image at `image`; on success the worker is running and true is
 // returned. Every way out closes the link exactly once and leaves the
 // outcome in the session's result; a second run while one is active is
-// refused at once.
+// refused at once. `on_finished` as for PanelSession::StartWorker.
 bool UpdateFirmware(PanelSession& session, FlashTransfer& transfer, ImageKind kind,
-                    const std::filesystem::path& image, ProgressSink& progress);
+                    const std::filesystem::path& image, ProgressSink& progress,
+                    PanelSession::RunFinished on_finished = {});
 
 // The worker's body (flash-prepare, data attempts, completion messages).
 void FirmwareWorker(PanelSession& session, FlashTransfer& transfer, ImageKind kind,

@@ -7,7 +7,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/requests.h"
 #include "transfer/image_checksum.h"
 #include "transfer/image_kind.h"
@@ -16,14 +16,15 @@ namespace korvane {
 
 namespace {
 
-void Pause(int ms) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+void Pause(uint32_t ms) {
+    if (ms > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }
 
 }  // namespace
 
-LinkResult FlashTransfer::PrepareImageFile(int kind) {
-    const int32_t packet_size = PacketSizeFor(link_.active_mode());
+LinkResult FlashTransfer::PrepareImageFile(ImageKind kind) {
+    const int32_t packet_size = link_.properties().packet_size;
     if (!FindImageKind(kind)) {
         packet_size_ = packet_size;
         link_.set_result(LinkResult::Ok);
@@ -41,7 +42,7 @@ LinkResult FlashTransfer::PrepareImageFile(int kind) {
     const uint64_t end = uint64_t{ImageStartAddress(kind)} + size;
     if (size > uintmax_t{std::numeric_limits<int32_t>::max()} ||
         end > std::numeric_limits<uint32_t>::max()) {
-        link_.sink().Show(MessageKind::Error, msg::kImageTooLarge);
+        link_.sink().ShowText(MessageKind::Error, TextId::ImageTooLarge);
         link_.set_result(LinkResult::FileError);
         return LinkResult::FileError;
     }
@@ -58,19 +59,20 @@ LinkResult FlashTransfer::PrepareImageFile(int kind) {
     return LinkResult::Ok;
 }
 
-void FlashTransfer::SendFlashPrepare(int kind) {
-    if (link_.active_mode() == LinkMode::Usb) {
+void FlashTransfer::SendFlashPrepare(ImageKind kind) {
+    if (!link_.properties().programs) {
         link_.set_result(LinkResult::PanelRefused);
         return;
     }
     const uint32_t start = ImageStartAddress(kind);
-    const uint16_t length = BuildFlashPrepare(request_, static_cast<uint8_t>(kind), start,
+    const uint16_t length = BuildFlashPrepare(request_, kind, start,
                                               start + static_cast<uint32_t>(file_size_), checksum_);
     link_.Exchange(request_.data(), length, kFlashPrepareTimeoutMs);
 }
 
 bool FlashTransfer::CancelRequested() {
-    if (cancel_.load() != 1)
+    const bool flagged = cancel_flag_ && cancel_flag_->load();
+    if (cancel_.load() != 1 && !flagged)
         return false;
     link_.CloseLink();
     cancel_.store(0);
@@ -78,80 +80,68 @@ bool FlashTransfer::CancelRequested() {
     return true;
 }
 
-FlashTransfer::Sent FlashTransfer::SendPacketUdp(uint16_t length) {
-    UdpLink& udp = link_.udp();
+bool FlashTransfer::WritePacket(uint16_t length) {
     for (int timeouts = 0;;) {
+        ++packets_sent_;
+        if (!link_.active().Write(request_.data(), length, kPacketTimeoutMs))
+            return false;
+        // A write cut short is written again; the panel never saw all of it.
+        if (!link_.active().write_timed_out())
+            return true;
+        if (++timeouts == kPacketAttempts) {
+            link_.sink().ShowText(MessageKind::Error, TextId::SendFailed);
+            link_.set_result(LinkResult::Timeout);
+            return false;
+        }
+    }
+}
+
+FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length) {
+    Link& link = link_.active();
+    const LinkProperties& p = link.properties();
+    for (int lost = 0;;) {
         // A late or repeated reply to an earlier request would otherwise be
         // taken for this packet's acknowledgement, and in the end for the
         // final burn result.
-        if (udp.DiscardPending() > 0)
+        if (link.DiscardPending() > 0)
             strays_ = true;
-        ++packets_sent_;
-        link_.Exchange(request_.data(), length, kPacketTimeoutMs);
-        const LinkResult r = link_.result();
-        if (r == LinkResult::Ok) {
-            last_reply_at_ = std::chrono::steady_clock::now();
-            return Sent::Acknowledged;
-        }
-        if (r != LinkResult::Timeout)
+        if (!WritePacket(length))
             return Sent::Stop;
-        retried_ = true;
-        if (++timeouts == kPacketAttempts) {
-            link_.sink().Show(MessageKind::Error, msg::kTimeout);
-            return Sent::Stop;
+        for (;;) {
+            link.ReadReply(kPacketTimeoutMs);
+            const LinkResult r = link_.result();
+            if (r == LinkResult::Ok) {
+                last_reply_at_ = std::chrono::steady_clock::now();
+                Pause(p.packet_pause_ms);
+                return Sent::Acknowledged;
+            }
+            if (r != LinkResult::Timeout)
+                return Sent::Stop;
+            retried_ = true;
+            if (++lost == kPacketAttempts) {
+                link_.sink().ShowText(MessageKind::Error, p.reply_lost_text);
+                return Sent::Stop;
+            }
+            // A datagram lost is gone: send again. A byte stream still
+            // carries what it has: read on.
+            if (p.resend_lost_reply)
+                break;
         }
     }
 }
 
-FlashTransfer::Sent FlashTransfer::SendPacketSerial(uint16_t length) {
-    SerialLink& serial = link_.serial();
-    for (int timeouts = 0;;) {
-        ++packets_sent_;
-        serial.SerialWrite(request_.data(), length, kPacketTimeoutMs);
-        if (link_.result() != LinkResult::Ok)
-            return Sent::Stop;
-        if (!serial.write_timed_out())
-            break;
-        if (++timeouts == kPacketAttempts) {
-            link_.sink().Show(MessageKind::Error, msg::kSendFailed);
-            link_.set_result(LinkResult::Timeout);
-            return Sent::Stop;
-        }
-    }
-    for (int timeouts = 0;;) {
-        serial.SerialRead(kPacketTimeoutMs);
-        const LinkResult r = link_.result();
-        if (r == LinkResult::Ok)
-            break;
-        if (r != LinkResult::Timeout)
-            return Sent::Stop;
-        if (++timeouts == kPacketAttempts) {
-            link_.sink().Show(MessageKind::Error, msg::kReadFailed);
-            return Sent::Stop;
-        }
-    }
-    Pause(kSerialPacketPauseMs);
-    return Sent::Acknowledged;
-}
-
-void FlashTransfer::AwaitFinalUdp() {
-    const auto receipt = link_.udp().ReceiveOne(kFinalResultTimeoutMs * 1000u);
+void FlashTransfer::AwaitFinal() {
+    Link& link = link_.active();
+    const LinkProperties& p = link.properties();
+    Pause(p.packet_pause_ms);
+    const ReplyReceipt receipt = link.TakeReply(kFinalResultTimeoutMs);
     const auto arrived = std::chrono::steady_clock::now();
-    switch (receipt) {
-        case UdpLink::Receipt::WaitFailed:
-            link_.context().Fail(LinkResult::NetworkError, msg::kNetworkProblem);
-            return;
-        case UdpLink::Receipt::TimedOut:
-            link_.context().Fail(LinkResult::Timeout, msg::kTimeout);
-            return;
-        case UdpLink::Receipt::ReceiveFailed:
-            link_.context().Fail(LinkResult::IoError, msg::kReadFailed);
-            return;
-        case UdpLink::Receipt::Empty:
-            link_.context().Fail(LinkResult::IoError, msg::kPeerClosed);
-            return;
-        case UdpLink::Receipt::Datagram:
-            break;
+    const bool whole = receipt == ReplyReceipt::Frame || receipt == ReplyReceipt::BadFrame;
+    if (!whole || !p.replies_may_repeat) {
+        link.Judge(receipt);
+        if (link_.result() == LinkResult::Timeout)
+            link_.sink().ShowText(MessageKind::Error, TextId::Timeout);
+        return;
     }
     // An acknowledgement and a good final result read alike, so a reply that
     // came late or twice shifts every later one by a place, and the last
@@ -160,7 +150,7 @@ void FlashTransfer::AwaitFinalUdp() {
     // already seen, or a "final result" hard on the heels of the last
     // acknowledgement, quicker than any panel sums an image), whatever
     // follows within a quiet spell replaces what came first.
-    bool sound = ValidateReply(link_.reply(), link_.reply_length());
+    bool sound = receipt == ReplyReceipt::Frame;
     FrameBuffer kept = link_.reply();
     size_t kept_length = link_.reply_length();
     const bool hasty = last_reply_at_ && arrived - *last_reply_at_ < kHastyFinal;
@@ -170,33 +160,28 @@ void FlashTransfer::AwaitFinalUdp() {
     } else if (strays_ || hasty) {
         quiet_ms = kFinalQuietMs;
     }
-    while (quiet_ms > 0 && link_.udp().ReceiveOne(quiet_ms * 1000u) == UdpLink::Receipt::Datagram) {
-        if (ValidateReply(link_.reply(), link_.reply_length())) {
+    while (quiet_ms > 0) {
+        const ReplyReceipt later = link.TakeReply(quiet_ms);
+        if (later == ReplyReceipt::Frame) {
             sound = true;
             kept = link_.reply();
             kept_length = link_.reply_length();
+        } else if (later != ReplyReceipt::BadFrame) {
+            break;
         }
     }
-    link_.reply() = kept;
-    link_.context().reply_length = kept_length;
+    link_.RestoreReply(kept, kept_length);
     // A final reply that does not add up fails the run without a word of its
     // own; the caller reports the run as failed.
     link_.set_result(sound ? LinkResult::Ok : LinkResult::ChecksumError);
 }
 
-void FlashTransfer::AwaitFinalSerial() {
-    Pause(kSerialPacketPauseMs);
-    link_.serial().SerialRead(kFinalResultTimeoutMs);
-    if (link_.result() == LinkResult::Timeout)
-        link_.sink().Show(MessageKind::Error, msg::kTimeout);
-}
-
-void FlashTransfer::SendImageData(int kind, ProgressSink& progress) {
+void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
     packets_sent_ = 0;
     retried_ = false;
     strays_ = false;
     last_reply_at_.reset();
-    if (link_.active_mode() == LinkMode::Usb) {
+    if (!link_.properties().programs) {
         link_.set_result(LinkResult::PanelRefused);
         return;
     }
@@ -205,7 +190,6 @@ void FlashTransfer::SendImageData(int kind, ProgressSink& progress) {
         link_.set_result(LinkResult::FileError);
         return;
     }
-    const bool serial = link_.active_mode() == LinkMode::Serial;
     uint32_t address = ImageStartAddress(kind);
     int32_t index = 0;
     int64_t position = 0;
@@ -225,13 +209,13 @@ void FlashTransfer::SendImageData(int kind, ProgressSink& progress) {
             // The file lost bytes since it was measured: what the panel was
             // promised can no longer be sent.
             if (position < file_size_) {
-                link_.context().Fail(LinkResult::FileError, msg::kImageReadFailed);
+                link_.Fail(LinkResult::FileError, TextId::ImageReadFailed);
                 return;
             }
             break;
         }
         const uint16_t length = BuildFlashData(request_, address, {packet.data(), got});
-        const Sent sent = serial ? SendPacketSerial(length) : SendPacketUdp(length);
+        const Sent sent = SendPacket(length);
         if (sent == Sent::Stop)
             return;
         address += static_cast<uint32_t>(got);
@@ -243,11 +227,7 @@ void FlashTransfer::SendImageData(int kind, ProgressSink& progress) {
         if (CancelRequested())
             return;
     }
-    if (serial) {
-        AwaitFinalSerial();
-    } else {
-        AwaitFinalUdp();
-    }
+    AwaitFinal();
 }
 
 }  // namespace korvane

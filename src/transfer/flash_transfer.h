@@ -12,19 +12,14 @@
 
 #include "link/link_manager.h"
 #include "link/message_sink.h"
+#include "protocol/image_kind_code.h"
 
 namespace korvane {
-
-namespace msg {
-inline constexpr char kImageTooLarge[] = "文件过大,超出FLASH地址范围,不能烧写";
-inline constexpr char kImageReadFailed[] = "读取文件失败,烧写中断";
-}  // namespace msg
 
 inline constexpr uint32_t kFlashPrepareTimeoutMs = 240000;
 inline constexpr uint32_t kPacketTimeoutMs = 500;
 inline constexpr uint32_t kFinalResultTimeoutMs = 120000;
 inline constexpr int kPacketAttempts = 6;
-inline constexpr int kSerialPacketPauseMs = 30;
 // How long the UDP final wait goes on listening after a reply that may be a
 // stray acknowledgement, when no packet needed sending again.
 inline constexpr uint32_t kFinalQuietMs = 50;
@@ -42,17 +37,20 @@ class FlashTransfer {
     // Measures and sums the image for `kind` on the active link. FileError
     // when the file cannot be read (no message), or when it does not fit a
     // 32-bit flash address range (with a message). Sets and returns the result.
-    LinkResult PrepareImageFile(int kind);
+    LinkResult PrepareImageFile(ImageKind kind);
     // Announces range and checksum; the reply stays in the link's buffer.
-    void SendFlashPrepare(int kind);
+    void SendFlashPrepare(ImageKind kind);
     // Sends the data and waits for the final burn result, which stays in the
     // link's buffer. Advances `progress` by one step per packet.
-    void SendImageData(int kind, ProgressSink& progress);
+    void SendImageData(ImageKind kind, ProgressSink& progress);
 
     // Written by the user-interface thread, read between packets.
     void Cancel() { cancel_.store(1); }
     void ClearCancel() { cancel_.store(0); }
     bool CancelPending() const { return cancel_.load() != 0; }
+    // A flag set from elsewhere (a signal handler) that cancels as Cancel
+    // does, read between packets; null for none.
+    void CancelWhen(const std::atomic<bool>* flag) { cancel_flag_ = flag; }
 
     int32_t file_size() const { return file_size_; }
     int32_t packet_size() const { return packet_size_; }
@@ -63,10 +61,10 @@ class FlashTransfer {
 
   private:
     enum class Sent { Acknowledged, Stop };
-    Sent SendPacketUdp(uint16_t length);
-    Sent SendPacketSerial(uint16_t length);
-    void AwaitFinalUdp();
-    void AwaitFinalSerial();
+    // Writes the packet, again while the link's write runs out of time.
+    bool WritePacket(uint16_t length);
+    Sent SendPacket(uint16_t length);
+    void AwaitFinal();
     bool CancelRequested();
 
     LinkManager& link_;
@@ -80,6 +78,7 @@ class FlashTransfer {
     bool strays_ = false;   // replies nobody asked for were thrown away
     std::optional<std::chrono::steady_clock::time_point> last_reply_at_;
     std::atomic<int> cancel_{0};
+    const std::atomic<bool>* cancel_flag_ = nullptr;
     FrameBuffer request_{};
 };
 

@@ -2,28 +2,17 @@
 
 namespace korvane {
 
-const ImageKindInfo* FindImageKind(int kind) {
+const ImageKindInfo* FindImageKind(ImageKind kind) {
     for (const ImageKindInfo& info : kImageKinds) {
-        if (static_cast<int>(info.kind) == kind)
+        if (info.kind == kind)
             return &info;
     }
     return nullptr;
 }
 
-uint32_t ImageStartAddress(int kind) {
+uint32_t ImageStartAddress(ImageKind kind) {
     const ImageKindInfo* info = FindImageKind(kind);
     return info ? info->start : 0;
-}
-
-int32_t PacketSizeFor(LinkMode mode) {
-    switch (mode) {
-        case LinkMode::Serial:
-            return 4000;
-        case LinkMode::Usb:
-            return 500;
-        default:
-            return 1024;
-    }
 }
 
 }  // namespace korvane

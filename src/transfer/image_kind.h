@@ -3,36 +3,28 @@
 // progress bar says while its data goes out.
 #include <cstdint>
 
-#include "link/link_result.h"
+#include "link/texts.h"
+#include "protocol/image_kind_code.h"
 
 namespace korvane {
-
-enum class ImageKind : int {
-    Kernel = 1,
-    FileSystem = 2,
-    BootLoader = 4,
-    Logo = 5,
-};
 
 struct ImageKindInfo {
     ImageKind kind;
     uint32_t start;
-    const char* text;
-    const char* name;  // how the command line names it
+    TextId progress_text;  // what the progress bar says while the data goes out
+    const char* name;      // how the command line names it
 };
 
 inline constexpr ImageKindInfo kImageKinds[] = {
-    {ImageKind::Kernel, 0x00080000, "内核下载中....................", "kernel"},
-    {ImageKind::FileSystem, 0x00280000, "文件系统烧写中....................", "filesystem"},
-    {ImageKind::BootLoader, 0x00000000, "更新BootLoader,请稍候..............", "bootloader"},
-    {ImageKind::Logo, 0x00040000, "LOGO文件下载中....................", "logo"},
+    {ImageKind::Kernel, 0x00080000, TextId::ProgressKernel, "kernel"},
+    {ImageKind::FileSystem, 0x00280000, TextId::ProgressFileSystem, "filesystem"},
+    {ImageKind::BootLoader, 0x00000000, TextId::ProgressBootLoader, "bootloader"},
+    {ImageKind::Logo, 0x00040000, TextId::ProgressLogo, "logo"},
 };
 
-// Null for a kind the panel does not know.
-const ImageKindInfo* FindImageKind(int kind);
+// Null for a kind that carries no image (the whole-flash erase).
+const ImageKindInfo* FindImageKind(ImageKind kind);
 // The kind's flash start address; 0 for any other kind.
-uint32_t ImageStartAddress(int kind);
-// Payload bytes per flash-data request on a link.
-int32_t PacketSizeFor(LinkMode mode);
+uint32_t ImageStartAddress(ImageKind kind);
 
 }  // namespace korvane

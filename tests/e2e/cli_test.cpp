@@ -131,7 +131,8 @@ TEST_F(CliTest, JsonGivesMessagesResultsAndAVerdict) {
     auto r = Cli({"--json", "set-clock", "2021-02-03", "04:05:06"});
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.out,
-              "{\"event\":\"message\",\"kind\":\"plain\",\"text\":\"设置成功\"}\n"
+              "{\"event\":\"message\",\"kind\":\"plain\",\"id\":\"status_set_done\",\"text\":"
+              "\"设置成功\"}\n"
               "{\"event\":\"result\",\"clock\":\"2021-02-03 04:05:06\"}\n"
               "{\"event\":\"verdict\",\"result\":\"Ok\",\"code\":0}\n");
     EXPECT_EQ(r.err, "");
@@ -317,10 +318,11 @@ TEST_F(CliFlashTest, ProgramsEachKindAndThePanelHoldsTheImage) {
     const Bytes boot = RandomImage(4097, 2);
     r = Cli({"--json", "flash", "bootloader", WriteImage(boot, "b.bin").string()});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(r.out,
-              "{\"event\":\"message\",\"kind\":\"plain\",\"text\":\"更新完毕!\"}\n"
-              "{\"event\":\"result\",\"bytes\":4097,\"packets\":5}\n"
-              "{\"event\":\"verdict\",\"result\":\"Ok\",\"code\":0}\n");
+    EXPECT_EQ(
+        r.out,
+        "{\"event\":\"message\",\"kind\":\"plain\",\"id\":\"update_done\",\"text\":\"更新完毕!\"}\n"
+        "{\"event\":\"result\",\"bytes\":4097,\"packets\":5}\n"
+        "{\"event\":\"verdict\",\"result\":\"Ok\",\"code\":0}\n");
     EXPECT_EQ(ReadAll(Dumps() / "image-4.bin"), boot);
 
     const Bytes fs = RandomImage(3000, 3);

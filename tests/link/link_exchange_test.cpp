@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/command_codes.h"
 #include "support/pty_panel.h"
 #include "support/udp_panel.h"
@@ -73,7 +73,7 @@ TYPED_TEST(LinkExchange, ABadChecksumIsShownOnceAndTheNextReplyServes) {
     this->ExchangeQuery();
     EXPECT_EQ(this->link.result(), LinkResult::ChecksumError);
     EXPECT_EQ(this->sink.Messages(),
-              (std::vector<Message>{{MessageKind::Error, msg::kChecksumError}}));
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::ChecksumError)}}));
     this->link.ResetLink();
     this->ExchangeQuery();
     EXPECT_EQ(this->link.result(), LinkResult::Ok);

@@ -8,8 +8,8 @@
 
 #include <unistd.h>
 
-#include "link/messages.h"
 #include "link/serial_port.h"
+#include "link/texts.h"
 #include "protocol/command_codes.h"
 #include "support/pty_panel.h"
 
@@ -121,7 +121,8 @@ TEST_F(SerialLinkTest, ReplyCutOffByTheTimeOutSpoilsTheNextExchange) {
 
     ExchangeQuery(300);
     EXPECT_EQ(link.result(), LinkResult::ChecksumError);
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kChecksumError}}));
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::ChecksumError)}}));
 
     link.ResetLink();
     ExchangeQuery(300);
@@ -210,8 +211,9 @@ TEST_F(SerialLinkTest, DeviceThatDoesNotOpenShowsTheDefaultBox) {
         link.ResetLink();
         link.OpenLink();
         EXPECT_EQ(link.result(), LinkResult::OpenFailed) << c.device;
-        EXPECT_EQ(sink.Messages(),
-                  (std::vector<Message>{{MessageKind::AppDefault, msg::kSerialOpenFailed}}));
+        EXPECT_EQ(
+            sink.Messages(),
+            (std::vector<Message>{{MessageKind::AppDefault, Text(TextId::SerialOpenFailed)}}));
         EXPECT_EQ(link.serial().open_error().kind, DeviceErrorKind::NoDevice);
         EXPECT_FALSE(link.IsOpen());
         link.CloseLink();

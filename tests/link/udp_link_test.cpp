@@ -3,7 +3,7 @@
 #include <chrono>
 #include <thread>
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/command_codes.h"
 #include "support/udp_panel.h"
 
@@ -12,7 +12,7 @@ namespace {
 
 using korvane::testing::UdpPanelTest;
 using sim::FaultKind;
-using sim::FaultSpec;
+using sim::FaultRule;
 
 class UdpLinkTest : public UdpPanelTest {
   protected:
@@ -44,7 +44,8 @@ TEST_F(UdpLinkTest, EmptyDatagramMeansThePeerClosed) {
     Open();
     ExchangeQuery();
     EXPECT_EQ(link.result(), LinkResult::IoError);
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kPeerClosed}}));
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::PeerClosed)}}));
 }
 
 TEST_F(UdpLinkTest, OnlyTheFirstOfTwoFramesInADatagramCounts) {
@@ -70,7 +71,8 @@ TEST_F(UdpLinkTest, SendWithoutBroadcastPermissionFails) {
     Open();
     ExchangeQuery();
     EXPECT_EQ(link.result(), LinkResult::IoError);
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kSendFailed}}));
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::SendFailed)}}));
 }
 
 TEST(LinkResultNames, MatchTheirValues) {

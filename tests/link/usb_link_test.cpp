@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "link/usb_device.h"
 #include "protocol/command_codes.h"
 #include "support/pty_panel.h"
@@ -57,7 +57,7 @@ TEST_F(UsbLinkTest, OnlyABadBlockCheckIsShown) {
         ExchangeQuery(150);
         EXPECT_EQ(link.result(), c.expected) << static_cast<int>(c.fault);
         const std::vector<Message> expected_messages =
-            c.message ? std::vector<Message>{{MessageKind::Error, msg::kChecksumError}}
+            c.message ? std::vector<Message>{{MessageKind::Error, Text(TextId::ChecksumError)}}
                       : std::vector<Message>{};
         EXPECT_EQ(sink.Messages(), expected_messages) << static_cast<int>(c.fault);
         link.CloseLink();

@@ -7,7 +7,7 @@
 #include <fstream>
 #include <thread>
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/command_codes.h"
 #include "support/temp_dir.h"
 #include "support/udp_panel.h"
@@ -17,7 +17,7 @@ namespace {
 
 using korvane::testing::UdpPanelTest;
 using sim::FaultKind;
-using sim::FaultSpec;
+using sim::FaultRule;
 using Bytes = std::vector<uint8_t>;
 
 Bytes Slice(const Bytes& frame, size_t from, size_t to) {
@@ -116,7 +116,7 @@ TEST_F(OperationsTest, QueryStateRefusalStopsTheOperation) {
 TEST_F(OperationsTest, RepliesForAnotherCommandAreRetriedSixTimesThenTimeOut) {
     panel.InjectFault({FaultKind::WrongEcho, cmd::kQueryState, 6});
     EXPECT_FALSE(GetPanelAddress(session));
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kTimeout}}));
+    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, Text(TextId::Timeout)}}));
     EXPECT_EQ(link.result(), LinkResult::Timeout);
     EXPECT_EQ(Commands(), std::vector<uint8_t>(6, cmd::kQueryState));
 }
@@ -131,14 +131,14 @@ TEST_F(OperationsTest, FiveBadEchoesAreRetriedSilently) {
 TEST_F(OperationsTest, SilenceIsRetriedThenReportedOnce) {
     panel.InjectFault({FaultKind::Drop, cmd::kQueryState, 6});
     EXPECT_FALSE(GetPanelAddress(session));
-    EXPECT_EQ(sink.Texts(), std::vector<std::string>{msg::kTimeout});
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{Text(TextId::Timeout)});
     EXPECT_EQ(link.result(), LinkResult::Timeout);
 }
 
 TEST_F(OperationsTest, ALinkFailureStopsWithoutRetry) {
     panel.InjectFault({FaultKind::BadChecksum, cmd::kQueryState});
     EXPECT_FALSE(GetPanelAddress(session));
-    EXPECT_EQ(sink.Texts(), std::vector<std::string>{msg::kChecksumError});
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{Text(TextId::ChecksumError)});
     EXPECT_EQ(panel.FramesWithCommand(cmd::kQueryState).size(), 1u);
 }
 
@@ -148,7 +148,7 @@ TEST_F(OperationsTest, WithoutALinkModeEveryCommandTimesOut) {
     link.Configure(s);
     // A good reply from an earlier exchange must not be taken for a new one.
     EXPECT_FALSE(GetPanelAddress(session));
-    EXPECT_EQ(sink.Texts(), std::vector<std::string>{msg::kTimeout});
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{Text(TextId::Timeout)});
     EXPECT_TRUE(panel.ReceivedFrames().empty());
 }
 
@@ -188,8 +188,9 @@ TEST_F(OperationsTest, DownloadSwitchesFollowTheJumper) {
     panel.SetJumper(1);
     RunEnterDownload(session);
     RunEndDownload(session);
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Warning, msg::kJumperOff},
-                                                     {MessageKind::Error, msg::kJumperOff}}));
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<Message>{{MessageKind::Warning, Text(TextId::JumperOff)},
+                                    {MessageKind::Error, Text(TextId::JumperOff)}}));
     EXPECT_TRUE(panel.FramesWithCommand(cmd::kEnterDownload).empty());
     sink.Clear();
     panel.SetJumper(2);
@@ -230,7 +231,8 @@ TEST_F(OperationsTest, EraseOverTheNetworkAlwaysAsksToWait) {
     panel.SetStatusOverride(cmd::kFlashPrepare, 241);  // whatever the panel says
     ASSERT_TRUE(StartEraseFlash(session, progress));
     session.WaitForRun();
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::AppDefault, msg::kEraseWait}}));
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<Message>{{MessageKind::AppDefault, Text(TextId::EraseWait)}}));
     EXPECT_EQ(link.result(), LinkResult::Ok);
     const auto erase = panel.FramesWithCommand(cmd::kFlashPrepare);
     ASSERT_EQ(erase.size(), 1u);
@@ -248,7 +250,7 @@ TEST_F(OperationsTest, EraseRefusesUsbBeforeOpeningAnything) {
     link.Configure(s);
     EXPECT_FALSE(StartEraseFlash(session, progress));
     EXPECT_EQ(sink.Messages(),
-              (std::vector<Message>{{MessageKind::Error, msg::kNoUsbProgramming}}));
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::NoUsbProgramming)}}));
     EXPECT_EQ(link.result(), LinkResult::OpenFailed);
     EXPECT_TRUE(panel.ReceivedFrames().empty());
     EXPECT_FALSE(session.RunActive());
@@ -261,8 +263,8 @@ TEST_F(OperationsTest, ASecondRunIsRefusedWhileOneIsActive) {
     session.WaitForRun();
     const auto texts = sink.Texts();
     ASSERT_EQ(texts.size(), 2u);
-    EXPECT_EQ(texts[0], msg::kRunActive);
-    EXPECT_EQ(texts[1], msg::kEraseWait);
+    EXPECT_EQ(texts[0], Text(TextId::RunActive));
+    EXPECT_EQ(texts[1], Text(TextId::EraseWait));
     EXPECT_EQ(panel.FramesWithCommand(cmd::kFlashPrepare).size(), 1u);
     // Once it has ended, the next one may start.
     EXPECT_TRUE(StartEraseFlash(session, progress));

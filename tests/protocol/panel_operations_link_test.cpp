@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/command_codes.h"
 #include "protocol/panel_operations.h"
 #include "support/pty_panel.h"
@@ -99,7 +99,7 @@ TEST_P(OperationsOverLink, EnterAndEndDownload) {
 TEST_P(OperationsOverLink, RepliesForAnotherCommandAreRetriedSixTimes) {
     panel.InjectFault({FaultKind::WrongEcho, cmd::kGetParameter, 6});
     EXPECT_FALSE(GetPanelAddress(session));
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kTimeout}}));
+    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, Text(TextId::Timeout)}}));
     EXPECT_EQ(panel.FramesWithCommand(cmd::kGetParameter).size(), 6u);
     ExpectClosed();
 }
@@ -112,8 +112,8 @@ TEST_P(OperationsOverLink, ADeviceThatDoesNotOpenEndsTheOperation) {
     EXPECT_FALSE(GetPanelAddress(session));
     std::vector<Message> expected;
     if (GetParam() == LinkMode::Serial)
-        expected.push_back({MessageKind::AppDefault, msg::kSerialOpenFailed});
-    expected.push_back({MessageKind::Error, msg::kLinkSetupFailed});
+        expected.push_back({MessageKind::AppDefault, Text(TextId::SerialOpenFailed)});
+    expected.push_back({MessageKind::Error, Text(TextId::LinkSetupFailed)});
     EXPECT_EQ(sink.Messages(), expected);
     EXPECT_TRUE(panel.ReceivedFrames().empty());
 }
@@ -132,7 +132,8 @@ class OperationsOverSerial : public PtyPanelTest {
 TEST_F(OperationsOverSerial, EraseReportsTheOutcome) {
     ASSERT_TRUE(StartEraseFlash(session, progress));
     session.WaitForRun();
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Plain, msg::kEraseDone}}));
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<Message>{{MessageKind::Plain, Text(TextId::EraseDone)}}));
     EXPECT_EQ(panel.FramesWithCommand(cmd::kFlashPrepare).size(), 1u);
     EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(link.close_count(), 1u);
@@ -142,8 +143,9 @@ TEST_F(OperationsOverSerial, EraseWithABadReplyIsReportedAsFailed) {
     panel.InjectFault({FaultKind::BadChecksum, cmd::kFlashPrepare});
     ASSERT_TRUE(StartEraseFlash(session, progress));
     session.WaitForRun();
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kChecksumError},
-                                                     {MessageKind::Error, msg::kEraseFailed}}));
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::ChecksumError)},
+                                    {MessageKind::Error, Text(TextId::EraseFailed)}}));
     EXPECT_FALSE(link.IsOpen());
 }
 
@@ -160,7 +162,8 @@ TEST_F(OperationsOverSerial, AReplyCutOffSpoilsTheRetryWithAChecksumError) {
     // completes the old frame with the wrong bytes, and the operation stops.
     panel.InjectFault({FaultKind::Truncate, cmd::kQueryState});
     EXPECT_FALSE(GetPanelAddress(session));
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kChecksumError}}));
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::ChecksumError)}}));
     EXPECT_EQ(panel.FramesWithCommand(cmd::kQueryState).size(), 2u);
     EXPECT_TRUE(panel.FramesWithCommand(cmd::kGetParameter).empty());
     EXPECT_FALSE(link.IsOpen());
@@ -180,7 +183,7 @@ TEST(OperationsOverUsb, EraseIsRefused) {
     NullProgress progress;
     EXPECT_FALSE(StartEraseFlash(session, progress));
     EXPECT_EQ(sink.Messages(),
-              (std::vector<Message>{{MessageKind::Error, msg::kNoUsbProgramming}}));
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::NoUsbProgramming)}}));
     EXPECT_FALSE(link.IsOpen());
     EXPECT_TRUE(panel.ReceivedFrames().empty());
 }

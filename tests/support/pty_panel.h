@@ -66,8 +66,7 @@ class PtyPanelTest : public ::testing::Test {
     void Open() {
         link.ResetLink();
         link.OpenLink();
-        ASSERT_EQ(link.result(), LinkResult::Ok)
-            << link.serial().open_error().text << link.usb().open_error().text;
+        ASSERT_EQ(link.result(), LinkResult::Ok) << link.open_error().text;
     }
 
     sim::Panel panel;

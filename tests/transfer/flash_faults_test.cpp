@@ -2,7 +2,7 @@
 // Cancel.
 #include <gtest/gtest.h>
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/command_codes.h"
 #include "transfer/transfer_fixture.h"
 
@@ -13,7 +13,7 @@ using sim::FaultKind;
 using testing::RandomBytes;
 using testing::TransferTest;
 
-const std::vector<Message> kDone = {{MessageKind::Plain, msg::kUpdateDone}};
+const std::vector<Message> kDone = {{MessageKind::Plain, Text(TextId::UpdateDone)}};
 
 class FaultsOverLink : public TransferTest, public ::testing::WithParamInterface<LinkMode> {
   protected:
@@ -57,8 +57,9 @@ TEST_P(FaultsOverLink, SixSilentPacketsEndTheRun) {
     const unsigned closes = link.close_count();
     ASSERT_TRUE(Program(ImageKind::Logo, WriteImage(bytes)));
     EXPECT_EQ(link.result(), LinkResult::Timeout);
-    const char* shown = GetParam() == LinkMode::Udp ? msg::kTimeout : msg::kReadFailed;
-    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{shown, msg::kUpdateFailed}));
+    const char* shown =
+        GetParam() == LinkMode::Udp ? Text(TextId::Timeout) : Text(TextId::ReadFailed);
+    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{shown, Text(TextId::UpdateFailed)}));
     EXPECT_EQ(DataFrames(), GetParam() == LinkMode::Udp ? 6u : 1u);
     EXPECT_EQ(link.close_count(), closes + 1);
     EXPECT_EQ(progress.position(), 0);
@@ -124,7 +125,8 @@ TEST_F(TransferTest, SerialRepliesInBurstsOrAfterNoise) {
     panel.InjectFault({FaultKind::Split, cmd::kFlashData, 1});
     panel.InjectFault({FaultKind::Garbage, cmd::kFlashData, 1});
     ASSERT_TRUE(Program(ImageKind::Kernel, WriteImage(bytes)));
-    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{msg::kKernelDownloaded, msg::kUpdateDone}));
+    EXPECT_EQ(sink.Texts(),
+              (std::vector<std::string>{Text(TextId::KernelDownloaded), Text(TextId::UpdateDone)}));
     EXPECT_EQ(panel.ReadFlash(0x80000, 9000), bytes);
 }
 

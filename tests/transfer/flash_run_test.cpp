@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "link/frame.h"
-#include "link/messages.h"
+#include "link/texts.h"
 #include "protocol/command_codes.h"
 #include "protocol/panel_operations.h"
 #include "transfer/image_checksum.h"
@@ -15,9 +15,9 @@ namespace {
 using testing::RandomBytes;
 using testing::TransferTest;
 
-const std::vector<Message> kDone = {{MessageKind::Plain, msg::kUpdateDone}};
-const std::vector<Message> kKernelDone = {{MessageKind::AppDefault, msg::kKernelDownloaded},
-                                          {MessageKind::Plain, msg::kUpdateDone}};
+const std::vector<Message> kDone = {{MessageKind::Plain, Text(TextId::UpdateDone)}};
+const std::vector<Message> kKernelDone = {{MessageKind::AppDefault, Text(TextId::KernelDownloaded)},
+                                          {MessageKind::Plain, Text(TextId::UpdateDone)}};
 
 struct ContentCase {
     LinkMode mode;
@@ -31,8 +31,7 @@ void PrintTo(const ContentCase& c, std::ostream* os) {
 
 std::string CaseName(const ::testing::TestParamInfo<ContentCase>& info) {
     return std::string(info.param.mode == LinkMode::Udp ? "udp_" : "serial_") +
-           FindImageKind(static_cast<int>(info.param.kind))->name + "_" +
-           std::to_string(info.param.size);
+           FindImageKind(info.param.kind)->name + "_" + std::to_string(info.param.size);
 }
 
 class FlashContent : public TransferTest, public ::testing::WithParamInterface<ContentCase> {};
@@ -41,7 +40,7 @@ TEST_P(FlashContent, LandsByteIdenticalAtTheKindsAddress) {
     const auto [mode, kind, size] = GetParam();
     Serve(mode);
     const auto bytes = RandomBytes(size, size * 31 + static_cast<size_t>(kind));
-    const uint32_t start = ImageStartAddress(static_cast<int>(kind));
+    const uint32_t start = ImageStartAddress(kind);
     const unsigned closes = link.close_count();
 
     ASSERT_TRUE(Program(kind, WriteImage(bytes)));
@@ -58,7 +57,7 @@ TEST_P(FlashContent, LandsByteIdenticalAtTheKindsAddress) {
     EXPECT_FALSE(link.IsOpen());
     EXPECT_EQ(progress.position(), 0);
     EXPECT_EQ(progress.text(), "");
-    EXPECT_EQ(progress.texts().front(), FindImageKind(static_cast<int>(kind))->text);
+    EXPECT_EQ(progress.texts().front(), Text(FindImageKind(kind)->progress_text));
 }
 
 std::vector<ContentCase> ContentCases() {
@@ -159,8 +158,8 @@ TEST_F(TransferTest, ChecksumProblemsRepeatTheWholeImage) {
     EXPECT_EQ(DataFrames(), 6u * 3);
     EXPECT_EQ(link.result(), LinkResult::ChecksumError);
     EXPECT_EQ(sink.Messages(),
-              (std::vector<Message>{{MessageKind::Error, msg::kPacketChecksumFailed},
-                                    {MessageKind::Error, msg::kUpdateFailed}}));
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::PacketChecksumFailed)},
+                                    {MessageKind::Error, Text(TextId::UpdateFailed)}}));
 }
 
 TEST_F(TransferTest, FinalResultWithBadChecksumFailsWithoutRepeat) {
@@ -169,7 +168,8 @@ TEST_F(TransferTest, FinalResultWithBadChecksumFailsWithoutRepeat) {
     ASSERT_TRUE(Program(ImageKind::BootLoader, WriteImage(RandomBytes(1500, 1))));
     EXPECT_EQ(link.result(), LinkResult::ChecksumError);
     EXPECT_EQ(DataFrames(), 2u);
-    EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, msg::kUpdateFailed}}));
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::UpdateFailed)}}));
 }
 
 TEST_F(TransferTest, PanelStatusesEndTheRunWithTheirMessage) {
@@ -179,14 +179,16 @@ TEST_F(TransferTest, PanelStatusesEndTheRunWithTheirMessage) {
     ASSERT_TRUE(Program(ImageKind::Logo, image));
     EXPECT_EQ(link.result(), LinkResult::PanelRefused);
     EXPECT_EQ(DataFrames(), 0u);
-    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"查空失败，中断下载", msg::kUpdateFailed}));
+    EXPECT_EQ(sink.Texts(),
+              (std::vector<std::string>{"查空失败，中断下载", Text(TextId::UpdateFailed)}));
 
     panel.ClearStatusOverride(cmd::kFlashPrepare);
     panel.SetStatusOverride(cmd::kFlashData, 241);  // every reply, the final one too
     sink.Clear();
     ASSERT_TRUE(Program(ImageKind::Logo, image));
     EXPECT_EQ(link.result(), LinkResult::PanelRefused);
-    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"FLASH写入失败", msg::kUpdateFailed}));
+    EXPECT_EQ(sink.Texts(),
+              (std::vector<std::string>{"FLASH写入失败", Text(TextId::UpdateFailed)}));
 
     // A good final result may also read 240.
     panel.ClearStatusOverride(cmd::kFlashData);
@@ -211,7 +213,7 @@ TEST_F(TransferTest, JumperInNormalPositionStopsAfterQueryState) {
     const unsigned closes = link.close_count();
     EXPECT_FALSE(Program(ImageKind::Kernel, WriteImage(RandomBytes(100, 1))));
     EXPECT_EQ(sink.Messages(),
-              (std::vector<Message>{{MessageKind::Warning, msg::kJumperForUpdate}}));
+              (std::vector<Message>{{MessageKind::Warning, Text(TextId::JumperForUpdate)}}));
     EXPECT_EQ(link.result(), LinkResult::PanelRefused);
     const auto frames = panel.ReceivedFrames();
     ASSERT_EQ(frames.size(), 1u);
@@ -230,7 +232,7 @@ TEST_F(TransferTest, UsbIsRefusedWithoutOpeningAnything) {
     Serve(LinkMode::Usb);
     EXPECT_FALSE(Program(ImageKind::Kernel, WriteImage(RandomBytes(100, 1))));
     EXPECT_EQ(sink.Messages(),
-              (std::vector<Message>{{MessageKind::Error, msg::kNoUsbProgramming}}));
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::NoUsbProgramming)}}));
     EXPECT_FALSE(link.IsOpen());
     EXPECT_TRUE(panel.ReceivedFrames().empty());
 }
@@ -250,7 +252,7 @@ TEST_F(TransferTest, UnreadableOrOversizedImageSendsNothingOfIt) {
     std::filesystem::resize_file(WriteImage({}, "big.dat"), (uint64_t{1} << 31) + 1);
     EXPECT_FALSE(Program(ImageKind::BootLoader, big));
     EXPECT_EQ(link.result(), LinkResult::FileError);
-    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{msg::kImageTooLarge}));
+    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{Text(TextId::ImageTooLarge)}));
     EXPECT_TRUE(panel.FramesWithCommand(cmd::kFlashPrepare).empty());
     EXPECT_FALSE(session.RunActive());
 }
@@ -265,7 +267,8 @@ TEST_F(TransferTest, SecondRunWhileOneIsActiveIsRefused) {
     FlashTransfer other(link);
     EXPECT_FALSE(UpdateFirmware(session, other, ImageKind::Kernel, image, progress));
     session.WaitForRun();
-    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{msg::kRunActive, msg::kUpdateDone}));
+    EXPECT_EQ(sink.Texts(),
+              (std::vector<std::string>{Text(TextId::RunActive), Text(TextId::UpdateDone)}));
     EXPECT_EQ(panel.FramesWithCommand(cmd::kFlashPrepare).size(), 1u);
     EXPECT_EQ(panel.ReadFlash(0x40000, 4096), bytes);
 }

@@ -5,7 +5,7 @@
 
 #include <cstdio>
 
-#include "link/messages.h"
+#include "link/texts.h"
 #include "transfer/transfer_fixture.h"
 
 namespace korvane {
@@ -54,8 +54,8 @@ TEST_F(TransferTest, KORVANE_SOAK_NAME) {
         SCOPED_TRACE("seed " + std::to_string(seed) + ", " + std::to_string(size) + " bytes");
         const auto texts = sink.Texts();
         ASSERT_FALSE(texts.empty()) << "a run ended without a word";
-        const uint32_t start = ImageStartAddress(static_cast<int>(kind));
-        if (texts.back() == msg::kUpdateDone) {
+        const uint32_t start = ImageStartAddress(kind);
+        if (texts.back() == Text(TextId::UpdateDone)) {
             ASSERT_EQ(link.result(), LinkResult::Ok);
             ASSERT_EQ(panel.ReadFlash(start, static_cast<uint32_t>(size)), bytes)
                 << "success reported over wrong flash content";

@@ -1,0 +1,60 @@
+#include "link/texts.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+
+#include "link/message_sink.h"
+
+namespace korvane {
+namespace {
+
+TEST(Texts, NamesAreUniqueSnakeCase) {
+    std::set<std::string> names;
+    for (const TextEntry& e : kTexts) {
+        const std::string name = e.name;
+        EXPECT_TRUE(names.insert(name).second) << name;
+        ASSERT_FALSE(name.empty());
+        for (char c : name)
+            EXPECT_TRUE((c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '_') << name;
+        EXPECT_NE(name.front(), '_') << name;
+    }
+}
+
+TEST(Texts, EachTextIsStoredOnce) {
+    std::set<std::string> texts;
+    for (const TextEntry& e : kTexts)
+        EXPECT_TRUE(texts.insert(e.text).second) << e.name;
+}
+
+// A front end's sink written against Show alone still gets every catalogued
+// text, word for word.
+class ShowOnlySink : public MessageSink {
+  public:
+    void Show(MessageKind kind, std::string_view text) override {
+        shown.push_back({kind, std::string(text), std::nullopt});
+    }
+    std::vector<Message> shown;
+};
+
+TEST(Texts, ASinkWithOnlyShowGetsTheText) {
+    ShowOnlySink sink;
+    MessageSink& base = sink;
+    base.ShowText(MessageKind::Warning, TextId::LinkSetupFailed);
+    ASSERT_EQ(sink.shown.size(), 1u);
+    EXPECT_EQ(sink.shown[0].kind, MessageKind::Warning);
+    EXPECT_EQ(sink.shown[0].text, "配置通讯参数失败!\n退出\n");
+}
+
+TEST(Texts, TheRecorderKeepsTheIdentifierBesideTheText) {
+    RecordingSink sink;
+    sink.ShowText(MessageKind::Error, TextId::Timeout);
+    sink.Show(MessageKind::Plain, "free text");
+    EXPECT_EQ(sink.Texts(), (std::vector<std::string>{"通讯超时", "free text"}));
+    EXPECT_EQ(sink.Ids(), std::vector<TextId>{TextId::Timeout});
+    EXPECT_STREQ(TextName(TextId::Timeout), "timeout");
+}
+
+}  // namespace
+}  // namespace korvane
