@@ -10,6 +10,7 @@
 
 #include "app/single_instance.h"
 #include "settings/program_files.h"
+#include "widgets/about_dialog.h"
 #include "widgets/communication_set.h"
 #include "widgets/desktop_message_sink.h"
 #include "widgets/maintenance_page_factory.h"
@@ -42,7 +43,7 @@ std::unique_ptr<UserPrompts> MakePrompts(std::function<QWidget*()> owner) {
 }
 
 // Screenshot hook for scripts/screenshots: KORVANE_SCREENSHOT=file.png takes
-// the main window (or, with KORVANE_SCREENSHOT_WHAT=settings, the settings
+// the main window (or, with KORVANE_SCREENSHOT_WHAT=settings or about, that
 // dialog over it) once shown, saves it and ends the program.
 void ArmScreenshot(COrvelManagerDlg& window, PanelController& controller, UserPrompts& prompts) {
     const QString path = qEnvironmentVariable("KORVANE_SCREENSHOT");
@@ -51,12 +52,11 @@ void ArmScreenshot(COrvelManagerDlg& window, PanelController& controller, UserPr
     const QString what = qEnvironmentVariable("KORVANE_SCREENSHOT_WHAT");
     QTimer::singleShot(500, &window, [&window, &controller, &prompts, path, what] {
         QWidget* target = &window;
-        CCommunicationSet* dialog = nullptr;
-        if (what == QLatin1String("settings")) {
-            dialog = new CCommunicationSet(controller, prompts, &window);
-            dialog->show();
-            target = dialog;
-        }
+        if (what == QLatin1String("settings"))
+            target = new CCommunicationSet(controller, prompts, &window);
+        else if (what == QLatin1String("about"))
+            target = new CAboutDlg(&window);
+        target->show();
         QTimer::singleShot(500, &window, [target, path] {
             const bool saved = target->grab().save(path, "PNG");
             std::fprintf(stderr, "screenshot %s: %s\n", saved ? "saved" : "NOT saved",
