@@ -1,0 +1,69 @@
+#pragma once
+// Every modal box the window shows goes through UserPrompts, so that tests
+// answer boxes in advance instead of running a modal loop.
+#include <QString>
+#include <QStringList>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <vector>
+
+#include "link/message_sink.h"
+
+class QWidget;
+
+namespace korvane {
+
+inline constexpr char kMessageCaption[] = "OrvelManager Message";
+inline constexpr char kApplicationTitle[] = "OrvelManager";
+
+class UserPrompts {
+  public:
+    virtual ~UserPrompts() = default;
+    // Modal; returns once the user has dismissed the box.
+    virtual void ShowMessage(MessageKind kind, const QString& text) = 0;
+    // A yes/no question; true for yes.
+    virtual bool Ask(const QString& question) = 0;
+};
+
+// QMessageBox under the current message-box owner.
+class QtUserPrompts : public UserPrompts {
+  public:
+    // `fallback_owner` owns the boxes while no progress popup does (the main window).
+    explicit QtUserPrompts(std::function<QWidget*()> fallback_owner = {});
+    void ShowMessage(MessageKind kind, const QString& text) override;
+    bool Ask(const QString& question) override;
+
+  private:
+    QWidget* Owner() const;
+    std::function<QWidget*()> fallback_owner_;
+};
+
+// For tests: records every box in order and answers questions from a queue
+// (no answer left: "no"). Safe from any thread.
+class ScriptedPrompts : public UserPrompts {
+  public:
+    struct Shown {
+        MessageKind kind;
+        QString text;
+        bool on_ui_thread;
+    };
+    void ShowMessage(MessageKind kind, const QString& text) override;
+    bool Ask(const QString& question) override;
+
+    void AddAnswer(bool yes);
+    // Runs on each box while it is "open" (e.g. to check what a worker does meanwhile).
+    void SetOnShow(std::function<void(const Shown&)> on_show);
+    std::vector<Shown> shown() const;
+    QStringList texts() const;
+    QStringList questions() const;
+
+  private:
+    mutable std::mutex mutex_;
+    std::vector<Shown> shown_;
+    QStringList questions_;
+    std::deque<bool> answers_;
+    std::function<void(const Shown&)> on_show_;
+};
+
+}  // namespace korvane
