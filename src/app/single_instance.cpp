@@ -1,6 +1,6 @@
 #include "app/single_instance.h"
 
-#include "settings/program_files.h"
+#include "system/program_files.h"
 
 namespace korvane {
 

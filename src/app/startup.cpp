@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "app/single_instance.h"
-#include "settings/program_files.h"
+#include "system/program_files.h"
 #include "widgets/about_dialog.h"
 #include "widgets/communication_set.h"
 #include "widgets/desktop_message_sink.h"

@@ -5,7 +5,8 @@
 #include <atomic>
 #include <thread>
 
-#include "protocol/panel_operations.h"
+#include "link/texts.h"
+#include "protocol//panel_operations.h"
 #include "sim/panel.h"
 #include "sim/udp_server.h"
 #include "widgets/desktop_message_sink.h"
@@ -97,7 +98,7 @@ class DesktopMessageSinkTest : public QObject {
         const auto shown = prompts.shown();
         QCOMPARE(shown.size(), size_t(1));
         QCOMPARE(shown[0].kind, MessageKind::AppDefault);
-        QCOMPARE(shown[0].text, QString::fromUtf8(msg::kEraseWait));
+        QCOMPARE(shown[0].text, QString::fromUtf8(Text(TextId::EraseWait)));
         QVERIFY(shown[0].on_ui_thread);
     }
 };

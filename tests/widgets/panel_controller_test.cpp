@@ -8,6 +8,7 @@
 #include <future>
 #include <iterator>
 
+#include "link/texts.h"
 #include "protocol/panel_operations.h"
 #include "sim/panel.h"
 #include "sim/udp_server.h"
@@ -154,7 +155,7 @@ TEST_F(ServedController, AnEraseRunKeepsTheJobBusyUntilItsWorkerEnds) {
     finished.get_future().wait();
     EXPECT_FALSE(session_run_active_at_done);
     // Over the network the panel is left erasing: the run ends asking to wait.
-    EXPECT_EQ(sink.Texts().back(), msg::kEraseWait);
+    EXPECT_EQ(sink.Texts().back(), Text(TextId::EraseWait));
 }
 
 }  // namespace
