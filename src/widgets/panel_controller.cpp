@@ -1,0 +1,82 @@
+#include "widgets/panel_controller.h"
+
+#include <utility>
+
+namespace korvane {
+
+LinkDisplayTexts DescribeLink(const CommSettings& s) {
+    const std::string none = "NULL";
+    switch (s.link_mode) {
+        case 1: {
+            const auto& a = s.address;
+            return {"网口",
+                    std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) +
+                        "." + std::to_string(a[3]),
+                    std::to_string(s.port), none};
+        }
+        case 2:
+            return {"串口", none, none, "COM" + std::to_string(s.com)};
+        case 3:
+            return {"USB口", none, none, none};
+        default:
+            return {none, none, none, none};
+    }
+}
+
+PanelController::PanelController(MessageSink& sink, SettingsFile settings)
+    : settings_(std::move(settings)), link_(sink), session_(link_), transfer_(link_) {}
+
+PanelController::~PanelController() {
+    WaitIdle();
+}
+
+CommSettings PanelController::SavedSettings() const {
+    // A copy reads the file over the record in use, so that a missing or
+    // short file still shows the values in use, and a cancelled dialog
+    // leaves the record untouched.
+    SettingsFile copy = settings_;
+    copy.Reload();
+    return copy.record();
+}
+
+bool PanelController::SaveSettings(const CommSettings& record) {
+    settings_.record() = record;
+    return settings_.Save();
+}
+
+bool PanelController::RunInBackground(Job work, Job done) {
+    bool expected = false;
+    if (!busy_.compare_exchange_strong(expected, true))
+        return false;
+    std::lock_guard lock(worker_mutex_);
+    // The previous worker has cleared the busy flag, so it is ending: joining
+    // it here costs at most its last few instructions.
+    if (worker_.joinable())
+        worker_.join();
+    // The link is configured here, never while a job runs, so the worker
+    // reads settings that nobody changes under it.
+    link_.Configure(settings().ToLinkSettings());
+    worker_ = std::thread([this, work = std::move(work), done = std::move(done)]() mutable {
+        work();
+        // Erase and programming runs go on in the session's own worker; the
+        // job lasts until that has ended, so the buttons stay disabled.
+        session_.WaitForRun();
+        busy_.store(false);
+        if (done) {
+            if (post_)
+                post_(std::move(done));
+            else
+                done();
+        }
+    });
+    return true;
+}
+
+void PanelController::WaitIdle() {
+    std::lock_guard lock(worker_mutex_);
+    if (worker_.joinable())
+        worker_.join();
+    session_.WaitForRun();
+}
+
+}  // namespace korvane

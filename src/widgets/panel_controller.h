@@ -1,0 +1,79 @@
+#pragma once
+// One window's panel work: the settings file, the link, the session and the
+// flash transfer, with panel operations run off the user-interface thread.
+// Plain C++: the window hands in how a finished job gets back to its thread.
+#include <atomic>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+
+#include "link/link_manager.h"
+#include "link/message_sink.h"
+#include "protocol/panel_session.h"
+#include "settings/settings_file.h"
+#include "transfer/flash_transfer.h"
+
+namespace korvane {
+
+// The texts of the main window's link fields for a settings record.
+struct LinkDisplayTexts {
+    std::string mode, address, port, com;
+    bool operator==(const LinkDisplayTexts&) const = default;
+};
+LinkDisplayTexts DescribeLink(const CommSettings& settings);
+
+class PanelController {
+  public:
+    using Job = std::function<void()>;
+    // Delivers a finished job's `done` to the user-interface thread.
+    using Poster = std::function<void(Job)>;
+
+    PanelController(MessageSink& sink, SettingsFile settings);
+    // Waits for a running job (the window refuses to close while one runs).
+    ~PanelController();
+    PanelController(const PanelController&) = delete;
+    PanelController& operator=(const PanelController&) = delete;
+
+    // --- settings; user-interface thread only ------------------------------
+    // Start-up: read Para.dat, writing the defaults when it is missing.
+    void LoadSettings() { settings_.Load(); }
+    const CommSettings& settings() const { return settings_.record(); }
+    const SettingsFile& settings_file() const { return settings_; }
+    // What the settings dialog opens with: the record as the file now has it,
+    // without touching the record in use.
+    CommSettings SavedSettings() const;
+    // Makes `record` the settings in use and writes Para.dat whole
+    // (atomically); false when there is no file for this program or the write
+    // failed.
+    bool SaveSettings(const CommSettings& record);
+    LinkDisplayTexts LinkDisplay() const { return DescribeLink(settings()); }
+
+    // --- panel work ----------------------------------------------------------
+    LinkManager& link() { return link_; }
+    PanelSession& session() { return session_; }
+    FlashTransfer& transfer() { return transfer_; }
+
+    void SetPoster(Poster post) { post_ = std::move(post); }
+    // Configures the link from the settings in use, then runs `work` on a
+    // worker thread. When it returns (and any run it started has ended),
+    // the job is no longer busy and `done` is posted. False, running
+    // nothing, while another job is busy.
+    bool RunInBackground(Job work, Job done = {});
+    bool busy() const { return busy_.load(); }
+    // Blocks until no job runs; never call it from a thread that a job's
+    // message box needs (the user-interface thread while a job may show one).
+    void WaitIdle();
+
+  private:
+    SettingsFile settings_;
+    LinkManager link_;
+    PanelSession session_;
+    FlashTransfer transfer_;
+    Poster post_;
+    std::atomic<bool> busy_{false};
+    std::mutex worker_mutex_;
+    std::thread worker_;
+};
+
+}  // namespace korvane
