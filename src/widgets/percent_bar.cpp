@@ -1,0 +1,191 @@
+#include "widgets/percent_bar.h"
+
+#include <QMetaObject>
+#include <QPainter>
+#include <QResizeEvent>
+#include <QThread>
+#include <algorithm>
+#include <cstdint>
+
+namespace korvane {
+
+CPercentBar::CPercentBar(QWidget* parent) : QWidget(parent) {
+    const QPalette& colors = palette();
+    bar_color_ = colors.color(QPalette::Highlight);
+    background_color_ = colors.color(QPalette::Base);
+    text_on_background_color_ = bar_color_;
+    text_on_bar_color_ = background_color_;
+    width_.store(width());
+}
+
+QSize CPercentBar::sizeHint() const {
+    return QSize(200, fontMetrics().height() + 8);
+}
+
+CPercentBar::Shape CPercentBar::ShapeFor(int position, int width) const {
+    const std::int64_t lower = lower_.load();
+    const std::int64_t upper = upper_.load();
+    Shape shape;
+    // An empty span draws nothing and divides by nothing.
+    if (lower >= upper)
+        return shape;
+    shape.drawable = true;
+    // Below the span or beyond it the bar is empty or full, never more.
+    const double fraction = std::clamp(
+        static_cast<double>(position - lower) / static_cast<double>(upper - lower), 0.0, 1.0);
+    shape.filled = static_cast<int>(width * fraction);
+    shape.percent = std::min(static_cast<int>(fraction * 100.0), 100);
+    return shape;
+}
+
+QString CPercentBar::BarText(const QString& text, int percent) {
+    if (!text.isEmpty())
+        return percent != 0 ? text + QString::number(percent) + QLatin1Char('%') : text;
+    if (percent > 0)
+        return QString::number(percent) + QLatin1Char('%');
+    return QString();
+}
+
+QString CPercentBar::Text() const {
+    std::lock_guard lock(text_mutex_);
+    return text_;
+}
+
+QString CPercentBar::CurrentText() const {
+    const Shape shape = ShapeFor(position_.load(), width_.load());
+    if (!shape.drawable || !show_text_.load())
+        return QString();
+    return BarText(Text(), shape.percent);
+}
+
+int CPercentBar::MoveTo(int position) {
+    const int previous = position_.exchange(position);
+    Moved(position);
+    return previous;
+}
+
+int CPercentBar::Step() {
+    const int step = step_.load();
+    const int previous = position_.fetch_add(step);
+    // Wraps like the stored value does instead of overflowing.
+    Moved(static_cast<int>(static_cast<unsigned>(previous) + static_cast<unsigned>(step)));
+    return previous;
+}
+
+int CPercentBar::MoveBy(int offset) {
+    const int previous = position_.fetch_add(offset);
+    Moved(static_cast<int>(static_cast<unsigned>(previous) + static_cast<unsigned>(offset)));
+    return previous;
+}
+
+void CPercentBar::Moved(int position) {
+    // A transfer steps once per packet; only a new pixel or a new percent is
+    // worth a trip to the user-interface thread.
+    const Shape shape = ShapeFor(position, width_.load());
+    const int filled = shape.drawable ? shape.filled : -2;
+    const bool new_filled = requested_filled_.exchange(filled) != filled;
+    const bool new_percent = requested_percent_.exchange(shape.percent) != shape.percent;
+    if (new_filled || (new_percent && show_text_.load()))
+        RequestRefresh();
+}
+
+void CPercentBar::SetSpan(int lower, int upper) {
+    lower_.store(lower);
+    upper_.store(upper);
+}
+
+void CPercentBar::SetText(const QString& text) {
+    {
+        std::lock_guard lock(text_mutex_);
+        if (text == text_)
+            return;
+        text_ = text;
+    }
+    RequestRefresh();
+}
+
+void CPercentBar::ShowText(bool show) {
+    if (show_text_.exchange(show) != show)
+        RequestRefresh();
+}
+
+void CPercentBar::RequestRefresh() {
+    if (QThread::currentThread() == thread()) {
+        Refresh();
+        return;
+    }
+    // One refresh in flight is enough: it reads the newest values when it runs.
+    if (!refresh_posted_.exchange(true))
+        QMetaObject::invokeMethod(this, &CPercentBar::Refresh, Qt::QueuedConnection);
+}
+
+void CPercentBar::Refresh() {
+    refresh_posted_.store(false);
+    const QString text = CurrentText();
+    if (accessibleDescription() != text)
+        setAccessibleDescription(text);
+    const Shape shape = ShapeFor(position_.load(), width());
+    if (painted_ && shape.drawable == painted_drawable_ && shape.filled == painted_filled_ &&
+        text == drawn_text_)
+        return;
+    update();
+}
+
+void CPercentBar::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    width_.store(event->size().width());
+    requested_filled_.store(-1);
+}
+
+void CPercentBar::paintEvent(QPaintEvent*) {
+    ++paint_count_;
+    const Shape shape = ShapeFor(position_.load(), width());
+    const QString text = CurrentText();
+    painted_ = true;
+    painted_drawable_ = shape.drawable;
+    painted_filled_ = shape.filled;
+    drawn_text_ = text;
+    if (!shape.drawable)
+        return;
+
+    // Widgets paint through Qt's back buffer already, so there is no flicker
+    // to avoid with a bitmap of our own.
+    QPainter painter(this);
+    const QRect all = rect();
+    const QRect done(all.left(), all.top(), shape.filled, all.height());
+    const QRect rest(all.left() + shape.filled, all.top(), all.width() - shape.filled,
+                     all.height());
+    painter.fillRect(done, bar_color_);
+    painter.fillRect(rest, background_color_);
+    if (text.isEmpty())
+        return;
+    const int flags = Qt::AlignCenter | Qt::TextSingleLine;
+    painter.setClipRect(done);
+    painter.setPen(text_on_bar_color_);
+    painter.drawText(all, flags, text);
+    painter.setClipRect(rest);
+    painter.setPen(text_on_background_color_);
+    painter.drawText(all, flags, text);
+}
+
+void CPercentBar::SetBarColor(const QColor& color) {
+    bar_color_ = color;
+    update();
+}
+
+void CPercentBar::SetBackgroundColor(const QColor& color) {
+    background_color_ = color;
+    update();
+}
+
+void CPercentBar::SetTextOnBarColor(const QColor& color) {
+    text_on_bar_color_ = color;
+    update();
+}
+
+void CPercentBar::SetTextOnBackgroundColor(const QColor& color) {
+    text_on_background_color_ = color;
+    update();
+}
+
+}  // namespace korvane
