@@ -116,7 +116,7 @@ void CLogoPickerDlg::SelectModel(int index) {
 }
 
 void CLogoPickerDlg::OnSelect() {
-    const auto chosen = prompts_.ChooseOpenFile(this, QString(), QString(),
+    const auto chosen = prompts_.ChooseOpenFile(this, QString(),
                                                 QString::fromUtf8(kPictureFilter), QString());
     if (chosen)
         SelectPicture(*chosen);

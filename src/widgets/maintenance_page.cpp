@@ -13,7 +13,6 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
-#include <QRegularExpressionValidator>
 #include <QSettings>
 #include <QTime>
 #include <QTimeEdit>
@@ -26,10 +25,14 @@
 #include "transfer/firmware_run.h"
 #include "transfer/transfer_figures.h"
 #include "widgets/app_profile.h"
+#include "widgets/communication_set.h"
 #include "widgets/control_ids.h"
+#include "widgets/desktop_progress_sink.h"
+#include "widgets/ip_address_edit.h"
 #include "widgets/logo_picker_dlg.h"
 #include "widgets/panel_controller.h"
 #include "widgets/percent_bar.h"
+#include "widgets/progress_popup.h"
 #include "widgets/user_prompts.h"
 
 namespace korvane {
@@ -40,22 +43,6 @@ namespace fs = std::filesystem;
 
 constexpr int kTimerMs = 200;
 constexpr char kProfileSection[] = "Maintenance";
-
-// The bar takes its calls from any thread and paints on its own.
-class BarSink : public ProgressSink {
-  public:
-    explicit BarSink(CPercentBar& bar) : bar_(bar) {}
-    void MoveTo(int position) override { bar_.MoveTo(position); }
-    void SetSpan(int lower, int upper) override { bar_.SetSpan(lower, upper); }
-    void Step() override { bar_.Step(); }
-    void SetText(std::string_view text) override {
-        bar_.SetText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())));
-    }
-    void ShowText(bool show) override { bar_.ShowText(show); }
-
-  private:
-    CPercentBar& bar_;
-};
 
 int64_t NowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
@@ -71,12 +58,9 @@ QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
 
-QLineEdit* AddressEdit(QWidget* parent, int id, const char* text) {
-    auto* edit = new QLineEdit(QString::fromLatin1(text), parent);
+CIpAddressEdit* AddressEdit(QWidget* parent, int id) {
+    auto* edit = new CIpAddressEdit(parent);
     edit->setObjectName(ControlName(id));
-    static const QRegularExpression dotted(
-        QStringLiteral(R"(^\d{0,3}\.\d{0,3}\.\d{0,3}\.\d{0,3}$|^[\d.]{0,15}$)"));
-    edit->setValidator(new QRegularExpressionValidator(dotted, edit));
     return edit;
 }
 
@@ -103,11 +87,11 @@ void LabelledRow(QGridLayout* grid, int row, int column, const char* caption, QW
 }  // namespace
 
 std::optional<uint16_t> ParseNewPanelPort(const QString& text) {
-    bool ok = false;
-    const int value = text.trimmed().toInt(&ok, 10);
-    if (!ok || value < 1 || value > 65535)
+    // The settings dialog's reading, without 0 (and so without an empty text).
+    const std::optional<int> port = ParseDialogPort(text);
+    if (!port || *port < 1)
         return std::nullopt;
-    return static_cast<uint16_t>(value);
+    return static_cast<uint16_t>(*port);
 }
 
 // ---------------------------------------------------------------------------
@@ -161,7 +145,7 @@ CMaintenancePage::CMaintenancePage(PanelController& panel, UserPrompts& prompts,
       models_file_(HmiTypesFileFor(RunningExecutablePath())) {
     setObjectName(DialogName(132));
     BuildControls();
-    bar_sink_ = std::make_unique<BarSink>(*bar_);
+    bar_sink_ = std::make_unique<CDesktopProgressSink>(bar_);
     progress_ = std::make_unique<PageProgress>(*bar_sink_);
     run_picker_ = [](CLogoPickerDlg& dialog) { return dialog.exec(); };
 
@@ -189,14 +173,14 @@ void CMaintenancePage::BuildControls() {
     link_choice_->setObjectName(ControlName(1097));
     com_choice_ = new QComboBox(address_group);
     com_choice_->setObjectName(ControlName(1098));
-    link_ip_ = AddressEdit(address_group, 1025, "");
+    link_ip_ = AddressEdit(address_group, 1025);
     link_port_ = PlainEdit(address_group, 1033, "");
     LabelledRow(ag, 0, 0, "通讯方式:", link_choice_);
     LabelledRow(ag, 0, 2, "COM Port:", com_choice_);
     LabelledRow(ag, 1, 0, "IP:", link_ip_);
     LabelledRow(ag, 1, 2, "PORT:", link_port_);
 
-    panel_ip_ = AddressEdit(address_group, 1064, "");
+    panel_ip_ = AddressEdit(address_group, 1064);
     panel_ip_->setEnabled(false);
     panel_port_ = PlainEdit(address_group, 1063, "");
     panel_port_->setEnabled(false);
@@ -205,10 +189,10 @@ void CMaintenancePage::BuildControls() {
     LabelledRow(ag, 2, 2, "PORT:", panel_port_);
     ag->addWidget(get_address_, 2, 4);
 
-    new_ip_ = AddressEdit(address_group, 1032, "");
+    new_ip_ = AddressEdit(address_group, 1032);
     new_port_ = PlainEdit(address_group, 1031, "");
-    gateway_ = AddressEdit(address_group, 1112, "");
-    mask_ = AddressEdit(address_group, 1113, "");
+    gateway_ = AddressEdit(address_group, 1112);
+    mask_ = AddressEdit(address_group, 1113);
     set_address_ = Button(address_group, 1038, "更新");
     LabelledRow(ag, 3, 0, "IP:", new_ip_);
     LabelledRow(ag, 3, 2, "PORT:", new_port_);
@@ -496,23 +480,46 @@ void CMaintenancePage::OnFileSystem() {
 void CMaintenancePage::ChooseAndProgram(ImageKind kind) {
     const QString folder_key = QStringLiteral("%1/ImageFolder").arg(kProfileSection);
     const QString folder = AppProfile::Open()->value(folder_key).toString();
-    const auto chosen = prompts_.ChooseOpenFile(
-        this, QString(), folder, QStringLiteral("Files (*.*)"), QStringLiteral("dat"));
+    const auto chosen =
+        prompts_.ChooseOpenFile(this, folder, QStringLiteral("Files (*.*)"), QStringLiteral("dat"));
     if (!chosen)
         return;
     AppProfile::Open()->setValue(folder_key, QFileInfo(*chosen).absolutePath());
-    ProgramImage(kind, PathOf(*chosen));
+    // The file-system image is large and its checks slow: say what happens.
+    ProgramImage(kind, PathOf(*chosen),
+                 kind == ImageKind::FileSystem ? Utf8(kConfiguringLink) : QString());
 }
 
-void CMaintenancePage::ProgramImage(ImageKind kind, const fs::path& image) {
+void CMaintenancePage::ProgramImage(ImageKind kind, const fs::path& image,
+                                    const QString& popup_text) {
     std::error_code ec;
     const auto size = fs::file_size(image, ec);
     progress_->Begin(ec ? 0 : size);
-    Launch(true, [this, kind, image] {
-        PanelSession& s = panel_.session();
-        if (UpdateFirmware(s, panel_.transfer(), kind, image, *progress_))
-            s.WaitForRun();
-    });
+    CProgressPopup* popup = nullptr;
+    if (!popup_text.isEmpty()) {
+        if (!popup_)
+            popup_ = std::make_unique<CProgressPopup>();
+        popup = popup_.get();
+        popup->Open(window(), QStringLiteral("Manager"));
+        popup->SetMessage(popup_text);
+    }
+    Launch(
+        true,
+        [this, kind, image, popup] {
+            PanelSession& s = panel_.session();
+            const bool started = UpdateFirmware(s, panel_.transfer(), kind, image, *progress_);
+            // The checks are done: the page's bar takes over from the popup.
+            if (popup) {
+                QMetaObject::invokeMethod(
+                    popup, [popup] { popup->Close(); }, Qt::QueuedConnection);
+            }
+            if (started)
+                s.WaitForRun();
+        },
+        [popup] {
+            if (popup && popup->IsOpen())
+                popup->Close();
+        });
 }
 
 void CMaintenancePage::OnLogo() {
@@ -554,7 +561,7 @@ void CMaintenancePage::OnLogo() {
 bool CMaintenancePage::ConfirmClose() {
     if (!busy_)
         return true;
-    if (!prompts_.Ask(this, Utf8(kCancelRunQuestion)))
+    if (!prompts_.Ask(Utf8(kCancelRunQuestion)))
         return false;
     panel_.transfer().Cancel();
     WaitUntilIdle();

@@ -31,14 +31,17 @@ namespace korvane {
 
 class CLogoPickerDlg;
 class CPercentBar;
+class CIpAddressEdit;
+class CProgressPopup;
 class PanelController;
 class UserPrompts;
 
 // The new-port field holds a port from 1 to 65535; anything else is refused
-// rather than cut to 16 bits (70000 would otherwise move the panel to 4464).
+// rather than cut to 16 bits (70000 would otherwise move the panel to 4464);
+// the message is the settings dialog's kInvalidPort.
 std::optional<uint16_t> ParseNewPanelPort(const QString& text);
 
-inline constexpr char kInvalidPort[] = "无效的网络端口号!";
+inline constexpr char kConfiguringLink[] = "正在配置通讯参数中，请等待............";
 inline constexpr char kCancelRunQuestion[] =
     "烧写正在进行。是否取消并关闭窗口？\n面板将保留已经写入的内容。";
 
@@ -123,7 +126,9 @@ class CMaintenancePage : public CExtResizableDialog {
     // Runs `work` off the user-interface thread, then `then` on it.
     void Launch(bool flash_run, std::function<void()> work, std::function<void()> then = {});
     void ChooseAndProgram(ImageKind kind);
-    void ProgramImage(ImageKind kind, const std::filesystem::path& image);
+    // `popup_text`: a popup shows it while the checks before the transfer run.
+    void ProgramImage(ImageKind kind, const std::filesystem::path& image,
+                      const QString& popup_text = QString());
     MessageSink& Messages();
 
     PanelController& panel_;
@@ -137,17 +142,17 @@ class CMaintenancePage : public CExtResizableDialog {
     bool opened_ = false;
     QPointer<QWidget> watched_window_;
 
-    QComboBox* link_choice_;  // 1097
-    QComboBox* com_choice_;   // 1098
-    QLineEdit* link_ip_;      // 1025
-    QLineEdit* link_port_;    // 1033
-    QLineEdit* panel_ip_;     // 1064
-    QLineEdit* panel_port_;   // 1063
+    QComboBox* link_choice_;    // 1097
+    QComboBox* com_choice_;     // 1098
+    CIpAddressEdit* link_ip_;   // 1025
+    QLineEdit* link_port_;      // 1033
+    CIpAddressEdit* panel_ip_;  // 1064
+    QLineEdit* panel_port_;     // 1063
     QPushButton* get_address_;
-    QLineEdit* new_ip_;    // 1032
-    QLineEdit* new_port_;  // 1031
-    QLineEdit* gateway_;   // 1112
-    QLineEdit* mask_;      // 1113
+    CIpAddressEdit* new_ip_;   // 1032
+    QLineEdit* new_port_;      // 1031
+    CIpAddressEdit* gateway_;  // 1112
+    CIpAddressEdit* mask_;     // 1113
     QPushButton* set_address_;
     QWidget* mac_group_;
     QPushButton* change_mac_;
@@ -168,6 +173,7 @@ class CMaintenancePage : public CExtResizableDialog {
 
     std::unique_ptr<ProgressSink> bar_sink_;
     std::unique_ptr<PageProgress> progress_;
+    std::unique_ptr<CProgressPopup> popup_;
     int timer_ = 0;
 };
 

@@ -13,6 +13,7 @@
 #include "page_fixture.h"
 #include "protocol/command_codes.h"
 #include "widgets/control_ids.h"
+#include "widgets/ip_address_edit.h"
 
 using namespace korvane;
 using korvane::testing::PageRig;
@@ -76,10 +77,10 @@ const std::vector<Case>& Cases() {
          {},
          {"set-ip", "10.0.0.5", "502", "--gateway", "10.0.0.1", "--mask", "255.0.0.0"},
          [](QWidget* p) {
-             FindControl<QLineEdit>(p, 1032)->setText(QStringLiteral("10.0.0.5"));
+             FindControl<CIpAddressEdit>(p, 1032)->setText(QStringLiteral("10.0.0.5"));
              FindControl<QLineEdit>(p, 1031)->setText(QStringLiteral("502"));
-             FindControl<QLineEdit>(p, 1112)->setText(QStringLiteral("10.0.0.1"));
-             FindControl<QLineEdit>(p, 1113)->setText(QStringLiteral("255.0.0.0"));
+             FindControl<CIpAddressEdit>(p, 1112)->setText(QStringLiteral("10.0.0.1"));
+             FindControl<CIpAddressEdit>(p, 1113)->setText(QStringLiteral("255.0.0.0"));
              Click(p, 1038);
          },
          {"设置成功"}},
@@ -203,7 +204,7 @@ class FrontEndsAgreeTest : public QObject {
         PageRig rig(temp_->path());
         if (c.setup)
             c.setup(rig.panel);
-        rig.prompts.files.push_back(image);
+        rig.prompts.AddFile(image);
         QVERIFY(RunAndWait(*rig.page, [&] { c.click(rig.page.get()); }));
         const std::vector<std::string> page_texts = rig.sink.Texts();
 

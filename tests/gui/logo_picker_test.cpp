@@ -8,13 +8,12 @@
 #include <fstream>
 
 #include "link/message_sink.h"
-#include "test_prompts.h"
 #include "widgets/control_ids.h"
 #include "widgets/logo_pane.h"
 #include "widgets/logo_picker_dlg.h"
+#include "widgets/user_prompts.h"
 
 using namespace korvane;
-using korvane::testing::TestPrompts;
 
 namespace {
 
@@ -60,7 +59,7 @@ class LogoPickerTest : public QObject {
 
     void controlsCarryTheirIdsAndCaptions() {
         RecordingSink sink;
-        TestPrompts prompts;
+        ScriptedPrompts prompts;
         CLogoPickerDlg dlg(sink, prompts, ModelsPath());
         dlg.InitDialog();
         QCOMPARE(dlg.objectName(), QStringLiteral("IDD_149"));
@@ -95,14 +94,14 @@ class LogoPickerTest : public QObject {
         QFETCH(bool, selected);
         QFETCH(bool, accepted);
         RecordingSink sink;
-        TestPrompts prompts;
+        ScriptedPrompts prompts;
         CLogoPickerDlg dlg(sink, prompts, ModelsPath());
         dlg.InitDialog();
         dlg.SelectModel(model);
         const QString path = Picture(w, h);
-        prompts.files.push_back(path);
+        prompts.AddFile(path);
         QTest::mouseClick(FindControl<QPushButton>(&dlg, 1078), Qt::LeftButton);
-        QCOMPARE(prompts.file_filters.value(0),
+        QCOMPARE(prompts.file_requests().at(0).filter,
                  QStringLiteral("Graphics File(*.bmp *.gif *.jpg *.jpeg *.png)"));
         if (!selected) {
             QCOMPARE(sink.Messages(),
@@ -128,7 +127,7 @@ class LogoPickerTest : public QObject {
 
     void okWithoutPictureStaysOpen() {
         RecordingSink sink;
-        TestPrompts prompts;
+        ScriptedPrompts prompts;
         CLogoPickerDlg dlg(sink, prompts, ModelsPath());
         dlg.show();
         QTest::mouseClick(FindControl<QPushButton>(&dlg, 1), Qt::LeftButton);
@@ -141,7 +140,7 @@ class LogoPickerTest : public QObject {
 
     void smallerScreenLaterKeepsThePicture() {
         RecordingSink sink;
-        TestPrompts prompts;
+        ScriptedPrompts prompts;
         CLogoPickerDlg dlg(sink, prompts, ModelsPath());
         dlg.InitDialog();
         const QString path = Picture(300, 200);
@@ -153,7 +152,7 @@ class LogoPickerTest : public QObject {
 
     void unreadablePictureShowsOnlyTheBackground() {
         RecordingSink sink;
-        TestPrompts prompts;
+        ScriptedPrompts prompts;
         CLogoPickerDlg dlg(sink, prompts, ModelsPath());
         dlg.InitDialog();
         const QString path = dir_.filePath(QStringLiteral("not-a-picture.bmp"));
@@ -166,11 +165,11 @@ class LogoPickerTest : public QObject {
 
     void colourFromTheChooser() {
         RecordingSink sink;
-        TestPrompts prompts;
+        ScriptedPrompts prompts;
         CLogoPickerDlg dlg(sink, prompts, ModelsPath());
         dlg.InitDialog();
         QCOMPARE(dlg.background(), 0u);  // black the first time
-        prompts.colours.push_back(0x00804020);
+        prompts.AddColour(0x00804020);
         QTest::mouseClick(FindControl<QPushButton>(&dlg, 1086), Qt::LeftButton);
         QCOMPARE(dlg.background(), 0x00804020u);
         QCOMPARE(dlg.pane()->colour(), 0x00804020u);
@@ -185,7 +184,7 @@ class LogoPickerTest : public QObject {
 
     void reopeningShowsTheRememberedPictureOnItsColour() {
         RecordingSink sink;
-        TestPrompts prompts;
+        ScriptedPrompts prompts;
         CLogoPickerDlg dlg(sink, prompts, ModelsPath());
         dlg.SetPicturePath(Picture(20, 10, Qt::green));
         dlg.SetBackground(0x00FF0000);  // blue, as 0x00BBGGRR
@@ -202,7 +201,7 @@ class LogoPickerTest : public QObject {
 
     void noModelListAcceptsAnySize() {
         RecordingSink sink;
-        TestPrompts prompts;
+        ScriptedPrompts prompts;
         CLogoPickerDlg dlg(sink, prompts, std::nullopt);
         dlg.InitDialog();
         QVERIFY(dlg.current_model() == nullptr);

@@ -18,7 +18,9 @@
 #include "page_fixture.h"
 #include "protocol/command_codes.h"
 #include "transfer/firmware_run.h"
+#include "widgets/communication_set.h"
 #include "widgets/control_ids.h"
+#include "widgets/ip_address_edit.h"
 #include "widgets/logo_pane.h"
 #include "widgets/logo_picker_dlg.h"
 #include "widgets/percent_bar.h"
@@ -113,12 +115,12 @@ class MaintenancePageTest : public QObject {
         QCOMPARE(Control<QGroupBox>(page, 1028)->title(), QString::fromUtf8("HMI Flash 操作"));
         QVERIFY(!Control<QGroupBox>(page, 1075)->isVisible());
         QVERIFY(!Button(page, 1076)->isVisible());
-        QCOMPARE(Control<QLineEdit>(page, 1032)->text(), QStringLiteral("192.168.0.100"));
+        QCOMPARE(Control<CIpAddressEdit>(page, 1032)->text(), QStringLiteral("192.168.0.100"));
         QCOMPARE(Control<QLineEdit>(page, 1031)->text(), QStringLiteral("21845"));
-        QCOMPARE(Control<QLineEdit>(page, 1112)->text(), QStringLiteral("192.168.0.1"));
-        QCOMPARE(Control<QLineEdit>(page, 1113)->text(), QStringLiteral("255.255.255.0"));
-        QVERIFY(Control<QLineEdit>(page, 1064)->text().isEmpty());
-        QVERIFY(!Control<QLineEdit>(page, 1064)->isEnabled());
+        QCOMPARE(Control<CIpAddressEdit>(page, 1112)->text(), QStringLiteral("192.168.0.1"));
+        QCOMPARE(Control<CIpAddressEdit>(page, 1113)->text(), QStringLiteral("255.255.255.0"));
+        QCOMPARE(Control<CIpAddressEdit>(page, 1064)->text(), QStringLiteral("..."));
+        QVERIFY(!Control<CIpAddressEdit>(page, 1064)->isEnabled());
         QVERIFY(!Control<QLineEdit>(page, 1063)->isEnabled());
         QVERIFY(!Control<QLineEdit>(page, 1105)->isEnabled());
         QVERIFY(Control<CPercentBar>(page, 1095));
@@ -134,11 +136,11 @@ class MaintenancePageTest : public QObject {
         QCOMPARE(coms->count(), 9);
         QCOMPARE(coms->itemText(0), QString::fromUtf8("串口1"));
         QCOMPARE(coms->itemText(8), QString::fromUtf8("串口9"));
-        QVERIFY(!Control<QLineEdit>(page, 1025)->isEnabled());
+        QVERIFY(!Control<CIpAddressEdit>(page, 1025)->isEnabled());
         QVERIFY(!Control<QLineEdit>(page, 1033)->isEnabled());
         links->setCurrentIndex(1);
         QVERIFY(!coms->isEnabled());
-        QVERIFY(Control<QLineEdit>(page, 1025)->isEnabled());
+        QVERIFY(Control<CIpAddressEdit>(page, 1025)->isEnabled());
         QVERIFY(Control<QLineEdit>(page, 1033)->isEnabled());
         links->setCurrentIndex(0);
         QVERIFY(coms->isEnabled());
@@ -170,7 +172,7 @@ class MaintenancePageTest : public QObject {
             QVERIFY(AllStartersEnabled(page, false));
             QVERIFY(!Button(page, 1102)->isEnabled());
         }));
-        QCOMPARE(Control<QLineEdit>(page, 1064)->text(), QStringLiteral("192.168.0.100"));
+        QCOMPARE(Control<CIpAddressEdit>(page, 1064)->text(), QStringLiteral("192.168.0.100"));
         QCOMPARE(Control<QLineEdit>(page, 1063)->text(), QStringLiteral("21845"));
         QVERIFY(rig.sink.Messages().empty());
         QVERIFY(AllStartersEnabled(page, true));
@@ -179,10 +181,10 @@ class MaintenancePageTest : public QObject {
     void setAddressShowsOneSuccessAndThePanelHoldsTheValues() {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
-        Control<QLineEdit>(page, 1032)->setText(QStringLiteral("10.1.2.3"));
+        Control<CIpAddressEdit>(page, 1032)->setText(QStringLiteral("10.1.2.3"));
         Control<QLineEdit>(page, 1031)->setText(QStringLiteral("502"));
-        Control<QLineEdit>(page, 1112)->setText(QStringLiteral("10.1.2.254"));
-        Control<QLineEdit>(page, 1113)->setText(QStringLiteral("255.255.0.0"));
+        Control<CIpAddressEdit>(page, 1112)->setText(QStringLiteral("10.1.2.254"));
+        Control<CIpAddressEdit>(page, 1113)->setText(QStringLiteral("255.255.0.0"));
         QVERIFY(
             RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
         QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置成功"});
@@ -197,7 +199,7 @@ class MaintenancePageTest : public QObject {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
         rig.panel.SetStatusOverride(cmd::kSetParameter, 0);
-        Control<QLineEdit>(page, 1032)->setText(QStringLiteral("10.9.8.7"));
+        Control<CIpAddressEdit>(page, 1032)->setText(QStringLiteral("10.9.8.7"));
         QVERIFY(
             RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
         QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置失败"});
@@ -222,7 +224,7 @@ class MaintenancePageTest : public QObject {
         QVERIFY(rig.panel.ReceivedFrames().empty());
         QVERIFY(!QFile::exists(temp_->filePath(QStringLiteral("PanelNet.dat"))));
         QCOMPARE(ParseNewPanelPort(QStringLiteral("65535")), std::optional<uint16_t>(65535));
-        QCOMPARE(ParseNewPanelPort(QStringLiteral(" 1 ")), std::optional<uint16_t>(1));
+        QCOMPARE(ParseNewPanelPort(QStringLiteral(" 1")), std::optional<uint16_t>(1));
         QCOMPARE(ParseNewPanelPort(QStringLiteral("65536")), std::optional<uint16_t>());
     }
 
@@ -276,7 +278,7 @@ class MaintenancePageTest : public QObject {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
         const QString image = WriteImage(Folder(), QStringLiteral("kernel.dat"), 48 * 1024 + 100);
-        rig.prompts.files.push_back(image);
+        rig.prompts.AddFile(image);
         SlowData(rig.panel, 40, 10);
         auto* bar = Control<CPercentBar>(page, 1095);
         auto* figures = page->findChild<QLabel*>(QStringLiteral("IDC_FIGURES"));
@@ -288,8 +290,8 @@ class MaintenancePageTest : public QObject {
             QTRY_VERIFY_WITH_TIMEOUT(figures->text().contains(QStringLiteral(" bytes ")), 10000);
             QVERIFY(bar->Text().startsWith(QString::fromUtf8("内核下载中")));
         }));
-        QCOMPARE(rig.prompts.file_filters.value(0), QStringLiteral("Files (*.*)"));
-        QCOMPARE(rig.prompts.file_suffixes.value(0), QStringLiteral("dat"));
+        QCOMPARE(rig.prompts.file_requests().at(0).filter, QStringLiteral("Files (*.*)"));
+        QCOMPARE(rig.prompts.file_requests().at(0).default_suffix, QStringLiteral("dat"));
         const auto file = Bytes(image.toStdString());
         QCOMPARE(rig.panel.ReadFlash(0x00080000, uint32_t(file.size())), file);
         QCOMPARE(rig.sink.Messages(),
@@ -307,7 +309,8 @@ class MaintenancePageTest : public QObject {
         QWidget* page = rig.page.get();
         const QString boot = WriteImage(Folder(), QStringLiteral("boot.bin"), 5000);
         const QString fs = WriteImage(Folder(), QStringLiteral("rootfs.img"), 9000);
-        rig.prompts.files = {boot, fs};
+        rig.prompts.AddFile(boot);
+        rig.prompts.AddFile(fs);
         QVERIFY(
             RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1083), Qt::LeftButton); }));
         QVERIFY(RunAndWait(*rig.page, [&] { MenuCommand(page, 1036)->trigger(); }));
@@ -325,14 +328,14 @@ class MaintenancePageTest : public QObject {
         const QString image = WriteImage(sub, QStringLiteral("k.dat"), 100);
         {
             PageRig rig(Folder());
-            rig.prompts.files.push_back(image);
+            rig.prompts.AddFile(image);
             QVERIFY(RunAndWait(*rig.page, [&] {
                 QTest::mouseClick(Button(rig.page.get(), 1083), Qt::LeftButton);
             }));
         }
         PageRig again(Folder());
         QTest::mouseClick(Button(again.page.get(), 1083), Qt::LeftButton);  // chooser cancelled
-        QCOMPARE(again.prompts.file_folders.value(0), sub);
+        QCOMPARE(again.prompts.file_requests().at(0).folder, sub);
         QVERIFY(!again.page->Busy());
     }
 
@@ -340,7 +343,8 @@ class MaintenancePageTest : public QObject {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
         const QString image = WriteImage(Folder(), QStringLiteral("big.dat"), 200 * 1024);
-        rig.prompts.files = {image, image};
+        rig.prompts.AddFile(image);
+        rig.prompts.AddFile(image);
         SlowData(rig.panel, 100, 20);
         auto* bar = Control<CPercentBar>(page, 1095);
         QVERIFY(RunAndWait(*rig.page, [&] {
@@ -369,19 +373,19 @@ class MaintenancePageTest : public QObject {
         layout->addWidget(page);
         window->show();
         const QString image = WriteImage(Folder(), QStringLiteral("big.dat"), 200 * 1024);
-        rig.prompts.files = {image};
+        rig.prompts.AddFile(image);
         SlowData(rig.panel, 100, 20);
         QTest::mouseClick(Button(page, 1035), Qt::LeftButton);
         QTRY_VERIFY_WITH_TIMEOUT(Control<CPercentBar>(page, 1095)->Position() > 2, 10000);
 
-        rig.prompts.answers = {false};
+        rig.prompts.AddAnswer(false);
         QVERIFY(!window->close());
         QVERIFY(window->isVisible());
         QVERIFY(page->Busy());
-        QCOMPARE(rig.prompts.questions.size(), qsizetype(1));
-        QVERIFY(rig.prompts.questions[0].contains(QString::fromUtf8("保留已经写入的内容")));
+        QCOMPARE(rig.prompts.questions().size(), qsizetype(1));
+        QVERIFY(rig.prompts.questions()[0].contains(QString::fromUtf8("保留已经写入的内容")));
 
-        rig.prompts.answers = {true};
+        rig.prompts.AddAnswer(true);
         QVERIFY(window->close());
         QVERIFY(!page->Busy());
         QVERIFY(!rig.controller.busy());

@@ -11,10 +11,10 @@
 #include "link/message_sink.h"
 #include "sim/panel.h"
 #include "sim/udp_server.h"
-#include "test_prompts.h"
 #include "widgets/app_profile.h"
 #include "widgets/maintenance_page.h"
 #include "widgets/panel_controller.h"
+#include "widgets/user_prompts.h"
 
 namespace korvane::testing {
 
@@ -48,7 +48,7 @@ struct PageRig {
     sim::UdpServer server{panel};
     bool started = false;
     RecordingSink sink;
-    TestPrompts prompts;
+    ScriptedPrompts prompts;
     PanelController controller;
     std::unique_ptr<CMaintenancePage> page;
 };

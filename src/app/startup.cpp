@@ -1,0 +1,125 @@
+#include "app/startup.h"
+
+#include <QApplication>
+#include <QMetaObject>
+#include <QPointer>
+#include <QScreen>
+#include <QTimer>
+#include <cstdio>
+#include <memory>
+
+#include "app/single_instance.h"
+#include "settings/program_files.h"
+#include "widgets/communication_set.h"
+#include "widgets/desktop_message_sink.h"
+#include "widgets/maintenance_page_factory.h"
+#include "widgets/orvel_manager_dlg.h"
+#include "widgets/panel_controller.h"
+#include "widgets/resource_bundle.h"
+#include "widgets/user_prompts.h"
+
+namespace korvane {
+
+namespace {
+
+// Without a screen (the offscreen platform) nobody could dismiss a modal
+// box, so messages go to stderr instead and questions are answered "no".
+class StderrPrompts : public UserPrompts {
+  public:
+    void ShowMessage(MessageKind kind, const QString& text) override {
+        std::fprintf(stderr, "%s: %s\n", MessageKindName(kind), text.toUtf8().constData());
+    }
+    bool Ask(const QString& question) override {
+        std::fprintf(stderr, "question (answered no): %s\n", question.toUtf8().constData());
+        return false;
+    }
+    // Without a screen nothing can be chosen: every chooser is cancelled.
+    std::optional<QString> ChooseOpenFile(QWidget*, const QString&, const QString&,
+                                          const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<uint32_t> ChooseColour(QWidget*, uint32_t) override { return std::nullopt; }
+};
+
+std::unique_ptr<UserPrompts> MakePrompts(std::function<QWidget*()> owner) {
+    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
+        return std::make_unique<StderrPrompts>();
+    return std::make_unique<QtUserPrompts>(std::move(owner));
+}
+
+// Screenshot hook for scripts/screenshots: KORVANE_SCREENSHOT=file.png takes
+// the main window (or, with KORVANE_SCREENSHOT_WHAT=settings, the settings
+// dialog over it) once shown, saves it and ends the program.
+void ArmScreenshot(COrvelManagerDlg& window, PanelController& controller, UserPrompts& prompts) {
+    const QString path = qEnvironmentVariable("KORVANE_SCREENSHOT");
+    if (path.isEmpty())
+        return;
+    const QString what = qEnvironmentVariable("KORVANE_SCREENSHOT_WHAT");
+    QTimer::singleShot(500, &window, [&window, &controller, &prompts, path, what] {
+        QWidget* target = &window;
+        CCommunicationSet* dialog = nullptr;
+        if (what == QLatin1String("settings")) {
+            dialog = new CCommunicationSet(controller, prompts, &window);
+            dialog->show();
+            target = dialog;
+        }
+        QTimer::singleShot(500, &window, [target, path] {
+            const bool saved = target->grab().save(path, "PNG");
+            std::fprintf(stderr, "screenshot %s: %s\n", saved ? "saved" : "NOT saved",
+                         path.toUtf8().constData());
+            QApplication::exit(saved ? 0 : 1);
+        });
+    });
+}
+
+}  // namespace
+
+int RunDesktop(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("korvane"));
+    QPointer<COrvelManagerDlg> main_window;
+    auto prompts = MakePrompts([&main_window] { return main_window.data(); });
+
+    // The bundle is found from the executable's own folder, never the
+    // working folder.
+    if (!RegisterResourceBundle(QCoreApplication::applicationDirPath())) {
+        prompts->ShowMessage(MessageKind::AppDefault, QString::fromUtf8(kNoResource));
+        return 1;
+    }
+
+    // A later copy from the same parent ends before any window exists. When
+    // the process list cannot be read the check is skipped: the window still
+    // gets its settings, page and timer, since a window without them is a
+    // dead end.
+    if (CheckSingleInstance() == InstanceCheck::AnotherCopy)
+        return 0;
+
+    CDesktopMessageSink sink(*prompts);
+    // The settings are found as korvane-cli finds them: Para.dat beside our
+    // executable, or in the per-user folder when that folder is not writable.
+    PanelController controller(sink, SettingsFile::ForExecutable(RunningExecutable()));
+    controller.LoadSettings();
+
+    COrvelManagerDlg window(controller, *prompts);
+    main_window = &window;
+    QPointer<COrvelManagerDlg> alive(&window);
+    controller.SetPoster([alive](PanelController::Job done) {
+        // A job's completion runs on the user-interface thread, and only
+        // while the window is still there.
+        QMetaObject::invokeMethod(
+            qApp,
+            [alive, done = std::move(done)] {
+                if (alive)
+                    done();
+            },
+            Qt::QueuedConnection);
+    });
+    window.AddPage(QString::fromUtf8("系统处理"), ResourceIcon(IDI_PANEL),
+                   CreateMaintenancePage(controller, *prompts, &window));
+    window.show();
+    ArmScreenshot(window, controller, *prompts);
+    const int status = app.exec();
+    return status;
+}
+
+}  // namespace korvane

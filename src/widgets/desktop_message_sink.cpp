@@ -1,0 +1,37 @@
+#include "widgets/desktop_message_sink.h"
+
+#include <QMetaObject>
+#include <QString>
+#include <QThread>
+
+namespace korvane {
+
+CDesktopMessageSink::CDesktopMessageSink(UserPrompts& prompts, QObject* parent)
+    : QObject(parent), prompts_(prompts) {}
+
+template <class F>
+void CDesktopMessageSink::OnUiThread(F&& f) {
+    if (QThread::currentThread() == thread()) {
+        f();
+        return;
+    }
+    // A box belongs to the user-interface thread; the worker sleeps in the
+    // blocking call until the box has been dismissed there. The UI thread
+    // never waits for a worker while one may be here (the window refuses to
+    // close while a job runs), so this cannot deadlock.
+    QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::BlockingQueuedConnection);
+}
+
+void CDesktopMessageSink::Show(MessageKind kind, std::string_view text) {
+    const QString t = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    OnUiThread([&] { prompts_.ShowMessage(kind, t); });
+}
+
+bool CDesktopMessageSink::Ask(std::string_view question) {
+    const QString q = QString::fromUtf8(question.data(), static_cast<qsizetype>(question.size()));
+    bool yes = false;
+    OnUiThread([&] { yes = prompts_.Ask(q); });
+    return yes;
+}
+
+}  // namespace korvane

@@ -1,0 +1,28 @@
+#pragma once
+// The core's messages as modal boxes, always on the user-interface thread.
+// A worker that shows a message waits until the user has dismissed it.
+#include <QObject>
+#include <atomic>
+
+#include "link/message_sink.h"
+#include "widgets/user_prompts.h"
+
+namespace korvane {
+
+class CDesktopMessageSink : public QObject, public MessageSink {
+    Q_OBJECT
+  public:
+    // Construct on the user-interface thread: boxes are shown on this
+    // object's thread.
+    explicit CDesktopMessageSink(UserPrompts& prompts, QObject* parent = nullptr);
+    void Show(MessageKind kind, std::string_view text) override;
+    // Asks on the user-interface thread, also from a worker (which waits).
+    bool Ask(std::string_view question);
+
+  private:
+    template <class F>
+    void OnUiThread(F&& f);
+    UserPrompts& prompts_;
+};
+
+}  // namespace korvane

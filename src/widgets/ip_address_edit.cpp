@@ -1,0 +1,75 @@
+#include "widgets/ip_address_edit.h"
+
+#include <QHBoxLayout>
+#include <QIntValidator>
+#include <QKeyEvent>
+#include <QLabel>
+
+namespace korvane {
+
+CIpAddressEdit::CIpAddressEdit(QWidget* parent) : QWidget(parent) {
+    auto* row = new QHBoxLayout(this);
+    row->setContentsMargins(0, 0, 0, 0);
+    row->setSpacing(2);
+    const int width = fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12;
+    for (size_t i = 0; i < octets_.size(); ++i) {
+        auto* e = new QLineEdit(this);
+        e->setValidator(new QIntValidator(0, 255, e));
+        e->setMaxLength(3);
+        e->setAlignment(Qt::AlignCenter);
+        e->setFixedWidth(width);
+        e->setAccessibleName(QStringLiteral("IP %1").arg(i + 1));
+        e->installEventFilter(this);
+        // Tab moves past the whole address, as it does past one control;
+        // '.' and a third digit move between the fields.
+        if (i > 0)
+            e->setFocusPolicy(Qt::ClickFocus);
+        octets_[i] = e;
+        if (i > 0)
+            row->addWidget(new QLabel(QStringLiteral("."), this));
+        row->addWidget(e);
+        connect(e, &QLineEdit::textEdited, this, [this, i](const QString& t) {
+            if (t.size() == 3 && i + 1 < octets_.size()) {
+                octets_[i + 1]->setFocus();
+                octets_[i + 1]->selectAll();
+            }
+        });
+    }
+    setFocusProxy(octets_[0]);
+}
+
+QString CIpAddressEdit::text() const {
+    QStringList parts;
+    for (const QLineEdit* e : octets_)
+        parts.append(e->text());
+    return parts.join(QLatin1Char('.'));
+}
+
+void CIpAddressEdit::setText(const QString& dotted) {
+    const QStringList parts = dotted.split(QLatin1Char('.'));
+    for (size_t i = 0; i < octets_.size(); ++i)
+        octets_[i]->setText(i < static_cast<size_t>(parts.size()) ? parts[static_cast<int>(i)]
+                                                                  : QString());
+}
+
+bool CIpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress)
+        return QWidget::eventFilter(watched, event);
+    const auto* key = static_cast<QKeyEvent*>(event);
+    for (size_t i = 0; i < octets_.size(); ++i) {
+        if (watched != octets_[i])
+            continue;
+        if (key->text() == QLatin1String(".") && i + 1 < octets_.size()) {
+            octets_[i + 1]->setFocus();
+            octets_[i + 1]->selectAll();
+            return true;
+        }
+        if (key->key() == Qt::Key_Backspace && octets_[i]->text().isEmpty() && i > 0) {
+            octets_[i - 1]->setFocus();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+}  // namespace korvane

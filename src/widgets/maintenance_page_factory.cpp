@@ -1,0 +1,11 @@
+#include "widgets/maintenance_page_factory.h"
+
+#include "widgets/maintenance_page.h"
+
+namespace korvane {
+
+QWidget* CreateMaintenancePage(PanelController& controller, UserPrompts& prompts, QWidget* parent) {
+    return new CMaintenancePage(controller, prompts, parent);
+}
+
+}  // namespace korvane

@@ -1,0 +1,230 @@
+#include "widgets/orvel_manager_dlg.h"
+
+#include <QAction>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+
+#include "widgets/about_dialog.h"
+#include "widgets/communication_set.h"
+#include "widgets/control_ids.h"
+#include "widgets/panel_controller.h"
+#include "widgets/resource_bundle.h"
+#include "widgets/user_prompts.h"
+
+namespace korvane {
+
+namespace {
+
+constexpr int kMargin = 10;
+constexpr QSize kStartSize(780, 520);
+
+QLabel* ValueField(int id, const QString& label, QWidget* parent) {
+    auto* field = new QLabel(QStringLiteral("NULL"), parent);
+    field->setObjectName(ControlName(id));
+    field->setAccessibleName(label);
+    field->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    return field;
+}
+
+QPushButton* Button(int id, const QString& text, QWidget* parent) {
+    auto* b = new QPushButton(text, parent);
+    b->setObjectName(ControlName(id));
+    b->setAutoDefault(false);
+    return b;
+}
+
+}  // namespace
+
+COrvelManagerDlg::COrvelManagerDlg(PanelController& controller, UserPrompts& prompts,
+                                   QWidget* parent)
+    : CExtResizableDialog(parent), controller_(controller), prompts_(prompts) {
+    setObjectName(DialogName(102));
+    setWindowTitle(QString::fromUtf8("T3固件烧写工具(V1.0.0)"));
+    setWindowIcon(ResourceIcon(IDI_PANEL));
+    setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
+
+    page_list_ = new QListWidget(this);
+    page_list_->setObjectName(ControlName(1002));
+    page_list_->setAccessibleName(QString::fromUtf8("页面"));
+    page_list_->setIconSize(QSize(32, 32));
+
+    auto* previous = Button(1000, QString::fromUtf8("<<上页"), this);
+    auto* next = Button(1001, QString::fromUtf8("下页>>"), this);
+
+    // The link display, visible below the page list so that the settings
+    // dialog is always one click away.
+    auto* group = new QGroupBox(QString::fromUtf8("通讯参数设置"), this);
+    group->setObjectName(ControlName(1005));
+    mode_ = ValueField(1066, QString::fromUtf8("当前通讯方式:"), group);
+    address_ = ValueField(1007, QStringLiteral("IP:"), group);
+    port_ = ValueField(1009, QStringLiteral("PORT:"), group);
+    com_ = ValueField(1008, QString::fromUtf8("串口号:"), group);
+    auto* settings = Button(1030, QString::fromUtf8("设置"), group);
+    auto* about = Button(1031, QString::fromUtf8("关于…"), group);
+    auto* grid = new QGridLayout(group);
+    const QString labels[] = {QString::fromUtf8("当前通讯方式:"), QStringLiteral("IP:"),
+                              QStringLiteral("PORT:"), QString::fromUtf8("串口号:")};
+    QLabel* fields[] = {mode_, address_, port_, com_};
+    for (int row = 0; row < 4; ++row) {
+        auto* label = new QLabel(labels[row], group);
+        label->setBuddy(fields[row]);
+        grid->addWidget(label, row, 0);
+        grid->addWidget(fields[row], row, 1);
+    }
+    auto* buttons = new QHBoxLayout;
+    buttons->addWidget(settings);
+    buttons->addWidget(about);
+    grid->addLayout(buttons, 4, 0, 1, 2);
+    grid->setColumnStretch(1, 1);
+
+    page_area_ = new QGroupBox(this);
+    page_area_->setObjectName(ControlName(1003));
+
+    // Measure the address field at its widest so that no address is cut.
+    address_->setText(QStringLiteral("255.255.255.255"));
+    const QSize g = group->sizeHint();
+    address_->setText(QStringLiteral("NULL"));
+    const QSize b = previous->sizeHint().expandedTo(next->sizeHint());
+    const int column = std::max({g.width(), 2 * b.width() + kMargin, 180});
+
+    resize(kStartSize);
+    const int h = kStartSize.height();
+    const int group_y = h - kMargin - g.height();
+    const int nav_y = group_y - kMargin - b.height();
+    page_list_->setGeometry(kMargin, kMargin, column, nav_y - 2 * kMargin);
+    previous->setGeometry(kMargin, nav_y, (column - kMargin) / 2, b.height());
+    next->setGeometry(kMargin + column - (column - kMargin) / 2, nav_y, (column - kMargin) / 2,
+                      b.height());
+    group->setGeometry(kMargin, group_y, column, g.height());
+    const int area_x = 2 * kMargin + column;
+    page_area_->setGeometry(area_x, kMargin / 2, kStartSize.width() - area_x - kMargin,
+                            h - kMargin / 2 - kMargin);
+    setMinimumSize(area_x + 300, g.height() + b.height() + 160);
+
+    AddAnchor(page_list_, QPoint(0, 0), QPoint(0, 100));
+    AddAnchor(previous, QPoint(0, 100));
+    AddAnchor(next, QPoint(0, 100));
+    AddAnchor(group, QPoint(0, 100));
+    AddAnchor(page_area_, QPoint(0, 0), QPoint(100, 100));
+
+    setTabOrder(page_list_, previous);
+    setTabOrder(previous, next);
+    setTabOrder(next, settings);
+    setTabOrder(settings, about);
+
+    connect(previous, &QPushButton::clicked, this, &COrvelManagerDlg::OnPrevious);
+    connect(next, &QPushButton::clicked, this, &COrvelManagerDlg::OnNext);
+    connect(settings, &QPushButton::clicked, this, &COrvelManagerDlg::OnSettings);
+    connect(about, &QPushButton::clicked, this, &COrvelManagerDlg::ShowAbout);
+    connect(page_list_, &QListWidget::currentRowChanged, this, &COrvelManagerDlg::ShowSelectedPage);
+
+    // The About item of the window's menu: here the window's context menu.
+    auto* about_action = new QAction(ResourceString(IDS_ABOUTBOX), this);
+    about_action->setObjectName(QStringLiteral("aboutAction"));
+    connect(about_action, &QAction::triggered, this, &COrvelManagerDlg::ShowAbout);
+    addAction(about_action);
+    setContextMenuPolicy(Qt::ActionsContextMenu);
+
+    RefreshLinkDisplay();
+    connect(&timer_, &QTimer::timeout, this, &COrvelManagerDlg::OnTick);
+    timer_.start(kLinkDisplayPeriodMs);
+    EnableSaveRestore(QStringLiteral("Dialog Positions"), QStringLiteral("OrvelManagerDlg"));
+}
+
+void COrvelManagerDlg::AddPage(const QString& caption, const QIcon& icon, QWidget* page) {
+    page->setParent(this);
+    // The page covers the page area inside its frame and follows its size.
+    const int inset = 2;
+    page->setGeometry(page_area_->geometry().adjusted(inset, inset, -inset, -inset));
+    AddAnchor(page, QPoint(0, 0), QPoint(100, 100));
+    pages_.push_back(page);
+    auto* item = new QListWidgetItem(icon, caption, page_list_);
+    item->setSizeHint(QSize(0, 40));
+    if (pages_.size() == 1)
+        page_list_->setCurrentRow(0);
+    ShowSelectedPage();
+}
+
+int COrvelManagerDlg::CurrentPage() const {
+    return page_list_->currentRow();
+}
+
+void COrvelManagerDlg::ShowSelectedPage() {
+    const int selected = CurrentPage();
+    for (size_t i = 0; i < pages_.size(); ++i) {
+        if (static_cast<int>(i) != selected)
+            pages_[i]->hide();
+    }
+    if (selected >= 0 && selected < PageCount()) {
+        pages_[static_cast<size_t>(selected)]->show();
+        pages_[static_cast<size_t>(selected)]->raise();
+    }
+}
+
+void COrvelManagerDlg::OnPrevious() {
+    const int n = PageCount();
+    if (n == 0)
+        return;
+    const int current = CurrentPage();
+    page_list_->setCurrentRow(current <= 0 ? n - 1 : current - 1);
+    ShowSelectedPage();
+}
+
+void COrvelManagerDlg::OnNext() {
+    const int n = PageCount();
+    if (n == 0)
+        return;
+    const int current = CurrentPage();
+    page_list_->setCurrentRow(current < n - 1 ? current + 1 : 0);
+    ShowSelectedPage();
+}
+
+void COrvelManagerDlg::RefreshLinkDisplay() {
+    const LinkDisplayTexts t = controller_.LinkDisplay();
+    mode_->setText(QString::fromStdString(t.mode));
+    address_->setText(QString::fromStdString(t.address));
+    port_->setText(QString::fromStdString(t.port));
+    com_->setText(QString::fromStdString(t.com));
+}
+
+void COrvelManagerDlg::OnTick() {
+    RefreshLinkDisplay();
+    if (close_pending_ && !controller_.busy()) {
+        close_pending_ = false;
+        CExtResizableDialog::reject();
+    }
+}
+
+void COrvelManagerDlg::OnSettings() {
+    CCommunicationSet dialog(controller_, prompts_, this);
+    dialog.exec();
+}
+
+void COrvelManagerDlg::ShowAbout() {
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void COrvelManagerDlg::reject() {
+    if (controller_.busy()) {
+        // A worker may be waiting on a message box: never block here; stop
+        // the transfer and close when the timer sees the work has ended.
+        controller_.transfer().Cancel();
+        close_pending_ = true;
+        return;
+    }
+    CExtResizableDialog::reject();
+}
+
+void COrvelManagerDlg::closeEvent(QCloseEvent* event) {
+    if (controller_.busy()) {
+        event->ignore();
+        reject();
+        return;
+    }
+    CExtResizableDialog::closeEvent(event);
+}
+
+}  // namespace korvane

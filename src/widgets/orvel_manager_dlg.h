@@ -1,0 +1,68 @@
+#pragma once
+// The main window (dialog 102, "T3固件烧写工具(V1.0.0)"): the page list on
+// the left, the page area on the right, and below the page list the current
+// link settings with the "设置" button that opens the settings dialog.
+#include <QIcon>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <QTimer>
+#include <vector>
+
+#include "widgets/ext_resizable_dialog.h"
+
+class QGroupBox;
+
+namespace korvane {
+
+class PanelController;
+class UserPrompts;
+
+inline constexpr int kLinkDisplayPeriodMs = 200;
+
+class COrvelManagerDlg : public CExtResizableDialog {
+    Q_OBJECT
+  public:
+    COrvelManagerDlg(PanelController& controller, UserPrompts& prompts, QWidget* parent = nullptr);
+
+    // Lists `page` under `caption` with `icon` and lays it over the page
+    // area; the window takes the page as its child. The first page is selected.
+    void AddPage(const QString& caption, const QIcon& icon, QWidget* page);
+    int PageCount() const { return static_cast<int>(pages_.size()); }
+    int CurrentPage() const;
+    QWidget* Page(int i) const { return pages_[static_cast<size_t>(i)]; }
+
+    // Shows the settings in use in the link fields (also every 200 ms).
+    void RefreshLinkDisplay();
+    void OnPrevious();
+    void OnNext();
+    // Runs the settings dialog modally; the display follows at the next tick.
+    void OnSettings();
+    void ShowAbout();
+
+  public slots:
+    // Escape and the close box: while panel work runs, the transfer is
+    // cancelled and the window closes once the work has ended.
+    void reject() override;
+
+  protected:
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void ShowSelectedPage();
+    void OnTick();
+
+    PanelController& controller_;
+    UserPrompts& prompts_;
+    QListWidget* page_list_ = nullptr;
+    QGroupBox* page_area_ = nullptr;
+    QLabel* mode_ = nullptr;
+    QLabel* address_ = nullptr;
+    QLabel* port_ = nullptr;
+    QLabel* com_ = nullptr;
+    QTimer timer_;
+    std::vector<QWidget*> pages_;
+    bool close_pending_ = false;
+};
+
+}  // namespace korvane

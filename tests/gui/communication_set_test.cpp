@@ -1,0 +1,192 @@
+// The communication settings dialog: what it opens with, the port check on
+// the network link, the bytes it saves, and Cancel leaving everything alone.
+#include <QComboBox>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "link/serial_devices.h"
+#include "widgets/app_profile.h"
+#include "widgets/communication_set.h"
+#include "widgets/control_ids.h"
+#include "widgets/panel_controller.h"
+#include "widgets/user_prompts.h"
+
+using namespace korvane;
+
+namespace {
+
+QByteArray Bytes(std::initializer_list<int> values) {
+    QByteArray b;
+    for (int v : values)
+        b.append(static_cast<char>(v));
+    return b;
+}
+
+}  // namespace
+
+class CommunicationSetTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        QVERIFY(dir_.isValid());
+        AppProfile::UseFileForTesting(dir_.filePath(QStringLiteral("profile.ini")));
+        QFile::remove(ParaPath());
+        controller_ =
+            std::make_unique<PanelController>(sink_, SettingsFile(ParaPath().toStdString()));
+        controller_->LoadSettings();  // writes the defaults
+        prompts_ = std::make_unique<ScriptedPrompts>();
+    }
+    void cleanup() {
+        controller_.reset();
+        AppProfile::UseFileForTesting(QString());
+    }
+
+    void opensWithTheFileAndItsLinkMode() {
+        CommSettings s = controller_->settings();
+        s.link_mode = 2;
+        s.com = 4;
+        s.address = {10, 1, 2, 3};
+        QVERIFY(controller_->SaveSettings(s));
+        CCommunicationSet dlg(*controller_, *prompts_);
+        QVERIFY(FindControl<QRadioButton>(&dlg, 1070)->isChecked());
+        QVERIFY(!Ip(dlg)->isEnabled());
+        QVERIFY(!Port(dlg)->isEnabled());
+        QVERIFY(Com(dlg)->isEnabled());
+        QCOMPARE(Com(dlg)->currentText(), QStringLiteral("COM4"));
+        QCOMPARE(Ip(dlg)->text(), QStringLiteral("10.1.2.3"));
+        QCOMPARE(Com(dlg)->count(), 9);
+        // The device COM4 opens here, as korvane-cli ports names it.
+        const auto device = ComPortDevice(4, ListSerialDevices());
+        QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("comDevice"))->text(),
+                 device ? QString::fromStdString(*device) : QString::fromUtf8("本机无此串口"));
+    }
+
+    void networkPortIsChecked_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<int>("saved");
+        QTest::newRow("65536") << "65536" << false << 0;
+        QTest::newRow("-1") << "-1" << false << 0;
+        QTest::newRow("80x") << "80x" << false << 0;
+        QTest::newRow("bare sign") << "-" << false << 0;
+        QTest::newRow("huge") << "99999999999999999999" << false << 0;
+        QTest::newRow("65535") << "65535" << true << 65535;
+        QTest::newRow("empty") << "" << true << 0;
+        QTest::newRow("blanks and sign") << "  +80" << true << 80;
+    }
+    void networkPortIsChecked() {
+        QFETCH(QString, text);
+        QFETCH(bool, accepted);
+        QFETCH(int, saved);
+        const QByteArray before = FileBytes();
+        const CommSettings in_use = controller_->settings();
+        CCommunicationSet dlg(*controller_, *prompts_);
+        dlg.show();
+        FindControl<QRadioButton>(&dlg, 1069)->click();
+        Port(dlg)->setText(text);
+        FindControl<QPushButton>(&dlg, 1)->click();
+        if (accepted) {
+            QVERIFY(prompts_->shown().empty());
+            QCOMPARE(dlg.result(), int(QDialog::Accepted));
+            QCOMPARE(FileBytes().mid(8, 2), Bytes({saved & 0xFF, saved >> 8}));
+            QCOMPARE(int(controller_->settings().port), saved);
+        } else {
+            QCOMPARE(prompts_->shown().size(), size_t(1));
+            QCOMPARE(prompts_->shown()[0].kind, MessageKind::Error);
+            QCOMPARE(prompts_->shown()[0].text, QString::fromUtf8("无效的网络端口号!"));
+            QVERIFY(dlg.isVisible());
+            QCOMPARE(Port(dlg)->text(), text);  // the user's input stays
+            QCOMPARE(FileBytes(), before);
+            QVERIFY(controller_->settings() == in_use);
+        }
+    }
+
+    void serialLinkSavesTheWholeRecord() {
+        CCommunicationSet dlg(*controller_, *prompts_);
+        dlg.show();
+        FindControl<QRadioButton>(&dlg, 1070)->click();
+        Com(dlg)->setCurrentText(QStringLiteral("COM12"));
+        Ip(dlg)->setText(QStringLiteral("192.168.0.100"));
+        Port(dlg)->setText(QStringLiteral("abc"));  // not checked on the serial link: 0
+        FindControl<QPushButton>(&dlg, 1)->click();
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QVERIFY(prompts_->shown().empty());
+        QCOMPARE(FileBytes(),
+                 Bytes({0x02, 0,    0,    0,    0xC0, 0xA8, 0x00, 0x64, 0, 0, 0x0C, 0x00,
+                        0x00, 0xC2, 0x01, 0x00, 0,    0,    0,    0,    0, 0, 0,    0}));
+        QCOMPARE(int(controller_->settings().com), 12);
+        QCOMPARE(int(controller_->settings().link_mode), 2);
+    }
+
+    void comTexts_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("com");
+        QTest::newRow("COM12") << "COM12" << 12;
+        QTest::newRow("lower case") << "com3" << 3;
+        QTest::newRow("bare number") << "7" << 7;
+        QTest::newRow("no digits") << "COM" << 0;
+    }
+    void comTexts() {
+        QFETCH(QString, text);
+        QFETCH(int, com);
+        QCOMPARE(int(ParseComText(text)), com);
+    }
+
+    void usbDisablesEveryParameter() {
+        CCommunicationSet dlg(*controller_, *prompts_);
+        FindControl<QRadioButton>(&dlg, 1071)->click();
+        QVERIFY(!Ip(dlg)->isEnabled());
+        QVERIFY(!Port(dlg)->isEnabled());
+        QVERIFY(!Com(dlg)->isEnabled());
+        QCOMPARE(int(dlg.edited().link_mode), 3);
+    }
+
+    void cancelKeepsMemoryAndFile() {
+        const QByteArray before = FileBytes();
+        const CommSettings in_use = controller_->settings();
+        CCommunicationSet dlg(*controller_, *prompts_);
+        dlg.show();
+        FindControl<QRadioButton>(&dlg, 1070)->click();
+        Port(dlg)->setText(QStringLiteral("80"));
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+        QVERIFY(!dlg.isVisible());
+        QCOMPARE(FileBytes(), before);
+        QVERIFY(controller_->settings() == in_use);
+        QCOMPARE(int(controller_->settings().link_mode), 1);
+    }
+
+    void enterIsOk() {
+        CCommunicationSet dlg(*controller_, *prompts_);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        Port(dlg)->setFocus();
+        Port(dlg)->setText(QStringLiteral("4000"));
+        QTest::keyClick(Port(dlg), Qt::Key_Return);
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(int(controller_->settings().port), 4000);
+    }
+
+  private:
+    QString ParaPath() const { return dir_.filePath(QStringLiteral("Para.dat")); }
+    QByteArray FileBytes() const {
+        QFile f(ParaPath());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }
+    static CIpAddressEdit* Ip(QWidget& d) { return FindControl<CIpAddressEdit>(&d, 1024); }
+    static QLineEdit* Port(QWidget& d) { return FindControl<QLineEdit>(&d, 1026); }
+    static QComboBox* Com(QWidget& d) { return FindControl<QComboBox>(&d, 1074); }
+
+    QTemporaryDir dir_;
+    RecordingSink sink_;
+    std::unique_ptr<PanelController> controller_;
+    std::unique_ptr<ScriptedPrompts> prompts_;
+};
+
+QTEST_MAIN(CommunicationSetTest)
+#include "communication_set_test.moc"

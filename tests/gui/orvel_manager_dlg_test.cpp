@@ -1,0 +1,178 @@
+// The main window: link display per mode and after the settings dialog,
+// page navigation, the About box, and closing while panel work runs.
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <future>
+
+#include "widgets/about_dialog.h"
+#include "widgets/app_profile.h"
+#include "widgets/communication_set.h"
+#include "widgets/control_ids.h"
+#include "widgets/orvel_manager_dlg.h"
+#include "widgets/panel_controller.h"
+#include "widgets/resource_bundle.h"
+#include "widgets/user_prompts.h"
+
+using namespace korvane;
+
+class OrvelManagerDlgTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void initTestCase() {
+        // The tests live beside the program, so the bundle is where it finds it.
+        QVERIFY(RegisterResourceBundle(QCoreApplication::applicationDirPath()));
+    }
+    void init() {
+        QVERIFY(dir_.isValid());
+        AppProfile::UseFileForTesting(dir_.filePath(QStringLiteral("profile.ini")));
+        QFile::remove(dir_.filePath(QStringLiteral("Para.dat")));
+        controller_ = std::make_unique<PanelController>(
+            sink_, SettingsFile(dir_.filePath(QStringLiteral("Para.dat")).toStdString()));
+        controller_->LoadSettings();
+        window_ = std::make_unique<COrvelManagerDlg>(*controller_, prompts_);
+    }
+    void cleanup() {
+        window_.reset();
+        controller_.reset();
+        AppProfile::UseFileForTesting(QString());
+    }
+
+    void linkFieldsPerMode_data() {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<QStringList>("fields");
+        QTest::newRow("network") << 1 << QStringList{"网口", "192.168.0.7", "9000", "NULL"};
+        QTest::newRow("serial") << 2 << QStringList{"串口", "NULL", "NULL", "COM3"};
+        QTest::newRow("usb") << 3 << QStringList{"USB口", "NULL", "NULL", "NULL"};
+        QTest::newRow("none") << 0 << QStringList{"NULL", "NULL", "NULL", "NULL"};
+    }
+    void linkFieldsPerMode() {
+        QFETCH(int, mode);
+        QFETCH(QStringList, fields);
+        CommSettings s = controller_->settings();
+        s.link_mode = static_cast<uint32_t>(mode);
+        s.address = {192, 168, 0, 7};
+        s.port = 9000;
+        s.com = 3;
+        controller_->SaveSettings(s);
+        window_->RefreshLinkDisplay();
+        QCOMPARE(Fields(), fields);
+    }
+
+    void startsWithTheSettingsInUse() {
+        QCOMPARE(Fields(), (QStringList{"网口", "255.255.255.255", "21845", "NULL"}));
+    }
+
+    void aChangeInTheSettingsDialogShowsWithinATick() {
+        window_->show();
+        // The settings button runs the dialog modally; the user picks the
+        // serial link and COM7 and presses Enter.
+        bool handled = false;
+        QTimer::singleShot(0, this, [&] {
+            auto* dlg = qobject_cast<CCommunicationSet*>(QApplication::activeModalWidget());
+            if (!dlg)
+                return;
+            FindControl<QRadioButton>(dlg, 1070)->click();
+            FindControl<QComboBox>(dlg, 1074)->setCurrentText(QStringLiteral("COM7"));
+            FindControl<QPushButton>(dlg, 1)->click();
+            handled = true;
+        });
+        FindControl<QPushButton>(window_.get(), 1030)->click();
+        QVERIFY(handled);
+        QElapsedTimer since_ok;
+        since_ok.start();
+        // The window's own timer (200 ms) shows it; allow a second period for a busy machine.
+        QTRY_COMPARE_WITH_TIMEOUT(Fields(), (QStringList{"串口", "NULL", "NULL", "COM7"}), 400);
+        qInfo("display followed after %lld ms", static_cast<long long>(since_ok.elapsed()));
+    }
+
+    void navigationWithOnePageKeepsIt() {
+        auto* page = new QWidget;
+        window_->AddPage(QString::fromUtf8("系统处理"), ResourceIcon(IDI_PANEL), page);
+        QCOMPARE(window_->CurrentPage(), 0);
+        FindControl<QPushButton>(window_.get(), 1000)->click();
+        QCOMPARE(window_->CurrentPage(), 0);
+        FindControl<QPushButton>(window_.get(), 1001)->click();
+        QCOMPARE(window_->CurrentPage(), 0);
+        QCOMPARE(page->parentWidget(), window_.get());
+    }
+
+    void navigationWrapsAndShowsOnlyTheSelectedPage() {
+        window_->show();
+        for (int i = 0; i < 3; ++i)
+            window_->AddPage(QStringLiteral("page %1").arg(i), QIcon(), new QWidget);
+        auto visible = [this] {
+            QList<int> v;
+            for (int i = 0; i < window_->PageCount(); ++i) {
+                if (window_->Page(i)->isVisible())
+                    v.append(i);
+            }
+            return v;
+        };
+        QCOMPARE(visible(), QList<int>{0});
+        auto* previous = FindControl<QPushButton>(window_.get(), 1000);
+        auto* next = FindControl<QPushButton>(window_.get(), 1001);
+        previous->click();
+        QCOMPARE(window_->CurrentPage(), 2);
+        QCOMPARE(visible(), QList<int>{2});
+        next->click();
+        QCOMPARE(window_->CurrentPage(), 0);
+        next->click();
+        QCOMPARE(window_->CurrentPage(), 1);
+        QCOMPARE(visible(), QList<int>{1});
+    }
+
+    void aboutIsInTheContextMenuAndBehindAButton() {
+        auto* action = window_->findChild<QAction*>(QStringLiteral("aboutAction"));
+        QVERIFY(action);
+        QCOMPARE(action->text(), QString::fromUtf8("关于 OrvelManager(&A)..."));
+        QCOMPARE(window_->contextMenuPolicy(), Qt::ActionsContextMenu);
+        QString shown;
+        QTimer::singleShot(0, this, [&] {
+            if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+                shown = about->objectName();
+                about->accept();
+            }
+        });
+        FindControl<QPushButton>(window_.get(), 1031)->click();
+        QCOMPARE(shown, QStringLiteral("IDD_100"));
+    }
+
+    void closingWhileWorkRunsWaitsForIt() {
+        window_->show();
+        std::promise<void> release;
+        std::shared_future<void> gate = release.get_future().share();
+        QVERIFY(controller_->RunInBackground([gate] { gate.wait(); }));
+        window_->close();
+        QTest::qWait(300);
+        QVERIFY(window_->isVisible());
+        QVERIFY(controller_->transfer().CancelPending());
+        release.set_value();
+        QTRY_VERIFY_WITH_TIMEOUT(!window_->isVisible(), 1000);
+    }
+
+  private:
+    QStringList Fields() const {
+        QStringList t;
+        for (int id : {1066, 1007, 1009, 1008})
+            t.append(FindControl<QLabel>(window_.get(), id)->text());
+        return t;
+    }
+
+    QTemporaryDir dir_;
+    RecordingSink sink_;
+    ScriptedPrompts prompts_;
+    std::unique_ptr<PanelController> controller_;
+    std::unique_ptr<COrvelManagerDlg> window_;
+};
+
+QTEST_MAIN(OrvelManagerDlgTest)
+#include "orvel_manager_dlg_test.moc"

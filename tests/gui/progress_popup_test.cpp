@@ -1,0 +1,219 @@
+// The progress popup: caption percentages, cancelling, its remembered
+// position and a worker thread driving it.
+#include <QApplication>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <atomic>
+#include <thread>
+
+#include "widgets/app_profile.h"
+#include "widgets/control_ids.h"
+#include "widgets/message_box_owner.h"
+#include "widgets/progress_popup.h"
+#include "widgets/screen_placement.h"
+
+using korvane::AppProfile;
+using korvane::CProgressPopup;
+using korvane::FindControl;
+
+class ProgressPopupTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void init() {
+        QVERIFY(dir_.isValid());
+        AppProfile::UseFileForTesting(dir_.filePath(QStringLiteral("profile.ini")));
+    }
+    void cleanup() {
+        QFile::remove(dir_.filePath(QStringLiteral("profile.ini")));
+        AppProfile::UseFileForTesting(QString());
+    }
+
+    void captionShowsThePercentOnceItChanges() {
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
+        popup.SetBounds(0, 3, 1);
+        QCOMPARE(popup.SetPosition(0), 0);
+        QCOMPARE(popup.windowTitle(), QStringLiteral("Manager"));
+        QCOMPARE(popup.SetPosition(1), 0);
+        QCOMPARE(popup.windowTitle(), QStringLiteral("Manager [33%]"));
+        QCOMPARE(popup.Advance(), 1);
+        QCOMPARE(popup.windowTitle(), QStringLiteral("Manager [67%]"));
+        QCOMPARE(popup.Advance(), 2);
+        QCOMPARE(popup.windowTitle(), QStringLiteral("Manager [100%]"));
+        auto* bar = FindControl<QProgressBar>(&popup, CProgressPopup::kBarId);
+        QVERIFY(bar);
+        QCOMPARE(bar->value(), 3);
+        QCOMPARE(bar->accessibleDescription(), QStringLiteral("100%"));
+        popup.Close();
+    }
+
+    void emptyRangeNeverShowsAPercent() {
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
+        popup.SetBounds(5, 5, 1);
+        for (int position = 0; position < 10; ++position) {
+            popup.SetPosition(position);
+            QCOMPARE(popup.windowTitle(), QStringLiteral("Manager"));
+        }
+        popup.Close();
+    }
+
+    void layoutKeepsEveryControlInside() {
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
+        auto* message = FindControl<QLabel>(&popup, CProgressPopup::kMessageId);
+        auto* bar = FindControl<QProgressBar>(&popup, CProgressPopup::kBarId);
+        auto* cancel = FindControl<QPushButton>(&popup, CProgressPopup::kCancelId);
+        QVERIFY(message && bar && cancel);
+        QCOMPARE(cancel->text(), QStringLiteral(" Cancel "));
+        QCOMPARE(cancel->geometry().right(), message->geometry().right());
+        QCOMPARE(bar->geometry().right() + 1 + 10, cancel->geometry().left());
+        QVERIFY(popup.rect().contains(cancel->geometry()));
+        QVERIFY(cancel->width() >= cancel->sizeHint().width() - 8);
+        QVERIFY(message->height() >= 2 * message->fontMetrics().height());
+        popup.SetMessage(QString::fromUtf8("正在下载内核……"));
+        QCOMPARE(message->text(), QString::fromUtf8("正在下载内核……"));
+        popup.SetMessage(QString(600, QLatin1Char('x')));
+        QCOMPARE(message->text().size(), 512);
+        popup.Close();
+    }
+
+    void isTheMessageBoxOwnerWhileOpen() {
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
+        QCOMPARE(korvane::MessageBoxOwner(), &popup);
+        popup.Close();
+        QVERIFY(korvane::MessageBoxOwner() != &popup);
+    }
+
+    void escapeCancelsAndBringsTheMainWindowForward() {
+        QWidget main;
+        main.resize(300, 200);
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        CProgressPopup popup;
+        QVERIFY(popup.Open(&main, QStringLiteral("Manager")));
+        popup.PumpMessages(true);
+        QVERIFY(!popup.Cancelled());
+        QTest::keyClick(&main, Qt::Key_Escape);
+        QVERIFY(popup.Cancelled());
+        QVERIFY(popup.isHidden());
+        QTRY_COMPARE(QApplication::activeWindow(), &main);
+        // A step after the cancel does not bring the popup back.
+        popup.Advance();
+        QVERIFY(popup.isHidden());
+        popup.Close();
+        // The next Open starts afresh.
+        QVERIFY(popup.Open(&main, QStringLiteral("Manager")));
+        QVERIFY(!popup.Cancelled());
+        popup.Close();
+    }
+
+    void escapeIgnoredWhenNotAsked() {
+        QWidget main;
+        main.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&main));
+        CProgressPopup popup;
+        QVERIFY(popup.Open(&main, QStringLiteral("Manager")));
+        popup.PumpMessages(false);
+        QTest::keyClick(&main, Qt::Key_Escape);
+        QVERIFY(!popup.Cancelled());
+        QVERIFY(popup.isVisible());
+        popup.Close();
+    }
+
+    void cancelButtonCancels() {
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
+        QVERIFY(QTest::qWaitForWindowExposed(&popup));
+        auto* cancel = FindControl<QPushButton>(&popup, CProgressPopup::kCancelId);
+        QTest::mouseClick(cancel, Qt::LeftButton);
+        QVERIFY(popup.Cancelled());
+        QVERIFY(popup.isHidden());
+        popup.Close();
+    }
+
+    void closedPopupKeepsItsPosition() {
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
+        popup.SetPosition(40);
+        popup.Close();
+        QCOMPARE(popup.SetPosition(90), 40);
+        QCOMPARE(popup.Advance(), 40);
+        QVERIFY(popup.isHidden());
+        QCOMPARE(popup.windowTitle(), QStringLiteral("Manager [40%]"));
+    }
+
+    void positionIsRemembered() {
+        {
+            CProgressPopup popup;
+            QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
+            popup.move(23, 45);
+            QTRY_COMPARE(popup.pos(), QPoint(23, 45));
+            popup.Close();
+        }
+        {
+            auto profile = AppProfile::Open();
+            QCOMPARE(profile->value(QStringLiteral("Settings/X")).toInt(), 23);
+            QCOMPARE(profile->value(QStringLiteral("Settings/Y")).toInt(), 45);
+        }
+        CProgressPopup again;
+        QVERIFY(again.Open(nullptr, QStringLiteral("Manager")));
+        QCOMPARE(again.pos(), QPoint(23, 45));
+        again.Close();
+    }
+
+    void offScreenPositionIsCentred_data() {
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::newRow("far right") << 5000 << 10;
+        QTest::newRow("far down") << 10 << 5000;
+        QTest::newRow("negative") << -700 << 10;
+    }
+    void offScreenPositionIsCentred() {
+        QFETCH(int, x);
+        QFETCH(int, y);
+        {
+            auto profile = AppProfile::Open();
+            profile->setValue(QStringLiteral("Settings/X"), x);
+            profile->setValue(QStringLiteral("Settings/Y"), y);
+        }
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
+        QRect centred(QPoint(0, 0), popup.size());
+        centred.moveCenter(korvane::AvailableScreenRects().front().center());
+        QCOMPARE(popup.pos(), centred.topLeft());
+        popup.Close();
+    }
+
+    void workerDrivesThePopup() {
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
+        std::atomic<bool> done{false};
+        std::thread worker([&] {
+            popup.SetBounds(0, 100, 1);
+            popup.SetMessage(QString::fromUtf8("下载完成，请等待烧写成功！"));
+            for (int i = 0; i < 100 && !popup.Cancelled(); ++i) {
+                popup.Advance();
+                popup.PumpMessages(true);
+            }
+            done = true;
+        });
+        QTRY_VERIFY(done.load());
+        worker.join();
+        QTRY_COMPARE(popup.windowTitle(), QStringLiteral("Manager [100%]"));
+        auto* message = FindControl<QLabel>(&popup, CProgressPopup::kMessageId);
+        QCOMPARE(message->text(), QString::fromUtf8("下载完成，请等待烧写成功！"));
+        popup.Close();
+    }
+
+  private:
+    QTemporaryDir dir_;
+};
+
+QTEST_MAIN(ProgressPopupTest)
+#include "progress_popup_test.moc"

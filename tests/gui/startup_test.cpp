@@ -1,0 +1,147 @@
+// The program as a whole, started as a child process on the offscreen
+// platform: without its resource bundle, and as a second copy from the same
+// parent. Also the one-copy rule on a made-up process list.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include "app/single_instance.h"
+
+using namespace korvane;
+
+class StartupTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void laterCopyRule_data() {
+        QTest::addColumn<int>("otherPid");
+        QTest::addColumn<int>("otherParent");
+        QTest::addColumn<QString>("otherName");
+        QTest::addColumn<quint64>("otherStart");
+        QTest::addColumn<bool>("otherAlive");
+        QTest::addColumn<bool>("ends");
+        // This copy: pid 200, parent 10, started at tick 500.
+        QTest::newRow("earlier copy, same parent")
+            << 150 << 10 << "korvane" << quint64(400) << true << true;
+        QTest::newRow("earlier copy, other parent")
+            << 150 << 11 << "korvane" << quint64(400) << true << false;
+        QTest::newRow("later copy, same parent")
+            << 250 << 10 << "korvane" << quint64(600) << true << false;
+        QTest::newRow("same tick, lower pid")
+            << 150 << 10 << "korvane" << quint64(500) << true << true;
+        QTest::newRow("same tick, higher pid")
+            << 250 << 10 << "korvane" << quint64(500) << true << false;
+        QTest::newRow("name differs in case")
+            << 150 << 10 << "Korvane" << quint64(400) << true << false;
+        QTest::newRow("ended, not reaped")
+            << 150 << 10 << "korvane" << quint64(400) << false << false;
+    }
+    void laterCopyRule() {
+        QFETCH(int, otherPid);
+        QFETCH(int, otherParent);
+        QFETCH(QString, otherName);
+        QFETCH(quint64, otherStart);
+        QFETCH(bool, otherAlive);
+        QFETCH(bool, ends);
+        const ProcessInfo self{200, 10, "korvane", 500, true};
+        const ProcessInfo other{otherPid, otherParent, otherName.toStdString(), otherStart,
+                                otherAlive};
+        // Two earlier copies of another parent (the walk that stops at any
+        // second match would end this copy) never count.
+        const ProcessInfo stranger1{20, 99, "korvane", 1, true};
+        const ProcessInfo stranger2{21, 99, "korvane", 2, true};
+        const auto decision = DecideInstance({stranger1, stranger2, other, self}, self, "korvane");
+        QCOMPARE(decision == InstanceCheck::AnotherCopy, ends);
+    }
+
+    void thisProcessIsInTheList() {
+        const auto self = ThisProcess();
+        QVERIFY(self);
+        const auto list = ListProcesses();
+        QVERIFY(list);
+        QVERIFY(std::any_of(list->begin(), list->end(), [&](const ProcessInfo& p) {
+            return p.pid == self->pid && p.parent == self->parent && p.name == self->name;
+        }));
+    }
+
+    void missingResourceBundleEndsWithNoResource() {
+        QTemporaryDir dir;
+        QVERIFY(CopyProgram(dir.path(), false));
+        QProcess p;
+        Start(p, dir.path());
+        QVERIFY(p.waitForFinished(30000));
+        QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+        QVERIFY(p.exitCode() != 0);
+        QVERIFY2(p.readAllStandardError().contains("No resource!"), "the message was not shown");
+        QVERIFY(
+            !QFile::exists(dir.filePath(QStringLiteral("Para.dat"))));  // ended before the settings
+    }
+
+    void aSecondCopyFromTheSameParentEndsAtOnce() {
+        QTemporaryDir dir;
+        QVERIFY(CopyProgram(dir.path(), true));
+        QProcess first;
+        Start(first, dir.path());
+        // The first copy is past its check once it has written its settings.
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(QStringLiteral("Para.dat"))), 30000);
+        QProcess second;
+        Start(second, dir.path());
+        QVERIFY(second.waitForFinished(30000));
+        QCOMPARE(second.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(first.state(), QProcess::Running);  // the first keeps its window
+        first.kill();
+        first.waitForFinished(10000);
+    }
+
+    void aCopyFromAnotherParentRuns() {
+        QTemporaryDir dir;
+        QVERIFY(CopyProgram(dir.path(), true));
+        QProcess first;
+        Start(first, dir.path());
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(dir.filePath(QStringLiteral("Para.dat"))), 30000);
+        // A shell in between gives the second copy another parent.
+        QProcess other;
+        other.setProcessEnvironment(Environment());
+        other.start(QStringLiteral("/bin/sh"),
+                    {QStringLiteral("-c"), QStringLiteral("\"$0\"; echo status $?"),
+                     dir.filePath(QStringLiteral("korvane"))});
+        QVERIFY(other.waitForStarted());
+        QVERIFY2(!other.waitForFinished(3000), "a copy with another parent ended");
+        other.kill();
+        first.kill();
+        other.waitForFinished(10000);
+        first.waitForFinished(10000);
+    }
+
+  private:
+    static QProcessEnvironment Environment() {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        env.insert(QStringLiteral("XDG_CONFIG_HOME"), QDir::tempPath());
+        return env;
+    }
+    static void Start(QProcess& p, const QString& folder) {
+        p.setProcessEnvironment(Environment());
+        p.start(QDir(folder).filePath(QStringLiteral("korvane")), {});
+        QVERIFY(p.waitForStarted(10000));
+    }
+    // A copy of the built program in `folder`, with its bundle or without.
+    static bool CopyProgram(const QString& folder, bool with_bundle) {
+        const QDir bin(QCoreApplication::applicationDirPath());
+        const QDir to(folder);
+        if (!QFile::copy(bin.filePath(QStringLiteral("korvane")),
+                         to.filePath(QStringLiteral("korvane"))))
+            return false;
+        if (!with_bundle)
+            return true;
+        return to.mkdir(QStringLiteral("resource")) &&
+               QFile::copy(bin.filePath(QStringLiteral("resource/korvane-zh_CN.rcc")),
+                           to.filePath(QStringLiteral("resource/korvane-zh_CN.rcc")));
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "startup_test.moc"
