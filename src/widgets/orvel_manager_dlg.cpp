@@ -45,10 +45,9 @@ COrvelManagerDlg::COrvelManagerDlg(PanelController& controller, UserPrompts& pro
     setWindowIcon(ResourceIcon(IDI_PANEL));
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
 
-    page_list_ = new QListWidget(this);
+    page_list_ = new CPageListBox(this);
     page_list_->setObjectName(ControlName(1002));
     page_list_->setAccessibleName(QString::fromUtf8("页面"));
-    page_list_->setIconSize(QSize(32, 32));
 
     auto* previous = Button(1000, QString::fromUtf8("<<上页"), this);
     auto* next = Button(1001, QString::fromUtf8("下页>>"), this);
@@ -118,7 +117,7 @@ COrvelManagerDlg::COrvelManagerDlg(PanelController& controller, UserPrompts& pro
     connect(next, &QPushButton::clicked, this, &COrvelManagerDlg::OnNext);
     connect(settings, &QPushButton::clicked, this, &COrvelManagerDlg::OnSettings);
     connect(about, &QPushButton::clicked, this, &COrvelManagerDlg::ShowAbout);
-    connect(page_list_, &QListWidget::currentRowChanged, this, &COrvelManagerDlg::ShowSelectedPage);
+    connect(page_list_, &CPageListBox::PageSelected, page_list_, &CPageListBox::ShowSelectedPage);
 
     // The About item of the window's menu: here the window's context menu.
     auto* about_action = new QAction(ResourceString(IDS_ABOUTBOX), this);
@@ -139,46 +138,24 @@ void COrvelManagerDlg::AddPage(const QString& caption, const QIcon& icon, QWidge
     const int inset = 2;
     page->setGeometry(page_area_->geometry().adjusted(inset, inset, -inset, -inset));
     AddAnchor(page, QPoint(0, 0), QPoint(100, 100));
-    pages_.push_back(page);
-    auto* item = new QListWidgetItem(icon, caption, page_list_);
-    item->setSizeHint(QSize(0, 40));
-    if (pages_.size() == 1)
+    page_list_->AddPage(caption, icon, QSize(32, 32), page);
+    if (page_list_->currentRow() < 0)
         page_list_->setCurrentRow(0);
-    ShowSelectedPage();
+    page_list_->ShowSelectedPage();
 }
 
 int COrvelManagerDlg::CurrentPage() const {
     return page_list_->currentRow();
 }
 
-void COrvelManagerDlg::ShowSelectedPage() {
-    const int selected = CurrentPage();
-    for (size_t i = 0; i < pages_.size(); ++i) {
-        if (static_cast<int>(i) != selected)
-            pages_[i]->hide();
-    }
-    if (selected >= 0 && selected < PageCount()) {
-        pages_[static_cast<size_t>(selected)]->show();
-        pages_[static_cast<size_t>(selected)]->raise();
-    }
-}
-
 void COrvelManagerDlg::OnPrevious() {
-    const int n = PageCount();
-    if (n == 0)
-        return;
-    const int current = CurrentPage();
-    page_list_->setCurrentRow(current <= 0 ? n - 1 : current - 1);
-    ShowSelectedPage();
+    page_list_->SelectPrevious();
+    page_list_->ShowSelectedPage();
 }
 
 void COrvelManagerDlg::OnNext() {
-    const int n = PageCount();
-    if (n == 0)
-        return;
-    const int current = CurrentPage();
-    page_list_->setCurrentRow(current < n - 1 ? current + 1 : 0);
-    ShowSelectedPage();
+    page_list_->SelectNext();
+    page_list_->ShowSelectedPage();
 }
 
 void COrvelManagerDlg::RefreshLinkDisplay() {

@@ -4,12 +4,11 @@
 // link settings with the "设置" button that opens the settings dialog.
 #include <QIcon>
 #include <QLabel>
-#include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
-#include <vector>
 
 #include "widgets/ext_resizable_dialog.h"
+#include "widgets/page_list_box.h"
 
 class QGroupBox;
 
@@ -28,9 +27,9 @@ class COrvelManagerDlg : public CExtResizableDialog {
     // Lists `page` under `caption` with `icon` and lays it over the page
     // area; the window takes the page as its child. The first page is selected.
     void AddPage(const QString& caption, const QIcon& icon, QWidget* page);
-    int PageCount() const { return static_cast<int>(pages_.size()); }
+    int PageCount() const { return page_list_->EntryCount(); }
     int CurrentPage() const;
-    QWidget* Page(int i) const { return pages_[static_cast<size_t>(i)]; }
+    QWidget* Page(int i) const { return page_list_->Entry(i)->page; }
 
     // Shows the settings in use in the link fields (also every 200 ms).
     void RefreshLinkDisplay();
@@ -49,19 +48,17 @@ class COrvelManagerDlg : public CExtResizableDialog {
     void closeEvent(QCloseEvent* event) override;
 
   private:
-    void ShowSelectedPage();
     void OnTick();
 
     PanelController& controller_;
     UserPrompts& prompts_;
-    QListWidget* page_list_ = nullptr;
+    CPageListBox* page_list_ = nullptr;
     QGroupBox* page_area_ = nullptr;
     QLabel* mode_ = nullptr;
     QLabel* address_ = nullptr;
     QLabel* port_ = nullptr;
     QLabel* com_ = nullptr;
     QTimer timer_;
-    std::vector<QWidget*> pages_;
     bool close_pending_ = false;
 };
 

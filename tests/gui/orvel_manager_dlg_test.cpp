@@ -46,6 +46,31 @@ class OrvelManagerDlgTest : public QObject {
         AppProfile::UseFileForTesting(QString());
     }
 
+    void bundleHoldsTheStrings_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("101") << 101 << QString::fromUtf8("关于 OrvelManager(&A)...");
+        QTest::newRow("102") << 102
+                             << QString::fromUtf8("图片尺寸大于触摸屏的大小，打开图片错误！");
+        QTest::newRow("103") << 103 << QString::fromUtf8("下载完成，请等待烧写成功！");
+        QTest::newRow("104") << 104 << QString::fromUtf8("请等待擦写Flash成功！");
+        QTest::newRow("none") << 105 << QString();
+    }
+    void bundleHoldsTheStrings() {
+        QFETCH(int, id);
+        QFETCH(QString, text);
+        QCOMPARE(ResourceString(id), text);
+    }
+
+    void bundleHoldsTheIconsAtBothSizes() {
+        for (int id = 145; id <= 148; ++id) {
+            for (int size : {32, 48})
+                QCOMPARE(ResourcePixmap(id, size).size(), QSize(size, size));
+        }
+        QVERIFY(ResourcePixmap(149, 32).isNull());
+        QCOMPARE(window_->windowIcon().availableSizes().size(), 2);
+    }
+
     void linkFieldsPerMode_data() {
         QTest::addColumn<int>("mode");
         QTest::addColumn<QStringList>("fields");

@@ -110,38 +110,38 @@ TEST(PanelControllerJobs, OneJobAtATimeAndDoneGoesThroughThePoster) {
     EXPECT_TRUE(c.RunInBackground([] {}));
 }
 
-TEST(PanelControllerJobs, AJobUsesTheSettingsInUseAgainstThePanel) {
+// A controller whose settings point at a simulated panel on loopback UDP.
+class ServedController : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        std::string error;
+        ASSERT_TRUE(server.Start(0, &error)) << error;
+        c.LoadSettings();
+        ASSERT_TRUE(c.SaveSettings(Record(1, {127, 0, 0, 1}, server.port(), 1)));
+    }
+    void TearDown() override {
+        c.WaitIdle();
+        server.Stop();
+    }
+
     sim::Panel panel;
     sim::UdpServer server{panel};
-    std::string error;
-    ASSERT_TRUE(server.Start(0, &error)) << error;
     TempDir dir;
     RecordingSink sink;
-    PanelController c(sink, SettingsFile(dir.path() / "Para.dat"));
-    c.LoadSettings();
-    ASSERT_TRUE(c.SaveSettings(Record(1, {127, 0, 0, 1}, server.port(), 1)));
+    PanelController c{sink, SettingsFile(dir.path() / "Para.dat")};
+};
 
+TEST_F(ServedController, AJobUsesTheSettingsInUseAgainstThePanel) {
     std::optional<PanelAddress> address;
     ASSERT_TRUE(c.RunInBackground([&] { address = GetPanelAddress(c.session()); }));
     c.WaitIdle();
-    server.Stop();
     ASSERT_TRUE(address);
     EXPECT_EQ(address->IpText(), "192.168.0.100");
     EXPECT_EQ(c.link().result(), LinkResult::Ok);
     EXPECT_TRUE(sink.Messages().empty());
 }
 
-TEST(PanelControllerJobs, AnEraseRunKeepsTheJobBusyUntilItsWorkerEnds) {
-    sim::Panel panel;
-    sim::UdpServer server{panel};
-    std::string error;
-    ASSERT_TRUE(server.Start(0, &error)) << error;
-    RecordingSink sink;
-    TempDir dir;
-    PanelController c(sink, SettingsFile(dir.path() / "Para.dat"));
-    c.LoadSettings();
-    ASSERT_TRUE(c.SaveSettings(Record(1, {127, 0, 0, 1}, server.port(), 1)));
-
+TEST_F(ServedController, AnEraseRunKeepsTheJobBusyUntilItsWorkerEnds) {
     std::atomic<bool> session_run_active_at_done{true};
     std::promise<void> finished;
     c.SetPoster([&](std::function<void()> done) {
@@ -152,7 +152,6 @@ TEST(PanelControllerJobs, AnEraseRunKeepsTheJobBusyUntilItsWorkerEnds) {
     ASSERT_TRUE(c.RunInBackground([&] { ASSERT_TRUE(StartEraseFlash(c.session(), progress)); },
                                   [&] { session_run_active_at_done = c.session().RunActive(); }));
     finished.get_future().wait();
-    server.Stop();
     EXPECT_FALSE(session_run_active_at_done);
     // Over the network the panel is left erasing: the run ends asking to wait.
     EXPECT_EQ(sink.Texts().back(), msg::kEraseWait);
