@@ -61,6 +61,10 @@ QString Utf8(const char* text) {
 CIpAddressEdit* AddressEdit(QWidget* parent, int id) {
     auto* edit = new CIpAddressEdit(parent);
     edit->setObjectName(ControlName(id));
+    // Four whole octet fields, however narrow the page gets.
+    const QFontMetrics fm = edit->fontMetrics();
+    edit->setMinimumWidth(4 * (fm.horizontalAdvance(QStringLiteral("0000")) + 12) +
+                          3 * fm.horizontalAdvance(QStringLiteral(" . ")) + 8);
     return edit;
 }
 
@@ -144,6 +148,8 @@ CMaintenancePage::CMaintenancePage(PanelController& panel, UserPrompts& prompts,
       prompts_(prompts),
       models_file_(HmiTypesFileFor(RunningExecutablePath())) {
     setObjectName(DialogName(132));
+    // A page inside the main window, not a window of its own.
+    setWindowFlags(Qt::Widget);
     BuildControls();
     bar_sink_ = std::make_unique<CDesktopProgressSink>(bar_);
     progress_ = std::make_unique<PageProgress>(*bar_sink_);
@@ -197,10 +203,15 @@ void CMaintenancePage::BuildControls() {
     LabelledRow(ag, 3, 0, "IP:", new_ip_);
     LabelledRow(ag, 3, 2, "PORT:", new_port_);
     LabelledRow(ag, 4, 0, "网关:", gateway_);
-    LabelledRow(ag, 4, 2, "子网掩码:", mask_);
-    ag->addWidget(set_address_, 4, 4);
+    LabelledRow(ag, 5, 0, "子网掩码:", mask_);
+    ag->addWidget(set_address_, 5, 4);
     ag->setColumnStretch(1, 1);
-    ag->setColumnStretch(3, 1);
+    // Ports and the COM list need little room; the address fields take the rest.
+    const int narrow = fontMetrics().horizontalAdvance(QStringLiteral("串口99")) + 40;
+    for (QWidget* w : {static_cast<QWidget*>(com_choice_), static_cast<QWidget*>(link_port_),
+                       static_cast<QWidget*>(panel_port_), static_cast<QWidget*>(new_port_)}) {
+        w->setMaximumWidth(narrow);
+    }
 
     // --- MAC (kept hidden; korvane-cli change-mac offers it) ----------------
     auto* mac_group = new QGroupBox(Utf8("HMI MAC地址操作"), this);
@@ -251,11 +262,16 @@ void CMaintenancePage::BuildControls() {
     QAction* file_system = more_menu_->addAction(Utf8("更新文件系统"));
     file_system->setObjectName(QStringLiteral("IDM_1036"));
     more_->setMenu(more_menu_);
-    fg->addWidget(boot_loader_, 0, 0);
-    fg->addWidget(kernel_, 0, 1);
-    fg->addWidget(logo_, 0, 2);
-    fg->addWidget(erase_, 0, 3);
-    fg->addWidget(more_, 0, 4);
+    auto* buttons = new QHBoxLayout;
+    for (QWidget* b : {static_cast<QWidget*>(boot_loader_), static_cast<QWidget*>(kernel_),
+                       static_cast<QWidget*>(logo_), static_cast<QWidget*>(erase_),
+                       static_cast<QWidget*>(more_)}) {
+        // Room for the whole caption: the fallback CJK font runs wider than the hint.
+        b->setMinimumWidth(b->sizeHint().width() +
+                           b->fontMetrics().horizontalAdvance(QStringLiteral("  ")));
+        buttons->addWidget(b);
+    }
+    fg->addLayout(buttons, 0, 0, 1, 3);
 
     bar_ = new CPercentBar(flash_group);
     bar_->setObjectName(ControlName(1095));
@@ -263,12 +279,13 @@ void CMaintenancePage::BuildControls() {
     auto* bar_label = new QLabel(Utf8("操作状态:"), flash_group);
     bar_label->setBuddy(bar_);
     fg->addWidget(bar_label, 1, 0);
-    fg->addWidget(bar_, 1, 1, 1, 3);
-    fg->addWidget(cancel_, 1, 4);
+    fg->addWidget(bar_, 1, 1);
+    fg->addWidget(cancel_, 1, 2);
+    fg->setColumnStretch(1, 1);
     figures_ = new QLabel(flash_group);
     figures_->setObjectName(QStringLiteral("IDC_FIGURES"));
     figures_->setAccessibleName(Utf8("传输进度"));
-    fg->addWidget(figures_, 2, 1, 1, 3);
+    fg->addWidget(figures_, 2, 1, 1, 2);
 
     auto* page = new QVBoxLayout(this);
     page->addWidget(address_group);

@@ -89,6 +89,10 @@ class CMaintenancePage : public CExtResizableDialog {
     }
     const QString& remembered_picture() const { return picture_path_; }
     uint32_t remembered_colour() const { return picture_colour_; }
+    // The run after the file chooser (also how scripts start one).
+    // `popup_text`: a popup shows it while the checks before the transfer run.
+    void ProgramImage(ImageKind kind, const std::filesystem::path& image,
+                      const QString& popup_text = QString());
     // Runs the logo picker modally; tests answer it in place.
     void SetPickerRunner(std::function<int(CLogoPickerDlg&)> run) { run_picker_ = std::move(run); }
 
@@ -126,9 +130,6 @@ class CMaintenancePage : public CExtResizableDialog {
     // Runs `work` off the user-interface thread, then `then` on it.
     void Launch(bool flash_run, std::function<void()> work, std::function<void()> then = {});
     void ChooseAndProgram(ImageKind kind);
-    // `popup_text`: a popup shows it while the checks before the transfer run.
-    void ProgramImage(ImageKind kind, const std::filesystem::path& image,
-                      const QString& popup_text = QString());
     MessageSink& Messages();
 
     PanelController& panel_;

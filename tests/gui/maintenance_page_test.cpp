@@ -102,6 +102,12 @@ class MaintenancePageTest : public QObject {
         QWidget* page = rig.page.get();
         rig.page->show();
         QCOMPARE(page->objectName(), QStringLiteral("IDD_132"));
+        {
+            // Made for the main window's page area: a child, never a window of its own.
+            QWidget host;
+            CMaintenancePage child(rig.controller, rig.prompts, &host);
+            QVERIFY(!child.isWindow());
+        }
         const struct {
             int id;
             const char* caption;
