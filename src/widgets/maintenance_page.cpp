@@ -578,6 +578,11 @@ void CMaintenancePage::OnLogo() {
 bool CMaintenancePage::ConfirmClose() {
     if (!busy_)
         return true;
+    if (!flash_run_) {
+        // A page operation cannot be cancelled; it ends by its last time-out.
+        WaitUntilIdle();
+        return true;
+    }
     if (!prompts_.Ask(Utf8(kCancelRunQuestion)))
         return false;
     panel_.transfer().Cancel();

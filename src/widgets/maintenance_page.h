@@ -78,7 +78,8 @@ class CMaintenancePage : public CExtResizableDialog {
     bool Busy() const { return busy_; }
     bool FlashRunActive() const { return busy_ && flash_run_; }
     // Closing during a run asks first: yes cancels the run and waits for its
-    // worker (true), no keeps the window (false). True when nothing runs.
+    // worker (true), no keeps the window (false). A page operation is waited
+    // for without a question. True when nothing runs.
     bool ConfirmClose();
     // Returns once the running operation, if any, has finished.
     void WaitUntilIdle();

@@ -400,6 +400,20 @@ class MaintenancePageTest : public QObject {
         QVERIFY(!rig.controller.session().RunActive());
     }
 
+    void closingDuringAPageOperationWaitsForItWithoutAsking() {
+        PageRig rig(Folder());
+        CMaintenancePage* page = rig.page.get();
+        page->show();
+        // A silent panel: the operation lasts through its time-outs.
+        rig.panel.InjectFault({sim::FaultKind::Drop, cmd::kQueryState, 2});
+        QTest::mouseClick(Button(page, 1065), Qt::LeftButton);
+        QVERIFY(page->Busy());
+        QVERIFY(page->close());
+        QVERIFY(!page->Busy());
+        QVERIFY(rig.prompts.questions().isEmpty());
+        QCOMPARE(Control<CIpAddressEdit>(page, 1064)->text(), QStringLiteral("192.168.0.100"));
+    }
+
     void theLogoButtonWritesTheLogoFileAndProgramsIt() {
         const QString models = temp_->filePath(QStringLiteral("XMLName.dat"));
         {
