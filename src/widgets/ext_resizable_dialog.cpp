@@ -97,10 +97,13 @@ void CExtResizableDialog::ArrangeLayout(int w, int h) {
         w = width();
         h = height();
     }
+    // A child destroyed or moved out of the dialog since it was registered
+    // is dropped.
+    std::erase_if(anchors_, [this](const Anchor& a) {
+        return a.child == nullptr || a.child == this || !isAncestorOf(a.child);
+    });
     for (const Anchor& a : anchors_) {
         QWidget* child = a.child;
-        if (child == nullptr)
-            continue;
         const int x = MulDiv(w, a.top_left.x(), 100) + a.top_left_offset.x();
         const int y = MulDiv(h, a.top_left.y(), 100) + a.top_left_offset.y();
         const int cx = MulDiv(w, a.bottom_right.x(), 100) + a.bottom_right_offset.x() - x;
@@ -112,7 +115,6 @@ void CExtResizableDialog::ArrangeLayout(int w, int h) {
         if (child->geometry() != target)
             child->setGeometry(target);
     }
-    std::erase_if(anchors_, [](const Anchor& a) { return a.child == nullptr; });
 }
 
 void CExtResizableDialog::PlaceSizeGrip() {
@@ -124,7 +126,7 @@ void CExtResizableDialog::ShowSizeGrip(bool show) {
     if (show == grip_shown_)
         return;
     grip_shown_ = show;
-    grip_->setVisible(show);
+    grip_->setVisible(show && isWindow());
     if (!show)
         update(grip_->geometry());
 }
@@ -138,6 +140,9 @@ void CExtResizableDialog::resizeEvent(QResizeEvent* event) {
 void CExtResizableDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     shown_once_ = true;
+    // A gripper resizes the whole window; in a dialog embedded as a page it
+    // would resize the window around it, so only a window shows one.
+    grip_->setVisible(grip_shown_ && isWindow());
 }
 
 void CExtResizableDialog::hideEvent(QHideEvent* event) {

@@ -32,11 +32,13 @@ class CExtResizableDialog : public QDialog {
     bool AddAnchor(int id, QPoint top_left, QPoint bottom_right = QPoint(-1, -1));
 
     // Moves every registered child for a client size; a negative width or
-    // height means the current one. Destroyed children are dropped.
+    // height means the current one. Children destroyed or moved out of the
+    // dialog are dropped.
     void ArrangeLayout(int width = -1, int height = -1);
     int AnchorCount() const { return static_cast<int>(anchors_.size()); }
 
-    // Shows or hides the gripper in the bottom-right corner (shown at first).
+    // Shows or hides the gripper in the bottom-right corner (shown at first;
+    // never in a dialog embedded in another window).
     void ShowSizeGrip(bool show);
     bool IsSizeGripShown() const { return grip_shown_; }
     QSizeGrip* SizeGrip() const { return grip_; }

@@ -1,11 +1,11 @@
 #include "widgets/percent_bar.h"
 
-#include <QMetaObject>
 #include <QPainter>
 #include <QResizeEvent>
-#include <QThread>
 #include <algorithm>
 #include <cstdint>
+
+#include "widgets/ui_thread_refresh.h"
 
 namespace korvane {
 
@@ -15,6 +15,9 @@ CPercentBar::CPercentBar(QWidget* parent) : QWidget(parent) {
     background_color_ = colors.color(QPalette::Base);
     text_on_background_color_ = bar_color_;
     text_on_bar_color_ = background_color_;
+    // The line on the bar changes with the run; it is the description, set
+    // as it changes. The name says what the control is.
+    setAccessibleName(QString::fromUtf8("进度"));
     width_.store(width());
 }
 
@@ -31,10 +34,12 @@ CPercentBar::Shape CPercentBar::ShapeFor(int position, int width) const {
         return shape;
     shape.drawable = true;
     // Below the span or beyond it the bar is empty or full, never more.
-    const double fraction = std::clamp(
-        static_cast<double>(position - lower) / static_cast<double>(upper - lower), 0.0, 1.0);
-    shape.filled = static_cast<int>(width * fraction);
-    shape.percent = std::min(static_cast<int>(fraction * 100.0), 100);
+    // Whole numbers throughout: 29 of 100 through a double fraction would
+    // come out as 28.999... and show 28%.
+    const std::int64_t done = std::clamp<std::int64_t>(position, lower, upper) - lower;
+    const std::int64_t span = upper - lower;
+    shape.filled = static_cast<int>(done * std::max(width, 0) / span);
+    shape.percent = static_cast<int>(done * 100 / span);
     return shape;
 }
 
@@ -110,13 +115,7 @@ void CPercentBar::ShowText(bool show) {
 }
 
 void CPercentBar::RequestRefresh() {
-    if (QThread::currentThread() == thread()) {
-        Refresh();
-        return;
-    }
-    // One refresh in flight is enough: it reads the newest values when it runs.
-    if (!refresh_posted_.exchange(true))
-        QMetaObject::invokeMethod(this, &CPercentBar::Refresh, Qt::QueuedConnection);
+    RefreshOnOwnThread(this, refresh_posted_, &CPercentBar::Refresh);
 }
 
 void CPercentBar::Refresh() {

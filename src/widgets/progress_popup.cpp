@@ -4,10 +4,8 @@
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMetaObject>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QThread>
 #include <QWindow>
 #include <algorithm>
 
@@ -15,6 +13,7 @@
 #include "widgets/control_ids.h"
 #include "widgets/message_box_owner.h"
 #include "widgets/screen_placement.h"
+#include "widgets/ui_thread_refresh.h"
 
 namespace korvane {
 
@@ -72,11 +71,6 @@ CProgressPopup::~CProgressPopup() {
         Close();
 }
 
-QString CProgressPopup::Title() const {
-    std::lock_guard lock(text_mutex_);
-    return title_;
-}
-
 void CProgressPopup::LayOut(int lines, int message_width) {
     const QFontMetrics message_metrics(message_->font());
     QString probe = QStringLiteral("M");
@@ -98,7 +92,7 @@ void CProgressPopup::LayOut(int lines, int message_width) {
     setFixedSize(10 + message_width + 10, button_top + button_height + 10);
 }
 
-bool CProgressPopup::Open(QWidget* parent, const QString& title, bool smooth) {
+bool CProgressPopup::Open(QWidget* parent, const QString& title, bool /*smooth*/) {
     cancelled_ = false;
     escape_cancels_ = true;
     position_ = 0;
@@ -108,7 +102,6 @@ bool CProgressPopup::Open(QWidget* parent, const QString& title, bool smooth) {
     lower_ = 0;
     upper_ = 100;
     remember_position_ = true;
-    smooth_ = smooth;  // Qt's bars are continuous in every style we use
     {
         std::lock_guard lock(text_mutex_);
         title_ = title;
@@ -187,12 +180,7 @@ void CProgressPopup::PumpMessages(bool escape_cancels) {
 }
 
 void CProgressPopup::RequestRefresh() {
-    if (QThread::currentThread() == thread()) {
-        Refresh();
-        return;
-    }
-    if (!refresh_posted_.exchange(true))
-        QMetaObject::invokeMethod(this, &CProgressPopup::Refresh, Qt::QueuedConnection);
+    RefreshOnOwnThread(this, refresh_posted_, &CProgressPopup::Refresh);
 }
 
 void CProgressPopup::Refresh() {
@@ -216,7 +204,8 @@ void CProgressPopup::Refresh() {
     const int percent = percent_.load();
     if (percent != shown_percent_) {
         shown_percent_ = percent;
-        setWindowTitle(QStringLiteral("%1 [%2%]").arg(title).arg(percent));
+        // One pass, so that a "%" in the title stays as it is.
+        setWindowTitle(QStringLiteral("%1 [%2%]").arg(title, QString::number(percent)));
         bar_->setAccessibleDescription(QStringLiteral("%1%").arg(percent));
     }
     // Progress after a hide brings the popup back, unless the user cancelled:
@@ -256,10 +245,12 @@ bool CProgressPopup::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CProgressPopup::closeEvent(QCloseEvent* event) {
-    // The popup has no close button; a window manager's close is a cancel.
-    event->ignore();
+    // The popup has no close button: a window manager's close is a cancel.
+    // The close is accepted all the same, or the popup would stop the
+    // application from quitting while it exists.
     if (open_.load() && !cancelled_.load())
         Cancel();
+    event->accept();
 }
 
 void CProgressPopup::SavePosition() {
@@ -287,10 +278,11 @@ void CProgressPopup::RestorePosition() {
         move(place.topLeft());
         return;
     }
-    // An unknown or unreachable position centres the popup.
+    // An unknown or unreachable position centres the popup; a partly hidden
+    // one is pulled inside, so that Cancel can always be reached.
     if (!restored)
         place.moveCenter(screens.front().center());
-    move(BringOntoScreen(place, screens).topLeft());
+    move(FitInsideScreen(place, screens).topLeft());
 }
 
 }  // namespace korvane

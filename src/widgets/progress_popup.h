@@ -33,7 +33,8 @@ class CProgressPopup : public QWidget {
 
     // Shows the popup with `title` as caption, at its remembered position or
     // centred. `parent` (may be null) is the window it stays in front of and
-    // brings forward on a cancel; it does not own the popup.
+    // brings forward on a cancel; it does not own the popup. `smooth` is
+    // accepted for the callers' sake: Qt's bars are continuous anyway.
     bool Open(QWidget* parent, const QString& title, bool smooth = true);
     // Saves the position and closes the popup.
     void Close();
@@ -54,9 +55,8 @@ class CProgressPopup : public QWidget {
     void PumpMessages(bool escape_cancels = true);
     bool Cancelled() const { return cancelled_.load(); }
 
+    // After Open (which turns it on): whether the position is kept.
     void SetRememberPosition(bool remember) { remember_position_ = remember; }
-    QString Title() const;
-    int Percent() const { return percent_.load(); }
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -75,7 +75,6 @@ class CProgressPopup : public QWidget {
     QPushButton* cancel_ = nullptr;
     QPointer<QWidget> owner_;
     bool remember_position_ = true;
-    bool smooth_ = true;
     int shown_percent_ = 0;  // user-interface thread
 
     std::atomic<bool> open_{false};

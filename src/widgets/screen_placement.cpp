@@ -39,4 +39,24 @@ QRect BringOntoScreen(const QRect& rect, const QList<QRect>& screens) {
     return moved;
 }
 
+QRect FitInsideScreen(const QRect& rect, const QList<QRect>& screens) {
+    const QRect reachable = BringOntoScreen(rect, screens);
+    if (reachable != rect || screens.isEmpty())
+        return reachable;
+    const QRect* best = &screens.front();
+    int best_area = 0;
+    for (const QRect& screen : screens) {
+        const QRect shown = screen.intersected(rect);
+        const int area = shown.width() * shown.height();
+        if (area > best_area) {
+            best_area = area;
+            best = &screen;
+        }
+    }
+    QRect fitted(rect.topLeft(), rect.size().boundedTo(best->size()));
+    fitted.moveLeft(std::clamp(fitted.left(), best->left(), best->right() + 1 - fitted.width()));
+    fitted.moveTop(std::clamp(fitted.top(), best->top(), best->bottom() + 1 - fitted.height()));
+    return fitted;
+}
+
 }  // namespace korvane

@@ -13,4 +13,9 @@ QList<QRect> AvailableScreenRects();
 // it; otherwise the same size (shrunk to fit) centred on the first screen.
 QRect BringOntoScreen(const QRect& rect, const QList<QRect>& screens);
 
+// Stricter, for windows whose every control must be reachable: as above,
+// then moved (and shrunk if needed) to lie wholly on the screen showing the
+// most of it.
+QRect FitInsideScreen(const QRect& rect, const QList<QRect>& screens);
+
 }  // namespace korvane

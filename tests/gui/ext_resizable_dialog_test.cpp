@@ -5,9 +5,9 @@
 #include <QPointer>
 #include <QSettings>
 #include <QSizeGrip>
-#include <QTemporaryDir>
 #include <QTest>
 
+#include "gui/temp_profile.h"
 #include "widgets/app_profile.h"
 #include "widgets/control_ids.h"
 #include "widgets/ext_resizable_dialog.h"
@@ -20,14 +20,8 @@ class ExtResizableDialogTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void init() {
-        QVERIFY(dir_.isValid());
-        AppProfile::UseFileForTesting(dir_.filePath(QStringLiteral("profile.ini")));
-    }
-    void cleanup() {
-        QFile::remove(dir_.filePath(QStringLiteral("profile.ini")));
-        AppProfile::UseFileForTesting(QString());
-    }
+    // One profile file for the whole run: each test writes what it reads.
+    void initTestCase() { QVERIFY(profile_.IsValid()); }
 
     void arrangesForNewSize_data() {
         QTest::addColumn<QSize>("registered");
@@ -142,6 +136,13 @@ class ExtResizableDialogTest : public QObject {
         dialog.ArrangeLayout(300, 100);
         QCOMPARE(dialog.AnchorCount(), 1);
         QCOMPARE(kept->geometry(), QRect(10, 10, 150, 20));
+
+        QWidget elsewhere;
+        kept->setParent(&elsewhere);
+        kept->setGeometry(10, 10, 150, 20);
+        dialog.ArrangeLayout(400, 100);
+        QCOMPARE(dialog.AnchorCount(), 0);
+        QCOMPARE(kept->geometry(), QRect(10, 10, 150, 20));
     }
 
     void addAnchorFailures() {
@@ -189,6 +190,16 @@ class ExtResizableDialogTest : public QObject {
         QVERIFY(!dialog.IsSizeGripShown());
         dialog.ShowSizeGrip(true);
         QVERIFY(grip->isVisible());
+    }
+
+    void embeddedDialogShowsNoGripper() {
+        QWidget window;
+        auto* page = new CExtResizableDialog(&window);
+        page->setWindowFlags(Qt::Widget);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(page->isVisible());
+        QVERIFY(!page->SizeGrip()->isVisible());
     }
 
     void savedRectangleIsRestored() {
@@ -265,8 +276,30 @@ class ExtResizableDialogTest : public QObject {
         QCOMPARE(korvane::BringOntoScreen(rect, screens), expected);
     }
 
+    void fitInsideScreen_data() {
+        QTest::addColumn<QRect>("rect");
+        QTest::addColumn<QRect>("expected");
+        QTest::newRow("inside") << QRect(10, 10, 300, 200) << QRect(10, 10, 300, 200);
+        QTest::newRow("past the right edge")
+            << QRect(2200, 10, 300, 200) << QRect(1980, 10, 300, 200);
+        QTest::newRow("over two screens, more on the second")
+            << QRect(900, 10, 300, 200) << QRect(1000, 10, 300, 200);
+        QTest::newRow("evenly over two screens")
+            << QRect(850, 10, 300, 200) << QRect(700, 10, 300, 200);
+        QTest::newRow("mostly on the second screen")
+            << QRect(2100, 900, 300, 200) << QRect(1980, 824, 300, 200);
+        QTest::newRow("above the top") << QRect(10, -100, 300, 200) << QRect(10, 0, 300, 200);
+        QTest::newRow("nowhere") << QRect(9000, 100, 300, 200) << QRect(350, 300, 300, 200);
+    }
+    void fitInsideScreen() {
+        QFETCH(QRect, rect);
+        QFETCH(QRect, expected);
+        const QList<QRect> screens{QRect(0, 0, 1000, 800), QRect(1000, 0, 1280, 1024)};
+        QCOMPARE(korvane::FitInsideScreen(rect, screens), expected);
+    }
+
   private:
-    QTemporaryDir dir_;
+    korvane::testing::TempProfile profile_;
 };
 
 QTEST_MAIN(ExtResizableDialogTest)

@@ -56,6 +56,8 @@ class PercentBarTest : public QObject {
         QTest::newRow("empty text, 1 of 0..3") << "" << 0 << 3 << 1 << "33%";
         QTest::newRow("beyond upper") << "下载 " << 0 << 10 << 25 << QString::fromUtf8("下载 100%");
         QTest::newRow("below lower") << "" << 10 << 20 << 5 << "";
+        QTest::newRow("29 of 100 is 29") << "" << 0 << 100 << 29 << "29%";
+        QTest::newRow("just short of full") << "" << 0 << 1000 << 999 << "99%";
         QTest::newRow("lower == upper") << "text " << 5 << 5 << 5 << "";
         QTest::newRow("lower > upper") << "text " << 9 << 2 << 5 << "";
         QTest::newRow("whole int range") << "" << INT_MIN << INT_MAX << 0 << "50%";

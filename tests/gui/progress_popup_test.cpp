@@ -4,11 +4,12 @@
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 #include <atomic>
+#include <memory>
 #include <thread>
 
+#include "gui/temp_profile.h"
 #include "widgets/app_profile.h"
 #include "widgets/control_ids.h"
 #include "widgets/message_box_owner.h"
@@ -23,14 +24,8 @@ class ProgressPopupTest : public QObject {
     Q_OBJECT
 
   private slots:
-    void init() {
-        QVERIFY(dir_.isValid());
-        AppProfile::UseFileForTesting(dir_.filePath(QStringLiteral("profile.ini")));
-    }
-    void cleanup() {
-        QFile::remove(dir_.filePath(QStringLiteral("profile.ini")));
-        AppProfile::UseFileForTesting(QString());
-    }
+    // One profile file for the whole run: each test writes what it reads.
+    void initTestCase() { QVERIFY(profile_.IsValid()); }
 
     void captionShowsThePercentOnceItChanges() {
         CProgressPopup popup;
@@ -48,6 +43,15 @@ class ProgressPopupTest : public QObject {
         QVERIFY(bar);
         QCOMPARE(bar->value(), 3);
         QCOMPARE(bar->accessibleDescription(), QStringLiteral("100%"));
+        popup.Close();
+    }
+
+    void titleIsTakenLiterally() {
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("A%2B")));
+        popup.SetBounds(0, 2, 1);
+        popup.SetPosition(1);
+        QCOMPARE(popup.windowTitle(), QStringLiteral("A%2B [50%]"));
         popup.Close();
     }
 
@@ -137,6 +141,17 @@ class ProgressPopupTest : public QObject {
         popup.Close();
     }
 
+    // A close from the window manager or the application's quit is accepted
+    // (a refused close would keep the application from quitting) and cancels.
+    void closingTheWindowCancels() {
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
+        QVERIFY(popup.close());
+        QVERIFY(popup.Cancelled());
+        QVERIFY(popup.isHidden());
+        popup.Close();
+    }
+
     void closedPopupKeepsItsPosition() {
         CProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
@@ -190,6 +205,19 @@ class ProgressPopupTest : public QObject {
         popup.Close();
     }
 
+    void partlyHiddenPositionIsPulledInside() {
+        const QRect screen = korvane::AvailableScreenRects().front();
+        {
+            auto profile = AppProfile::Open();
+            profile->setValue(QStringLiteral("Settings/X"), screen.right() - 100);
+            profile->setValue(QStringLiteral("Settings/Y"), 20);
+        }
+        CProgressPopup popup;
+        QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
+        QCOMPARE(popup.pos(), QPoint(screen.right() + 1 - popup.width(), 20));
+        popup.Close();
+    }
+
     void workerDrivesThePopup() {
         CProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
@@ -212,7 +240,7 @@ class ProgressPopupTest : public QObject {
     }
 
   private:
-    QTemporaryDir dir_;
+    korvane::testing::TempProfile profile_;
 };
 
 QTEST_MAIN(ProgressPopupTest)
