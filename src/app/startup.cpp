@@ -13,6 +13,7 @@
 #include "models/executable_path.h"
 #include "models/hmi_types.h"
 #include "settings/program_files.h"
+#include "widgets/about_dialog.h"
 #include "widgets/communication_set.h"
 #include "widgets/control_ids.h"
 #include "widgets/desktop_message_sink.h"
@@ -84,7 +85,7 @@ void ShootKernelRun(COrvelManagerDlg& window, PanelController& controller, const
 }
 
 // Screenshot hook for scripts/screenshots: KORVANE_SCREENSHOT=file.png takes
-// the main window (or, with KORVANE_SCREENSHOT_WHAT=settings, the settings
+// the main window (or, with KORVANE_SCREENSHOT_WHAT=settings or about, that
 // dialog over it; "logo": the logo picker; "kernel": a kernel run part-way)
 // once shown, saves it and ends the program.
 void ArmScreenshot(COrvelManagerDlg& window, PanelController& controller, UserPrompts& prompts) {
@@ -94,25 +95,23 @@ void ArmScreenshot(COrvelManagerDlg& window, PanelController& controller, UserPr
     const QString what = qEnvironmentVariable("KORVANE_SCREENSHOT_WHAT");
     QTimer::singleShot(500, &window, [&window, &controller, &prompts, path, what] {
         QWidget* target = &window;
-        CCommunicationSet* dialog = nullptr;
-        if (what == QLatin1String("settings")) {
-            dialog = new CCommunicationSet(controller, prompts, &window);
-            dialog->show();
-            target = dialog;
+        if (what == QLatin1String("kernel")) {
+            ShootKernelRun(window, controller, path);
+            return;
         }
-        if (what == QLatin1String("logo")) {
+        if (what == QLatin1String("settings")) {
+            target = new CCommunicationSet(controller, prompts, &window);
+        } else if (what == QLatin1String("about")) {
+            target = new CAboutDlg(&window);
+        } else if (what == QLatin1String("logo")) {
             // The picker over the window, showing KORVANE_SCREENSHOT_PICTURE.
             auto* picker = new CLogoPickerDlg(controller.session().sink(), prompts,
                                               HmiTypesFileFor(RunningExecutablePath()), &window);
             picker->SetPicturePath(qEnvironmentVariable("KORVANE_SCREENSHOT_PICTURE"));
             picker->SetBackground(0x00603818);
-            picker->show();
             target = picker;
         }
-        if (what == QLatin1String("kernel")) {
-            ShootKernelRun(window, controller, path);
-            return;
-        }
+        target->show();
         QTimer::singleShot(500, &window, [target, path] {
             const bool saved = target->grab().save(path, "PNG");
             std::fprintf(stderr, "screenshot %s: %s\n", saved ? "saved" : "NOT saved",

@@ -28,7 +28,11 @@ CIpAddressEdit::CIpAddressEdit(QWidget* parent) : QWidget(parent) {
         if (i > 0)
             row->addWidget(new QLabel(QStringLiteral("."), this));
         row->addWidget(e);
-        connect(e, &QLineEdit::textEdited, this, [this, i](const QString& t) {
+        connect(e, &QLineEdit::textEdited, this, [this, e, i](const QString& t) {
+            // The validator lets 256 to 999 through while typing; an octet
+            // above 255 becomes 255, as it would be cut to its low byte otherwise.
+            if (t.toInt() > 255)
+                e->setText(QStringLiteral("255"));
             if (t.size() == 3 && i + 1 < octets_.size()) {
                 octets_[i + 1]->setFocus();
                 octets_[i + 1]->selectAll();
@@ -59,9 +63,13 @@ bool CIpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
     for (size_t i = 0; i < octets_.size(); ++i) {
         if (watched != octets_[i])
             continue;
-        if (key->text() == QLatin1String(".") && i + 1 < octets_.size()) {
-            octets_[i + 1]->setFocus();
-            octets_[i + 1]->selectAll();
+        if (key->text() == QLatin1String(".")) {
+            // A dot right after a field moved on by itself (three digits) is
+            // the same separator typed out: it stays in the empty field.
+            if (!octets_[i]->text().isEmpty() && i + 1 < octets_.size()) {
+                octets_[i + 1]->setFocus();
+                octets_[i + 1]->selectAll();
+            }
             return true;
         }
         if (key->key() == Qt::Key_Backspace && octets_[i]->text().isEmpty() && i > 0) {

@@ -130,6 +130,9 @@ COrvelManagerDlg::COrvelManagerDlg(PanelController& controller, UserPrompts& pro
     connect(&timer_, &QTimer::timeout, this, &COrvelManagerDlg::OnTick);
     timer_.start(kLinkDisplayPeriodMs);
     EnableSaveRestore(QStringLiteral("Dialog Positions"), QStringLiteral("OrvelManagerDlg"));
+    // A hidden window gets its resize event only when shown; arrange for the
+    // restored size now, so that pages added before then land on the page area.
+    ArrangeLayout();
 }
 
 void COrvelManagerDlg::AddPage(const QString& caption, const QIcon& icon, QWidget* page) {

@@ -1,5 +1,6 @@
 // The communication settings dialog: what it opens with, the port check on
 // the network link, the bytes it saves, and Cancel leaving everything alone.
+#include <QApplication>
 #include <QComboBox>
 #include <QFile>
 #include <QLineEdit>
@@ -135,6 +136,31 @@ class CommunicationSetTest : public QObject {
         QFETCH(QString, text);
         QFETCH(int, com);
         QCOMPARE(int(ParseComText(text)), com);
+    }
+
+    void ipControlTakesTypedAddresses_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("dots move on") << "10.1.2.3"
+                                      << "10.1.2.3";
+        QTest::newRow("three digits move on") << "192168001100"
+                                              << "192.168.001.100";
+        QTest::newRow("above 255") << "300.1.2.3"
+                                   << "255.1.2.3";
+        QTest::newRow("letters refused") << "1a.2.3.4"
+                                         << "1.2.3.4";
+    }
+    void ipControlTakesTypedAddresses() {
+        QFETCH(QString, typed);
+        QFETCH(QString, text);
+        CIpAddressEdit ip;
+        ip.setText(QStringLiteral("..."));
+        ip.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&ip));
+        ip.octet(0)->setFocus();
+        for (QChar c : typed)
+            QTest::keyClick(QApplication::focusWidget(), c.toLatin1());
+        QCOMPARE(ip.text(), text);
     }
 
     void usbDisablesEveryParameter() {

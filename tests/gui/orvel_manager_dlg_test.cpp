@@ -119,6 +119,22 @@ class OrvelManagerDlgTest : public QObject {
         qInfo("display followed after %lld ms", static_cast<long long>(since_ok.elapsed()));
     }
 
+    void aRestoredSizeStillPutsThePageOnThePageArea() {
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        window_->resize(1000, 700);
+        window_->close();  // keeps the rectangle in the profile
+        window_ = std::make_unique<COrvelManagerDlg>(*controller_, prompts_);
+        QCOMPARE(window_->size(), QSize(1000, 700));
+        auto* page = new QWidget;
+        window_->AddPage(QStringLiteral("page"), QIcon(), page);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        const QRect area = FindControl<QWidget>(window_.get(), 1003)->geometry();
+        QCOMPARE(page->geometry(), area.adjusted(2, 2, -2, -2));
+        QCOMPARE(area.right(), window_->width() - 11);
+    }
+
     void navigationWithOnePageKeepsIt() {
         auto* page = new QWidget;
         window_->AddPage(QString::fromUtf8("系统处理"), ResourceIcon(IDI_PANEL), page);
