@@ -16,6 +16,7 @@
 #include <QSettings>
 #include <QTime>
 #include <QTimeEdit>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <thread>
 
@@ -372,17 +373,19 @@ void CMaintenancePage::Launch(bool flash_run, std::function<void()> work,
     busy_ = true;
     flash_run_ = flash_run;
     UpdateEnabling();
-    // The controller posts `done` to this thread, and the page never goes
-    // before its operation has finished (see the destructor), so `this`
-    // outlives the job.
-    const bool started = panel_.RunInBackground(std::move(work), [this, then = std::move(then)] {
-        busy_ = false;
-        flash_run_ = false;
+    // The controller posts `done` to this thread; a page already gone (its
+    // window closed while the report was on its way) takes no report.
+    QPointer<CMaintenancePage> self(this);
+    const bool started = panel_.RunInBackground(std::move(work), [self, then = std::move(then)] {
+        if (!self)
+            return;
+        self->busy_ = false;
+        self->flash_run_ = false;
         if (then)
             then();
-        figures_->clear();
-        UpdateEnabling();
-        emit OperationFinished();
+        self->figures_->clear();
+        self->UpdateEnabling();
+        emit self->OperationFinished();
     });
     if (!started) {
         // The main window's own panel work holds the controller.
@@ -393,11 +396,25 @@ void CMaintenancePage::Launch(bool flash_run, std::function<void()> work,
 }
 
 void CMaintenancePage::WaitUntilIdle() {
+    if (!busy_)
+        return;
     // Boxes a worker shows come to this thread: keep serving them.
     QEventLoop loop;
     connect(this, &CMaintenancePage::OperationFinished, &loop, &QEventLoop::quit);
-    if (busy_)
-        loop.exec();
+    // Should the job's report never come (a poster that drops it), the
+    // controller's own flag ends the wait.
+    QTimer idle;
+    int idle_ticks = 0;
+    connect(&idle, &QTimer::timeout, &loop, [&] {
+        idle_ticks = panel_.busy() ? 0 : idle_ticks + 1;
+        if (idle_ticks >= 3)
+            loop.quit();
+    });
+    idle.start(50);
+    loop.exec();
+    busy_ = false;
+    flash_run_ = false;
+    UpdateEnabling();
 }
 
 std::optional<NetworkTexts> CMaintenancePage::ReadNetworkTexts() {
