@@ -24,6 +24,7 @@
 #include "widgets/logo_pane.h"
 #include "widgets/logo_picker_dlg.h"
 #include "widgets/percent_bar.h"
+#include "widgets/progress_popup.h"
 
 using namespace korvane;
 using korvane::testing::PageRig;
@@ -319,7 +320,27 @@ class MaintenancePageTest : public QObject {
         rig.prompts.AddFile(fs);
         QVERIFY(
             RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1083), Qt::LeftButton); }));
-        QVERIFY(RunAndWait(*rig.page, [&] { MenuCommand(page, 1036)->trigger(); }));
+        // The file-system run says what it does while its checks run.
+        rig.panel.InjectFault({sim::FaultKind::Delay, cmd::kQueryState, 1, 300});
+        CProgressPopup* popup = nullptr;
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            MenuCommand(page, 1036)->trigger();
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* p = qobject_cast<CProgressPopup*>(w); p && p->isVisible())
+                    popup = p;
+            }
+            QVERIFY(popup);
+            QVERIFY(popup->windowTitle().startsWith(QStringLiteral("Manager")));
+            const auto message_shown = [popup] {
+                for (QLabel* l : popup->findChildren<QLabel*>()) {
+                    if (l->text() == QString::fromUtf8(kConfiguringLink))
+                        return true;
+                }
+                return false;
+            };
+            QTRY_VERIFY(message_shown());
+        }));
+        QTRY_VERIFY(!popup->isVisible());
         const auto b = Bytes(boot.toStdString());
         const auto f = Bytes(fs.toStdString());
         QCOMPARE(rig.panel.ReadFlash(0x00000000, uint32_t(b.size())), b);
