@@ -23,6 +23,8 @@
 #include "widgets/ip_address_edit.h"
 #include "widgets/logo_pane.h"
 #include "widgets/logo_picker_dlg.h"
+#include "widgets/maintenance_page_factory.h"
+#include "widgets/orvel_manager_dlg.h"
 #include "widgets/percent_bar.h"
 #include "widgets/progress_popup.h"
 
@@ -419,6 +421,31 @@ class MaintenancePageTest : public QObject {
         QVERIFY(rig.sink.Messages().empty());
         window.reset();  // the page goes with the window; nothing of it is used after
         QVERIFY(!rig.controller.session().RunActive());
+    }
+
+    void theMainWindowAsksBeforeClosingMidRun() {
+        PageRig rig(Folder());
+        rig.page.reset();
+        {
+            COrvelManagerDlg window(rig.controller, rig.prompts);
+            window.AddPage(QString::fromUtf8("系统处理"), QIcon(),
+                           CreateMaintenancePage(rig.controller, rig.prompts, &window));
+            window.show();
+            auto* page = window.findChild<CMaintenancePage*>();
+            QVERIFY(page && page->isVisible() && !page->isWindow());
+            rig.prompts.AddFile(WriteImage(Folder(), QStringLiteral("big.dat"), 200 * 1024));
+            SlowData(rig.panel, 100, 20);
+            QTest::mouseClick(Button(page, 1035), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(Control<CPercentBar>(page, 1095)->Position() > 2, 10000);
+            rig.prompts.AddAnswer(false);
+            QVERIFY(!window.close());
+            QVERIFY(page->Busy());
+            rig.prompts.AddAnswer(true);
+            QVERIFY(window.close());
+            QVERIFY(!rig.controller.busy());
+            QCOMPARE(rig.prompts.questions().size(), qsizetype(2));
+        }
+        QVERIFY(rig.sink.Messages().empty());
     }
 
     void closingDuringAPageOperationWaitsForItWithoutAsking() {
