@@ -9,6 +9,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -621,7 +622,12 @@ void CMaintenancePage::showEvent(QShowEvent* event) {
 }
 
 bool CMaintenancePage::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == watched_window_ && event->type() == QEvent::Close && !ConfirmClose()) {
+    if (watched != watched_window_)
+        return CExtResizableDialog::eventFilter(watched, event);
+    // Escape closes a dialog window as the close button does: both ask.
+    const bool escape = event->type() == QEvent::KeyPress &&
+                        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+    if ((event->type() == QEvent::Close || escape) && !ConfirmClose()) {
         event->ignore();
         return true;
     }

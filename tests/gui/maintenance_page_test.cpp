@@ -440,10 +440,14 @@ class MaintenancePageTest : public QObject {
             rig.prompts.AddAnswer(false);
             QVERIFY(!window.close());
             QVERIFY(page->Busy());
+            rig.prompts.AddAnswer(false);
+            QTest::keyClick(&window, Qt::Key_Escape);
+            QVERIFY(window.isVisible());
+            QVERIFY(page->Busy());
             rig.prompts.AddAnswer(true);
             QVERIFY(window.close());
             QVERIFY(!rig.controller.busy());
-            QCOMPARE(rig.prompts.questions().size(), qsizetype(2));
+            QCOMPARE(rig.prompts.questions().size(), qsizetype(3));
         }
         QVERIFY(rig.sink.Messages().empty());
     }
