@@ -12,6 +12,7 @@
 #include "e2e/child_process.h"
 #include "page_fixture.h"
 #include "protocol/command_codes.h"
+#include "temp_profile.h"
 #include "widgets/control_ids.h"
 #include "widgets/ip_address_edit.h"
 
@@ -165,12 +166,13 @@ class FrontEndsAgreeTest : public QObject {
 
   private:
     std::unique_ptr<QTemporaryDir> temp_;
+    std::unique_ptr<korvane::testing::TempProfile> profile_;
 
   private slots:
     void init() {
         temp_ = std::make_unique<QTemporaryDir>();
         QVERIFY(temp_->isValid());
-        AppProfile::UseFileForTesting(temp_->filePath(QStringLiteral("profile.ini")));
+        profile_ = std::make_unique<korvane::testing::TempProfile>();
     }
 
     void sameMessagesForTheSamePanel_data() {

@@ -17,6 +17,7 @@
 #include "link/messages.h"
 #include "page_fixture.h"
 #include "protocol/command_codes.h"
+#include "temp_profile.h"
 #include "transfer/firmware_run.h"
 #include "widgets/communication_set.h"
 #include "widgets/control_ids.h"
@@ -87,18 +88,16 @@ class MaintenancePageTest : public QObject {
 
   private:
     std::unique_ptr<QTemporaryDir> temp_;
+    std::unique_ptr<korvane::testing::TempProfile> profile_;
     QString Folder() const { return temp_->path(); }
 
   private slots:
     void init() {
         temp_ = std::make_unique<QTemporaryDir>();
         QVERIFY(temp_->isValid());
-        AppProfile::UseFileForTesting(temp_->filePath(QStringLiteral("profile.ini")));
+        profile_ = std::make_unique<korvane::testing::TempProfile>();
     }
-    void cleanup() {
-        QFile::remove(temp_->filePath(QStringLiteral("profile.ini")));
-        AppProfile::UseFileForTesting(QString());
-    }
+    void cleanup() { profile_.reset(); }
 
     void opensWithTheTemplatesControls() {
         PageRig rig(Folder());
