@@ -3,19 +3,25 @@
 #include <QApplication>
 #include <QMetaObject>
 #include <QPointer>
+#include <QRegularExpression>
 #include <QScreen>
 #include <QTimer>
 #include <cstdio>
 #include <memory>
 
 #include "app/single_instance.h"
+#include "models/hmi_types.h"
 #include "system/program_files.h"
 #include "widgets/about_dialog.h"
 #include "widgets/communication_set.h"
+#include "widgets/control_ids.h"
 #include "widgets/desktop_message_sink.h"
+#include "widgets/logo_picker_dlg.h"
+#include "widgets/maintenance_page.h"
 #include "widgets/maintenance_page_factory.h"
 #include "widgets/orvel_manager_dlg.h"
 #include "widgets/panel_controller.h"
+#include "widgets/percent_bar.h"
 #include "widgets/resource_bundle.h"
 #include "widgets/user_prompts.h"
 
@@ -34,6 +40,12 @@ class StderrPrompts : public UserPrompts {
         std::fprintf(stderr, "question (answered no): %s\n", question.toUtf8().constData());
         return false;
     }
+    // Without a screen nothing can be chosen: every chooser is cancelled.
+    std::optional<QString> ChooseOpenFile(QWidget*, const QString&, const QString&,
+                                          const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<uint32_t> ChooseColour(QWidget*, uint32_t) override { return std::nullopt; }
 };
 
 std::unique_ptr<UserPrompts> MakePrompts(std::function<QWidget*()> owner) {
@@ -42,9 +54,39 @@ std::unique_ptr<UserPrompts> MakePrompts(std::function<QWidget*()> owner) {
     return std::make_unique<QtUserPrompts>(std::move(owner));
 }
 
+// A kernel run of KORVANE_SCREENSHOT_IMAGE from the page, taken once its
+// bar is part-way, then cancelled (silently) before the program ends.
+void ShootKernelRun(COrvelManagerDlg& window, PanelController& controller, const QString& path) {
+    auto* page = window.findChild<CMaintenancePage*>();
+    auto* bar = page ? page->findChild<CPercentBar*>(ControlName(1095)) : nullptr;
+    if (!bar) {
+        QApplication::exit(1);
+        return;
+    }
+    page->ProgramImage(ImageKind::Kernel,
+                       qEnvironmentVariable("KORVANE_SCREENSHOT_IMAGE").toStdString());
+    auto* poll = new QTimer(&window);
+    QObject::connect(poll, &QTimer::timeout, &window, [&window, &controller, bar, poll, path] {
+        static const QRegularExpression percent(QStringLiteral("(\\d+)%$"));
+        const auto m = percent.match(bar->CurrentText());
+        const bool part_way = m.hasMatch() && m.captured(1).toInt() >= 35;
+        if (part_way && poll->property("saved").isNull()) {
+            const bool saved = window.grab().save(path, "PNG");
+            std::fprintf(stderr, "screenshot %s: %s\n", saved ? "saved" : "NOT saved",
+                         path.toUtf8().constData());
+            poll->setProperty("saved", saved);
+            controller.transfer().Cancel();
+        }
+        if (!poll->property("saved").isNull() && !controller.busy())
+            QApplication::exit(poll->property("saved").toBool() ? 0 : 1);
+    });
+    poll->start(50);
+}
+
 // Screenshot hook for scripts/screenshots: KORVANE_SCREENSHOT=file.png takes
 // the main window (or, with KORVANE_SCREENSHOT_WHAT=settings or about, that
-// dialog over it) once shown, saves it and ends the program.
+// dialog over it; "logo": the logo picker; "kernel": a kernel run part-way)
+// once shown, saves it and ends the program.
 void ArmScreenshot(COrvelManagerDlg& window, PanelController& controller, UserPrompts& prompts) {
     const QString path = qEnvironmentVariable("KORVANE_SCREENSHOT");
     if (path.isEmpty())
@@ -52,10 +94,22 @@ void ArmScreenshot(COrvelManagerDlg& window, PanelController& controller, UserPr
     const QString what = qEnvironmentVariable("KORVANE_SCREENSHOT_WHAT");
     QTimer::singleShot(500, &window, [&window, &controller, &prompts, path, what] {
         QWidget* target = &window;
-        if (what == QLatin1String("settings"))
+        if (what == QLatin1String("kernel")) {
+            ShootKernelRun(window, controller, path);
+            return;
+        }
+        if (what == QLatin1String("settings")) {
             target = new CCommunicationSet(controller, prompts, &window);
-        else if (what == QLatin1String("about"))
+        } else if (what == QLatin1String("about")) {
             target = new CAboutDlg(&window);
+        } else if (what == QLatin1String("logo")) {
+            // The picker over the window, showing KORVANE_SCREENSHOT_PICTURE.
+            auto* picker = new CLogoPickerDlg(controller.session().sink(), prompts,
+                                              HmiTypesFileFor(RunningExecutable()), &window);
+            picker->SetPicturePath(qEnvironmentVariable("KORVANE_SCREENSHOT_PICTURE"));
+            picker->SetBackground(0x00603818);
+            target = picker;
+        }
         target->show();
         QTimer::singleShot(500, &window, [target, path] {
             const bool saved = target->grab().save(path, "PNG");

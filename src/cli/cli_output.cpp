@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "transfer/transfer_figures.h"
+
 namespace korvane::cli {
 
 std::string JsonString(std::string_view text) {
@@ -172,13 +174,10 @@ void TerminalProgress::Draw() {
     const double done = std::min(1.0, std::max(0.0, (position_ - lower_) / span));
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
-    const double sent = done * static_cast<double>(total_);
-    const double rate = seconds > 0 ? sent / seconds : 0;
-    const double left = rate > 0 ? (static_cast<double>(total_) - sent) / rate : 0;
-    char line[256];
-    std::snprintf(line, sizeof line, "\r%s %3.0f%% %llu/%llu bytes %.1f KiB/s %.0fs left\033[K",
-                  text_.c_str(), done * 100, static_cast<unsigned long long>(sent),
-                  static_cast<unsigned long long>(total_), rate / 1024, left);
+    char head[32];
+    std::snprintf(head, sizeof head, " %3.0f%% ", done * 100);
+    const std::string line = "\r" + text_ + head +
+                             TransferFiguresText(MeasureTransfer(done, total_, seconds)) + "\033[K";
     err_ << line << std::flush;
     drawn_ = true;
 }

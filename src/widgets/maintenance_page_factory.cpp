@@ -1,14 +1,11 @@
 #include "widgets/maintenance_page_factory.h"
 
+#include "widgets/maintenance_page.h"
+
 namespace korvane {
 
-// WIRING POINT: the maintenance page plugs in here. Until CMaintenancePage
-// exists this returns an empty page, so that the window has its page entry,
-// navigation and link display; the page operations come with that class.
-QWidget* CreateMaintenancePage(PanelController&, UserPrompts&, QWidget* parent) {
-    auto* page = new QWidget(parent);
-    page->setObjectName(QStringLiteral("IDD_132"));
-    return page;
+QWidget* CreateMaintenancePage(PanelController& controller, UserPrompts& prompts, QWidget* parent) {
+    return new CMaintenancePage(controller, prompts, parent);
 }
 
 }  // namespace korvane

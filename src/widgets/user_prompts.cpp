@@ -1,9 +1,12 @@
 #include "widgets/user_prompts.h"
 
 #include <QApplication>
+#include <QColorDialog>
+#include <QFileDialog>
 #include <QMessageBox>
 #include <QThread>
 
+#include "widgets/logo_pane.h"
 #include "widgets/message_box_owner.h"
 
 namespace korvane {
@@ -54,6 +57,26 @@ bool QtUserPrompts::Ask(const QString& question) {
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
 }
 
+std::optional<QString> QtUserPrompts::ChooseOpenFile(QWidget* parent, const QString& folder,
+                                                     const QString& filter,
+                                                     const QString& default_suffix) {
+    QFileDialog dialog(parent, QString(), folder, filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setDefaultSuffix(default_suffix);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
+std::optional<uint32_t> QtUserPrompts::ChooseColour(QWidget* parent, uint32_t initial) {
+    const QColor chosen = QColorDialog::getColor(ColourFromBgr(initial), parent);
+    if (!chosen.isValid())
+        return std::nullopt;
+    return static_cast<uint32_t>(chosen.red()) | static_cast<uint32_t>(chosen.green()) << 8 |
+           static_cast<uint32_t>(chosen.blue()) << 16;
+}
+
 void ScriptedPrompts::ShowMessage(MessageKind kind, const QString& text) {
     Shown s{kind, text, OnUiThread()};
     std::function<void(const Shown&)> on_show;
@@ -74,6 +97,42 @@ bool ScriptedPrompts::Ask(const QString& question) {
     const bool yes = answers_.front();
     answers_.pop_front();
     return yes;
+}
+
+std::optional<QString> ScriptedPrompts::ChooseOpenFile(QWidget*, const QString& folder,
+                                                       const QString& filter,
+                                                       const QString& default_suffix) {
+    std::lock_guard lock(mutex_);
+    file_requests_.push_back({folder, filter, default_suffix});
+    if (files_.empty())
+        return std::nullopt;
+    QString path = files_.front();
+    files_.pop_front();
+    return path;
+}
+
+std::optional<uint32_t> ScriptedPrompts::ChooseColour(QWidget*, uint32_t) {
+    std::lock_guard lock(mutex_);
+    if (colours_.empty())
+        return std::nullopt;
+    const uint32_t colour = colours_.front();
+    colours_.pop_front();
+    return colour;
+}
+
+void ScriptedPrompts::AddFile(const QString& path) {
+    std::lock_guard lock(mutex_);
+    files_.push_back(path);
+}
+
+void ScriptedPrompts::AddColour(uint32_t colour) {
+    std::lock_guard lock(mutex_);
+    colours_.push_back(colour);
+}
+
+std::vector<ScriptedPrompts::FileRequest> ScriptedPrompts::file_requests() const {
+    std::lock_guard lock(mutex_);
+    return file_requests_;
 }
 
 void ScriptedPrompts::AddAnswer(bool yes) {

@@ -3,9 +3,11 @@
 // answer boxes in advance instead of running a modal loop.
 #include <QString>
 #include <QStringList>
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <mutex>
+#include <optional>
 #include <vector>
 
 #include "link/message_sink.h"
@@ -24,6 +26,13 @@ class UserPrompts {
     virtual void ShowMessage(MessageKind kind, const QString& text) = 0;
     // A yes/no question; true for yes.
     virtual bool Ask(const QString& question) = 0;
+    // An existing file, or nothing when the user cancelled. `filter` in Qt's
+    // form ("Files (*.*)"); `default_suffix` completes a name typed without one.
+    virtual std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& folder,
+                                                  const QString& filter,
+                                                  const QString& default_suffix) = 0;
+    // A colour as 0x00BBGGRR, or nothing when the user cancelled.
+    virtual std::optional<uint32_t> ChooseColour(QWidget* parent, uint32_t initial) = 0;
 };
 
 // QMessageBox under the current message-box owner.
@@ -33,6 +42,10 @@ class QtUserPrompts : public UserPrompts {
     explicit QtUserPrompts(std::function<QWidget*()> fallback_owner = {});
     void ShowMessage(MessageKind kind, const QString& text) override;
     bool Ask(const QString& question) override;
+    std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& folder,
+                                          const QString& filter,
+                                          const QString& default_suffix) override;
+    std::optional<uint32_t> ChooseColour(QWidget* parent, uint32_t initial) override;
 
   private:
     QWidget* Owner() const;
@@ -50,8 +63,20 @@ class ScriptedPrompts : public UserPrompts {
     };
     void ShowMessage(MessageKind kind, const QString& text) override;
     bool Ask(const QString& question) override;
+    // Files and colours are taken from queues too (none left: cancelled).
+    std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& folder,
+                                          const QString& filter,
+                                          const QString& default_suffix) override;
+    std::optional<uint32_t> ChooseColour(QWidget* parent, uint32_t initial) override;
+
+    struct FileRequest {
+        QString folder, filter, default_suffix;
+    };
 
     void AddAnswer(bool yes);
+    void AddFile(const QString& path);
+    void AddColour(uint32_t colour);
+    std::vector<FileRequest> file_requests() const;
     // Runs on each box while it is "open" (e.g. to check what a worker does meanwhile).
     void SetOnShow(std::function<void(const Shown&)> on_show);
     std::vector<Shown> shown() const;
@@ -63,6 +88,9 @@ class ScriptedPrompts : public UserPrompts {
     std::vector<Shown> shown_;
     QStringList questions_;
     std::deque<bool> answers_;
+    std::deque<QString> files_;
+    std::deque<uint32_t> colours_;
+    std::vector<FileRequest> file_requests_;
     std::function<void(const Shown&)> on_show_;
 };
 

@@ -1,0 +1,645 @@
+#include "widgets/maintenance_page.h"
+
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDate>
+#include <QDateEdit>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QSettings>
+#include <QTime>
+#include <QTimeEdit>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <thread>
+
+#include "logo/logo_from_picture.h"
+#include "models/hmi_types.h"
+#include "system/program_files.h"
+#include "transfer/firmware_run.h"
+#include "transfer/transfer_figures.h"
+#include "widgets/app_profile.h"
+#include "widgets/communication_set.h"
+#include "widgets/control_ids.h"
+#include "widgets/desktop_progress_sink.h"
+#include "widgets/ip_address_edit.h"
+#include "widgets/logo_picker_dlg.h"
+#include "widgets/panel_controller.h"
+#include "widgets/percent_bar.h"
+#include "widgets/progress_popup.h"
+#include "widgets/user_prompts.h"
+
+namespace korvane {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kTimerMs = 200;
+constexpr char kProfileSection[] = "Maintenance";
+
+int64_t NowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+fs::path PathOf(const QString& text) {
+    return fs::path(text.toStdU16String());
+}
+
+QString Utf8(const char* text) {
+    return QString::fromUtf8(text);
+}
+
+CIpAddressEdit* AddressEdit(QWidget* parent, int id) {
+    auto* edit = new CIpAddressEdit(parent);
+    edit->setObjectName(ControlName(id));
+    // Four whole octet fields, however narrow the page gets.
+    const QFontMetrics fm = edit->fontMetrics();
+    edit->setMinimumWidth(4 * (fm.horizontalAdvance(QStringLiteral("0000")) + 12) +
+                          3 * fm.horizontalAdvance(QStringLiteral(" . ")) + 8);
+    return edit;
+}
+
+QLineEdit* PlainEdit(QWidget* parent, int id, const char* text) {
+    auto* edit = new QLineEdit(QString::fromLatin1(text), parent);
+    edit->setObjectName(ControlName(id));
+    return edit;
+}
+
+QPushButton* Button(QWidget* parent, int id, const char* caption) {
+    auto* button = new QPushButton(Utf8(caption), parent);
+    button->setObjectName(ControlName(id));
+    return button;
+}
+
+// A label with its buddy, placed in one grid row.
+void LabelledRow(QGridLayout* grid, int row, int column, const char* caption, QWidget* field) {
+    auto* label = new QLabel(Utf8(caption), field->parentWidget());
+    label->setBuddy(field);
+    grid->addWidget(label, row, column);
+    grid->addWidget(field, row, column + 1);
+}
+
+}  // namespace
+
+std::optional<uint16_t> ParseNewPanelPort(const QString& text) {
+    // The settings dialog's reading, without 0 (and so without an empty text).
+    const std::optional<int> port = ParseDialogPort(text);
+    if (!port || *port < 1)
+        return std::nullopt;
+    return static_cast<uint16_t>(*port);
+}
+
+// ---------------------------------------------------------------------------
+
+void PageProgress::Begin(uint64_t total_bytes) {
+    total_.store(total_bytes);
+    sending_.store(false);
+}
+
+void PageProgress::MoveTo(int position) {
+    position_.store(position);
+    bar_.MoveTo(position);
+}
+
+void PageProgress::SetSpan(int lower, int upper) {
+    lower_.store(lower);
+    upper_.store(upper);
+    position_.store(lower);
+    started_ns_.store(NowNs());
+    sending_.store(upper > lower);
+    bar_.SetSpan(lower, upper);
+}
+
+void PageProgress::Step() {
+    position_.fetch_add(1);
+    bar_.Step();
+}
+
+void PageProgress::SetText(std::string_view text) {
+    // The run clears its bar when it ends: the figures go with it.
+    if (text.empty())
+        sending_.store(false);
+    bar_.SetText(text);
+}
+
+std::string PageProgress::FiguresText() const {
+    if (!sending_.load() || total_.load() == 0)
+        return {};
+    const int lower = lower_.load(), upper = upper_.load();
+    const double done = upper > lower ? double(position_.load() - lower) / (upper - lower) : 0;
+    const double seconds = double(NowNs() - started_ns_.load()) / 1e9;
+    return TransferFiguresText(MeasureTransfer(done, total_.load(), seconds));
+}
+
+// ---------------------------------------------------------------------------
+
+CMaintenancePage::CMaintenancePage(PanelController& panel, UserPrompts& prompts, QWidget* parent)
+    : CExtResizableDialog(parent),
+      panel_(panel),
+      prompts_(prompts),
+      models_file_(HmiTypesFileFor(RunningExecutable())) {
+    setObjectName(DialogName(132));
+    // A page inside the main window, not a window of its own.
+    setWindowFlags(Qt::Widget);
+    BuildControls();
+    bar_sink_ = std::make_unique<CDesktopProgressSink>(bar_);
+    progress_ = std::make_unique<PageProgress>(*bar_sink_);
+    run_picker_ = [](CLogoPickerDlg& dialog) { return dialog.exec(); };
+
+    const auto profile = AppProfile::Open();
+    picture_path_ = profile->value(QStringLiteral("%1/Picture").arg(kProfileSection)).toString();
+    picture_colour_ = profile->value(QStringLiteral("%1/Colour").arg(kProfileSection), 0u).toUInt();
+    OpenPage();
+}
+
+CMaintenancePage::~CMaintenancePage() {
+    if (busy_) {
+        panel_.transfer().Cancel();
+        WaitUntilIdle();
+    }
+    if (watched_window_)
+        watched_window_->removeEventFilter(this);
+}
+
+void CMaintenancePage::BuildControls() {
+    // --- panel IP/port -----------------------------------------------------
+    auto* address_group = new QGroupBox(Utf8("HMI IP/PORT 操作"), this);
+    address_group->setObjectName(ControlName(1062));
+    auto* ag = new QGridLayout(address_group);
+    link_choice_ = new QComboBox(address_group);
+    link_choice_->setObjectName(ControlName(1097));
+    com_choice_ = new QComboBox(address_group);
+    com_choice_->setObjectName(ControlName(1098));
+    link_ip_ = AddressEdit(address_group, 1025);
+    link_port_ = PlainEdit(address_group, 1033, "");
+    LabelledRow(ag, 0, 0, "通讯方式:", link_choice_);
+    LabelledRow(ag, 0, 2, "COM Port:", com_choice_);
+    LabelledRow(ag, 1, 0, "IP:", link_ip_);
+    LabelledRow(ag, 1, 2, "PORT:", link_port_);
+
+    panel_ip_ = AddressEdit(address_group, 1064);
+    panel_ip_->setEnabled(false);
+    panel_port_ = PlainEdit(address_group, 1063, "");
+    panel_port_->setEnabled(false);
+    get_address_ = Button(address_group, 1065, "获取");
+    LabelledRow(ag, 2, 0, "IP:", panel_ip_);
+    LabelledRow(ag, 2, 2, "PORT:", panel_port_);
+    ag->addWidget(get_address_, 2, 4);
+
+    new_ip_ = AddressEdit(address_group, 1032);
+    new_port_ = PlainEdit(address_group, 1031, "");
+    gateway_ = AddressEdit(address_group, 1112);
+    mask_ = AddressEdit(address_group, 1113);
+    set_address_ = Button(address_group, 1038, "更新");
+    LabelledRow(ag, 3, 0, "IP:", new_ip_);
+    LabelledRow(ag, 3, 2, "PORT:", new_port_);
+    LabelledRow(ag, 4, 0, "网关:", gateway_);
+    LabelledRow(ag, 5, 0, "子网掩码:", mask_);
+    ag->addWidget(set_address_, 5, 4);
+    ag->setColumnStretch(1, 1);
+    // Ports and the COM list need little room; the address fields take the rest.
+    const int narrow = fontMetrics().horizontalAdvance(QStringLiteral("串口99")) + 40;
+    for (QWidget* w : {static_cast<QWidget*>(com_choice_), static_cast<QWidget*>(link_port_),
+                       static_cast<QWidget*>(panel_port_), static_cast<QWidget*>(new_port_)}) {
+        w->setMaximumWidth(narrow);
+    }
+
+    // --- MAC (kept hidden; korvane-cli change-mac offers it) ----------------
+    auto* mac_group = new QGroupBox(Utf8("HMI MAC地址操作"), this);
+    mac_group->setObjectName(ControlName(1075));
+    auto* mg = new QHBoxLayout(mac_group);
+    change_mac_ = Button(mac_group, 1076, "更改MAC地址");
+    mg->addWidget(change_mac_);
+    mac_group_ = mac_group;
+
+    // --- clock -------------------------------------------------------------
+    auto* clock_group = new QGroupBox(Utf8("HMI 时间操作"), this);
+    auto* cg = new QGridLayout(clock_group);
+    clock_text_ = PlainEdit(clock_group, 1105, "");
+    clock_text_->setEnabled(false);
+    get_clock_ = Button(clock_group, 1106, "获取");
+    new_date_ = new QDateEdit(QDate::currentDate(), clock_group);
+    new_date_->setObjectName(ControlName(1108));
+    new_date_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
+    new_date_->setCalendarPopup(true);
+    new_time_ = new QTimeEdit(QTime::currentTime(), clock_group);
+    new_time_->setObjectName(ControlName(1109));
+    new_time_->setDisplayFormat(QStringLiteral("HH:mm:ss"));
+    set_clock_ = Button(clock_group, 1110, "更新");
+    LabelledRow(cg, 0, 0, "面板时间:", clock_text_);
+    cg->addWidget(get_clock_, 0, 4);
+    LabelledRow(cg, 1, 0, "日期:", new_date_);
+    LabelledRow(cg, 1, 2, "时间:", new_time_);
+    cg->addWidget(set_clock_, 1, 4);
+    cg->setColumnStretch(1, 1);
+    cg->setColumnStretch(3, 1);
+
+    // --- flash ---------------------------------------------------------------
+    auto* flash_group = new QGroupBox(Utf8("HMI Flash 操作"), this);
+    flash_group->setObjectName(ControlName(1028));
+    auto* fg = new QGridLayout(flash_group);
+    boot_loader_ = Button(flash_group, 1083, "更新BootLoader");
+    kernel_ = Button(flash_group, 1035, "更新内核");
+    logo_ = Button(flash_group, 1085, "更新LOGO");
+    erase_ = Button(flash_group, 1084, "擦除Flash");
+    more_ = new QPushButton(Utf8("更多…"), flash_group);
+    more_->setObjectName(QStringLiteral("IDC_MORE"));
+    more_->setAccessibleName(QStringLiteral("More"));
+    more_menu_ = new QMenu(more_);
+    QAction* end_download = more_menu_->addAction(Utf8("结束下载"));
+    end_download->setObjectName(QStringLiteral("IDM_1033"));
+    QAction* enter_download = more_menu_->addAction(Utf8("进入下载"));
+    enter_download->setObjectName(QStringLiteral("IDM_1034"));
+    QAction* file_system = more_menu_->addAction(Utf8("更新文件系统"));
+    file_system->setObjectName(QStringLiteral("IDM_1036"));
+    more_->setMenu(more_menu_);
+    auto* buttons = new QHBoxLayout;
+    for (QWidget* b : {static_cast<QWidget*>(boot_loader_), static_cast<QWidget*>(kernel_),
+                       static_cast<QWidget*>(logo_), static_cast<QWidget*>(erase_),
+                       static_cast<QWidget*>(more_)}) {
+        // Room for the whole caption: the fallback CJK font runs wider than the hint.
+        b->setMinimumWidth(b->sizeHint().width() +
+                           b->fontMetrics().horizontalAdvance(QStringLiteral("  ")));
+        buttons->addWidget(b);
+    }
+    fg->addLayout(buttons, 0, 0, 1, 3);
+
+    bar_ = new CPercentBar(flash_group);
+    bar_->setObjectName(ControlName(1095));
+    cancel_ = Button(flash_group, 1102, "取消");
+    auto* bar_label = new QLabel(Utf8("操作状态:"), flash_group);
+    bar_label->setBuddy(bar_);
+    fg->addWidget(bar_label, 1, 0);
+    fg->addWidget(bar_, 1, 1);
+    fg->addWidget(cancel_, 1, 2);
+    fg->setColumnStretch(1, 1);
+    figures_ = new QLabel(flash_group);
+    figures_->setObjectName(QStringLiteral("IDC_FIGURES"));
+    figures_->setAccessibleName(Utf8("传输进度"));
+    fg->addWidget(figures_, 2, 1, 1, 2);
+
+    auto* page = new QVBoxLayout(this);
+    page->addWidget(address_group);
+    page->addWidget(mac_group);
+    page->addWidget(clock_group);
+    page->addWidget(flash_group);
+    page->addStretch(1);
+
+    connect(link_choice_, &QComboBox::currentIndexChanged, this, &CMaintenancePage::OnLinkChoice);
+    connect(get_address_, &QPushButton::clicked, this, &CMaintenancePage::OnGetAddress);
+    connect(set_address_, &QPushButton::clicked, this, &CMaintenancePage::OnSetAddress);
+    connect(get_clock_, &QPushButton::clicked, this, &CMaintenancePage::OnGetClock);
+    connect(set_clock_, &QPushButton::clicked, this, &CMaintenancePage::OnSetClock);
+    connect(erase_, &QPushButton::clicked, this, &CMaintenancePage::OnEraseFlash);
+    connect(kernel_, &QPushButton::clicked, this, &CMaintenancePage::OnKernel);
+    connect(boot_loader_, &QPushButton::clicked, this, &CMaintenancePage::OnBootLoader);
+    connect(logo_, &QPushButton::clicked, this, &CMaintenancePage::OnLogo);
+    connect(cancel_, &QPushButton::clicked, this, &CMaintenancePage::OnCancel);
+    connect(end_download, &QAction::triggered, this, &CMaintenancePage::OnEndDownload);
+    connect(enter_download, &QAction::triggered, this, &CMaintenancePage::OnEnterDownload);
+    connect(file_system, &QAction::triggered, this, &CMaintenancePage::OnFileSystem);
+}
+
+void CMaintenancePage::OpenPage() {
+    mac_group_->hide();
+    change_mac_->hide();
+    new_ip_->setText(QStringLiteral("192.168.0.100"));
+    new_port_->setText(QStringLiteral("21845"));
+    gateway_->setText(QStringLiteral("192.168.0.1"));
+    mask_->setText(QStringLiteral("255.255.255.0"));
+    {
+        QSignalBlocker quiet(link_choice_);
+        link_choice_->insertItem(0, Utf8("网口"));
+        link_choice_->insertItem(0, Utf8("串口"));
+        link_choice_->setCurrentIndex(0);
+    }
+    link_port_->setEnabled(false);
+    link_ip_->setEnabled(false);
+    for (int i = 1; i <= 9; ++i)
+        com_choice_->addItem(Utf8("串口") + QString::number(i));
+    com_choice_->setCurrentIndex(0);
+    panel_.transfer().ClearCancel();
+    timer_ = startTimer(kTimerMs);
+    UpdateEnabling();
+}
+
+void CMaintenancePage::OnLinkChoice(int index) {
+    // Display only: every operation uses the link of the settings.
+    const bool network = index == 1;
+    com_choice_->setEnabled(!network);
+    link_port_->setEnabled(network);
+    link_ip_->setEnabled(network);
+}
+
+void CMaintenancePage::timerEvent(QTimerEvent* event) {
+    if (event->timerId() != timer_) {
+        CExtResizableDialog::timerEvent(event);
+        return;
+    }
+    UpdateEnabling();
+    figures_->setText(QString::fromStdString(progress_->FiguresText()));
+}
+
+void CMaintenancePage::UpdateEnabling() {
+    const bool idle = !busy_;
+    for (QWidget* w : {static_cast<QWidget*>(get_address_), static_cast<QWidget*>(set_address_),
+                       static_cast<QWidget*>(new_ip_), static_cast<QWidget*>(new_port_),
+                       static_cast<QWidget*>(gateway_), static_cast<QWidget*>(mask_),
+                       static_cast<QWidget*>(get_clock_), static_cast<QWidget*>(set_clock_),
+                       static_cast<QWidget*>(boot_loader_), static_cast<QWidget*>(kernel_),
+                       static_cast<QWidget*>(logo_), static_cast<QWidget*>(erase_),
+                       static_cast<QWidget*>(more_), static_cast<QWidget*>(change_mac_)}) {
+        w->setEnabled(idle);
+    }
+    cancel_->setEnabled(FlashRunActive());
+}
+
+MessageSink& CMaintenancePage::Messages() {
+    return panel_.session().sink();
+}
+
+void CMaintenancePage::Launch(bool flash_run, std::function<void()> work,
+                              std::function<void()> then) {
+    busy_ = true;
+    flash_run_ = flash_run;
+    UpdateEnabling();
+    // The controller posts `done` to this thread; a page already gone (its
+    // window closed while the report was on its way) takes no report.
+    QPointer<CMaintenancePage> self(this);
+    const bool started = panel_.RunInBackground(std::move(work), [self, then = std::move(then)] {
+        if (!self)
+            return;
+        self->busy_ = false;
+        self->flash_run_ = false;
+        if (then)
+            then();
+        self->figures_->clear();
+        self->UpdateEnabling();
+        emit self->OperationFinished();
+    });
+    if (!started) {
+        // The main window's own panel work holds the controller.
+        busy_ = false;
+        flash_run_ = false;
+        UpdateEnabling();
+    }
+}
+
+void CMaintenancePage::WaitUntilIdle() {
+    if (!busy_)
+        return;
+    // Boxes a worker shows come to this thread: keep serving them.
+    QEventLoop loop;
+    connect(this, &CMaintenancePage::OperationFinished, &loop, &QEventLoop::quit);
+    // Should the job's report never come (a poster that drops it), the
+    // controller's own flag ends the wait.
+    QTimer idle;
+    int idle_ticks = 0;
+    connect(&idle, &QTimer::timeout, &loop, [&] {
+        idle_ticks = panel_.busy() ? 0 : idle_ticks + 1;
+        if (idle_ticks >= 3)
+            loop.quit();
+    });
+    idle.start(50);
+    loop.exec();
+    busy_ = false;
+    flash_run_ = false;
+    UpdateEnabling();
+}
+
+std::optional<NetworkTexts> CMaintenancePage::ReadNetworkTexts() {
+    const auto port = ParseNewPanelPort(new_port_->text());
+    if (!port) {
+        Messages().Show(MessageKind::Error, kInvalidPort);
+        return std::nullopt;
+    }
+    NetworkTexts t;
+    t.ip = new_ip_->text().toStdString();
+    t.port = std::to_string(*port);
+    t.gateway = gateway_->text().toStdString();
+    t.mask = mask_->text().toStdString();
+    return t;
+}
+
+void CMaintenancePage::OnGetAddress() {
+    auto result = std::make_shared<std::optional<PanelAddress>>();
+    Launch(
+        false, [this, result] { *result = GetPanelAddress(panel_.session()); },
+        [this, result] {
+            if (!*result)
+                return;
+            panel_ip_->setText(QString::fromStdString((*result)->IpText()));
+            panel_port_->setText(QString::number((*result)->port));
+        });
+}
+
+void CMaintenancePage::OnSetAddress() {
+    const auto texts = ReadNetworkTexts();
+    if (!texts)
+        return;
+    Launch(false, [this, values = *texts] {
+        SetPanelAddress(panel_.session(), values, &panel_.settings_file());
+    });
+}
+
+void CMaintenancePage::OnGetClock() {
+    const auto texts = ReadNetworkTexts();
+    if (!texts)
+        return;
+    auto result = std::make_shared<std::optional<ClockValue>>();
+    Launch(
+        false,
+        [this, result, values = *texts] {
+            *result = GetPanelClock(panel_.session(), &values, &panel_.settings_file());
+        },
+        [this, result] {
+            if (*result)
+                clock_text_->setText(QString::fromStdString((*result)->Text()));
+        });
+}
+
+void CMaintenancePage::OnSetClock() {
+    const auto texts = ReadNetworkTexts();
+    if (!texts)
+        return;
+    const QDate d = new_date_->date();
+    const QTime t = new_time_->time();
+    const ClockValue when{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
+    Launch(false, [this, when, values = *texts] {
+        SetPanelClock(panel_.session(), when, &values, &panel_.settings_file());
+    });
+}
+
+void CMaintenancePage::OnEndDownload() {
+    Launch(false, [this] { RunEndDownload(panel_.session()); });
+}
+
+void CMaintenancePage::OnEnterDownload() {
+    Launch(false, [this] { RunEnterDownload(panel_.session()); });
+}
+
+void CMaintenancePage::OnEraseFlash() {
+    progress_->Begin(0);
+    Launch(true, [this] {
+        PanelSession& s = panel_.session();
+        if (StartEraseFlash(s, *progress_))
+            s.WaitForRun();
+    });
+}
+
+void CMaintenancePage::OnCancel() {
+    panel_.transfer().Cancel();
+}
+
+void CMaintenancePage::OnKernel() {
+    ChooseAndProgram(ImageKind::Kernel);
+}
+void CMaintenancePage::OnBootLoader() {
+    ChooseAndProgram(ImageKind::BootLoader);
+}
+void CMaintenancePage::OnFileSystem() {
+    ChooseAndProgram(ImageKind::FileSystem);
+}
+
+void CMaintenancePage::ChooseAndProgram(ImageKind kind) {
+    const QString folder_key = QStringLiteral("%1/ImageFolder").arg(kProfileSection);
+    const QString folder = AppProfile::Open()->value(folder_key).toString();
+    const auto chosen =
+        prompts_.ChooseOpenFile(this, folder, QStringLiteral("Files (*.*)"), QStringLiteral("dat"));
+    if (!chosen)
+        return;
+    AppProfile::Open()->setValue(folder_key, QFileInfo(*chosen).absolutePath());
+    // The file-system image is large and its checks slow: say what happens.
+    ProgramImage(kind, PathOf(*chosen),
+                 kind == ImageKind::FileSystem ? Utf8(kConfiguringLink) : QString());
+}
+
+void CMaintenancePage::ProgramImage(ImageKind kind, const fs::path& image,
+                                    const QString& popup_text) {
+    std::error_code ec;
+    const auto size = fs::file_size(image, ec);
+    progress_->Begin(ec ? 0 : size);
+    CProgressPopup* popup = nullptr;
+    if (!popup_text.isEmpty()) {
+        if (!popup_)
+            popup_ = std::make_unique<CProgressPopup>();
+        popup = popup_.get();
+        popup->Open(window(), QStringLiteral("Manager"));
+        popup->SetMessage(popup_text);
+    }
+    Launch(
+        true,
+        [this, kind, image, popup] {
+            PanelSession& s = panel_.session();
+            const bool started = UpdateFirmware(s, panel_.transfer(), kind, image, *progress_);
+            // The checks are done: the page's bar takes over from the popup.
+            if (popup) {
+                QMetaObject::invokeMethod(
+                    popup, [popup] { popup->Close(); }, Qt::QueuedConnection);
+            }
+            if (started)
+                s.WaitForRun();
+        },
+        [popup] {
+            if (popup && popup->IsOpen())
+                popup->Close();
+        });
+}
+
+void CMaintenancePage::OnLogo() {
+    CLogoPickerDlg picker(Messages(), prompts_, models_file_, this);
+    picker.SetPicturePath(picture_path_);
+    picker.SetBackground(picture_colour_);
+    if (run_picker_(picker) != QDialog::Accepted || picker.picture_path().isEmpty())
+        return;
+    picture_path_ = picker.picture_path();
+    picture_colour_ = picker.background();
+    {
+        const auto profile = AppProfile::Open();
+        profile->setValue(QStringLiteral("%1/Picture").arg(kProfileSection), picture_path_);
+        profile->setValue(QStringLiteral("%1/Colour").arg(kProfileSection), picture_colour_);
+    }
+
+    const CHmiType* model = picker.current_model();
+    if (!model) {
+        // A logo is made for one screen size: without a model there is none.
+        const QString where = models_file_ ? QString::fromStdU16String(models_file_->u16string())
+                                           : Utf8("程序所在文件夹中的 XMLName.dat");
+        Messages().Show(MessageKind::Error,
+                        (Utf8("没有已知的触摸屏型号，不能生成LOGO文件。\n型号列表文件：") + where)
+                            .toStdString());
+        return;
+    }
+    const LogoWriteResult written = WriteLogoFromPicture(PathOf(picture_path_), picture_colour_,
+                                                         model->screen_width, model->screen_height);
+    if (!written.ok()) {
+        Messages().Show(
+            MessageKind::Error,
+            (Utf8("不能写入LOGO文件: ") + QString::fromStdU16String(written.logo_path.u16string()))
+                .toStdString());
+        return;
+    }
+    ProgramImage(ImageKind::Logo, written.logo_path);
+}
+
+bool CMaintenancePage::ConfirmClose() {
+    if (!busy_)
+        return true;
+    if (!flash_run_) {
+        // A page operation cannot be cancelled; it ends by its last time-out.
+        WaitUntilIdle();
+        return true;
+    }
+    if (!prompts_.Ask(Utf8(kCancelRunQuestion)))
+        return false;
+    panel_.transfer().Cancel();
+    WaitUntilIdle();
+    return true;
+}
+
+void CMaintenancePage::showEvent(QShowEvent* event) {
+    // The page lives inside the main window: closing that window is what
+    // must wait for a run.
+    QWidget* top = window();
+    if (top != this && top != watched_window_) {
+        if (watched_window_)
+            watched_window_->removeEventFilter(this);
+        watched_window_ = top;
+        top->installEventFilter(this);
+    }
+    CExtResizableDialog::showEvent(event);
+}
+
+bool CMaintenancePage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched != watched_window_)
+        return CExtResizableDialog::eventFilter(watched, event);
+    // Escape closes a dialog window as the close button does: both ask.
+    const bool escape = event->type() == QEvent::KeyPress &&
+                        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
+    if ((event->type() == QEvent::Close || escape) && !ConfirmClose()) {
+        event->ignore();
+        return true;
+    }
+    return CExtResizableDialog::eventFilter(watched, event);
+}
+
+void CMaintenancePage::closeEvent(QCloseEvent* event) {
+    if (!ConfirmClose()) {
+        event->ignore();
+        return;
+    }
+    CExtResizableDialog::closeEvent(event);
+}
+
+}  // namespace korvane

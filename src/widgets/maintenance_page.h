@@ -1,0 +1,182 @@
+#pragma once
+// CMaintenancePage: the panel maintenance page. Each button reads the page's
+// controls, hands the matching core operation to the panel controller, which
+// runs it off the user-interface thread, and shows what came back. While any
+// operation runs the buttons that would start another are disabled; Cancel
+// works only during an erase or programming run.
+#include <QPointer>
+#include <QString>
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+
+#include "link/message_sink.h"
+#include "protocol/panel_operations.h"
+#include "transfer/image_kind.h"
+#include "widgets/ext_resizable_dialog.h"
+
+class QComboBox;
+class QDateEdit;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTimeEdit;
+
+namespace korvane {
+
+class CLogoPickerDlg;
+class CPercentBar;
+class CIpAddressEdit;
+class CProgressPopup;
+class PanelController;
+class UserPrompts;
+
+// The new-port field holds a port from 1 to 65535; anything else is refused
+// rather than cut to 16 bits (70000 would otherwise move the panel to 4464);
+// the message is the settings dialog's kInvalidPort.
+std::optional<uint16_t> ParseNewPanelPort(const QString& text);
+
+inline constexpr char kConfiguringLink[] = "正在配置通讯参数中，请等待............";
+inline constexpr char kCancelRunQuestion[] =
+    "烧写正在进行。是否取消并关闭窗口？\n面板将保留已经写入的内容。";
+
+// Forwards a run's progress to the bar and keeps what the figures line
+// below it needs; the worker writes, the page's timer reads.
+class PageProgress : public ProgressSink {
+  public:
+    explicit PageProgress(ProgressSink& bar) : bar_(bar) {}
+    void MoveTo(int position) override;
+    void SetSpan(int lower, int upper) override;
+    void Step() override;
+    void SetText(std::string_view text) override;
+    void ShowText(bool show) override { bar_.ShowText(show); }
+
+    // A new run of `total_bytes` (0: no figures).
+    void Begin(uint64_t total_bytes);
+    // The figures line; empty while no data goes out.
+    std::string FiguresText() const;
+
+  private:
+    ProgressSink& bar_;
+    std::atomic<int> lower_{0}, upper_{0}, position_{0};
+    std::atomic<uint64_t> total_{0};
+    std::atomic<bool> sending_{false};
+    std::atomic<int64_t> started_ns_{0};
+};
+
+class CMaintenancePage : public CExtResizableDialog {
+    Q_OBJECT
+  public:
+    CMaintenancePage(PanelController& panel, UserPrompts& prompts, QWidget* parent = nullptr);
+    ~CMaintenancePage() override;
+
+    bool Busy() const { return busy_; }
+    bool FlashRunActive() const { return busy_ && flash_run_; }
+    // Closing during a run asks first: yes cancels the run and waits for its
+    // worker (true), no keeps the window (false). A page operation is waited
+    // for without a question. True when nothing runs.
+    bool ConfirmClose();
+    // Returns once the running operation, if any, has finished.
+    void WaitUntilIdle();
+
+    // Where the model list is looked for (the program's XMLName.dat by default).
+    void SetModelsFile(std::optional<std::filesystem::path> file) {
+        models_file_ = std::move(file);
+    }
+    const QString& remembered_picture() const { return picture_path_; }
+    uint32_t remembered_colour() const { return picture_colour_; }
+    // The run after the file chooser (also how scripts start one).
+    // `popup_text`: a popup shows it while the checks before the transfer run.
+    void ProgramImage(ImageKind kind, const std::filesystem::path& image,
+                      const QString& popup_text = QString());
+    // Runs the logo picker modally; tests answer it in place.
+    void SetPickerRunner(std::function<int(CLogoPickerDlg&)> run) { run_picker_ = std::move(run); }
+
+  signals:
+    void OperationFinished();
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+
+  private:
+    void BuildControls();
+    void OpenPage();
+    void OnLinkChoice(int index);
+    void UpdateEnabling();
+
+    void OnGetAddress();
+    void OnSetAddress();
+    void OnGetClock();
+    void OnSetClock();
+    void OnEraseFlash();
+    void OnKernel();
+    void OnBootLoader();
+    void OnFileSystem();
+    void OnLogo();
+    void OnCancel();
+    void OnEndDownload();
+    void OnEnterDownload();
+
+    // The new address texts, or nothing (with a message) when the port is
+    // not a port.
+    std::optional<NetworkTexts> ReadNetworkTexts();
+    // Runs `work` off the user-interface thread, then `then` on it.
+    void Launch(bool flash_run, std::function<void()> work, std::function<void()> then = {});
+    void ChooseAndProgram(ImageKind kind);
+    MessageSink& Messages();
+
+    PanelController& panel_;
+    UserPrompts& prompts_;
+    std::optional<std::filesystem::path> models_file_;
+    std::function<int(CLogoPickerDlg&)> run_picker_;
+    QString picture_path_;
+    uint32_t picture_colour_ = 0;
+    bool busy_ = false;
+    bool flash_run_ = false;
+    bool opened_ = false;
+    QPointer<QWidget> watched_window_;
+
+    QComboBox* link_choice_;    // 1097
+    QComboBox* com_choice_;     // 1098
+    CIpAddressEdit* link_ip_;   // 1025
+    QLineEdit* link_port_;      // 1033
+    CIpAddressEdit* panel_ip_;  // 1064
+    QLineEdit* panel_port_;     // 1063
+    QPushButton* get_address_;
+    CIpAddressEdit* new_ip_;   // 1032
+    QLineEdit* new_port_;      // 1031
+    CIpAddressEdit* gateway_;  // 1112
+    CIpAddressEdit* mask_;     // 1113
+    QPushButton* set_address_;
+    QWidget* mac_group_;
+    QPushButton* change_mac_;
+    QLineEdit* clock_text_;  // 1105
+    QPushButton* get_clock_;
+    QDateEdit* new_date_;
+    QTimeEdit* new_time_;
+    QPushButton* set_clock_;
+    QPushButton* boot_loader_;
+    QPushButton* kernel_;
+    QPushButton* logo_;
+    QPushButton* erase_;
+    QPushButton* more_;
+    QMenu* more_menu_;
+    CPercentBar* bar_;
+    QLabel* figures_;
+    QPushButton* cancel_;
+
+    std::unique_ptr<ProgressSink> bar_sink_;
+    std::unique_ptr<PageProgress> progress_;
+    std::unique_ptr<CProgressPopup> popup_;
+    int timer_ = 0;
+};
+
+}  // namespace korvane

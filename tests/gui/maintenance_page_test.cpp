@@ -1,0 +1,572 @@
+// The maintenance page against the simulated panel: every button's
+// operation, the enabling while a run streams, cancel and closing mid-run,
+// the logo button, and the page's opening state.
+#include <QAction>
+#include <QComboBox>
+#include <QDateEdit>
+#include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTimeEdit>
+#include <QVBoxLayout>
+#include <fstream>
+#include <iterator>
+
+#include "link/texts.h"
+#include "page_fixture.h"
+#include "protocol/command_codes.h"
+#include "temp_profile.h"
+#include "transfer/firmware_run.h"
+#include "widgets/communication_set.h"
+#include "widgets/control_ids.h"
+#include "widgets/ip_address_edit.h"
+#include "widgets/logo_pane.h"
+#include "widgets/logo_picker_dlg.h"
+#include "widgets/maintenance_page_factory.h"
+#include "widgets/orvel_manager_dlg.h"
+#include "widgets/percent_bar.h"
+#include "widgets/progress_popup.h"
+
+using namespace korvane;
+using korvane::testing::PageRig;
+using korvane::testing::RunAndWait;
+
+namespace {
+
+std::vector<uint8_t> Bytes(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+QString WriteImage(const QString& folder, const QString& name, size_t size) {
+    const QString path = folder + QLatin1Char('/') + name;
+    std::ofstream out(path.toStdString(), std::ios::binary);
+    for (size_t i = 0; i < size; ++i)
+        out.put(static_cast<char>((i * 7 + i / 251) & 0xFF));
+    return path;
+}
+
+template <class T>
+T* Control(QWidget* page, int id) {
+    T* c = FindControl<T>(page, id);
+    if (!c)
+        qFatal("no control %d", id);
+    return c;
+}
+
+QPushButton* Button(QWidget* page, int id) {
+    return Control<QPushButton>(page, id);
+}
+
+QAction* MenuCommand(QWidget* page, int id) {
+    return page->findChild<QAction*>(QStringLiteral("IDM_%1").arg(id));
+}
+
+// The buttons that start an operation.
+const int kStarters[] = {1065, 1038, 1106, 1110, 1083, 1035, 1085, 1084};
+
+bool AllStartersEnabled(QWidget* page, bool enabled) {
+    for (int id : kStarters) {
+        if (Button(page, id)->isEnabled() != enabled)
+            return false;
+    }
+    return page->findChild<QPushButton*>(QStringLiteral("IDC_MORE"))->isEnabled() == enabled;
+}
+
+// Slows each data packet's acknowledgement so that a run lasts long enough
+// to be watched and cancelled.
+void SlowData(sim::Panel& panel, int packets, int delay_ms) {
+    panel.InjectFault(sim::FaultRule(sim::FaultKind::Delay, cmd::kFlashData, packets, delay_ms));
+}
+
+}  // namespace
+
+class MaintenancePageTest : public QObject {
+    Q_OBJECT
+
+  private:
+    std::unique_ptr<QTemporaryDir> temp_;
+    std::unique_ptr<korvane::testing::TempProfile> profile_;
+    QString Folder() const { return temp_->path(); }
+
+  private slots:
+    void init() {
+        temp_ = std::make_unique<QTemporaryDir>();
+        QVERIFY(temp_->isValid());
+        profile_ = std::make_unique<korvane::testing::TempProfile>();
+    }
+    void cleanup() { profile_.reset(); }
+
+    void opensWithTheTemplatesControls() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        rig.page->show();
+        QCOMPARE(page->objectName(), QStringLiteral("IDD_132"));
+        {
+            // Made for the main window's page area: a child, never a window of its own.
+            QWidget host;
+            CMaintenancePage child(rig.controller, rig.prompts, &host);
+            QVERIFY(!child.isWindow());
+        }
+        const struct {
+            int id;
+            const char* caption;
+        } captions[] = {{1065, "获取"},       {1038, "更新"},           {1106, "获取"},
+                        {1110, "更新"},       {1083, "更新BootLoader"}, {1035, "更新内核"},
+                        {1085, "更新LOGO"},   {1084, "擦除Flash"},      {1102, "取消"},
+                        {1076, "更改MAC地址"}};
+        for (const auto& c : captions)
+            QCOMPARE(Button(page, c.id)->text(), QString::fromUtf8(c.caption));
+        QCOMPARE(Control<QGroupBox>(page, 1062)->title(), QString::fromUtf8("HMI IP/PORT 操作"));
+        QCOMPARE(Control<QGroupBox>(page, 1028)->title(), QString::fromUtf8("HMI Flash 操作"));
+        QVERIFY(!Control<QGroupBox>(page, 1075)->isVisible());
+        QVERIFY(!Button(page, 1076)->isVisible());
+        QCOMPARE(Control<CIpAddressEdit>(page, 1032)->text(), QStringLiteral("192.168.0.100"));
+        QCOMPARE(Control<QLineEdit>(page, 1031)->text(), QStringLiteral("21845"));
+        QCOMPARE(Control<CIpAddressEdit>(page, 1112)->text(), QStringLiteral("192.168.0.1"));
+        QCOMPARE(Control<CIpAddressEdit>(page, 1113)->text(), QStringLiteral("255.255.255.0"));
+        QCOMPARE(Control<CIpAddressEdit>(page, 1064)->text(), QStringLiteral("..."));
+        QVERIFY(!Control<CIpAddressEdit>(page, 1064)->isEnabled());
+        QVERIFY(!Control<QLineEdit>(page, 1063)->isEnabled());
+        QVERIFY(!Control<QLineEdit>(page, 1105)->isEnabled());
+        QVERIFY(Control<CPercentBar>(page, 1095));
+        QCOMPARE(Control<QDateEdit>(page, 1108)->date(), QDate::currentDate());
+        QVERIFY(Control<QTimeEdit>(page, 1109));
+
+        auto* links = Control<QComboBox>(page, 1097);
+        QCOMPARE(links->count(), 2);
+        QCOMPARE(links->itemText(0), QString::fromUtf8("串口"));
+        QCOMPARE(links->itemText(1), QString::fromUtf8("网口"));
+        QCOMPARE(links->currentIndex(), 0);
+        auto* coms = Control<QComboBox>(page, 1098);
+        QCOMPARE(coms->count(), 9);
+        QCOMPARE(coms->itemText(0), QString::fromUtf8("串口1"));
+        QCOMPARE(coms->itemText(8), QString::fromUtf8("串口9"));
+        QVERIFY(!Control<CIpAddressEdit>(page, 1025)->isEnabled());
+        QVERIFY(!Control<QLineEdit>(page, 1033)->isEnabled());
+        links->setCurrentIndex(1);
+        QVERIFY(!coms->isEnabled());
+        QVERIFY(Control<CIpAddressEdit>(page, 1025)->isEnabled());
+        QVERIFY(Control<QLineEdit>(page, 1033)->isEnabled());
+        links->setCurrentIndex(0);
+        QVERIFY(coms->isEnabled());
+        QVERIFY(!Control<QLineEdit>(page, 1033)->isEnabled());
+
+        QVERIFY(AllStartersEnabled(page, true));
+        QVERIFY(!Button(page, 1102)->isEnabled());
+        QCOMPARE(MenuCommand(page, 1033)->text(), QString::fromUtf8("结束下载"));
+        QCOMPARE(MenuCommand(page, 1034)->text(), QString::fromUtf8("进入下载"));
+        QCOMPARE(MenuCommand(page, 1036)->text(), QString::fromUtf8("更新文件系统"));
+        // Every input has a visible label naming it.
+        for (int id :
+             {1097, 1098, 1025, 1033, 1064, 1063, 1032, 1031, 1112, 1113, 1105, 1108, 1109, 1095}) {
+            bool labelled = false;
+            for (QLabel* l : page->findChildren<QLabel*>())
+                labelled = labelled || l->buddy() == FindControl<QWidget>(page, id);
+            QVERIFY2(labelled, qPrintable(QStringLiteral("no label for %1").arg(id)));
+        }
+    }
+
+    void getAddressFillsThePanelFields() {
+        PageRig rig(Folder());
+        QVERIFY(rig.started);
+        QWidget* page = rig.page.get();
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, 1065), Qt::LeftButton);
+            // The window stays live: the operation runs on a worker.
+            QVERIFY(rig.page->Busy());
+            QVERIFY(AllStartersEnabled(page, false));
+            QVERIFY(!Button(page, 1102)->isEnabled());
+        }));
+        QCOMPARE(Control<CIpAddressEdit>(page, 1064)->text(), QStringLiteral("192.168.0.100"));
+        QCOMPARE(Control<QLineEdit>(page, 1063)->text(), QStringLiteral("21845"));
+        QVERIFY(rig.sink.Messages().empty());
+        QVERIFY(AllStartersEnabled(page, true));
+    }
+
+    void setAddressShowsOneSuccessAndThePanelHoldsTheValues() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        Control<CIpAddressEdit>(page, 1032)->setText(QStringLiteral("10.1.2.3"));
+        Control<QLineEdit>(page, 1031)->setText(QStringLiteral("502"));
+        Control<CIpAddressEdit>(page, 1112)->setText(QStringLiteral("10.1.2.254"));
+        Control<CIpAddressEdit>(page, 1113)->setText(QStringLiteral("255.255.0.0"));
+        QVERIFY(
+            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
+        QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置成功"});
+        const sim::PanelNetwork n = rig.panel.Network();
+        QCOMPARE(std::vector<int>(n.ip, n.ip + 4), (std::vector<int>{10, 1, 2, 3}));
+        QCOMPARE(int(n.port), 502);
+        QCOMPARE(std::vector<int>(n.gateway, n.gateway + 4), (std::vector<int>{10, 1, 2, 254}));
+        QCOMPARE(std::vector<int>(n.mask, n.mask + 4), (std::vector<int>{255, 255, 0, 0}));
+    }
+
+    void theNetworkRecordIsSavedEvenWhenThePanelRefuses() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        rig.panel.SetStatusOverride(cmd::kSetParameter, 0);
+        Control<CIpAddressEdit>(page, 1032)->setText(QStringLiteral("10.9.8.7"));
+        QVERIFY(
+            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
+        QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置失败"});
+        const auto record = Bytes(std::filesystem::path(Folder().toStdString()) / "PanelNet.dat");
+        QCOMPARE(record.size(), size_t{24});
+        QCOMPARE(std::vector<int>(record.begin() + 4, record.begin() + 8),
+                 (std::vector<int>{10, 9, 8, 7}));
+    }
+
+    void aPortOutsideOneTo65535IsRefusedBeforeAnythingIsSent() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        for (const char* port : {"70000", "0", "-1", "80x", ""}) {
+            rig.sink.Clear();
+            Control<QLineEdit>(page, 1031)->setText(QString::fromLatin1(port));
+            for (int id : {1038, 1106, 1110}) {
+                QTest::mouseClick(Button(page, id), Qt::LeftButton);
+                QVERIFY(!rig.page->Busy());
+            }
+            QCOMPARE(rig.sink.Texts(), (std::vector<std::string>(3, kInvalidPort)));
+        }
+        QVERIFY(rig.panel.ReceivedFrames().empty());
+        QVERIFY(!QFile::exists(temp_->filePath(QStringLiteral("PanelNet.dat"))));
+        QCOMPARE(ParseNewPanelPort(QStringLiteral("65535")), std::optional<uint16_t>(65535));
+        QCOMPARE(ParseNewPanelPort(QStringLiteral(" 1")), std::optional<uint16_t>(1));
+        QCOMPARE(ParseNewPanelPort(QStringLiteral("65536")), std::optional<uint16_t>());
+    }
+
+    void getAndSetTheClock() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        rig.panel.SetClock({2020, 12, 31, 23, 59, 58});
+        QVERIFY(
+            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1106), Qt::LeftButton); }));
+        const QString shown = Control<QLineEdit>(page, 1105)->text();
+        QVERIFY2(shown.startsWith(QStringLiteral("2020-12-31 23:59:5")) ||
+                     shown == QStringLiteral("2021-01-01 00:00:00"),
+                 qPrintable(shown));
+        QVERIFY(rig.sink.Messages().empty());
+
+        Control<QDateEdit>(page, 1108)->setDate(QDate(2024, 2, 29));
+        Control<QTimeEdit>(page, 1109)->setTime(QTime(8, 30, 0));
+        QVERIFY(
+            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1110), Qt::LeftButton); }));
+        QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置成功"});
+        const sim::ClockFields c = rig.panel.Clock();
+        QCOMPARE((std::vector<int>{c.year, c.month, c.day, c.hour, c.minute}),
+                 (std::vector<int>{2024, 2, 29, 8, 30}));
+    }
+
+    void eraseOverUdpAsksToWaitAndLeavesTheBarEmpty() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        QVERIFY(
+            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1084), Qt::LeftButton); }));
+        QCOMPARE(rig.sink.Messages(),
+                 (std::vector<Message>{
+                     {MessageKind::AppDefault, std::string(Text(TextId::EraseWait))}}));
+        auto* bar = Control<CPercentBar>(page, 1095);
+        QCOMPARE(bar->Position(), 0);
+        QVERIFY(bar->Text().isEmpty());
+        QVERIFY(AllStartersEnabled(page, true));
+    }
+
+    void eraseOverUsbRefusesAndOpensNothing() {
+        PageRig rig(Folder(), 3);
+        QWidget* page = rig.page.get();
+        QVERIFY(
+            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1084), Qt::LeftButton); }));
+        QCOMPARE(rig.sink.Messages(),
+                 (std::vector<Message>{
+                     {MessageKind::Error, std::string(Text(TextId::NoUsbProgramming))}}));
+        QCOMPARE(rig.controller.link().close_count(), 0u);
+        QVERIFY(rig.panel.ReceivedFrames().empty());
+    }
+
+    void aKernelRunStreamsWithProgressAndLandsAtItsAddress() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        const QString image = WriteImage(Folder(), QStringLiteral("kernel.dat"), 48 * 1024 + 100);
+        rig.prompts.AddFile(image);
+        SlowData(rig.panel, 40, 10);
+        auto* bar = Control<CPercentBar>(page, 1095);
+        auto* figures = page->findChild<QLabel*>(QStringLiteral("IDC_FIGURES"));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, 1035), Qt::LeftButton);
+            QVERIFY(AllStartersEnabled(page, false));
+            QVERIFY(Button(page, 1102)->isEnabled());
+            QTRY_VERIFY_WITH_TIMEOUT(bar->Position() > 0, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(figures->text().contains(QStringLiteral(" bytes ")), 10000);
+            QVERIFY(bar->Text().startsWith(QString::fromUtf8("内核下载中")));
+        }));
+        QCOMPARE(rig.prompts.file_requests().at(0).filter, QStringLiteral("Files (*.*)"));
+        QCOMPARE(rig.prompts.file_requests().at(0).default_suffix, QStringLiteral("dat"));
+        const auto file = Bytes(image.toStdString());
+        QCOMPARE(rig.panel.ReadFlash(0x00080000, uint32_t(file.size())), file);
+        QCOMPARE(rig.sink.Messages(),
+                 (std::vector<Message>{
+                     {MessageKind::AppDefault, std::string(Text(TextId::KernelDownloaded))},
+                     {MessageKind::Plain, std::string(Text(TextId::UpdateDone))}}));
+        QCOMPARE(bar->Position(), 0);
+        QVERIFY(bar->Text().isEmpty());
+        QVERIFY(figures->text().isEmpty());
+        QVERIFY(AllStartersEnabled(page, true));
+        QVERIFY(!Button(page, 1102)->isEnabled());
+    }
+
+    void bootLoaderAndFileSystemRunsLandAtTheirAddresses() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        const QString boot = WriteImage(Folder(), QStringLiteral("boot.bin"), 5000);
+        const QString fs = WriteImage(Folder(), QStringLiteral("rootfs.img"), 9000);
+        rig.prompts.AddFile(boot);
+        rig.prompts.AddFile(fs);
+        QVERIFY(
+            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1083), Qt::LeftButton); }));
+        // The file-system run says what it does while its checks run.
+        rig.panel.InjectFault({sim::FaultKind::Delay, cmd::kQueryState, 1, 300});
+        CProgressPopup* popup = nullptr;
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            MenuCommand(page, 1036)->trigger();
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* p = qobject_cast<CProgressPopup*>(w); p && p->isVisible())
+                    popup = p;
+            }
+            QVERIFY(popup);
+            QVERIFY(popup->windowTitle().startsWith(QStringLiteral("Manager")));
+            const auto message_shown = [popup] {
+                for (QLabel* l : popup->findChildren<QLabel*>()) {
+                    if (l->text() == QString::fromUtf8(kConfiguringLink))
+                        return true;
+                }
+                return false;
+            };
+            QTRY_VERIFY(message_shown());
+        }));
+        QTRY_VERIFY(!popup->isVisible());
+        const auto b = Bytes(boot.toStdString());
+        const auto f = Bytes(fs.toStdString());
+        QCOMPARE(rig.panel.ReadFlash(0x00000000, uint32_t(b.size())), b);
+        QCOMPARE(rig.panel.ReadFlash(0x00280000, uint32_t(f.size())), f);
+        // Only the kernel asks to wait for the burn.
+        QCOMPARE(rig.sink.Texts(),
+                 (std::vector<std::string>{std::string(Text(TextId::UpdateDone)),
+                                           std::string(Text(TextId::UpdateDone))}));
+    }
+
+    void theImageFolderIsRemembered() {
+        const QString sub = Folder() + QStringLiteral("/images");
+        QDir().mkpath(sub);
+        const QString image = WriteImage(sub, QStringLiteral("k.dat"), 100);
+        {
+            PageRig rig(Folder());
+            rig.prompts.AddFile(image);
+            QVERIFY(RunAndWait(*rig.page, [&] {
+                QTest::mouseClick(Button(rig.page.get(), 1083), Qt::LeftButton);
+            }));
+        }
+        PageRig again(Folder());
+        QTest::mouseClick(Button(again.page.get(), 1083), Qt::LeftButton);  // chooser cancelled
+        QCOMPARE(again.prompts.file_requests().at(0).folder, sub);
+        QVERIFY(!again.page->Busy());
+    }
+
+    void cancelEndsTheRunSilentlyAndTheNextRunSucceeds() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        const QString image = WriteImage(Folder(), QStringLiteral("big.dat"), 200 * 1024);
+        rig.prompts.AddFile(image);
+        rig.prompts.AddFile(image);
+        SlowData(rig.panel, 100, 20);
+        auto* bar = Control<CPercentBar>(page, 1095);
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, 1083), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(bar->Position() > 2, 10000);
+            QTest::mouseClick(Button(page, 1102), Qt::LeftButton);
+        }));
+        QVERIFY(rig.sink.Messages().empty());
+        QCOMPARE(bar->Position(), 0);
+        QVERIFY(bar->Text().isEmpty());
+        QVERIFY(AllStartersEnabled(page, true));
+        QVERIFY(!Button(page, 1102)->isEnabled());
+
+        QVERIFY(
+            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1083), Qt::LeftButton); }));
+        QCOMPARE(rig.sink.Texts(), std::vector<std::string>{std::string(Text(TextId::UpdateDone))});
+        const auto file = Bytes(image.toStdString());
+        QCOMPARE(rig.panel.ReadFlash(0, uint32_t(file.size())), file);
+    }
+
+    void closingMidRunAsksAndYesEndsTheWorkerFirst() {
+        PageRig rig(Folder());
+        auto window = std::make_unique<QWidget>();
+        auto* layout = new QVBoxLayout(window.get());
+        CMaintenancePage* page = rig.page.release();  // the window owns it now
+        layout->addWidget(page);
+        window->show();
+        const QString image = WriteImage(Folder(), QStringLiteral("big.dat"), 200 * 1024);
+        rig.prompts.AddFile(image);
+        SlowData(rig.panel, 100, 20);
+        QTest::mouseClick(Button(page, 1035), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(Control<CPercentBar>(page, 1095)->Position() > 2, 10000);
+
+        rig.prompts.AddAnswer(false);
+        QVERIFY(!window->close());
+        QVERIFY(window->isVisible());
+        QVERIFY(page->Busy());
+        QCOMPARE(rig.prompts.questions().size(), qsizetype(1));
+        QVERIFY(rig.prompts.questions()[0].contains(QString::fromUtf8("保留已经写入的内容")));
+
+        rig.prompts.AddAnswer(true);
+        QVERIFY(window->close());
+        QVERIFY(!page->Busy());
+        QVERIFY(!rig.controller.busy());
+        QVERIFY(rig.sink.Messages().empty());
+        window.reset();  // the page goes with the window; nothing of it is used after
+        QVERIFY(!rig.controller.session().RunActive());
+    }
+
+    void theMainWindowAsksBeforeClosingMidRun() {
+        PageRig rig(Folder());
+        rig.page.reset();
+        {
+            COrvelManagerDlg window(rig.controller, rig.prompts);
+            window.AddPage(QString::fromUtf8("系统处理"), QIcon(),
+                           CreateMaintenancePage(rig.controller, rig.prompts, &window));
+            window.show();
+            auto* page = window.findChild<CMaintenancePage*>();
+            QVERIFY(page && page->isVisible() && !page->isWindow());
+            rig.prompts.AddFile(WriteImage(Folder(), QStringLiteral("big.dat"), 200 * 1024));
+            SlowData(rig.panel, 100, 20);
+            QTest::mouseClick(Button(page, 1035), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(Control<CPercentBar>(page, 1095)->Position() > 2, 10000);
+            rig.prompts.AddAnswer(false);
+            QVERIFY(!window.close());
+            QVERIFY(page->Busy());
+            rig.prompts.AddAnswer(false);
+            QTest::keyClick(&window, Qt::Key_Escape);
+            QVERIFY(window.isVisible());
+            QVERIFY(page->Busy());
+            rig.prompts.AddAnswer(true);
+            QVERIFY(window.close());
+            QVERIFY(!rig.controller.busy());
+            QCOMPARE(rig.prompts.questions().size(), qsizetype(3));
+        }
+        QVERIFY(rig.sink.Messages().empty());
+    }
+
+    void closingDuringAPageOperationWaitsForItWithoutAsking() {
+        PageRig rig(Folder());
+        CMaintenancePage* page = rig.page.get();
+        page->show();
+        // A silent panel: the operation lasts through its time-outs.
+        rig.panel.InjectFault({sim::FaultKind::Drop, cmd::kQueryState, 2});
+        QTest::mouseClick(Button(page, 1065), Qt::LeftButton);
+        QVERIFY(page->Busy());
+        QVERIFY(page->close());
+        QVERIFY(!page->Busy());
+        QVERIFY(rig.prompts.questions().isEmpty());
+        QCOMPARE(Control<CIpAddressEdit>(page, 1064)->text(), QStringLiteral("192.168.0.100"));
+    }
+
+    void theLogoButtonWritesTheLogoFileAndProgramsIt() {
+        const QString models = temp_->filePath(QStringLiteral("XMLName.dat"));
+        {
+            std::ofstream out(models.toStdString());
+            out << "<?xml version=\"1.0\"?><ge><HMI_Types><HMI_Type id=\"1\" name=\"320 x 240\">"
+                   "<screen_size_cx>320</screen_size_cx><screen_size_cy>240</screen_size_cy>"
+                   "</HMI_Type></HMI_Types></ge>";
+        }
+        const QString picture = temp_->filePath(QStringLiteral("a.bmp"));
+        QImage image(64, 32, QImage::Format_RGB32);
+        image.fill(Qt::yellow);
+        image.save(picture);
+        {
+            PageRig rig(Folder());
+            rig.page->SetModelsFile(models.toStdString());
+            rig.page->SetPickerRunner([&](CLogoPickerDlg& dlg) {
+                dlg.InitDialog();
+                dlg.SelectPicture(picture);
+                dlg.OnColourChanged(0x00102030, 1086);
+                dlg.accept();
+                return dlg.result();
+            });
+            QVERIFY(RunAndWait(*rig.page, [&] {
+                QTest::mouseClick(Button(rig.page.get(), 1085), Qt::LeftButton);
+            }));
+            const auto logo = Bytes((picture + QStringLiteral(".logo")).toStdString());
+            QVERIFY(!logo.empty());
+            QCOMPARE(rig.panel.ReadFlash(0x00040000, uint32_t(logo.size())), logo);
+            QCOMPARE(rig.sink.Texts(),
+                     std::vector<std::string>{std::string(Text(TextId::UpdateDone))});
+        }
+        // A new start: the picker opens on the remembered picture and colour.
+        PageRig again(Folder());
+        again.page->SetModelsFile(models.toStdString());
+        QCOMPARE(again.page->remembered_picture(), picture);
+        QCOMPARE(again.page->remembered_colour(), 0x00102030u);
+        bool shown = false;
+        again.page->SetPickerRunner([&](CLogoPickerDlg& dlg) {
+            dlg.InitDialog();
+            shown = dlg.pane()->shown() && dlg.picture_path() == picture &&
+                    dlg.pane()->colour() == 0x00102030u && !dlg.pane()->picture().IsEmpty();
+            return int(QDialog::Rejected);
+        });
+        QTest::mouseClick(Button(again.page.get(), 1085), Qt::LeftButton);
+        QVERIFY(shown);
+        QVERIFY(!again.page->Busy());
+    }
+
+    void withoutAModelTheLogoRunDoesNotStart() {
+        const QString picture = temp_->filePath(QStringLiteral("b.bmp"));
+        QImage image(16, 16, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        image.save(picture);
+        PageRig rig(Folder());
+        const std::filesystem::path missing =
+            temp_->filePath(QStringLiteral("none/XMLName.dat")).toStdString();
+        rig.page->SetModelsFile(missing);
+        rig.page->SetPickerRunner([&](CLogoPickerDlg& dlg) {
+            dlg.InitDialog();
+            dlg.SelectPicture(picture);
+            dlg.accept();
+            return dlg.result();
+        });
+        QTest::mouseClick(Button(rig.page.get(), 1085), Qt::LeftButton);
+        QVERIFY(!rig.page->Busy());
+        const auto texts = rig.sink.Texts();
+        QCOMPARE(texts.size(), size_t{1});
+        QVERIFY(
+            QString::fromStdString(texts[0]).contains(QString::fromStdString(missing.string())));
+        QVERIFY(rig.panel.ReceivedFrames().empty());
+        QVERIFY(!QFile::exists(picture + QStringLiteral(".logo")));
+    }
+
+    void overUsbTheLogoIsWrittenThenRefused() {
+        const QString picture = temp_->filePath(QStringLiteral("c.bmp"));
+        QImage image(16, 16, QImage::Format_RGB32);
+        image.fill(Qt::blue);
+        image.save(picture);
+        PageRig rig(Folder(), 3);
+        rig.page->SetModelsFile(std::nullopt);
+        rig.page->SetPickerRunner([&](CLogoPickerDlg& dlg) {
+            dlg.InitDialog();
+            dlg.SelectPicture(picture);
+            dlg.accept();
+            return dlg.result();
+        });
+        rig.page->SetModelsFile(temp_->filePath(QStringLiteral("XMLName.dat")).toStdString());
+        std::ofstream(temp_->filePath(QStringLiteral("XMLName.dat")).toStdString())
+            << "<ge><HMI_Types><HMI_Type id=\"1\" name=\"m\"><screen_size_cx>320</screen_size_cx>"
+               "<screen_size_cy>240</screen_size_cy></HMI_Type></HMI_Types></ge>";
+        QVERIFY(RunAndWait(
+            *rig.page, [&] { QTest::mouseClick(Button(rig.page.get(), 1085), Qt::LeftButton); }));
+        QVERIFY(QFile::exists(picture + QStringLiteral(".logo")));
+        QCOMPARE(rig.sink.Texts(),
+                 std::vector<std::string>{std::string(Text(TextId::NoUsbProgramming))});
+    }
+};
+
+QTEST_MAIN(MaintenancePageTest)
+#include "maintenance_page_test.moc"
