@@ -87,6 +87,14 @@ std::string SettingsFile::UnusableBecause() const {
         return name + " names no link (link mode " + std::to_string(record_.link_mode) +
                "; 1 is udp, 2 serial, 3 usb)";
     }
+    // What an emptied file becomes once only the link is chosen again.
+    if (LinkMode{record_.link_mode} == LinkMode::Udp &&
+        (record_.address == std::array<uint8_t, 4>{} || record_.port == 0)) {
+        return name + " names no panel to reach over udp (address " +
+               std::to_string(record_.address[0]) + "." + std::to_string(record_.address[1]) + "." +
+               std::to_string(record_.address[2]) + "." + std::to_string(record_.address[3]) +
+               ", port " + std::to_string(record_.port) + ")";
+    }
     return {};
 }
 

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
-#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <regex>
@@ -11,6 +10,7 @@
 
 #include "child_process.h"
 #include "cli/cli_app.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #if KORVANE_QT
@@ -284,30 +284,12 @@ TEST_F(CliTest, AClockThePanelCannotReportBackIsRefusedUnlessForced) {
     EXPECT_NE(r.out.find("years 2000 to 2099"), std::string::npos) << r.out;
 }
 
-class ScopedConfigHome {
-  public:
-    explicit ScopedConfigHome(const std::filesystem::path& home) {
-        if (const char* old = std::getenv("XDG_CONFIG_HOME"))
-            old_ = old;
-        ::setenv("XDG_CONFIG_HOME", home.c_str(), 1);
-    }
-    ~ScopedConfigHome() {
-        if (old_.empty())
-            ::unsetenv("XDG_CONFIG_HOME");
-        else
-            ::setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
-    }
-
-  private:
-    std::string old_;
-};
-
 // The program's folder is named by the caller here: a path that is a file
 // stands in for a folder the user may not write (root may write any folder).
 TEST_F(CliTest, AProgramFolderThatCannotBeWrittenKeepsTheFilesInTheUsersFolder) {
     StartSim();
     std::ofstream(dir.path() / "bin") << "a file, not a folder";
-    const ScopedConfigHome home(dir.path() / "config");
+    const korvane::testing::ScopedEnv home("XDG_CONFIG_HOME", (dir.path() / "config").string());
     const auto user = dir.path() / "config" / "korvane";
     std::ostringstream out, err;
     cli::CliEnvironment env{out, err, false, dir.path() / "bin", nullptr};

@@ -1,12 +1,12 @@
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "settings/settings_file.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "system/program_files.h"
 
@@ -159,6 +159,8 @@ TEST_F(SettingsTest, SaysWhyARecordCannotServeAsTheLinksSettings) {
     Bytes no_link = kDefaults;
     no_link[0] = 0;
     Bytes garbage(24, 'A');
+    Bytes udp_nowhere(24, 0);
+    udp_nowhere[0] = 1;
     struct Case {
         const char* name;
         Bytes bytes;
@@ -171,6 +173,8 @@ TEST_F(SettingsTest, SaysWhyARecordCannotServeAsTheLinksSettings) {
         {"long", Bytes(100, 1), " is 100 bytes long, not 24"},
         {"no link", no_link, " names no link (link mode 0; 1 is udp, 2 serial, 3 usb)"},
         {"garbage", garbage, " names no link (link mode 1094795585; 1 is udp, 2 serial, 3 usb)"},
+        {"udp to nowhere", udp_nowhere,
+         " names no panel to reach over udp (address 0.0.0.0, port 0)"},
     };
     for (const Case& c : cases) {
         WriteAll(file(), c.bytes);
@@ -211,21 +215,11 @@ bool NeverWritable(const fs::path&) {
 
 class InstalledProgramTest : public SettingsTest {
   protected:
-    void SetUp() override {
-        old_ = std::getenv("XDG_CONFIG_HOME") ? std::getenv("XDG_CONFIG_HOME") : "";
-        ::setenv("XDG_CONFIG_HOME", (dir.path() / "config").c_str(), 1);
-        fs::create_directory(program());
-    }
-    void TearDown() override {
-        if (old_.empty())
-            ::unsetenv("XDG_CONFIG_HOME");
-        else
-            ::setenv("XDG_CONFIG_HOME", old_.c_str(), 1);
-    }
+    void SetUp() override { fs::create_directory(program()); }
     fs::path program() const { return dir.path() / "opt"; }
     fs::path user() const { return dir.path() / "config" / "korvane"; }
 
-    std::string old_;
+    testing::ScopedEnv config_home{"XDG_CONFIG_HOME", (dir.path() / "config").string()};
 };
 
 TEST_F(InstalledProgramTest, ShippedSettingsAreReadAndTheUsersOwnAreWrittenToTheUsersFolder) {

@@ -10,6 +10,7 @@
 #include <optional>
 #include <string>
 
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "system/file_read_check.h"
 
@@ -66,24 +67,7 @@ TEST(ProgramFiles, TheTestProgramIsRunningButIsNotTheProgram) {
     EXPECT_FALSE(ProgramFiles::ForRunningProgram().folder().has_value());
 }
 
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing::ScopedEnv;
 
 TEST(ProgramFiles, AFolderThatCannotBeWrittenSendsWritableFilesToTheUsersFolder) {
     testing::TempDir dir;
