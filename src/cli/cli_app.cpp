@@ -18,10 +18,13 @@
 #include "link/usb_device.h"
 #include "logo/logo_limits.h"
 #include "models/hmi_types.h"
+#include "protocol/panel_input_checks.h"
 #include "protocol/panel_operations.h"
 #include "settings/settings_file.h"
+#include "system/file_read_check.h"
 #include "system/program_files.h"
 #include "transfer/firmware_run.h"
+#include "transfer/image_kind.h"
 
 namespace korvane::cli {
 
@@ -44,13 +47,15 @@ constexpr char kUsage[] =
     "  --trace                every frame sent and received on stderr, as hex, with time stamps\n"
     "  -q, --quiet            no progress display\n"
     "  --json                 results, messages and the final verdict as JSON lines on stdout\n"
+    "  --force                send a value that would cut you off the panel or overwrite\n"
+    "                         another image (refused otherwise)\n"
     "\n"
     "commands:\n"
     "  status                           query-state; prints \"jumper <n>\"\n"
     "  get-ip                           prints \"<ip> <port>\"\n"
     "  set-ip IP PORT [--gateway G] [--mask M]\n"
     "  get-clock                        prints \"YYYY-MM-DD HH:MM:SS\"\n"
-    "  set-clock [YYYY-MM-DD HH:MM:SS]  default: now\n"
+    "  set-clock [YYYY-MM-DD HH:MM:SS]  default: now; years 2000 to 2099\n"
     "  erase\n"
     "  flash kernel|bootloader|filesystem FILE\n"
     "  flash logo PICTURE (--model NAME | --screen WxH) [--background RRGGBB]\n"
@@ -62,7 +67,7 @@ constexpr char kUsage[] =
     "\n"
     "\"korvane-cli COMMAND --help\" describes one command. Exit status: 0 Ok, 1 IoError,\n"
     "2 Timeout, 3 NetworkError, 4 ChecksumError, 5 PanelRefused, 6 OpenFailed,\n"
-    "7 FileError, 8 RunCancelled, 64 usage error.\n";
+    "7 FileError, 8 RunCancelled, 64 usage error, 65 refused input (see --force).\n";
 
 struct CommandHelp {
     const char* synopsis;
@@ -80,11 +85,16 @@ const std::map<std::string, CommandHelp>& Helps() {
         {"set-ip",
          {"set-ip IP PORT [--gateway G] [--mask M]",
           "Sets the panel's address, port, gateway (default 192.168.0.1) and mask\n"
-          "(default 255.255.255.0). The values are also saved as the panel network record.",
+          "(default 255.255.255.0). The values are also saved as the panel network record.\n"
+          "An address no one could reach (0.0.0.0, 255.255.255.255, 127.x, 224.0.0.0 and\n"
+          "above) or a mask that is no mask is refused unless --force; a gateway outside\n"
+          "the new subnet is sent with a warning.",
           "korvane-cli set-ip 192.168.0.120 21845 --gateway 192.168.0.1"}},
         {"get-clock", {"get-clock", "Reads the panel's clock.", "korvane-cli get-clock"}},
         {"set-clock",
-         {"set-clock [YYYY-MM-DD HH:MM:SS]", "Sets the panel's clock; without a value, to now.",
+         {"set-clock [YYYY-MM-DD HH:MM:SS]",
+          "Sets the panel's clock; without a value, to now. The panel keeps the years 2000\n"
+          "to 2099 and reports those back; another year is refused unless --force.",
           "korvane-cli set-clock \"2026-12-07 08:30:00\""}},
         {"erase", {"erase", "Erases the panel's flash (not over USB).", "korvane-cli erase"}},
         {"flash",
@@ -93,7 +103,9 @@ const std::map<std::string, CommandHelp>& Helps() {
           "RRGGBB]",
           "Programs an image into the panel's flash; the panel's jumper must be in the update\n"
           "position. For a logo the picture is converted first (its .logo file is written\n"
-          "beside it). Ctrl-C cancels the run.",
+          "beside it). A boot loader longer than 0x80000 bytes or a kernel longer than\n"
+          "0x200000 bytes would overwrite the next image and is refused unless --force.\n"
+          "Ctrl-C cancels the run.",
           "korvane-cli flash kernel zImage.bin"}},
         {"logo",
          {"logo PICTURE (--model NAME | --screen WxH) [--background RRGGBB] [-o FILE]",
@@ -135,6 +147,7 @@ struct Invocation {
     bool trace = false;
     bool quiet = false;
     bool json = false;
+    bool force = false;
     bool help = false;
     std::string command;
     std::vector<std::string> args;               // positional arguments of the command
@@ -212,6 +225,8 @@ std::variant<Invocation, UsageError> Parse(const std::vector<std::string>& args)
             inv.quiet = true;
         } else if (a == "--json") {
             inv.json = true;
+        } else if (a == "--force") {
+            inv.force = true;
         } else if (a == "-h" || a == "--help") {
             inv.help = true;
         } else if (CommandOptionTakesValue(a)) {
@@ -244,9 +259,17 @@ class Cli {
         return kUsageError;
     }
     int Finish(LinkResult r) {
+        // Some failures the core leaves unexplained by design; the terminal
+        // still gets one line saying why.
+        if (r != LinkResult::Ok && !out_.said())
+            out_.Problem(Unexplained(r));
         out_.Verdict(r);
         return static_cast<int>(r);
     }
+    static std::string Unexplained(LinkResult r);
+    // Shows the check's warnings and refusals; true when the command must
+    // stop (refused, and no --force).
+    bool Refuses(const InputCheck& check);
     int Problem(const std::string& text, LinkResult r) {
         out_.Problem(text);
         return Finish(r);
@@ -284,6 +307,68 @@ class Cli {
     OutputSink sink_;
 };
 
+// The link as the user named it, for a line about a failure on it.
+std::string LinkName(const LinkSettings& s) {
+    switch (s.mode) {
+        case LinkMode::Udp:
+            return "udp " + std::to_string(s.address & 0xFF) + "." +
+                   std::to_string(s.address >> 8 & 0xFF) + "." +
+                   std::to_string(s.address >> 16 & 0xFF) + "." + std::to_string(s.address >> 24) +
+                   ":" + std::to_string(s.port);
+        case LinkMode::Serial:
+            return "serial " +
+                   (s.serial_device.empty() ? "COM" + std::to_string(s.com) : s.serial_device);
+        case LinkMode::Usb:
+            return "usb " + (s.usb_device.empty() ? std::string("(first found)") : s.usb_device);
+    }
+    return "no link";
+}
+
+std::string Cli::Unexplained(LinkResult r) {
+    std::string why;
+    switch (r) {
+        case LinkResult::Ok:
+            break;
+        case LinkResult::IoError:
+            why = "the link failed while sending to or reading from the panel";
+            break;
+        case LinkResult::Timeout:
+            why = "the panel did not answer in time";
+            break;
+        case LinkResult::NetworkError:
+            why = "the network would not carry the request";
+            break;
+        case LinkResult::ChecksumError:
+            why = "the panel's reply was damaged";
+            break;
+        case LinkResult::PanelRefused:
+            why = "the panel refused the command";
+            break;
+        case LinkResult::OpenFailed:
+            why = "the link could not be opened";
+            break;
+        case LinkResult::FileError:
+            why = "a file could not be read or written";
+            break;
+        case LinkResult::RunCancelled:
+            why = "cancelled";
+            break;
+    }
+    return std::string("failed (") + LinkResultName(r) + "): " + why;
+}
+
+bool Cli::Refuses(const InputCheck& check) {
+    for (const std::string& r : check.refusals)
+        out_.Problem((inv_.force ? "sent anyway (--force): " : "refused: ") + r);
+    for (const std::string& w : check.warnings)
+        out_.Problem("warning: " + w);
+    if (!check.Refused() || inv_.force)
+        return false;
+    // Like a usage error, a refusal has no verdict: nothing was tried.
+    out_.Problem("nothing was sent; --force sends it anyway");
+    return true;
+}
+
 SettingsFile Cli::OpenSettings() {
     SettingsFile settings = inv_.settings_file
                                 ? SettingsFile(*inv_.settings_file)
@@ -316,6 +401,17 @@ void Cli::ConfigureLink(LinkManager& link, const SettingsFile& settings) {
 
 int Cli::WithPanel(const std::function<void(PanelSession&, const SettingsFile&)>& body) {
     SettingsFile settings = OpenSettings();
+    // A link given on the command line needs nothing of the file; without one
+    // a broken file would only show up as a time-out with no frame sent.
+    if (!inv_.mode) {
+        if (const std::string why = settings.UnusableBecause(); !why.empty()) {
+            return Problem(why +
+                               "; choose the link with korvane-cli settings --link udp --ip IP "
+                               "--port 21845 (or --link serial --com N, --link usb), or give "
+                               "--udp, --serial or --usb for this run",
+                           LinkResult::FileError);
+        }
+    }
     LinkManager link(sink_);
     ConfigureLink(link, settings);
     std::optional<TraceObserver> trace;
@@ -328,6 +424,8 @@ int Cli::WithPanel(const std::function<void(PanelSession&, const SettingsFile&)>
     session.WaitForRun();
     if (link.result() == LinkResult::OpenFailed)
         ExplainOpenFailure(link);
+    if (link.result() != LinkResult::Ok && !out_.said())
+        out_.Problem(Unexplained(link.result()) + " (" + LinkName(link.settings()) + ")");
     link.SetObserver(nullptr);
     return Finish(link.result());
 }
@@ -400,8 +498,16 @@ int Cli::SetIp() {
     }
     if (!ParseNumber(values.port, 1, 65535))
         return Usage("not a port from 1 to 65535: " + values.port);
+    if (Refuses(CheckPanelNetwork(values.ToRecord())))
+        return kRefusedInput;
     return WithPanel([&](PanelSession& s, const SettingsFile& settings) {
-        SetPanelAddress(s, values, &settings);
+        if (SetPanelAddress(s, values, &settings) || s.result() != LinkResult::FileError)
+            return;
+        // The core stops without a word when the record cannot be saved.
+        const auto where = settings.PanelNetworkPath();
+        out_.Problem("cannot write the panel network record " +
+                     (where ? where->string() : std::string()) + ": " +
+                     settings.write_error().message() + "; nothing was sent to the panel");
     });
 }
 
@@ -428,6 +534,8 @@ int Cli::SetClock() {
     } else if (!inv_.args.empty()) {
         return Usage("set-clock takes one date and time");
     }
+    if (Refuses(CheckPanelClock(when)))
+        return kRefusedInput;
     return WithPanel([&](PanelSession& s, const SettingsFile&) {
         if (SetPanelClock(s, when, nullptr, nullptr)) {
             out_.Result(when.Text(), {{"clock", JsonString(when.Text())}});
@@ -458,15 +566,14 @@ int Cli::Erase() {
 
 int Cli::Program(ImageKind kind, const fs::path& image) {
     // The core starts quietly on an image it cannot open; say why first.
-    std::error_code ec;
-    const auto size = fs::file_size(image, ec);
-    if (ec || fs::is_directory(image)) {
-        return Problem("cannot read the image " + image.string() + ": " +
-                           (ec ? ec.message() : std::string("it is a folder")),
+    std::error_code ec = CheckReadable(image);
+    const auto size = ec ? 0 : fs::file_size(image, ec);
+    if (ec) {
+        return Problem("cannot read the image " + image.string() + ": " + ec.message(),
                        LinkResult::FileError);
     }
-    if (!std::ifstream(image, std::ios::binary))
-        return Problem("cannot open the image " + image.string(), LinkResult::FileError);
+    if (Refuses(CheckImageSize(kind, size)))
+        return kRefusedInput;
     return WithPanel([&](PanelSession& s, const SettingsFile&) {
         FlashTransfer transfer(s.link());
         NullProgress quiet;
@@ -593,6 +700,13 @@ std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const fs::path
         out_.Verdict(LinkResult::FileError);
         return std::nullopt;
     }
+    // The decoder says "not found" for any file it cannot open; the system
+    // knows better.
+    if (const std::error_code ec = CheckReadable(picture)) {
+        Problem("cannot read the picture " + picture.string() + ": " + ec.message(),
+                LinkResult::FileError);
+        return std::nullopt;
+    }
     std::string error;
     const auto size = ReadPictureSize(picture, &error);
     if (!size) {
@@ -676,7 +790,9 @@ int Cli::Settings() {
     if (changed) {
         r.baud = kDefaultBaud;
         if (!settings.Save()) {
-            return Problem("cannot write " + settings.path()->string(), LinkResult::FileError);
+            return Problem("cannot write " + settings.path()->string() + ": " +
+                               settings.write_error().message(),
+                           LinkResult::FileError);
         }
     }
     static const char* const kLinks[] = {"none", "udp", "serial", "usb"};

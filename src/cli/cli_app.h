@@ -11,6 +11,10 @@
 namespace korvane::cli {
 
 inline constexpr int kUsageError = 64;
+// A value that would cut the user off the panel or overwrite another image,
+// refused before anything is sent; --force sends it anyway. The number
+// follows the usage error's convention (sysexits: "data error").
+inline constexpr int kRefusedInput = 65;
 
 struct CliEnvironment {
     std::ostream& out;

@@ -53,6 +53,7 @@ void Output::Result(const std::string& plain,
 
 void Output::Message(MessageKind kind, std::string_view text, std::optional<TextId> id) {
     std::lock_guard lock(mutex_);
+    said_.store(true);
     if (json_) {
         out_ << "{\"event\":\"message\",\"kind\":\"" << MessageKindName(kind) << "\"";
         if (id)
@@ -82,6 +83,7 @@ void Output::Verdict(LinkResult result) {
 
 void Output::Problem(std::string_view text) {
     std::lock_guard lock(mutex_);
+    said_.store(true);
     if (json_) {
         out_ << "{\"event\":\"problem\",\"text\":" << JsonString(text) << "}\n" << std::flush;
     }

@@ -39,6 +39,9 @@ class Output {
     void Verdict(LinkResult result);
     // A problem of the tool itself (usage, a file), not a message of the core.
     void Problem(std::string_view text);
+    // Whether a message or a problem has been shown: a failure nobody
+    // explained gets a line of its own.
+    bool said() const { return said_.load(); }
     // The progress line on the terminal, if one is drawn, is cleared before
     // each message so that the message stands on a line of its own.
     void SetProgress(TerminalProgress* progress) {
@@ -51,6 +54,7 @@ class Output {
     std::ostream& out_;
     std::ostream& err_;
     bool json_;
+    std::atomic<bool> said_{false};
     TerminalProgress* progress_ = nullptr;
 };
 

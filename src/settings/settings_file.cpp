@@ -16,24 +16,34 @@ SettingsFile SettingsFile::For(const ProgramFiles& program) {
     auto beside = program.Beside(kSettingsFileName);
     if (!beside)
         return SettingsFile(std::nullopt);
-    // An installed program keeps its settings per user; a file already
-    // beside the program still wins, so a portable copy keeps its own.
-    std::error_code ec;
-    if (fs::exists(*beside, ec))
+    // A portable copy (its folder writable) keeps its own file; an installed
+    // program keeps its settings per user, starting from the shipped ones.
+    const auto writable = program.WritableBeside(kSettingsFileName);
+    if (writable == beside)
         return SettingsFile(beside);
-    return SettingsFile(program.WritableBeside(kSettingsFileName));
+    SettingsFile file(writable);
+    std::error_code ec;
+    if (!fs::exists(*writable, ec) && fs::exists(*beside, ec))
+        file.shipped_ = beside;
+    return file;
 }
 
 SettingsFile SettingsFile::ForExecutable(const fs::path& executable) {
     return For(ProgramFiles::ForExecutable(executable));
 }
 
-bool SettingsFile::Write(const fs::path& path, const RecordBytes& bytes) {
+bool SettingsFile::Write(const fs::path& path, const RecordBytes& bytes) const {
     // The per-user folder may not exist yet.
     std::error_code ec;
     if (path.has_parent_path())
         fs::create_directories(path.parent_path(), ec);
-    return WriteFileAtomically(path, bytes.data(), bytes.size());
+    AtomicFileWriter writer(path);
+    if (writer.opened() && writer.Write(bytes.data(), bytes.size()) && writer.Commit()) {
+        write_error_.clear();
+        return true;
+    }
+    write_error_ = writer.error();
+    return false;
 }
 
 std::optional<fs::path> SettingsFile::PanelNetworkPath() const {
@@ -45,13 +55,47 @@ std::optional<fs::path> SettingsFile::PanelNetworkPath() const {
 bool SettingsFile::ReadOver() {
     if (!path_)
         return false;
-    std::ifstream in(*path_, std::ios::binary);
+    std::error_code ec;
+    const fs::path from = !fs::exists(*path_, ec) && shipped_ ? *shipped_ : *path_;
+    std::ifstream in(from, std::ios::binary);
     if (!in)
         return false;
+    // A folder opens for reading here and yields no bytes: remember what it was.
+    ReadFrom read{from, 0, fs::is_directory(from, ec)};
+    if (!read.folder)
+        read.size = fs::file_size(from, ec);
+    read_from_ = read;
     RecordBytes bytes{};
     in.read(reinterpret_cast<char*>(bytes.data()), kRecordSize);
     record_.DecodeOver({bytes.data(), static_cast<size_t>(in.gcount())});
     return true;
+}
+
+std::string SettingsFile::UnusableBecause() const {
+    if (!read_from_)
+        return {};
+    const std::string name = "settings file " + read_from_->path.string();
+    if (read_from_->folder)
+        return name + " is a folder, not a file";
+    if (read_from_->size == 0)
+        return name + " is empty";
+    if (read_from_->size != kRecordSize) {
+        return name + " is " + std::to_string(read_from_->size) + " bytes long, not " +
+               std::to_string(kRecordSize);
+    }
+    if (record_.link_mode < 1 || record_.link_mode > 3) {
+        return name + " names no link (link mode " + std::to_string(record_.link_mode) +
+               "; 1 is udp, 2 serial, 3 usb)";
+    }
+    // What an emptied file becomes once only the link is chosen again.
+    if (LinkMode{record_.link_mode} == LinkMode::Udp &&
+        (record_.address == std::array<uint8_t, 4>{} || record_.port == 0)) {
+        return name + " names no panel to reach over udp (address " +
+               std::to_string(record_.address[0]) + "." + std::to_string(record_.address[1]) + "." +
+               std::to_string(record_.address[2]) + "." + std::to_string(record_.address[3]) +
+               ", port " + std::to_string(record_.port) + ")";
+    }
+    return {};
 }
 
 void SettingsFile::Load() {

@@ -38,8 +38,8 @@ ProgramFiles ProgramFiles::ForRunningProgram() {
     return ForExecutable(RunningExecutable());
 }
 
-ProgramFiles ProgramFiles::InFolder(fs::path folder) {
-    return ProgramFiles(std::move(folder));
+ProgramFiles ProgramFiles::InFolder(fs::path folder, FolderCheck can_write) {
+    return ProgramFiles(std::move(folder), can_write);
 }
 
 std::optional<fs::path> ProgramFiles::Beside(std::string_view name) const {

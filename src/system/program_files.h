@@ -22,6 +22,10 @@ bool IsProgramExecutable(const std::filesystem::path& executable);
 // writable files: $XDG_CONFIG_HOME/korvane, else ~/.config/korvane.
 std::filesystem::path UserConfigFolder();
 
+// True when `folder` is a folder this process may create files in.
+bool CanWriteFolder(const std::filesystem::path& folder);
+using FolderCheck = bool (*)(const std::filesystem::path& folder);
+
 class ProgramFiles {
   public:
     // The executable's folder when the executable is the program itself;
@@ -30,7 +34,10 @@ class ProgramFiles {
     // As above for the running program.
     static ProgramFiles ForRunningProgram();
     // A folder the caller vouches for, whatever the program is called.
-    static ProgramFiles InFolder(std::filesystem::path folder);
+    // `can_write` decides whether the folder takes writes (tests stand in for
+    // a read-only folder, which a root user never meets).
+    static ProgramFiles InFolder(std::filesystem::path folder,
+                                 FolderCheck can_write = &CanWriteFolder);
 
     const std::optional<std::filesystem::path>& folder() const { return folder_; }
 
@@ -41,10 +48,12 @@ class ProgramFiles {
     std::optional<std::filesystem::path> WritableBeside(std::string_view name) const;
 
   private:
-    explicit ProgramFiles(std::optional<std::filesystem::path> folder)
-        : folder_(std::move(folder)) {}
+    explicit ProgramFiles(std::optional<std::filesystem::path> folder,
+                          FolderCheck can_write = &CanWriteFolder)
+        : folder_(std::move(folder)), can_write_(can_write) {}
 
     std::optional<std::filesystem::path> folder_;
+    FolderCheck can_write_;
 };
 
 }  // namespace korvane

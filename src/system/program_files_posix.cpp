@@ -24,12 +24,18 @@ fs::path UserConfigFolder() {
     return fs::temp_directory_path() / "korvane";
 }
 
+bool CanWriteFolder(const fs::path& folder) {
+    // A path that names a file is no folder to write into, whatever its rights.
+    std::error_code ec;
+    return fs::is_directory(folder, ec) && ::access(folder.c_str(), W_OK) == 0;
+}
+
 std::optional<fs::path> ProgramFiles::WritableBeside(std::string_view name) const {
     auto beside = Beside(name);
     if (!beside)
         return std::nullopt;
     const fs::path folder = folder_->empty() ? fs::path(".") : *folder_;
-    if (::access(folder.c_str(), W_OK) == 0)
+    if (can_write_(folder))
         return beside;
     return UserConfigFolder() / fs::path(std::string(name));
 }

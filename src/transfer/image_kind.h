@@ -2,9 +2,11 @@
 // The images the panel's flash takes: where each starts and what the
 // progress bar says while its data goes out.
 #include <cstdint>
+#include <optional>
 
 #include "link/texts.h"
 #include "protocol/image_kind_code.h"
+#include "protocol/panel_input_checks.h"
 
 namespace korvane {
 
@@ -26,5 +28,14 @@ inline constexpr ImageKindInfo kImageKinds[] = {
 const ImageKindInfo* FindImageKind(ImageKind kind);
 // The kind's flash start address; 0 for any other kind.
 uint32_t ImageStartAddress(ImageKind kind);
+
+// How many bytes the kind's image may take before it would overwrite the
+// region programmed after it: the boot loader stops short of the kernel, the
+// kernel short of the file system. Nothing for the kinds without such a
+// bound (the logo follows the picture rules that make it).
+std::optional<uint32_t> ImageRoom(ImageKind kind);
+// An image of `bytes` bytes for `kind`: refused when longer than its room,
+// a warning when empty. Front ends refuse unless the user insists.
+InputCheck CheckImageSize(ImageKind kind, uint64_t bytes);
 
 }  // namespace korvane

@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "child_process.h"
+#include "cli/cli_app.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
 #if KORVANE_QT
@@ -154,6 +156,154 @@ TEST_F(CliTest, EraseAndDownloadSwitches) {
     EXPECT_EQ(r.err, "设置成功\n");
 }
 
+TEST_F(CliTest, ABrokenSettingsFileIsNamedWithItsFixInsteadOfATimeOut) {
+    const auto para = dir.path() / "Para.dat";
+    Bytes no_link(24, 0);
+    no_link[8] = 0x55;
+    const std::vector<std::pair<Bytes, std::string>> files = {
+        {{}, " is empty"},
+        {{1, 0, 0}, " is 3 bytes long, not 24"},
+        {Bytes(24, '#'), " names no link (link mode 589505315;"},
+        {no_link, " names no link (link mode 0;"},
+    };
+    for (const auto& [bytes, because] : files) {
+        std::ofstream(para, std::ios::binary | std::ios::trunc)
+            .write(reinterpret_cast<const char*>(bytes.data()),
+                   static_cast<std::streamsize>(bytes.size()));
+        const auto r = Cli({"status"});
+        EXPECT_EQ(r.code, 7) << because;
+        EXPECT_EQ(r.err.rfind("korvane-cli: settings file " + para.string() + because, 0), 0u)
+            << r.err;
+        EXPECT_NE(r.err.find("korvane-cli settings --link udp --ip IP --port 21845"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(r.err.find("通讯超时"), std::string::npos) << r.err;
+    }
+    std::filesystem::remove(para);
+    std::filesystem::create_directory(para);
+    auto r = Cli({"erase"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_EQ(r.err.rfind("korvane-cli: settings file " + para.string() + " is a folder", 0), 0u)
+        << r.err;
+
+    // A link named on the command line needs nothing of the file.
+    StartSim();
+    r = Cli({"status"});
+    EXPECT_EQ(r.code, 0) << r.err;
+}
+
+TEST_F(CliTest, AFailureTheCoreLeavesUnexplainedStillGetsALine) {
+    StartSim();
+    // The panel network record's place is taken by a folder: nothing is sent.
+    const auto record = dir.path() / "PanelNet.dat";
+    std::filesystem::create_directories(record / "inside");
+    auto r = Cli({"set-ip", "192.168.0.120", "21845"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_EQ(
+        r.err.rfind("korvane-cli: cannot write the panel network record " + record.string() + ": ",
+                    0),
+        0u)
+        << r.err;
+    EXPECT_NE(r.err.find("; nothing was sent to the panel\n"), std::string::npos) << r.err;
+    EXPECT_EQ(Cli({"get-ip"}).out, "192.168.0.100 21845\n");
+
+    // A device that is no panel.
+    r = RunProgram(KORVANE_CLI, {"--settings", (dir.path() / "Para.dat").string(), "--usb",
+                                 "/dev/null", "status"});
+    EXPECT_EQ(r.code, 1);
+    EXPECT_EQ(r.err,
+              "korvane-cli: failed (IoError): the link failed while sending to or reading from "
+              "the panel (usb /dev/null)\n");
+
+    // An image that cannot be read says what the system said.
+    std::ofstream(dir.path() / "plain") << "x";
+    r = Cli({"flash", "kernel", (dir.path() / "plain" / "k.bin").string()});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_NE(r.err.find(": Not a directory"), std::string::npos) << r.err;
+}
+
+TEST_F(CliTest, AnAddressOrMaskThatCutsTheUserOffIsRefusedUnlessForced) {
+    StartSim();
+    const std::vector<std::vector<std::string>> refused = {
+        {"set-ip", "0.0.0.0", "21845"},
+        {"set-ip", "255.255.255.255", "21845"},
+        {"set-ip", "127.0.0.1", "21845"},
+        {"set-ip", "224.0.0.1", "21845"},
+        {"set-ip", "250.1.2.3", "21845"},
+        {"set-ip", "192.168.0.120", "21845", "--mask", "255.0.255.0"},
+        {"set-ip", "192.168.0.120", "21845", "--mask", "0.0.0.0"},
+    };
+    for (const auto& args : refused) {
+        const auto r = Cli(args);
+        EXPECT_EQ(r.code, 65) << args[1] << " " << args.back();
+        EXPECT_EQ(r.err.rfind("korvane-cli: refused: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find("korvane-cli: nothing was sent; --force sends it anyway\n"),
+                  std::string::npos)
+            << r.err;
+    }
+    EXPECT_EQ(Cli({"get-ip"}).out, "192.168.0.100 21845\n");
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "PanelNet.dat"));
+
+    // A gateway outside the new subnet (the default 192.168.0.1 here) goes, with a warning.
+    auto r = Cli({"set-ip", "10.1.2.3", "21845"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err.rfind("korvane-cli: warning: gateway 192.168.0.1 lies outside", 0), 0u)
+        << r.err;
+    EXPECT_NE(r.err.find("设置成功\n"), std::string::npos);
+    EXPECT_EQ(Cli({"get-ip"}).out, "10.1.2.3 21845\n");
+
+    r = Cli({"--force", "set-ip", "127.0.0.9", "21845", "--gateway", "127.0.0.1"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("korvane-cli: sent anyway (--force): panel address 127.0.0.9"),
+              std::string::npos)
+        << r.err;
+    EXPECT_EQ(Cli({"get-ip"}).out, "127.0.0.9 21845\n");
+}
+
+TEST_F(CliTest, AClockThePanelCannotReportBackIsRefusedUnlessForced) {
+    StartSim();
+    for (const char* when : {"1999-12-31 23:59:59", "2100-01-01 00:00:00", "0001-01-01 00:00:00"}) {
+        const auto r = Cli({"set-clock", when});
+        EXPECT_EQ(r.code, 65) << when;
+        EXPECT_EQ(r.err.rfind("korvane-cli: refused: year ", 0), 0u) << r.err;
+    }
+    auto r = Cli({"set-clock", "2000-01-01 00:00:00"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Cli({"get-clock"}).out.rfind("2000-01-01 00:00:0", 0), 0u);
+    r = Cli({"set-clock", "2099-12-31 12:00:00"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(Cli({"get-clock"}).out.rfind("2099-12-31 12:00:0", 0), 0u);
+
+    r = Cli({"--force", "set-clock", "1999-12-31 12:00:00"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.err.find("sent anyway (--force): year 1999"), std::string::npos) << r.err;
+
+    r = RunProgram(KORVANE_CLI, {"set-clock", "--help"});
+    EXPECT_NE(r.out.find("years 2000\nto 2099"), std::string::npos) << r.out;
+    r = RunProgram(KORVANE_CLI, {"--help"});
+    EXPECT_NE(r.out.find("years 2000 to 2099"), std::string::npos) << r.out;
+}
+
+// The program's folder is named by the caller here: a path that is a file
+// stands in for a folder the user may not write (root may write any folder).
+TEST_F(CliTest, AProgramFolderThatCannotBeWrittenKeepsTheFilesInTheUsersFolder) {
+    StartSim();
+    std::ofstream(dir.path() / "bin") << "a file, not a folder";
+    const korvane::testing::ScopedEnv home("XDG_CONFIG_HOME", (dir.path() / "config").string());
+    const auto user = dir.path() / "config" / "korvane";
+    std::ostringstream out, err;
+    cli::CliEnvironment env{out, err, false, dir.path() / "bin", nullptr};
+    int code =
+        cli::RunCli({"--udp", "127.0.0.1:" + port_, "set-ip", "192.168.0.120", "21845"}, env);
+    EXPECT_EQ(code, 0) << err.str();
+    EXPECT_EQ(ReadAll(user / "PanelNet.dat").size(), 24u);
+
+    code = cli::RunCli({"settings", "--link", "serial", "--com", "3"}, env);
+    EXPECT_EQ(code, 0) << err.str();
+    EXPECT_EQ(out.str().find("file " + (user / "Para.dat").string() + "\n"), 0u) << out.str();
+    EXPECT_EQ(ReadAll(user / "Para.dat")[0], 2);
+}
+
 TEST_F(CliTest, UsageErrorsExit64WithAUsageLine) {
     for (const auto& args :
          std::vector<std::vector<std::string>>{{},
@@ -251,6 +401,13 @@ TEST_F(CliTest, LogoRefusalsAndMissingPictures) {
     r = Cli({"logo", (dir.path() / "missing.bmp").string(), "--screen", "320x240"});
     EXPECT_EQ(r.code, 7);
     EXPECT_NE(r.err.find("cannot read the picture"), std::string::npos) << r.err;
+
+    // The system's reason, not the decoder's "not found".
+    const auto inside_a_file = bmp / "start.bmp";
+    r = Cli({"flash", "logo", inside_a_file.string(), "--screen", "320x240"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_EQ(r.err, "korvane-cli: cannot read the picture " + inside_a_file.string() +
+                         ": Not a directory\n");
 }
 #else
 // Without Qt nothing decodes pictures: both commands say so, exit as an
@@ -368,6 +525,36 @@ TEST_F(CliFlashTest, RefusalsAndBadFilesExitWithTheirResult) {
                                  "/dev/null", "flash", "kernel", image.string()});
     EXPECT_EQ(r.code, 6);
     EXPECT_EQ(r.err, "不能通过USB口进行烧写\n");
+}
+
+TEST_F(CliFlashTest, AnImageThatWouldOverwriteTheNextIsRefusedUnlessForced) {
+    StartSim({"--dump", Dumps().string()});
+    const Bytes boot = RandomImage(0x80001, 7);
+    const auto boot_file = WriteImage(boot, "kernel-picked-as-bootloader.bin");
+    auto r = Cli({"--trace", "flash", "bootloader", boot_file.string()});
+    EXPECT_EQ(r.code, 65);
+    EXPECT_EQ(r.err,
+              "korvane-cli: refused: the bootloader image is 524289 bytes (0x80001); from 0x0 it "
+              "would overwrite the kernel at 0x80000 (at most 0x80000 bytes fit)\n"
+              "korvane-cli: nothing was sent; --force sends it anyway\n");
+    r = Cli(
+        {"--trace", "flash", "kernel", WriteImage(RandomImage(0x200001, 8), "big.bin").string()});
+    EXPECT_EQ(r.code, 65);
+    EXPECT_EQ(r.err.find("] >"), std::string::npos) << "a frame was sent";
+    EXPECT_TRUE(std::filesystem::is_empty(Dumps()));
+
+    r = Cli({"--force", "flash", "bootloader", boot_file.string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err.rfind("korvane-cli: sent anyway (--force): the bootloader image", 0), 0u)
+        << r.err;
+    EXPECT_EQ(ReadAll(Dumps() / "image-4.bin"), boot);
+
+    r = Cli({"flash", "kernel", WriteImage({}, "empty.bin").string()});
+    EXPECT_EQ(r.err.rfind("korvane-cli: warning: the kernel image is empty: nothing will be "
+                          "written\n",
+                          0),
+              0u)
+        << r.err;
 }
 
 TEST_F(CliFlashTest, CtrlCCancelsTheRunQuietly) {

@@ -2,9 +2,11 @@
 
 #include <filesystem>
 #include <fstream>
+#include <string>
 #include <vector>
 
 #include "settings/settings_file.h"
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "system/program_files.h"
 
@@ -145,6 +147,113 @@ TEST(ProgramFiles, SettingsBesideTheProgramAreUsedWhenPresent) {
     const SettingsFile cli = SettingsFile::For(ProgramFiles::InFolder(dir.path()));
     ASSERT_TRUE(cli.path());
     EXPECT_EQ(*cli.path(), dir.path() / "Para.dat");
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+TEST_F(SettingsTest, SaysWhyARecordCannotServeAsTheLinksSettings) {
+    Bytes no_link = kDefaults;
+    no_link[0] = 0;
+    Bytes garbage(24, 'A');
+    Bytes udp_nowhere(24, 0);
+    udp_nowhere[0] = 1;
+    struct Case {
+        const char* name;
+        Bytes bytes;
+        const char* because;  // empty: usable
+    };
+    const Case cases[] = {
+        {"sound", kDefaults, ""},
+        {"empty", {}, " is empty"},
+        {"short", {1, 0, 0, 0, 192}, " is 5 bytes long, not 24"},
+        {"long", Bytes(100, 1), " is 100 bytes long, not 24"},
+        {"no link", no_link, " names no link (link mode 0; 1 is udp, 2 serial, 3 usb)"},
+        {"garbage", garbage, " names no link (link mode 1094795585; 1 is udp, 2 serial, 3 usb)"},
+        {"udp to nowhere", udp_nowhere,
+         " names no panel to reach over udp (address 0.0.0.0, port 0)"},
+    };
+    for (const Case& c : cases) {
+        WriteAll(file(), c.bytes);
+        SettingsFile s(file());
+        s.Load();
+        const std::string expected =
+            *c.because ? "settings file " + file().string() + c.because : std::string();
+        EXPECT_EQ(s.UnusableBecause(), expected) << c.name;
+    }
+
+    fs::remove(file());
+    fs::create_directory(file());
+    SettingsFile folder(file());
+    folder.Load();
+    EXPECT_EQ(folder.UnusableBecause(),
+              "settings file " + file().string() + " is a folder, not a file");
+    EXPECT_FALSE(folder.Save());
+    EXPECT_TRUE(folder.write_error());
+
+    // Defaults just written are sound.
+    SettingsFile fresh(dir.path() / "new" / "Para.dat");
+    fresh.Load();
+    EXPECT_EQ(fresh.UnusableBecause(), "");
+}
+
+TEST_F(SettingsTest, APanelNetworkRecordThatCannotBeWrittenKeepsTheSystemsReason) {
+    fs::create_directory(dir.path() / "PanelNet.dat");
+    fs::create_directory(dir.path() / "PanelNet.dat" / "inside");
+    SettingsFile s(file());
+    EXPECT_EQ(s.SavePanelNetwork(PanelNetworkRecord{}), LinkResult::FileError);
+    EXPECT_TRUE(s.write_error());
+    EXPECT_FALSE(s.write_error().message().empty());
+}
+
+bool NeverWritable(const fs::path&) {
+    return false;
+}
+
+class InstalledProgramTest : public SettingsTest {
+  protected:
+    void SetUp() override { fs::create_directory(program()); }
+    fs::path program() const { return dir.path() / "opt"; }
+    fs::path user() const { return dir.path() / "config" / "korvane"; }
+
+    testing::ScopedEnv config_home{"XDG_CONFIG_HOME", (dir.path() / "config").string()};
+};
+
+TEST_F(InstalledProgramTest, ShippedSettingsAreReadAndTheUsersOwnAreWrittenToTheUsersFolder) {
+    Bytes shipped = kDefaults;
+    shipped[0] = 2;  // serial
+    WriteAll(program() / "Para.dat", shipped);
+    SettingsFile s = SettingsFile::For(ProgramFiles::InFolder(program(), &NeverWritable));
+    ASSERT_TRUE(s.path());
+    EXPECT_EQ(*s.path(), user() / "Para.dat");
+    s.Load();
+    EXPECT_EQ(s.record().link_mode, 2u);
+    EXPECT_FALSE(fs::exists(user() / "Para.dat"));  // reading wrote nothing
+
+    s.record().com = 4;
+    ASSERT_TRUE(s.Save());
+    EXPECT_EQ(ReadAll(user() / "Para.dat")[10], 4);
+    EXPECT_EQ(ReadAll(program() / "Para.dat"), shipped);
+    EXPECT_EQ(s.SavePanelNetwork(PanelNetworkRecord{}), LinkResult::Ok);
+    EXPECT_TRUE(fs::exists(user() / "PanelNet.dat"));
+    EXPECT_FALSE(fs::exists(program() / "PanelNet.dat"));
+
+    // From now on the user's copy is the one read.
+    SettingsFile again = SettingsFile::For(ProgramFiles::InFolder(program(), &NeverWritable));
+    again.Load();
+    EXPECT_EQ(again.record().com, 4u);
+}
+
+TEST_F(InstalledProgramTest, AProgramFolderThatIsNoFolderSendsEverythingToTheUsersFolder) {
+    WriteAll(dir.path() / "plain", {1});
+    SettingsFile s = SettingsFile::For(ProgramFiles::InFolder(dir.path() / "plain"));
+    ASSERT_TRUE(s.path());
+    EXPECT_EQ(*s.path(), user() / "Para.dat");
+    s.Load();
+    EXPECT_EQ(ReadAll(user() / "Para.dat"), kDefaults);
 }
 
 }  // namespace

@@ -1,14 +1,18 @@
 #include "system/program_files.h"
+#include "system/file_read_check.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
 
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
+#include "system/file_read_check.h"
 
 namespace korvane {
 namespace {
@@ -63,24 +67,7 @@ TEST(ProgramFiles, TheTestProgramIsRunningButIsNotTheProgram) {
     EXPECT_FALSE(ProgramFiles::ForRunningProgram().folder().has_value());
 }
 
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : name_(name) {
-        if (const char* old = std::getenv(name))
-            old_ = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (old_)
-            ::setenv(name_, old_->c_str(), 1);
-        else
-            ::unsetenv(name_);
-    }
-
-  private:
-    const char* name_;
-    std::optional<std::string> old_;
-};
+using testing::ScopedEnv;
 
 TEST(ProgramFiles, AFolderThatCannotBeWrittenSendsWritableFilesToTheUsersFolder) {
     testing::TempDir dir;
@@ -99,6 +86,31 @@ TEST(ProgramFiles, AFolderThatCannotBeWrittenSendsWritableFilesToTheUsersFolder)
     EXPECT_EQ(ProgramFiles::InFolder(installed).WritableBeside("Para.dat"),
               dir.path() / "config" / "korvane" / "Para.dat");
     EXPECT_FALSE(ProgramFiles::ForExecutable(installed / "other").WritableBeside("Para.dat"));
+}
+
+}  // namespace
+}  // namespace korvane
+
+namespace korvane {
+namespace {
+
+TEST(CheckReadable, GivesTheSystemsReason) {
+    testing::TempDir dir;
+    const fs::path file = dir.path() / "file.bin";
+    std::ofstream(file) << "x";
+    EXPECT_FALSE(CheckReadable(file));
+    EXPECT_EQ(CheckReadable(dir.path() / "missing.bin"), std::errc::no_such_file_or_directory);
+    EXPECT_EQ(CheckReadable(dir.path()), std::errc::is_a_directory);
+    EXPECT_EQ(CheckReadable(file / "inside.bmp"), std::errc::not_a_directory);
+}
+
+TEST(CanWriteFolder, APathThatNamesAFileIsNoFolderToWriteInto) {
+    testing::TempDir dir;
+    const fs::path file = dir.path() / "file.bin";
+    std::ofstream(file) << "x";
+    EXPECT_TRUE(CanWriteFolder(dir.path()));
+    EXPECT_FALSE(CanWriteFolder(file));
+    EXPECT_FALSE(CanWriteFolder(dir.path() / "missing"));
 }
 
 }  // namespace
