@@ -90,7 +90,22 @@ void LabelledRow(QGridLayout* grid, int row, int column, const char* caption, QW
     grid->addWidget(field, row, column + 1);
 }
 
+QString Lines(const std::vector<std::string>& lines) {
+    QStringList out;
+    for (const std::string& line : lines)
+        out << QString::fromStdString(line);
+    return out.join(QLatin1Char('\n'));
+}
+
 }  // namespace
+
+QString InputQuestion(const char* concern, const InputCheck& check) {
+    // Warnings go into the question too: one box says everything.
+    std::vector<std::string> reasons = check.refusals;
+    reasons.insert(reasons.end(), check.warnings.begin(), check.warnings.end());
+    return Utf8(concern) + QLatin1Char('\n') + Lines(reasons) + QLatin1Char('\n') +
+           Utf8(kSendAnyway);
+}
 
 std::optional<uint16_t> ParseNewPanelPort(const QString& text) {
     // The settings dialog's reading, without 0 (and so without an empty text).
@@ -432,6 +447,17 @@ std::optional<NetworkTexts> CMaintenancePage::ReadNetworkTexts() {
     return t;
 }
 
+bool CMaintenancePage::ConfirmInput(const InputCheck& check, const char* concern) {
+    if (check.Refused())
+        return prompts_.Ask(InputQuestion(concern, check));
+    if (!check.warnings.empty()) {
+        Messages().Show(
+            MessageKind::Warning,
+            (Utf8(kInputWarning) + QLatin1Char('\n') + Lines(check.warnings)).toStdString());
+    }
+    return true;
+}
+
 void CMaintenancePage::OnGetAddress() {
     auto result = std::make_shared<std::optional<PanelAddress>>();
     Launch(
@@ -446,7 +472,7 @@ void CMaintenancePage::OnGetAddress() {
 
 void CMaintenancePage::OnSetAddress() {
     const auto texts = ReadNetworkTexts();
-    if (!texts)
+    if (!texts || !ConfirmInput(CheckPanelNetwork(texts->ToRecord()), kNetworkConcern))
         return;
     Launch(false, [this, values = *texts] {
         SetPanelAddress(panel_.session(), values, &panel_.settings_file());
@@ -476,6 +502,8 @@ void CMaintenancePage::OnSetClock() {
     const QDate d = new_date_->date();
     const QTime t = new_time_->time();
     const ClockValue when{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
+    if (!ConfirmInput(CheckPanelClock(when), kClockConcern))
+        return;
     Launch(false, [this, when, values = *texts] {
         SetPanelClock(panel_.session(), when, &values, &panel_.settings_file());
     });
@@ -519,7 +547,11 @@ void CMaintenancePage::ChooseAndProgram(ImageKind kind) {
         prompts_.ChooseOpenFile(this, folder, QStringLiteral("Files (*.*)"), QStringLiteral("dat"));
     if (!chosen)
         return;
-    AppProfile::Open()->setValue(folder_key, QFileInfo(*chosen).absolutePath());
+    const QFileInfo file(*chosen);
+    AppProfile::Open()->setValue(folder_key, file.absolutePath());
+    // A file that is not there is left to the run, which says so.
+    if (file.exists() && !ConfirmInput(CheckImageSize(kind, uint64_t(file.size())), kImageConcern))
+        return;
     // The file-system image is large and its checks slow: say what happens.
     ProgramImage(kind, PathOf(*chosen),
                  kind == ImageKind::FileSystem ? Utf8(kConfiguringLink) : QString());

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "link/message_sink.h"
+#include "protocol/panel_input_checks.h"
 #include "protocol/panel_operations.h"
 #include "transfer/image_kind.h"
 #include "widgets/ext_resizable_dialog.h"
@@ -40,6 +41,16 @@ class UserPrompts;
 // rather than cut to 16 bits (70000 would otherwise move the panel to 4464);
 // the message is the settings dialog's kInvalidPort.
 std::optional<uint16_t> ParseNewPanelPort(const QString& text);
+
+// A value the input checks refuse is sent only when the user says yes to
+// the concern, the checks' reasons (in English, as korvane-cli prints them)
+// and kSendAnyway; warnings alone are shown once under kInputWarning.
+inline constexpr char kNetworkConcern[] = "新地址可能使面板无法再连接：";
+inline constexpr char kClockConcern[] = "面板不能保存并报回这个时间：";
+inline constexpr char kImageConcern[] = "这个文件会覆盖Flash中的下一个区域：";
+inline constexpr char kSendAnyway[] = "仍要发送吗？";
+inline constexpr char kInputWarning[] = "请注意：";
+QString InputQuestion(const char* concern, const InputCheck& check);
 
 inline constexpr char kConfiguringLink[] = "正在配置通讯参数中，请等待............";
 inline constexpr char kCancelRunQuestion[] =
@@ -131,6 +142,8 @@ class CMaintenancePage : public CExtResizableDialog {
     // Runs `work` off the user-interface thread, then `then` on it.
     void Launch(bool flash_run, std::function<void()> work, std::function<void()> then = {});
     void ChooseAndProgram(ImageKind kind);
+    // Asks before a refused value goes out and shows warnings; true to go on.
+    bool ConfirmInput(const InputCheck& check, const char* concern);
     MessageSink& Messages();
 
     PanelController& panel_;

@@ -75,6 +75,29 @@ bool AllStartersEnabled(QWidget* page, bool enabled) {
     return page->findChild<QPushButton*>(QStringLiteral("IDC_MORE"))->isEnabled() == enabled;
 }
 
+// The page asked once per entry of `reasons`, each time with `concern`, a
+// reason of the checks and the closing question.
+bool AskedAbout(const ScriptedPrompts& prompts, const char* concern,
+                const std::vector<const char*>& reasons) {
+    const QStringList asked = prompts.questions();
+    if (asked.size() != qsizetype(reasons.size()))
+        return false;
+    for (size_t i = 0; i < reasons.size(); ++i) {
+        const QString& q = asked[qsizetype(i)];
+        if (!q.startsWith(QString::fromUtf8(concern) + QLatin1Char('\n')) ||
+            !q.contains(QString::fromUtf8(reasons[i])) ||
+            !q.endsWith(QLatin1Char('\n') + QString::fromUtf8(kSendAnyway))) {
+            qWarning("question %zu: %s", i, qPrintable(q));
+            return false;
+        }
+    }
+    return true;
+}
+
+std::vector<int> Octets(const uint8_t* o) {
+    return {o[0], o[1], o[2], o[3]};
+}
+
 // Slows each data packet's acknowledgement so that a run lasts long enough
 // to be watched and cancelled.
 void SlowData(sim::Panel& panel, int packets, int delay_ms) {
@@ -201,6 +224,7 @@ class MaintenancePageTest : public QObject {
         QCOMPARE(int(n.port), 502);
         QCOMPARE(std::vector<int>(n.gateway, n.gateway + 4), (std::vector<int>{10, 1, 2, 254}));
         QCOMPARE(std::vector<int>(n.mask, n.mask + 4), (std::vector<int>{255, 255, 0, 0}));
+        QVERIFY(rig.prompts.questions().isEmpty());
     }
 
     void theNetworkRecordIsSavedEvenWhenThePanelRefuses() {
@@ -208,6 +232,7 @@ class MaintenancePageTest : public QObject {
         QWidget* page = rig.page.get();
         rig.panel.SetStatusOverride(cmd::kSetParameter, 0);
         Control<CIpAddressEdit>(page, 1032)->setText(QStringLiteral("10.9.8.7"));
+        Control<CIpAddressEdit>(page, 1112)->setText(QStringLiteral("10.9.8.1"));
         QVERIFY(
             RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
         QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置失败"});
@@ -256,6 +281,149 @@ class MaintenancePageTest : public QObject {
         const sim::ClockFields c = rig.panel.Clock();
         QCOMPARE((std::vector<int>{c.year, c.month, c.day, c.hour, c.minute}),
                  (std::vector<int>{2024, 2, 29, 8, 30}));
+        QVERIFY(rig.prompts.questions().isEmpty());
+    }
+
+    void anAddressThatCutsThePanelOffIsSentOnlyOnYes() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        const sim::PanelNetwork before = rig.panel.Network();
+        const struct {
+            const char* ip;
+            const char* mask;
+            const char* reason;
+        } refused[] = {
+            {"0.0.0.0", "255.255.255.0", "panel address 0.0.0.0: "},
+            {"127.0.0.5", "255.255.255.0", "loopback"},
+            {"224.0.0.1", "255.255.255.0", "multicast"},
+            {"255.255.255.255", "255.255.255.0", "is the broadcast address"},
+            {"192.168.0.255", "255.255.255.0", "broadcast address of its subnet"},
+            {"192.168.0.100", "255.0.255.0", "subnet mask 255.0.255.0"},
+            {"192.168.0.100", "0.0.0.0", "subnet mask 0.0.0.0"},
+        };
+        std::vector<const char*> reasons;
+        for (const auto& c : refused) {
+            Control<CIpAddressEdit>(page, 1032)->setText(QString::fromLatin1(c.ip));
+            Control<CIpAddressEdit>(page, 1113)->setText(QString::fromLatin1(c.mask));
+            rig.prompts.AddAnswer(false);
+            QTest::mouseClick(Button(page, 1038), Qt::LeftButton);
+            QVERIFY2(!rig.page->Busy(), c.ip);
+            reasons.push_back(c.reason);
+        }
+        QVERIFY(AskedAbout(rig.prompts, kNetworkConcern, reasons));
+        QVERIFY(rig.panel.FramesWithCommand(cmd::kSetParameter).empty());
+        QVERIFY(rig.sink.Messages().empty());
+        QVERIFY(!QFile::exists(temp_->filePath(QStringLiteral("PanelNet.dat"))));
+        QCOMPARE(Octets(rig.panel.Network().ip), Octets(before.ip));
+        QCOMPARE(Octets(rig.panel.Network().mask), Octets(before.mask));
+
+        // Yes sends as before: the record first, then the three values.
+        Control<CIpAddressEdit>(page, 1032)->setText(QStringLiteral("224.0.0.1"));
+        Control<CIpAddressEdit>(page, 1113)->setText(QStringLiteral("255.255.255.0"));
+        rig.prompts.AddAnswer(true);
+        QVERIFY(
+            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
+        QCOMPARE(rig.prompts.questions().size(), qsizetype(std::size(refused) + 1));
+        QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置成功"});
+        QCOMPARE(Octets(rig.panel.Network().ip), (std::vector<int>{224, 0, 0, 1}));
+        QCOMPARE(rig.panel.FramesWithCommand(cmd::kSetParameter).size(), size_t{3});
+        const auto record = Bytes(std::filesystem::path(Folder().toStdString()) / "PanelNet.dat");
+        QCOMPARE(record.size(), size_t{24});
+        QCOMPARE(std::vector<int>(record.begin() + 4, record.begin() + 8),
+                 (std::vector<int>{224, 0, 0, 1}));
+    }
+
+    void aGatewayOutsideTheSubnetIsSentAfterOneWarning() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        // The page's default gateway 192.168.0.1 stays.
+        Control<CIpAddressEdit>(page, 1032)->setText(QStringLiteral("10.1.2.3"));
+        Control<CIpAddressEdit>(page, 1113)->setText(QStringLiteral("255.255.0.0"));
+        QVERIFY(
+            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
+        QVERIFY(rig.prompts.questions().isEmpty());
+        const auto shown = rig.sink.Messages();
+        QCOMPARE(shown.size(), size_t{2});
+        QCOMPARE(shown[0].kind, MessageKind::Warning);
+        const QString warning = QString::fromStdString(shown[0].text);
+        QVERIFY2(warning.startsWith(QString::fromUtf8(kInputWarning)) &&
+                     warning.contains(QStringLiteral("gateway 192.168.0.1 lies outside")),
+                 qPrintable(warning));
+        QCOMPARE(shown[1].text, std::string("设置成功"));
+        QCOMPARE(Octets(rig.panel.Network().ip), (std::vector<int>{10, 1, 2, 3}));
+        QCOMPARE(Octets(rig.panel.Network().gateway), (std::vector<int>{192, 168, 0, 1}));
+    }
+
+    void aClockThePanelCannotReportBackIsSentOnlyOnYes() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        rig.panel.SetClock({2020, 6, 1, 12, 0, 0});
+        auto* date = Control<QDateEdit>(page, 1108);
+        for (const QDate& d : {QDate(1999, 12, 31), QDate(2100, 1, 1)}) {
+            date->setDate(d);
+            QCOMPARE(date->date(), d);
+            rig.prompts.AddAnswer(false);
+            QTest::mouseClick(Button(page, 1110), Qt::LeftButton);
+            QVERIFY(!rig.page->Busy());
+        }
+        QVERIFY(AskedAbout(rig.prompts, kClockConcern, {"year 1999", "year 2100"}));
+        QVERIFY(rig.panel.ReceivedFrames().empty());
+        QVERIFY(rig.sink.Messages().empty());
+        QCOMPARE(rig.panel.Clock().year, 2020);
+
+        rig.prompts.AddAnswer(true);
+        Control<QTimeEdit>(page, 1109)->setTime(QTime(8, 30, 0));
+        QVERIFY(
+            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1110), Qt::LeftButton); }));
+        QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置成功"});
+        QCOMPARE(rig.panel.FramesWithCommand(cmd::kSetClock).size(), size_t{1});
+        const sim::ClockFields c = rig.panel.Clock();
+        QCOMPARE((std::vector<int>{c.year, c.month, c.day, c.hour, c.minute}),
+                 (std::vector<int>{2100, 1, 1, 8, 30}));
+    }
+
+    void anImageThatWouldOverwriteTheNextRegionRunsOnlyOnYes() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        // A kernel chosen at the boot-loader button, and a kernel into the file system.
+        const QString boot = WriteImage(Folder(), QStringLiteral("boot.dat"), 0x80001);
+        const QString kernel = WriteImage(Folder(), QStringLiteral("kernel.dat"), 0x200001);
+        for (const auto& [id, image] : {std::pair{1083, boot}, std::pair{1035, kernel}}) {
+            rig.prompts.AddFile(image);
+            rig.prompts.AddAnswer(false);
+            QTest::mouseClick(Button(page, id), Qt::LeftButton);
+            QVERIFY(!rig.page->Busy());
+        }
+        QVERIFY(AskedAbout(rig.prompts, kImageConcern,
+                           {"524289 bytes (0x80001); from 0x0 it would overwrite the kernel",
+                            "2097153 bytes (0x200001); from 0x80000 it would overwrite the file "
+                            "system"}));
+        QVERIFY(rig.panel.ReceivedFrames().empty());
+        QVERIFY(rig.sink.Messages().empty());
+        QVERIFY(AllStartersEnabled(page, true));
+
+        rig.prompts.AddFile(boot);
+        rig.prompts.AddAnswer(true);
+        QVERIFY(
+            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1083), Qt::LeftButton); }));
+        QCOMPARE(rig.sink.Texts(), std::vector<std::string>{std::string(Text(TextId::UpdateDone))});
+        const auto file = Bytes(boot.toStdString());
+        QCOMPARE(rig.panel.ReadFlash(0, uint32_t(file.size())), file);
+    }
+
+    void anEmptyImageRunsAfterOneWarning() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        rig.prompts.AddFile(WriteImage(Folder(), QStringLiteral("empty.img"), 0));
+        QVERIFY(RunAndWait(*rig.page, [&] { MenuCommand(page, 1036)->trigger(); }));
+        QVERIFY(rig.prompts.questions().isEmpty());
+        const auto shown = rig.sink.Messages();
+        QVERIFY(!shown.empty());
+        QCOMPARE(shown[0].kind, MessageKind::Warning);
+        QVERIFY2(QString::fromStdString(shown[0].text).contains(QStringLiteral("image is empty")),
+                 shown[0].text.c_str());
+        // The run went on to the panel.
+        QVERIFY(!rig.panel.ReceivedFrames().empty());
     }
 
     void eraseOverUdpAsksToWaitAndLeavesTheBarEmpty() {
@@ -313,6 +481,7 @@ class MaintenancePageTest : public QObject {
         QVERIFY(figures->text().isEmpty());
         QVERIFY(AllStartersEnabled(page, true));
         QVERIFY(!Button(page, 1102)->isEnabled());
+        QVERIFY(rig.prompts.questions().isEmpty());
     }
 
     void bootLoaderAndFileSystemRunsLandAtTheirAddresses() {
