@@ -154,6 +154,38 @@ TEST_F(CliTest, EraseAndDownloadSwitches) {
     EXPECT_EQ(r.err, "设置成功\n");
 }
 
+// A switch the jumper does not allow did nothing: that is no success.
+TEST_F(CliTest, DownloadSwitchesRefusedByTheJumperExit5) {
+    StartSim({"--jumper", "1"});
+    for (const char* c : {"enter-download", "end-download"}) {
+        const auto r = Cli({c});
+        EXPECT_EQ(r.code, 5) << c;
+        EXPECT_EQ(r.err, "请将屏跳线,置1-OFF,2-OFF\n") << c;
+    }
+}
+
+// A long wait says what it waits for and how long it may take, and Ctrl-C
+// ends it at once.
+TEST_F(CliTest, EraseWaitIsReportedAndCtrlCEndsIt) {
+    StartSim({"--delay", "0x8F=60000"});
+    ChildProcess cli(KORVANE_CLI, LinkArgs({"--json", "erase"}));
+    // Once a second: what is awaited and the most it may still take.
+    ASSERT_TRUE(cli.WaitForOutput("{\"event\":\"wait\",\"for\":\"erase\",\"remaining_s\":499}\n",
+                                  false, 5s))
+        << cli.out() << cli.err();
+    EXPECT_NE(cli.out().find("{\"event\":\"wait\",\"for\":\"erase\",\"remaining_s\":500}\n"),
+              std::string::npos)
+        << cli.out();
+    const auto pressed = std::chrono::steady_clock::now();
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(10s), 8);
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, 500ms);
+    EXPECT_NE(cli.out().find("{\"event\":\"verdict\",\"result\":\"RunCancelled\",\"code\":8}"),
+              std::string::npos)
+        << cli.out();
+    EXPECT_EQ(cli.err(), "korvane-cli: cancelled\n");
+}
+
 TEST_F(CliTest, UsageErrorsExit64WithAUsageLine) {
     for (const auto& args :
          std::vector<std::vector<std::string>>{{},
@@ -306,6 +338,29 @@ class CliFlashTest : public CliTest {
     }
 };
 
+// A panel quick enough to send its final result in the same read as the
+// last acknowledgement: the result is heard, not lost to a time-out.
+TEST_F(CliFlashTest, AQuickFinalResultOverSerialIsHeard) {
+    StartSim({"--pty", "--burn-ms", "0", "--dump", Dumps().string()});
+    std::smatch m;
+    std::string out;
+    for (int i = 0; i < 50; ++i) {
+        out = sim_->out();
+        if (std::regex_search(out, m, std::regex("pty (\\S+)\n")))
+            break;
+        sim_->WaitForOutput("never printed", false, 100ms);  // reads what came meanwhile
+    }
+    ASSERT_TRUE(std::regex_search(out, m, std::regex("pty (\\S+)\n"))) << out;
+    const std::string pty = m[1];
+    const Bytes kernel = RandomImage(1 << 20, 11);
+    const auto r =
+        RunProgram(KORVANE_CLI, {"--settings", (dir.path() / "Para.dat").string(), "--serial", pty,
+                                 "flash", "kernel", WriteImage(kernel, "k.bin").string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.err, "下载完成，请等待烧写成功！\n更新完毕!\n");
+    EXPECT_EQ(ReadAll(Dumps() / "image-1.bin"), kernel);
+}
+
 TEST_F(CliFlashTest, ProgramsEachKindAndThePanelHoldsTheImage) {
     StartSim({"--dump", Dumps().string()});
     const Bytes kernel = RandomImage(10000, 1);
@@ -320,6 +375,9 @@ TEST_F(CliFlashTest, ProgramsEachKindAndThePanelHoldsTheImage) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(
         r.out,
+        // The two long waits say what they wait for and their limit.
+        "{\"event\":\"wait\",\"for\":\"flash_prepare\",\"remaining_s\":240}\n"
+        "{\"event\":\"wait\",\"for\":\"final_result\",\"remaining_s\":120}\n"
         "{\"event\":\"message\",\"kind\":\"plain\",\"id\":\"update_done\",\"text\":\"更新完毕!\"}\n"
         "{\"event\":\"result\",\"bytes\":4097,\"packets\":5}\n"
         "{\"event\":\"verdict\",\"result\":\"Ok\",\"code\":0}\n");
