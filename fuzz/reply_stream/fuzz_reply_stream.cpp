@@ -72,9 +72,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto chunked = Run(data, size, cuts, true);
     if (chunked != Run(data, size, whole, true))
         std::abort();
-    // Dropping what follows a frame can only lose frames, never make some up.
-    const auto dropped = Run(data, size, cuts, false);
-    if (dropped.size() > chunked.size())
-        std::abort();
+    // Dropping what follows a frame (command exchanges) may find other
+    // frames, but must stay within the buffer all the same.
+    Run(data, size, cuts, false);
     return 0;
 }
