@@ -451,8 +451,9 @@ int Bench(const fs::path& dir) {
         }
         std::printf(
             "(setup: up to the first data packet; data: to the final result received, which the\n"
-            " panel sends %d ms after the last acknowledgement; tail: to the end of the run)\n\n",
-            sim::kFinalResultDelayMs);
+            " panel sends after its burn time, %d ms per 4 KiB of image and at least %d ms;\n"
+            " tail: to the end of the run)\n\n",
+            sim::kBurnMsPer4KiB, sim::kBurnFloorMs);
         const double ratio_best = eng_best.seconds / ref_best.seconds;
         const double ratio_median = eng_median.seconds / ref_median.seconds;
         const double ratio_data = eng_best.data_s / ref_best.data_s;

@@ -281,6 +281,7 @@ class Cli {
     SettingsFile OpenSettings();
     void ConfigureLink(LinkManager& link, const SettingsFile& settings);
     int WithPanel(const std::function<void(PanelSession&, const SettingsFile&)>& body);
+    bool cancel_told_ = false;  // the command has said it was cancelled
     void ExplainOpenFailure(LinkManager& link);
     std::optional<std::pair<int, int>> ScreenSize();
     std::optional<uint32_t> Background();
@@ -419,13 +420,19 @@ int Cli::WithPanel(const std::function<void(PanelSession&, const SettingsFile&)>
         trace.emplace(env_.err);
         link.SetObserver(&*trace);
     }
+    // Ctrl-C cancels whatever runs: every wait for the panel looks at it.
+    link.CancelWhen(env_.interrupt);
     PanelSession session(link);
     body(session, settings);
     session.WaitForRun();
     if (link.result() == LinkResult::OpenFailed)
         ExplainOpenFailure(link);
-    if (link.result() != LinkResult::Ok && !out_.said())
+    if (link.result() == LinkResult::RunCancelled) {
+        if (!cancel_told_)
+            out_.Problem("cancelled");
+    } else if (link.result() != LinkResult::Ok && !out_.said()) {
         out_.Problem(Unexplained(link.result()) + " (" + LinkName(link.settings()) + ")");
+    }
     link.SetObserver(nullptr);
     return Finish(link.result());
 }
@@ -548,6 +555,7 @@ int Cli::Erase() {
         return Usage("erase takes no arguments");
     return WithPanel([&](PanelSession& s, const SettingsFile&) {
         NullProgress quiet;
+        JsonWaits waits(out_);
         std::optional<TerminalProgress> shown;
         if (env_.err_is_terminal && !inv_.quiet && !inv_.json) {
             // The erase run reports only its end; the line says what it waits for.
@@ -555,7 +563,9 @@ int Cli::Erase() {
             out_.SetProgress(&*shown);
             shown->SetText(Text(TextId::ProgressErase));
         }
-        ProgressSink& progress = shown ? static_cast<ProgressSink&>(*shown) : quiet;
+        ProgressSink& progress = shown       ? static_cast<ProgressSink&>(*shown)
+                                 : inv_.json ? static_cast<ProgressSink&>(waits)
+                                             : quiet;
         if (StartEraseFlash(s, progress))
             s.WaitForRun();
         out_.SetProgress(nullptr);
@@ -577,26 +587,31 @@ int Cli::Program(ImageKind kind, const fs::path& image) {
     return WithPanel([&](PanelSession& s, const SettingsFile&) {
         FlashTransfer transfer(s.link());
         NullProgress quiet;
+        JsonWaits waits(out_);
         std::optional<TerminalProgress> shown;
         if (env_.err_is_terminal && !inv_.quiet && !inv_.json) {
             shown.emplace(env_.err, size);
             out_.SetProgress(&*shown);
         }
-        ProgressSink& progress = shown ? static_cast<ProgressSink&>(*shown) : quiet;
+        ProgressSink& progress = shown       ? static_cast<ProgressSink&>(*shown)
+                                 : inv_.json ? static_cast<ProgressSink&>(waits)
+                                             : quiet;
         // The progress line lives only in this scope.
         struct Detach {
             Output& out;
             ~Detach() { out.SetProgress(nullptr); }
         } detach{out_};
-        // Ctrl-C is the Cancel button: it is honoured between packets.
+        // Ctrl-C is the Cancel button.
         transfer.CancelWhen(env_.interrupt);
         if (!UpdateFirmware(s, transfer, kind, image, progress))
             return;
         s.WaitForRun();
         if (shown)
             shown->Finish();
-        if (s.result() == LinkResult::RunCancelled)
+        if (s.result() == LinkResult::RunCancelled) {
             out_.Problem("cancelled: the panel keeps what it had written so far");
+            cancel_told_ = true;
+        }
         if (s.result() == LinkResult::Ok) {
             out_.Result("programmed " + std::to_string(size) + " bytes",
                         {{"bytes", std::to_string(size)},
@@ -874,8 +889,11 @@ int Cli::Run() {
     return WithPanel([&](PanelSession& s, const SettingsFile&) {
         if (c == "enter-download")
             RunEnterDownload(s);
-        if (c == "end-download")
-            RunEndDownload(s);
+        if (c == "end-download" && !RunEndDownload(s) && s.result() == LinkResult::PanelRefused &&
+            s.Jumper() != 1 && s.Jumper() != 2) {
+            out_.Problem("end-download needs the jumper in position 2; the panel reports " +
+                         std::to_string(s.Jumper()));
+        }
         if (c == "change-mac") {
             const auto now = std::chrono::system_clock::now().time_since_epoch();
             ChangeMac(s, static_cast<uint64_t>(

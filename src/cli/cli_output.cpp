@@ -81,6 +81,54 @@ void Output::Verdict(LinkResult result) {
          << std::flush;
 }
 
+void Output::Wait(WaitFor what, unsigned remaining_s) {
+    std::lock_guard lock(mutex_);
+    if (!json_)
+        return;
+    out_ << "{\"event\":\"wait\",\"for\":\"" << WaitForName(what)
+         << "\",\"remaining_s\":" << remaining_s << "}\n"
+         << std::flush;
+}
+
+const char* WaitForText(WaitFor what) {
+    switch (what) {
+        case WaitFor::FlashPrepare:
+            return "the panel to erase the image's range";
+        case WaitFor::Erase:
+            return "the erase";
+        case WaitFor::FinalResult:
+            return "the final burn result";
+    }
+    return "the panel";
+}
+
+namespace {
+
+unsigned WholeSeconds(uint32_t ms) {
+    return (ms + 999) / 1000;
+}
+
+}  // namespace
+
+void JsonWaits::Waiting(WaitFor what, uint32_t remaining_ms) {
+    const unsigned s = WholeSeconds(remaining_ms);
+    if (waiting_ == what && s == wait_s_)
+        return;
+    waiting_ = what;
+    wait_s_ = s;
+    out_.Wait(what, s);
+}
+
+void TerminalProgress::Waiting(WaitFor what, uint32_t remaining_ms) {
+    std::lock_guard lock(mutex_);
+    const unsigned s = WholeSeconds(remaining_ms);
+    if (waiting_ == what && s == wait_s_ && drawn_)
+        return;
+    waiting_ = what;
+    wait_s_ = s;
+    Draw();
+}
+
 void Output::Problem(std::string_view text) {
     std::lock_guard lock(mutex_);
     said_.store(true);
@@ -118,6 +166,7 @@ TerminalProgress::TerminalProgress(std::ostream& err, uint64_t total_bytes)
 
 void TerminalProgress::MoveTo(int position) {
     std::lock_guard lock(mutex_);
+    waiting_.reset();
     position_ = position;
     if (position == lower_)
         started_ = std::chrono::steady_clock::now();
@@ -133,6 +182,7 @@ void TerminalProgress::SetSpan(int lower, int upper) {
 
 void TerminalProgress::Step() {
     std::lock_guard lock(mutex_);
+    waiting_.reset();
     if (position_ < upper_)
         ++position_;
     Draw();
@@ -140,6 +190,7 @@ void TerminalProgress::Step() {
 
 void TerminalProgress::SetText(std::string_view text) {
     std::lock_guard lock(mutex_);
+    waiting_.reset();
     text_ = text;
     Draw();
 }
@@ -164,6 +215,12 @@ void TerminalProgress::Draw() {
         if (drawn_)
             err_ << "\r\033[K" << std::flush;
         drawn_ = false;
+        return;
+    }
+    if (waiting_) {
+        err_ << "\r" << text_ << " waiting for " << WaitForText(*waiting_) << ", at most "
+             << wait_s_ << " s more\033[K" << std::flush;
+        drawn_ = true;
         return;
     }
     if (total_ == 0) {

@@ -37,6 +37,9 @@ class Output {
     void Message(MessageKind kind, std::string_view text, std::optional<TextId> id = std::nullopt);
     // The closing line in JSON mode.
     void Verdict(LinkResult result);
+    // A long wait of the core: what it waits for and how long it may still
+    // take (JSON mode only).
+    void Wait(WaitFor what, unsigned remaining_s);
     // A problem of the tool itself (usage, a file), not a message of the core.
     void Problem(std::string_view text);
     // Whether a message or a problem has been shown: a failure nobody
@@ -63,6 +66,9 @@ class OutputSink : public MessageSink {
     explicit OutputSink(Output& out) : out_(out) {}
     void Show(MessageKind kind, std::string_view text) override { out_.Message(kind, text); }
     void ShowText(MessageKind kind, TextId id) override { out_.Message(kind, Text(id), id); }
+    void ShowFilled(MessageKind kind, TextId id, std::string_view text) override {
+        out_.Message(kind, text, id);
+    }
 
   private:
     Output& out_;
@@ -92,6 +98,9 @@ class TerminalProgress : public ProgressSink {
     void Step() override;
     void SetText(std::string_view text) override;
     void ShowText(bool) override {}
+    // Shows what the run waits for and the seconds it may still take, until
+    // the next step.
+    void Waiting(WaitFor what, uint32_t remaining_ms) override;
     // Clears the line for a message; the next step draws it again.
     void Suspend();
     void Finish();
@@ -105,6 +114,23 @@ class TerminalProgress : public ProgressSink {
     std::string text_;
     std::chrono::steady_clock::time_point started_;
     bool drawn_ = false;
+    std::optional<WaitFor> waiting_;
+    unsigned wait_s_ = 0;
 };
+
+// With --json: each long wait becomes a "wait" event, once a second.
+class JsonWaits : public NullProgress {
+  public:
+    explicit JsonWaits(Output& out) : out_(out) {}
+    void Waiting(WaitFor what, uint32_t remaining_ms) override;
+
+  private:
+    Output& out_;
+    std::optional<WaitFor> waiting_;
+    unsigned wait_s_ = 0;
+};
+
+// How a wait reads on the terminal, e.g. "the erase".
+const char* WaitForText(WaitFor what);
 
 }  // namespace korvane::cli

@@ -1,5 +1,8 @@
 #include "link/link.h"
 
+#include <algorithm>
+#include <chrono>
+
 #include "link/udp_link.h"
 
 namespace korvane {
@@ -36,6 +39,28 @@ void Link::Judge(ReplyReceipt receipt) {
         case ReplyReceipt::Unavailable:
             ctx_.Set(LinkResult::OpenFailed);
             return;
+        case ReplyReceipt::Cancelled:
+            ctx_.Set(LinkResult::RunCancelled);
+            return;
+    }
+}
+
+ReplyReceipt Link::TakeReplyWatched(uint32_t timeout_ms) {
+    using Clock = std::chrono::steady_clock;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    for (;;) {
+        if (ctx_.CancelPending())
+            return ReplyReceipt::Cancelled;
+        const auto now = Clock::now();
+        const auto left = static_cast<uint32_t>(
+            now >= deadline ? 0
+                            : std::chrono::ceil<std::chrono::milliseconds>(deadline - now).count());
+        if (ctx_.wait_for && ctx_.wait_sink)
+            ctx_.wait_sink->Waiting(*ctx_.wait_for, left);
+        const uint32_t slice = std::min(left, kWaitSliceMs);
+        const ReplyReceipt receipt = TakeReply(slice);
+        if (receipt != ReplyReceipt::TimedOut || slice == left)
+            return receipt;
     }
 }
 

@@ -21,7 +21,12 @@ enum class ReplyReceipt {
     ReadFailed,   // the read itself failed, or there is nothing to read from
     Empty,        // an empty datagram: the peer closed
     Unavailable,  // the port no longer answers
+    Cancelled,    // the run was cancelled while waiting
 };
+
+// Waits for a reply are cut into slices this long, so that a cancel is
+// heard soon whatever the time-out.
+inline constexpr uint32_t kWaitSliceMs = 100;
 
 // The time-outs of one exchange on each kind of link; each link takes its
 // own. The serial read may wait longer than its write.
@@ -76,13 +81,23 @@ class Link {
     // Throws away replies already waiting (late or repeated ones), so that
     // the next reply taken belongs to the next request. Returns how many.
     virtual size_t DiscardPending() { return 0; }
+    // A byte link drops what follows a reply in the same read; while this is
+    // on it keeps those bytes for the next TakeReply instead (a panel's final
+    // result may arrive on the heels of the last acknowledgement).
+    virtual void KeepFollowingBytes(bool) {}
+    // Whether the last reply taken was made of bytes kept that way, so it
+    // was there before anyone waited for it.
+    virtual bool reply_was_kept() const { return false; }
 
     virtual const LinkProperties& properties() const = 0;
     // Why the last Open failed (kind None when it did not, or cannot tell).
     virtual const DeviceError& open_error() const;
 
-    // Reads one reply: TakeReply, then Judge.
-    void ReadReply(uint32_t timeout_ms) { Judge(TakeReply(timeout_ms)); }
+    // TakeReply in slices: Cancelled as soon as a cancel is pending, and the
+    // long wait under way (if any) is told how long it may still take.
+    ReplyReceipt TakeReplyWatched(uint32_t timeout_ms);
+    // Reads one reply: TakeReplyWatched, then Judge.
+    void ReadReply(uint32_t timeout_ms) { Judge(TakeReplyWatched(timeout_ms)); }
     // Turns a receipt into the result, telling the user what this link tells.
     void Judge(ReplyReceipt receipt);
 

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <span>
 
 #include "link/frame.h"
@@ -32,6 +33,18 @@ struct LinkContext {
     FrameBuffer reply{};
     size_t reply_length = 0;  // bytes of the last reply placed in `reply`
     FrameObserver* observer = nullptr;
+    // Cancel asked for (the Cancel button), or a flag set from elsewhere (a
+    // signal handler); every wait for a reply looks at both in short slices.
+    std::atomic<bool> cancel{false};
+    std::atomic<const std::atomic<bool>*> cancel_flag{nullptr};
+    // The long wait under way, told to `wait_sink` while it lasts.
+    std::optional<WaitFor> wait_for;
+    ProgressSink* wait_sink = nullptr;
+
+    bool CancelPending() const {
+        const std::atomic<bool>* flag = cancel_flag.load();
+        return cancel.load() || (flag && flag->load());
+    }
 
     void Set(LinkResult r) { result.store(r); }
     LinkResult Get() const { return result.load(); }

@@ -11,6 +11,7 @@ LinkManager::~LinkManager() {
 
 void LinkManager::ResetLink() {
     ctx_.parser.Reset();
+    ctx_.cancel.store(false);
     ctx_.Set(LinkResult::Ok);
 }
 

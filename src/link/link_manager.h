@@ -57,6 +57,34 @@ class LinkManager {
     // Why the last OpenLink failed, as far as the link can tell.
     const DeviceError& open_error() const { return active().open_error(); }
     bool IsOpen() const { return active().IsOpen(); }
+    // Cancel: every wait for a reply ends within a slice with RunCancelled.
+    // ResetLink forgets a cancel asked for before the operation began.
+    void RequestCancel() { ctx_.cancel.store(true); }
+    void ClearCancel() { ctx_.cancel.store(false); }
+    // A flag set from elsewhere (a signal handler) that cancels as
+    // RequestCancel does; null for none.
+    void CancelWhen(const std::atomic<bool>* flag) { ctx_.cancel_flag.store(flag); }
+    bool CancelPending() const { return ctx_.CancelPending(); }
+
+    // Names the long wait that the next replies belong to, for `sink`, until
+    // the scope ends.
+    class WaitScope {
+      public:
+        WaitScope(LinkManager& link, WaitFor what, ProgressSink& sink) : ctx_(link.ctx_) {
+            ctx_.wait_for = what;
+            ctx_.wait_sink = &sink;
+        }
+        ~WaitScope() {
+            ctx_.wait_for.reset();
+            ctx_.wait_sink = nullptr;
+        }
+        WaitScope(const WaitScope&) = delete;
+        WaitScope& operator=(const WaitScope&) = delete;
+
+      private:
+        LinkContext& ctx_;
+    };
+
     // How many times a link was really released; a run closes exactly once.
     unsigned close_count() const { return close_count_.load(); }
 

@@ -26,6 +26,35 @@ void RecordingSink::ShowText(MessageKind kind, TextId id) {
     messages_.push_back({kind, Text(id), id});
 }
 
+void RecordingSink::ShowFilled(MessageKind kind, TextId id, std::string_view text) {
+    std::lock_guard lock(mutex_);
+    messages_.push_back({kind, std::string(text), id});
+}
+
+const char* WaitForName(WaitFor what) {
+    switch (what) {
+        case WaitFor::FlashPrepare:
+            return "flash_prepare";
+        case WaitFor::Erase:
+            return "erase";
+        case WaitFor::FinalResult:
+            return "final_result";
+    }
+    return "";
+}
+
+std::string FillText(TextId id,
+                     std::initializer_list<std::pair<std::string_view, std::string>> values) {
+    std::string text = Text(id);
+    for (const auto& [name, value] : values) {
+        const std::string key = "{" + std::string(name) + "}";
+        for (size_t at = text.find(key); at != std::string::npos;
+             at = text.find(key, at + value.size()))
+            text.replace(at, key.size(), value);
+    }
+    return text;
+}
+
 std::vector<TextId> RecordingSink::Ids() const {
     std::lock_guard lock(mutex_);
     std::vector<TextId> ids;

@@ -1,6 +1,7 @@
 #pragma once
 // The core never prints or draws: it reports through these two interfaces,
 // which each front end implements (modal boxes, stderr, a test recorder).
+#include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
@@ -30,6 +31,8 @@ class MessageSink {
     // its identifier. By default it is shown as its text; a sink that passes
     // identifiers on (JSON output, the test recorder) overrides this too.
     virtual void ShowText(MessageKind kind, TextId id) { Show(kind, Text(id)); }
+    // A catalogued template, already filled in (FillText).
+    virtual void ShowFilled(MessageKind kind, TextId, std::string_view text) { Show(kind, text); }
 };
 
 struct Message {
@@ -48,6 +51,7 @@ class RecordingSink : public MessageSink {
   public:
     void Show(MessageKind kind, std::string_view text) override;
     void ShowText(MessageKind kind, TextId id) override;
+    void ShowFilled(MessageKind kind, TextId id, std::string_view text) override;
     std::vector<Message> Messages() const;
     std::vector<std::string> Texts() const;
     // The identifiers of the catalogued messages, in order.
@@ -59,10 +63,23 @@ class RecordingSink : public MessageSink {
     std::vector<Message> messages_;
 };
 
+// The long waits of a run, for which the user is told what is awaited.
+enum class WaitFor {
+    FlashPrepare,  // the panel erases the image's range before the data
+    Erase,         // the panel erases the whole flash
+    FinalResult,   // the panel checks and burns the image
+};
+
+// A stable identifier, e.g. "final_result".
+const char* WaitForName(WaitFor what);
+
 // The text progress bar's operations, driven by programming and erase runs.
 class ProgressSink {
   public:
     virtual ~ProgressSink() = default;
+    // Called over and over during a long wait (every few tenths of a second)
+    // with how long it may still take at most.
+    virtual void Waiting(WaitFor, uint32_t /*remaining_ms*/) {}
     virtual void MoveTo(int position) = 0;
     virtual void SetSpan(int lower, int upper) = 0;
     virtual void Step() = 0;

@@ -64,4 +64,11 @@ void FeedReplyByte(ReplyParser& p, uint8_t b, FrameBuffer& reply) {
     }
 }
 
+size_t FeedReplyBytes(ReplyParser& p, const uint8_t* bytes, size_t count, FrameBuffer& reply) {
+    size_t i = 0;
+    while (i < count && !p.Done())
+        FeedReplyByte(p, bytes[i++], reply);
+    return i;
+}
+
 }  // namespace korvane

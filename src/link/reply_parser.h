@@ -2,6 +2,7 @@
 // Byte-stream reassembly of reply frames for links that deliver bytes in
 // arbitrary chunks (serial). The parser keeps its state across chunks and
 // across exchanges: only a taken result or a link reset puts it back to hunting.
+#include <cstddef>
 #include <cstdint>
 
 #include "link/frame.h"
@@ -32,5 +33,9 @@ struct ReplyParser {
 // One parser step for byte `b`, storing frame bytes into `reply` from offset 0.
 // After Complete the buffer holds bytes 0..L-2; the checksum byte is not stored.
 void FeedReplyByte(ReplyParser& parser, uint8_t b, FrameBuffer& reply);
+
+// Feeds bytes until a frame ends (complete or corrupt) or the bytes run out;
+// returns how many were taken. What follows a frame is left to the caller.
+size_t FeedReplyBytes(ReplyParser& parser, const uint8_t* bytes, size_t count, FrameBuffer& reply);
 
 }  // namespace korvane

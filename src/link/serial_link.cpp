@@ -72,10 +72,22 @@ void SerialLink::Exchange(const uint8_t* request, uint16_t length, const Exchang
     ReadReply(t.serial_read_ms);
 }
 
+namespace {
+
+ReplyReceipt ReceiptOf(ReplyStream::Ended ended) {
+    return ended == ReplyStream::Ended::Frame ? ReplyReceipt::Frame : ReplyReceipt::BadFrame;
+}
+
+}  // namespace
+
 ReplyReceipt SerialLink::TakeReply(uint32_t timeout_ms) {
+    reply_was_kept_ = false;
     if (!SerialSetTimeouts(Direction::Read, timeout_ms))
         return ReplyReceipt::Unavailable;
-    ReplyParser& parser = ctx_.parser;
+    if (const auto ended = stream_.FeedKept(ctx_.parser, ctx_.reply, ctx_.reply_length)) {
+        reply_was_kept_ = true;
+        return ReceiptOf(*ended);
+    }
     size_t fed = 0;
     for (;;) {
         std::array<uint8_t, kSerialChunk> chunk{};
@@ -86,19 +98,11 @@ ReplyReceipt SerialLink::TakeReply(uint32_t timeout_ms) {
             return ReplyReceipt::TimedOut;
         const auto count = static_cast<size_t>(n);
         ctx_.NoteReceived(chunk.data(), count);
-        // Bytes after the end of a frame in the same chunk are not looked at:
-        // the parser ignores everything once it is done.
-        for (size_t i = 0; i < count; ++i)
-            FeedReplyByte(parser, chunk[i], ctx_.reply);
-        if (parser.state == ParserState::Complete) {
-            ctx_.reply_length = parser.declared_length - 1u;
-            parser.Reset();
-            return ReplyReceipt::Frame;
-        }
-        if (parser.state == ParserState::Corrupt) {
-            parser.Reset();
-            return ReplyReceipt::BadFrame;
-        }
+        // Bytes after the end of a frame in the same chunk are dropped,
+        // unless the stream was asked to keep them for the next reply.
+        if (const auto ended =
+                stream_.Feed(ctx_.parser, ctx_.reply, ctx_.reply_length, chunk.data(), count))
+            return ReceiptOf(*ended);
         // A line that never stops chattering would otherwise hold the read
         // for ever; treat it as no reply, as a quiet line would be.
         fed += count;

@@ -9,6 +9,7 @@
 #include "link/device_error.h"
 #include "link/link.h"
 #include "link/link_settings.h"
+#include "link/reply_stream.h"
 #include "link/serial_config.h"
 #include "link/serial_port.h"
 
@@ -33,7 +34,10 @@ class SerialLink : public Link {
     // shows nothing. Both leave OpenFailed and no port.
     void SerialOpen(const LinkSettings& settings);
     void Open(const LinkSettings& settings) override { SerialOpen(settings); }
-    void Close() override { port_.Close(); }
+    void Close() override {
+        port_.Close();
+        KeepFollowingBytes(false);
+    }
     bool IsOpen() const override { return port_.IsOpen(); }
 
     // Writes the request, then reads one reply even when the write failed:
@@ -47,6 +51,8 @@ class SerialLink : public Link {
     // The reply lands in the reply buffer without its checksum byte.
     ReplyReceipt TakeReply(uint32_t timeout_ms) override;
     const LinkProperties& properties() const override;
+    void KeepFollowingBytes(bool keep) override { stream_.SetKeep(keep); }
+    bool reply_was_kept() const override { return reply_was_kept_; }
 
     // Readies the port for one transfer of at most `timeout_ms`. Sets
     // OpenFailed (and says nothing) when the port no longer answers.
@@ -73,6 +79,8 @@ class SerialLink : public Link {
     DeviceError open_error_;
     uint32_t timeout_ms_ = 0;
     bool write_timed_out_ = false;
+    bool reply_was_kept_ = false;
+    ReplyStream stream_;
 };
 
 }  // namespace korvane

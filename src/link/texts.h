@@ -5,7 +5,10 @@
 // match the texts themselves.
 #include <array>
 #include <cstddef>
+#include <initializer_list>
+#include <string>
 #include <string_view>
+#include <utility>
 
 namespace korvane {
 
@@ -51,6 +54,7 @@ enum class TextId {
     StatusDeleteFailed,
     StatusBlankCheckFailed,
     StatusAddressOutOfRange,
+    StatusUnknown,
     // logo pictures
     LogoLargerThanScreen,
     LogoTooManyPixels,
@@ -107,6 +111,8 @@ inline constexpr TextEntry kTexts[] = {
     {TextId::StatusDeleteFailed, "status_delete_failed", "删除失败，中断下载"},
     {TextId::StatusBlankCheckFailed, "status_blank_check_failed", "查空失败，中断下载"},
     {TextId::StatusAddressOutOfRange, "status_address_out_of_range", "写FLASH地址越界"},
+    // A template: FillText puts the command and the status in.
+    {TextId::StatusUnknown, "status_unknown", "失败，命令0x{command}返回未知状态{status}"},
     {TextId::LogoLargerThanScreen, "logo_larger_than_screen",
      "图片尺寸大于触摸屏的大小，打开图片错误！"},
     {TextId::LogoTooManyPixels, "logo_too_many_pixels", "图片过大!"},
@@ -134,5 +140,9 @@ constexpr const char* Text(TextId id) {
 constexpr const char* TextName(TextId id) {
     return kTexts[static_cast<size_t>(id)].name;
 }
+
+// A template's text with each "{name}" replaced by its value.
+std::string FillText(TextId id,
+                     std::initializer_list<std::pair<std::string_view, std::string>> values);
 
 }  // namespace korvane

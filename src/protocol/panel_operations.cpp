@@ -171,7 +171,10 @@ bool RunEndDownload(PanelSession& s) {
         } else if (jumper == 2) {
             s.EndDownload();
             done = s.result() == LinkResult::Ok;
+            return;
         }
+        // Nothing was sent: the panel was not where the command could work.
+        s.link().set_result(LinkResult::PanelRefused);
     });
     return done;
 }
@@ -181,6 +184,7 @@ bool RunEnterDownload(PanelSession& s) {
     PageOperation(s, [&] {
         if (s.Jumper() == 1) {
             s.sink().ShowText(MessageKind::Warning, TextId::JumperOff);
+            s.link().set_result(LinkResult::PanelRefused);
             return;
         }
         s.EnterDownload(1);
@@ -230,8 +234,23 @@ bool StartEraseFlash(PanelSession& s, ProgressSink& progress,
                 link.CloseLink();
                 return;
             }
-            s.SendEraseRequest();
-            if (link.properties().erase_answer_final) {
+            {
+                const LinkManager::WaitScope wait(link, WaitFor::Erase, progress);
+                s.SendEraseRequest();
+            }
+            // The erase is a flash-prepare of the whole flash: its reply
+            // carries the same refusals, on every link.
+            bool refused = false;
+            if (link.result() == LinkResult::Ok &&
+                link.reply()[frame_offset::kCommand] == cmd::kFlashPrepare) {
+                s.ApplyReplyStatus(false);
+                refused = link.result() != LinkResult::Ok;
+            }
+            if (link.result() == LinkResult::RunCancelled) {
+                // The user stopped the wait; nothing more to say.
+            } else if (refused) {
+                s.sink().ShowText(MessageKind::Error, TextId::EraseFailed);
+            } else if (link.properties().erase_answer_final) {
                 if (link.result() == LinkResult::Ok) {
                     s.sink().ShowText(MessageKind::Plain, TextId::EraseDone);
                 } else {

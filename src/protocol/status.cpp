@@ -1,5 +1,7 @@
 #include "protocol/status.h"
 
+#include <string>
+
 #include "protocol/command_codes.h"
 
 namespace korvane {
@@ -61,6 +63,28 @@ constexpr Row kRows[] = {
     {cmd::kFlashPrepare, 243, T::StatusAddressOutOfRange, E, kRefused, 0},
 };
 
+// Commands that change the panel: a status they do not know means the
+// change cannot be trusted to have happened.
+bool ChangesPanel(uint8_t command) {
+    switch (command) {
+        case cmd::kEnterDownload:
+        case cmd::kVersionHandshake:
+        case cmd::kEndDownload:
+        case cmd::kSetParameter:
+        case cmd::kSetClock:
+        case cmd::kFlashData:
+        case cmd::kFlashPrepare:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string Hex2(uint8_t v) {
+    static constexpr char kDigits[] = "0123456789ABCDEF";
+    return {kDigits[v >> 4], kDigits[v & 0xF]};
+}
+
 }  // namespace
 
 StatusOutcome InterpretStatus(uint8_t command, uint8_t status, bool show_success) {
@@ -83,8 +107,16 @@ LinkResult ApplyStatus(const FrameBuffer& reply, bool show_success, LinkResult c
                        MessageSink& sink, int& protocol_version) {
     const StatusOutcome out =
         InterpretStatus(reply[frame_offset::kCommand], reply[frame_offset::kStatus], show_success);
-    if (!out.listed)
-        return current;
+    if (!out.listed) {
+        const uint8_t command = reply[frame_offset::kCommand];
+        if (!ChangesPanel(command))
+            return current;
+        const uint8_t status = reply[frame_offset::kStatus];
+        sink.ShowFilled(MessageKind::Error, TextId::StatusUnknown,
+                        FillText(TextId::StatusUnknown,
+                                 {{"command", Hex2(command)}, {"status", std::to_string(status)}}));
+        return LinkResult::PanelRefused;
+    }
     if (out.text)
         sink.ShowText(out.kind, *out.text);
     if (out.protocol_version)

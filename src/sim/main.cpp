@@ -32,6 +32,9 @@ void Usage(FILE* to) {
                  "  --status C=S   answer command C (e.g. 0x20) with status S\n"
                  "  --drop C       never answer command C\n"
                  "  --delay C=MS   answer command C only after MS milliseconds\n"
+                 "  --burn-ms N    send the final burn result N ms after the last\n"
+                 "                 acknowledgement (default 1 ms per 4 KiB of image, at\n"
+                 "                 least 10 ms)\n"
                  "  --dump DIR     after each image, write what the flash holds to\n"
                  "                 DIR/image-<kind>.bin\n"
                  "The first line printed is \"udp 127.0.0.1:PORT\"; with --pty the next\n"
@@ -83,6 +86,10 @@ int main(int argc, char** argv) {
         };
         if (arg == "--udp-port") {
             value(0, 65535, &port);
+        } else if (arg == "--burn-ms") {
+            long ms = 0;
+            value(0, 600000, &ms);
+            panel.SetBurnMs(static_cast<int>(ms));
         } else if (arg == "--pty") {
             pty = true;
         } else if (arg == "--jumper") {

@@ -365,7 +365,7 @@ std::vector<Emission> Panel::ApplyFaults(uint8_t command, Frames replies) {
             }
         }
         // The final result follows the acknowledgement after the burn.
-        const int pause = i > 0 ? kFinalResultDelayMs : 0;
+        const int pause = i > 0 ? BurnMs() : 0;
         if (!fault) {
             out.push_back({std::move(bytes), pause});
             continue;
@@ -474,6 +474,18 @@ void Panel::SetChecksumOnly(bool on) {
     std::lock_guard lock(mutex_);
     checksum_only_ = on;
 }
+void Panel::SetBurnMs(std::optional<int> ms) {
+    std::lock_guard lock(mutex_);
+    burn_ms_ = ms;
+}
+
+int Panel::BurnMs() const {
+    if (burn_ms_)
+        return *burn_ms_;
+    const uint32_t size = image_end_ - image_start_;
+    return std::max(kBurnFloorMs, static_cast<int>(size / 4096) * kBurnMsPer4KiB);
+}
+
 void Panel::SetFinalSuccessStatus(uint8_t status) {
     std::lock_guard lock(mutex_);
     final_success_ = status;

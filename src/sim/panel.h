@@ -50,12 +50,11 @@ class SimChecksum {
     unsigned filled_ = 0;  // bytes of the current word taken so far
 };
 
-// A panel checks and burns before it reports: its final result leaves this
-// long after the acknowledgement it follows, so that a byte link sees two
-// separate replies (the tool reads on past the end of a reply only within
-// one chunk, and a busy machine may leave a reader asleep for some
-// milliseconds: a few were not enough under the thread sanitizer).
-inline constexpr int kFinalResultDelayMs = 30;
+// A panel checks and burns before it reports: by default its final result
+// leaves this long per 4 KiB of image after the acknowledgement it follows,
+// and never sooner than the floor.
+inline constexpr int kBurnMsPer4KiB = 1;
+inline constexpr int kBurnFloorMs = 10;
 
 // What the panel checked when an image was complete.
 struct BurnReport {
@@ -98,6 +97,9 @@ class Panel {
     // flash can be sent (benchmarks). Packets must then arrive in order; a
     // packet sent again is not counted twice.
     void SetChecksumOnly(bool on);
+    // Time from the last acknowledgement to the final result; unset: the
+    // default, which grows with the image.
+    void SetBurnMs(std::optional<int> ms);
     void SetBurnObserver(BurnObserver observer);
 
     // --- what tests read back ----------------------------------------------
@@ -124,6 +126,7 @@ class Panel {
     std::vector<Emission> ApplyFaults(uint8_t command, std::vector<std::vector<uint8_t>> replies);
     std::optional<FaultRule> TakeFault(uint8_t command, bool final_result);
     bool Chance(double p);
+    int BurnMs() const;
     void MaybeCorruptRequest(std::vector<uint8_t>& frame);
 
     mutable std::mutex mutex_;
@@ -154,6 +157,7 @@ class Panel {
     int fail_finals_ = 0;
     uint8_t final_success_ = 1;
     int finals_sent_ = 0;
+    std::optional<int> burn_ms_;
     int prepares_ = 0;
 };
 

@@ -25,7 +25,11 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
     const ImageKindInfo* info = FindImageKind(kind);
 
     [&] {
-        transfer.SendFlashPrepare(kind);
+        {
+            // The panel erases the image's range before it answers.
+            const LinkManager::WaitScope wait(link, WaitFor::FlashPrepare, progress);
+            transfer.SendFlashPrepare(kind);
+        }
         if (link.result() != LinkResult::Ok)
             return;
         s.ApplyReplyStatus(false);
@@ -66,6 +70,8 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
             s.sink().ShowText(MessageKind::Plain, TextId::UpdateDone);
             break;
         case LinkResult::RunCancelled:
+            // Heard: the next run starts without it.
+            transfer.ClearCancel();
             break;
         default:
             s.sink().ShowText(MessageKind::Error, TextId::UpdateFailed);

@@ -1,5 +1,6 @@
 #include "transfer/flash_transfer.h"
 
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <limits>
@@ -67,15 +68,17 @@ void FlashTransfer::SendFlashPrepare(ImageKind kind) {
     const uint32_t start = ImageStartAddress(kind);
     const uint16_t length = BuildFlashPrepare(request_, kind, start,
                                               start + static_cast<uint32_t>(file_size_), checksum_);
+    // An empty image has no data: its final result follows this reply.
+    link_.active().KeepFollowingBytes(file_size_ == 0);
     link_.Exchange(request_.data(), length, kFlashPrepareTimeoutMs);
 }
 
 bool FlashTransfer::CancelRequested() {
     const bool flagged = cancel_flag_ && cancel_flag_->load();
-    if (cancel_.load() != 1 && !flagged)
+    if (cancel_.load() != 1 && !flagged && !link_.CancelPending())
         return false;
     link_.CloseLink();
-    cancel_.store(0);
+    ClearCancel();
     link_.set_result(LinkResult::RunCancelled);
     return true;
 }
@@ -130,14 +133,23 @@ FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length) {
     }
 }
 
-void FlashTransfer::AwaitFinal() {
+void FlashTransfer::AwaitFinal(ProgressSink& progress) {
     Link& link = link_.active();
     const LinkProperties& p = link.properties();
     Pause(p.packet_pause_ms);
-    const ReplyReceipt receipt = link.TakeReply(kFinalResultTimeoutMs);
+    // A reply already there when the wait begins (bytes that came with the
+    // last acknowledgement, or a datagram waiting) is as hasty as one on
+    // its heels.
+    ReplyReceipt receipt = link.TakeReply(0);
+    bool waiting = receipt == ReplyReceipt::Frame || receipt == ReplyReceipt::BadFrame;
+    if (receipt == ReplyReceipt::TimedOut) {
+        const LinkManager::WaitScope wait(link_, WaitFor::FinalResult, progress);
+        receipt = link.TakeReplyWatched(kFinalResultTimeoutMs);
+    }
     const auto arrived = std::chrono::steady_clock::now();
     const bool whole = receipt == ReplyReceipt::Frame || receipt == ReplyReceipt::BadFrame;
-    if (!whole || !p.replies_may_repeat) {
+    waiting = waiting || link.reply_was_kept();
+    if (!whole || (!p.replies_may_repeat && !waiting)) {
         link.Judge(receipt);
         if (link_.result() == LinkResult::Timeout)
             link_.sink().ShowText(MessageKind::Error, TextId::Timeout);
@@ -151,26 +163,30 @@ void FlashTransfer::AwaitFinal() {
     // acknowledgement, quicker than any panel sums an image), whatever
     // follows within a quiet spell replaces what came first.
     bool sound = receipt == ReplyReceipt::Frame;
-    FrameBuffer kept = link_.reply();
-    size_t kept_length = link_.reply_length();
-    const bool hasty = last_reply_at_ && arrived - *last_reply_at_ < kHastyFinal;
+    FrameBuffer taken = link_.reply();
+    size_t taken_length = link_.reply_length();
+    const bool hasty = waiting || (last_reply_at_ && arrived - *last_reply_at_ < kHastyFinal);
+    const uint32_t burn_quiet_ms = kBurnQuietMs + static_cast<uint32_t>(file_size_ / 1024);
     uint32_t quiet_ms = 0;
-    if (retried_) {
-        quiet_ms = kPacketTimeoutMs;
-    } else if (strays_ || hasty) {
-        quiet_ms = kFinalQuietMs;
+    if (p.replies_may_repeat && retried_) {
+        quiet_ms = std::max(kPacketTimeoutMs, hasty ? burn_quiet_ms : 0u);
+    } else if ((p.replies_may_repeat && strays_) || hasty) {
+        quiet_ms = hasty ? burn_quiet_ms : kFinalQuietMs;
     }
     while (quiet_ms > 0) {
-        const ReplyReceipt later = link.TakeReply(quiet_ms);
+        const ReplyReceipt later = link.TakeReplyWatched(quiet_ms);
         if (later == ReplyReceipt::Frame) {
             sound = true;
-            kept = link_.reply();
-            kept_length = link_.reply_length();
+            taken = link_.reply();
+            taken_length = link_.reply_length();
+        } else if (later == ReplyReceipt::Cancelled) {
+            link.Judge(later);
+            return;
         } else if (later != ReplyReceipt::BadFrame) {
             break;
         }
     }
-    link_.RestoreReply(kept, kept_length);
+    link_.RestoreReply(taken, taken_length);
     // A final reply that does not add up fails the run without a word of its
     // own; the caller reports the run as failed.
     link_.set_result(sound ? LinkResult::Ok : LinkResult::ChecksumError);
@@ -185,6 +201,12 @@ void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
         link_.set_result(LinkResult::PanelRefused);
         return;
     }
+    // Command exchanges never keep what follows a reply: only the wait for
+    // the final result does.
+    struct KeepOff {
+        Link& link;
+        ~KeepOff() { link.KeepFollowingBytes(false); }
+    } keep_off{link_.active()};
     std::ifstream in(image_path_, std::ios::binary);
     if (!in) {
         link_.set_result(LinkResult::FileError);
@@ -215,6 +237,9 @@ void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
             break;
         }
         const uint16_t length = BuildFlashData(request_, address, {packet.data(), got});
+        // The last acknowledgement may bring the final result with it.
+        if (position + static_cast<int64_t>(got) == file_size_)
+            link_.active().KeepFollowingBytes(true);
         const Sent sent = SendPacket(length);
         if (sent == Sent::Stop)
             return;
@@ -227,7 +252,7 @@ void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
         if (CancelRequested())
             return;
     }
-    AwaitFinal();
+    AwaitFinal(progress);
 }
 
 }  // namespace korvane

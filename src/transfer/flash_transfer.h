@@ -26,6 +26,10 @@ inline constexpr uint32_t kFinalQuietMs = 50;
 // A final result sooner than this after the last acknowledgement is more
 // likely a second copy of that acknowledgement.
 inline constexpr std::chrono::microseconds kHastyFinal{1000};
+// After a "final result" that was there before the wait began (most likely a
+// copy of the last acknowledgement), the real one may follow once the panel
+// has burnt the image: listen this long, plus 1 ms per KiB of image.
+inline constexpr uint32_t kBurnQuietMs = 300;
 
 class FlashTransfer {
   public:
@@ -44,13 +48,23 @@ class FlashTransfer {
     // link's buffer. Advances `progress` by one step per packet.
     void SendImageData(ImageKind kind, ProgressSink& progress);
 
-    // Written by the user-interface thread, read between packets.
-    void Cancel() { cancel_.store(1); }
-    void ClearCancel() { cancel_.store(0); }
+    // Written by the user-interface thread, read between packets and by
+    // every wait for a reply (in slices of kWaitSliceMs).
+    void Cancel() {
+        cancel_.store(1);
+        link_.RequestCancel();
+    }
+    void ClearCancel() {
+        cancel_.store(0);
+        link_.ClearCancel();
+    }
     bool CancelPending() const { return cancel_.load() != 0; }
     // A flag set from elsewhere (a signal handler) that cancels as Cancel
-    // does, read between packets; null for none.
-    void CancelWhen(const std::atomic<bool>* flag) { cancel_flag_ = flag; }
+    // does; null for none.
+    void CancelWhen(const std::atomic<bool>* flag) {
+        cancel_flag_ = flag;
+        link_.CancelWhen(flag);
+    }
 
     int32_t file_size() const { return file_size_; }
     int32_t packet_size() const { return packet_size_; }
@@ -64,7 +78,7 @@ class FlashTransfer {
     // Writes the packet, again while the link's write runs out of time.
     bool WritePacket(uint16_t length);
     Sent SendPacket(uint16_t length);
-    void AwaitFinal();
+    void AwaitFinal(ProgressSink& progress);
     bool CancelRequested();
 
     LinkManager& link_;

@@ -186,8 +186,10 @@ TEST_F(OperationsTest, EnterDownloadRefusal241StopsSilently) {
 
 TEST_F(OperationsTest, DownloadSwitchesFollowTheJumper) {
     panel.SetJumper(1);
-    RunEnterDownload(session);
-    RunEndDownload(session);
+    EXPECT_FALSE(RunEnterDownload(session));
+    EXPECT_EQ(link.result(), LinkResult::PanelRefused);
+    EXPECT_FALSE(RunEndDownload(session));
+    EXPECT_EQ(link.result(), LinkResult::PanelRefused);
     EXPECT_EQ(sink.Messages(),
               (std::vector<Message>{{MessageKind::Warning, Text(TextId::JumperOff)},
                                     {MessageKind::Error, Text(TextId::JumperOff)}}));
@@ -198,7 +200,8 @@ TEST_F(OperationsTest, DownloadSwitchesFollowTheJumper) {
     EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Plain, "成功"}}));
     panel.SetJumper(3);
     sink.Clear();
-    RunEndDownload(session);
+    EXPECT_FALSE(RunEndDownload(session));
+    EXPECT_EQ(link.result(), LinkResult::PanelRefused);
     EXPECT_TRUE(sink.Messages().empty());
     EXPECT_EQ(panel.FramesWithCommand(cmd::kEndDownload).size(), 1u);
 }
@@ -227,8 +230,54 @@ TEST_F(OperationsTest, ChangeMacSetsTheGeneratedAddress) {
     EXPECT_EQ(frames[0][5], cmd::kItemMac);
 }
 
-TEST_F(OperationsTest, EraseOverTheNetworkAlwaysAsksToWait) {
-    panel.SetStatusOverride(cmd::kFlashPrepare, 241);  // whatever the panel says
+// The erase reply carries the refusals of a flash-prepare: a refusal is
+// shown with its own text and the erase reported as failed.
+// A change answered with a status nobody knows did not happen as far as
+// anyone can tell: the operation says so and stops there.
+TEST_F(OperationsTest, ChangesAnsweredWithAnUnknownStatusAreRefused) {
+    panel.SetStatusOverride(cmd::kSetParameter, 2);
+    NetworkTexts values;
+    values.ip = "10.1.2.3";
+    values.port = "502";
+    values.gateway = "10.1.2.254";
+    values.mask = "255.255.0.0";
+    EXPECT_FALSE(SetPanelAddress(session, values, nullptr));
+    EXPECT_EQ(link.result(), LinkResult::PanelRefused);
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{"失败，命令0x20返回未知状态2"});
+    EXPECT_EQ(panel.FramesWithCommand(cmd::kSetParameter).size(), 1u);
+
+    sink.Clear();
+    panel.SetStatusOverride(cmd::kSetClock, 2);
+    EXPECT_FALSE(SetPanelClock(session, ClockValue{2021, 2, 3, 4, 5, 6}, nullptr, nullptr));
+    EXPECT_EQ(link.result(), LinkResult::PanelRefused);
+    EXPECT_EQ(sink.Texts(), std::vector<std::string>{"失败，命令0x2C返回未知状态2"});
+}
+
+TEST_F(OperationsTest, EraseRefusedOverTheNetworkIsAFailure) {
+    struct Case {
+        uint8_t status;
+        std::string text;
+    };
+    const Case cases[] = {{0, Text(TextId::StatusCheckFailed)},
+                          {241, Text(TextId::StatusDeleteFailed)},
+                          {242, Text(TextId::StatusBlankCheckFailed)},
+                          {243, Text(TextId::StatusAddressOutOfRange)},
+                          {7, "失败，命令0x8F返回未知状态7"}};
+    for (const Case& c : cases) {
+        sink.Clear();
+        panel.SetStatusOverride(cmd::kFlashPrepare, c.status);
+        ASSERT_TRUE(StartEraseFlash(session, progress));
+        session.WaitForRun();
+        EXPECT_EQ(sink.Messages(),
+                  (std::vector<Message>{{MessageKind::Error, c.text},
+                                        {MessageKind::Error, Text(TextId::EraseFailed)}}))
+            << int{c.status};
+        EXPECT_EQ(link.result(), LinkResult::PanelRefused);
+        EXPECT_FALSE(link.IsOpen());
+    }
+}
+
+TEST_F(OperationsTest, EraseOverTheNetworkAsksToWaitAfterASoundReply) {
     ASSERT_TRUE(StartEraseFlash(session, progress));
     session.WaitForRun();
     EXPECT_EQ(sink.Messages(),

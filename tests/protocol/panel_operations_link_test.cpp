@@ -149,6 +149,23 @@ TEST_F(OperationsOverSerial, EraseWithABadReplyIsReportedAsFailed) {
     EXPECT_FALSE(link.IsOpen());
 }
 
+TEST_F(OperationsOverSerial, EraseRefusedIsAFailure) {
+    const std::pair<uint8_t, TextId> cases[] = {{0, TextId::StatusCheckFailed},
+                                                {241, TextId::StatusDeleteFailed},
+                                                {242, TextId::StatusBlankCheckFailed},
+                                                {243, TextId::StatusAddressOutOfRange},
+                                                {9, TextId::StatusUnknown}};
+    for (const auto& [status, text] : cases) {
+        sink.Clear();
+        panel.SetStatusOverride(cmd::kFlashPrepare, status);
+        ASSERT_TRUE(StartEraseFlash(session, progress));
+        session.WaitForRun();
+        EXPECT_EQ(sink.Ids(), (std::vector<TextId>{text, TextId::EraseFailed})) << int{status};
+        EXPECT_EQ(link.result(), LinkResult::PanelRefused);
+        EXPECT_FALSE(link.IsOpen());
+    }
+}
+
 TEST_F(OperationsOverSerial, SplitAndNoisyRepliesStillServe) {
     panel.InjectFault({FaultKind::Split, cmd::kQueryState});
     panel.InjectFault({FaultKind::Garbage, cmd::kGetParameter});

@@ -93,14 +93,46 @@ TEST(Status, EnterDownloadSetsTheProtocolVersionOnlyOnSuccess) {
     EXPECT_EQ(version, 1);
 }
 
-TEST(Status, UnlistedStatusKeepsTheCurrentResult) {
-    FrameBuffer reply{};
-    reply[4] = cmd::kFlashData;
-    reply[5] = 99;
-    RecordingSink sink;
-    int version = 1;
-    EXPECT_EQ(ApplyStatus(reply, true, LinkResult::ChecksumError, sink, version),
-              LinkResult::ChecksumError);
+TEST(Status, UnlistedStatusOfAQueryKeepsTheCurrentResult) {
+    for (const uint8_t command : {cmd::kQueryState, cmd::kGetParameter, cmd::kGetClock}) {
+        FrameBuffer reply{};
+        reply[4] = command;
+        reply[5] = 99;
+        RecordingSink sink;
+        int version = 1;
+        EXPECT_EQ(ApplyStatus(reply, true, LinkResult::ChecksumError, sink, version),
+                  LinkResult::ChecksumError);
+        EXPECT_TRUE(sink.Messages().empty());
+    }
+}
+
+// A command that changes the panel and gets a status nobody knows has not
+// been seen to succeed: refused, with the command and the status named.
+TEST(Status, UnlistedStatusOfAChangeIsARefusalNamingCommandAndStatus) {
+    struct Case {
+        uint8_t command, status;
+        const char* text;
+    };
+    const Case cases[] = {
+        {0x01, 7, "失败，命令0x01返回未知状态7"},     {0x0A, 2, "失败，命令0x0A返回未知状态2"},
+        {0x0F, 240, "失败，命令0x0F返回未知状态240"}, {0x20, 2, "失败，命令0x20返回未知状态2"},
+        {0x2C, 2, "失败，命令0x2C返回未知状态2"},     {0x82, 255, "失败，命令0x82返回未知状态255"},
+        {0x82, 5, "失败，命令0x82返回未知状态5"},     {0x82, 244, "失败，命令0x82返回未知状态244"},
+        {0x82, 245, "失败，命令0x82返回未知状态245"}, {0x8F, 2, "失败，命令0x8F返回未知状态2"},
+    };
+    for (const Case& c : cases) {
+        FrameBuffer reply{};
+        reply[4] = c.command;
+        reply[5] = c.status;
+        RecordingSink sink;
+        int version = 1;
+        EXPECT_EQ(ApplyStatus(reply, false, LinkResult::Ok, sink, version),
+                  LinkResult::PanelRefused)
+            << int{c.command} << "/" << int{c.status};
+        EXPECT_EQ(sink.Messages(), (std::vector<Message>{{MessageKind::Error, c.text}}));
+        EXPECT_EQ(sink.Ids(), std::vector<TextId>{TextId::StatusUnknown});
+        EXPECT_EQ(version, 1);
+    }
 }
 
 }  // namespace

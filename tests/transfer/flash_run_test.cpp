@@ -207,6 +207,21 @@ TEST_F(TransferTest, PanelStatusesEndTheRunWithTheirMessage) {
     EXPECT_FALSE(link.IsOpen());
 }
 
+// A final burn result the tool does not know is no success.
+TEST_F(TransferTest, UnknownFinalResultIsARefusal) {
+    Serve(LinkMode::Udp);
+    const auto image = WriteImage(RandomBytes(3000, 3));
+    for (const uint8_t status : {255, 5, 244, 245}) {
+        sink.Clear();
+        panel.SetFinalSuccessStatus(status);
+        ASSERT_TRUE(Program(ImageKind::Logo, image));
+        EXPECT_EQ(link.result(), LinkResult::PanelRefused) << int{status};
+        EXPECT_EQ(sink.Texts(),
+                  (std::vector<std::string>{"失败，命令0x82返回未知状态" + std::to_string(status),
+                                            Text(TextId::UpdateFailed)}));
+    }
+}
+
 TEST_F(TransferTest, JumperInNormalPositionStopsAfterQueryState) {
     Serve(LinkMode::Udp);
     panel.SetJumper(2);

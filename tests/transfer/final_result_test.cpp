@@ -1,0 +1,83 @@
+// The panel's final burn result, however soon after the last acknowledgement
+// it comes: on its heels (one read holds both) or after a long burn.
+#include <gtest/gtest.h>
+
+#include "link/texts.h"
+#include "protocol/command_codes.h"
+#include "transfer/transfer_fixture.h"
+
+namespace korvane {
+namespace {
+
+using testing::RandomBytes;
+using testing::TransferTest;
+
+const std::vector<Message> kDone = {{MessageKind::Plain, Text(TextId::UpdateDone)}};
+
+struct BurnCase {
+    LinkMode mode;
+    size_t size;
+    std::optional<int> burn_ms;  // unset: the panel's default, growing with the image
+};
+
+std::string BurnName(const ::testing::TestParamInfo<BurnCase>& info) {
+    const BurnCase& c = info.param;
+    return std::string(c.mode == LinkMode::Udp ? "udp_" : "serial_") + std::to_string(c.size) +
+           (c.burn_ms ? "_burn" + std::to_string(*c.burn_ms) : "_burndefault");
+}
+
+class FinalResult : public TransferTest, public ::testing::WithParamInterface<BurnCase> {};
+
+TEST_P(FinalResult, IsHeardHoweverSoonItFollows) {
+    const auto [mode, size, burn_ms] = GetParam();
+    Serve(mode);
+    panel.SetBurnMs(burn_ms);
+    const auto bytes = RandomBytes(size, size + 7);
+    ASSERT_TRUE(Program(ImageKind::FileSystem, WriteImage(bytes)));
+    EXPECT_EQ(link.result(), LinkResult::Ok);
+    EXPECT_EQ(sink.Messages(), kDone);
+    EXPECT_EQ(panel.FinalResultsSent(), 1);
+    EXPECT_EQ(
+        panel.ReadFlash(ImageStartAddress(ImageKind::FileSystem), static_cast<uint32_t>(size)),
+        bytes);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Burns, FinalResult,
+    ::testing::Values(BurnCase{LinkMode::Udp, 0, 0}, BurnCase{LinkMode::Udp, 5000, 0},
+                      BurnCase{LinkMode::Udp, 5000, 1}, BurnCase{LinkMode::Udp, 5000, 300},
+                      BurnCase{LinkMode::Udp, 4 << 20, 0},
+                      BurnCase{LinkMode::Udp, 4 << 20, std::nullopt},
+                      BurnCase{LinkMode::Serial, 0, 0}, BurnCase{LinkMode::Serial, 5000, 0},
+                      BurnCase{LinkMode::Serial, 5000, 1}, BurnCase{LinkMode::Serial, 5000, 300},
+                      BurnCase{LinkMode::Serial, 1 << 20, 0},
+                      BurnCase{LinkMode::Serial, 1 << 20, std::nullopt}),
+    BurnName);
+
+// The last acknowledgement sent twice in one go, then a long burn that
+// fails: the copy must not pass for the final result.
+class RepeatedLastAcknowledgement : public TransferTest,
+                                    public ::testing::WithParamInterface<LinkMode> {};
+
+TEST_P(RepeatedLastAcknowledgement, NeverPassesForTheFinalResult) {
+    Serve(GetParam());
+    panel.SetBurnMs(250);
+    panel.FailNextFinals(1);
+    // One packet: its acknowledgement is the last one.
+    panel.InjectFault({sim::FaultKind::Duplicate, cmd::kFlashData});
+    const auto bytes = RandomBytes(900, 5);
+    ASSERT_TRUE(Program(ImageKind::Logo, WriteImage(bytes)));
+    // The failed burn was heard: the image went out a second time.
+    EXPECT_EQ(DataFrames(), 2u);
+    EXPECT_EQ(panel.FinalResultsSent(), 2);
+    EXPECT_EQ(link.result(), LinkResult::Ok);
+    EXPECT_EQ(sink.Messages(), kDone);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, RepeatedLastAcknowledgement,
+                         ::testing::Values(LinkMode::Udp, LinkMode::Serial), [](const auto& info) {
+                             return info.param == LinkMode::Udp ? "Udp" : "Serial";
+                         });
+
+}  // namespace
+}  // namespace korvane
