@@ -302,165 +302,166 @@ TEST_F(CliTest, AProgramFolderThatCannotBeWrittenKeepsTheFilesInTheUsersFolder) 
     EXPECT_EQ(code, 0) << err.str();
     EXPECT_EQ(out.str().find("file " + (user / "Para.dat").string() + "\n"), 0u) << out.str();
     EXPECT_EQ(ReadAll(user / "Para.dat")[0], 2);
+}
 
-    // A switch the jumper does not allow did nothing: that is no success.
-    TEST_F(CliTest, DownloadSwitchesRefusedByTheJumperExit5) {
-        StartSim({"--jumper", "1"});
-        for (const char* c : {"enter-download", "end-download"}) {
-            const auto r = Cli({c});
-            EXPECT_EQ(r.code, 5) << c;
-            EXPECT_EQ(r.err, "请将屏跳线,置1-OFF,2-OFF\n") << c;
-        }
+// A switch the jumper does not allow did nothing: that is no success.
+TEST_F(CliTest, DownloadSwitchesRefusedByTheJumperExit5) {
+    StartSim({"--jumper", "1"});
+    for (const char* c : {"enter-download", "end-download"}) {
+        const auto r = Cli({c});
+        EXPECT_EQ(r.code, 5) << c;
+        EXPECT_EQ(r.err, "请将屏跳线,置1-OFF,2-OFF\n") << c;
     }
+}
 
-    // A long wait says what it waits for and how long it may take, and Ctrl-C
-    // ends it at once.
-    TEST_F(CliTest, EraseWaitIsReportedAndCtrlCEndsIt) {
-        StartSim({"--delay", "0x8F=60000"});
-        ChildProcess cli(KORVANE_CLI, LinkArgs({"--json", "erase"}));
-        // Once a second: what is awaited and the most it may still take.
-        ASSERT_TRUE(cli.WaitForOutput(
-            "{\"event\":\"wait\",\"for\":\"erase\",\"remaining_s\":499}\n", false, 5s))
-            << cli.out() << cli.err();
-        EXPECT_NE(cli.out().find("{\"event\":\"wait\",\"for\":\"erase\",\"remaining_s\":500}\n"),
-                  std::string::npos)
-            << cli.out();
-        const auto pressed = std::chrono::steady_clock::now();
-        cli.Signal(SIGINT);
-        EXPECT_EQ(cli.Wait(10s), 8);
-        EXPECT_LT(std::chrono::steady_clock::now() - pressed, 500ms);
-        EXPECT_NE(cli.out().find("{\"event\":\"verdict\",\"result\":\"RunCancelled\",\"code\":8}"),
-                  std::string::npos)
-            << cli.out();
-        EXPECT_EQ(cli.err(), "korvane-cli: cancelled\n");
+// A long wait says what it waits for and how long it may take, and Ctrl-C
+// ends it at once.
+TEST_F(CliTest, EraseWaitIsReportedAndCtrlCEndsIt) {
+    StartSim({"--delay", "0x8F=60000"});
+    ChildProcess cli(KORVANE_CLI, LinkArgs({"--json", "erase"}));
+    // Once a second: what is awaited and the most it may still take.
+    ASSERT_TRUE(cli.WaitForOutput("{\"event\":\"wait\",\"for\":\"erase\",\"remaining_s\":499}\n",
+                                  false, 5s))
+        << cli.out() << cli.err();
+    EXPECT_NE(cli.out().find("{\"event\":\"wait\",\"for\":\"erase\",\"remaining_s\":500}\n"),
+              std::string::npos)
+        << cli.out();
+    const auto pressed = std::chrono::steady_clock::now();
+    cli.Signal(SIGINT);
+    EXPECT_EQ(cli.Wait(10s), 8);
+    EXPECT_LT(std::chrono::steady_clock::now() - pressed, 500ms);
+    EXPECT_NE(cli.out().find("{\"event\":\"verdict\",\"result\":\"RunCancelled\",\"code\":8}"),
+              std::string::npos)
+        << cli.out();
+    EXPECT_EQ(cli.err(), "korvane-cli: cancelled\n");
+}
+
+TEST_F(CliTest, UsageErrorsExit64WithAUsageLine) {
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{},
+                                               {"bogus"},
+                                               {"set-ip", "300.1.1.1", "80"},
+                                               {"set-ip", "10.0.0.1", "0"},
+                                               {"set-clock", "2021-02-30 00:00:00"},
+                                               {"get-ip", "extra"},
+                                               {"--udp"},
+                                               {"--frobnicate", "status"}}) {
+        const auto r = RunProgram(KORVANE_CLI, args);
+        EXPECT_EQ(r.code, 64) << args.size();
+        EXPECT_NE(r.err.find("usage: korvane-cli"), std::string::npos) << r.err;
     }
+}
 
-    TEST_F(CliTest, UsageErrorsExit64WithAUsageLine) {
-        for (const auto& args :
-             std::vector<std::vector<std::string>>{{},
-                                                   {"bogus"},
-                                                   {"set-ip", "300.1.1.1", "80"},
-                                                   {"set-ip", "10.0.0.1", "0"},
-                                                   {"set-clock", "2021-02-30 00:00:00"},
-                                                   {"get-ip", "extra"},
-                                                   {"--udp"},
-                                                   {"--frobnicate", "status"}}) {
-            const auto r = RunProgram(KORVANE_CLI, args);
-            EXPECT_EQ(r.code, 64) << args.size();
-            EXPECT_NE(r.err.find("usage: korvane-cli"), std::string::npos) << r.err;
-        }
+TEST_F(CliTest, HelpForTheToolAndEachCommand) {
+    auto r = RunProgram(KORVANE_CLI, {"--help"});
+    EXPECT_EQ(r.code, 0);
+    EXPECT_NE(r.out.find("commands:"), std::string::npos);
+    for (const char* c :
+         {"status", "get-ip", "set-ip", "get-clock", "set-clock", "erase", "flash", "logo",
+          "models", "enter-download", "end-download", "change-mac", "settings"}) {
+        r = RunProgram(KORVANE_CLI, {c, "--help"});
+        EXPECT_EQ(r.code, 0) << c;
+        EXPECT_NE(r.out.find("example: korvane-cli"), std::string::npos) << c;
     }
+}
 
-    TEST_F(CliTest, HelpForTheToolAndEachCommand) {
-        auto r = RunProgram(KORVANE_CLI, {"--help"});
-        EXPECT_EQ(r.code, 0);
-        EXPECT_NE(r.out.find("commands:"), std::string::npos);
-        for (const char* c :
-             {"status", "get-ip", "set-ip", "get-clock", "set-clock", "erase", "flash", "logo",
-              "models", "enter-download", "end-download", "change-mac", "settings"}) {
-            r = RunProgram(KORVANE_CLI, {c, "--help"});
-            EXPECT_EQ(r.code, 0) << c;
-            EXPECT_NE(r.out.find("example: korvane-cli"), std::string::npos) << c;
-        }
+TEST_F(CliTest, SettingsAreShownAndSaved) {
+    auto r = Cli({"settings", "--link", "serial", "--com", "3"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_NE(r.out.find("link serial\n"), std::string::npos);
+    const Bytes saved = ReadAll(dir.path() / "Para.dat");
+    ASSERT_EQ(saved.size(), 24u);
+    EXPECT_EQ(saved[0], 2);
+    EXPECT_EQ(saved[10], 3);
+    r = Cli({"settings"});
+    // The number is shown with the device it names on this machine now.
+    EXPECT_TRUE(
+        std::regex_search(r.out, std::regex("\ncom 3 \\((/dev/\\S+|no such device now)\\)\n")))
+        << r.out;
+
+    // Every serial device is listed under the COM number that names it.
+    r = Cli({"ports"});
+    EXPECT_EQ(r.code, 0);
+    std::istringstream lines(r.out);
+    int n = 0;
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind("USB\t", 0) == 0)
+            continue;
+        EXPECT_EQ(line.rfind("COM" + std::to_string(++n) + "\t/dev/", 0), 0u) << line;
     }
+}
 
-    TEST_F(CliTest, SettingsAreShownAndSaved) {
-        auto r = Cli({"settings", "--link", "serial", "--com", "3"});
-        EXPECT_EQ(r.code, 0) << r.err;
-        EXPECT_NE(r.out.find("link serial\n"), std::string::npos);
-        const Bytes saved = ReadAll(dir.path() / "Para.dat");
-        ASSERT_EQ(saved.size(), 24u);
-        EXPECT_EQ(saved[0], 2);
-        EXPECT_EQ(saved[10], 3);
-        r = Cli({"settings"});
-        // The number is shown with the device it names on this machine now.
-        EXPECT_TRUE(
-            std::regex_search(r.out, std::regex("\ncom 3 \\((/dev/\\S+|no such device now)\\)\n")))
-            << r.out;
-
-        // Every serial device is listed under the COM number that names it.
-        r = Cli({"ports"});
-        EXPECT_EQ(r.code, 0);
-        std::istringstream lines(r.out);
-        int n = 0;
-        for (std::string line; std::getline(lines, line);) {
-            if (line.rfind("USB\t", 0) == 0)
-                continue;
-            EXPECT_EQ(line.rfind("COM" + std::to_string(++n) + "\t/dev/", 0), 0u) << line;
-        }
-    }
-
-    TEST_F(CliTest, ModelsFromAGivenFile) {
-        std::ofstream(dir.path() / "models.xml")
-            << "<ge><HMI_Types><HMI_Type id=\"1\" name=\"A &amp; B\"><screen_size_cx>800"
-               "</screen_size_cx><screen_size_cy>480</screen_size_cy></HMI_Type></HMI_Types></ge>";
-        auto r = Cli({"--models", (dir.path() / "models.xml").string(), "models"});
-        EXPECT_EQ(r.code, 0) << r.err;
-        EXPECT_EQ(r.out, "A & B\t800x480\n");
-        r = Cli({"--models", (dir.path() / "none.xml").string(), "models"});
-        EXPECT_EQ(r.code, 7);
-    }
+TEST_F(CliTest, ModelsFromAGivenFile) {
+    std::ofstream(dir.path() / "models.xml")
+        << "<ge><HMI_Types><HMI_Type id=\"1\" name=\"A &amp; B\"><screen_size_cx>800"
+           "</screen_size_cx><screen_size_cy>480</screen_size_cy></HMI_Type></HMI_Types></ge>";
+    auto r = Cli({"--models", (dir.path() / "models.xml").string(), "models"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "A & B\t800x480\n");
+    r = Cli({"--models", (dir.path() / "none.xml").string(), "models"});
+    EXPECT_EQ(r.code, 7);
+}
 
 #if KORVANE_QT
-    TEST_F(CliTest, LogoFileIsTheOneTheCoreWrites) {
-        QImage picture(101, 50, QImage::Format_RGB32);
-        for (int y = 0; y < 50; ++y) {
-            for (int x = 0; x < 101; ++x)
-                picture.setPixelColor(x, y, QColor(x * 2, y * 5, 128));
-        }
-        const auto bmp = dir.path() / "start.bmp";
-        ASSERT_TRUE(picture.save(QString::fromStdString(bmp.string()), "BMP"));
-        const auto expected = dir.path() / "expected.logo";
-        ASSERT_TRUE(WriteLogoFromPicture(bmp, 0x00800000, 800, 480, expected).ok());
-
-        const auto r = Cli({"logo", bmp.string(), "--screen", "800x480", "--background", "000080"});
-        EXPECT_EQ(r.code, 0) << r.err;
-        EXPECT_EQ(r.out, bmp.string() + ".logo\n");
-        EXPECT_EQ(ReadAll(bmp.string() + ".logo"), ReadAll(expected));
+TEST_F(CliTest, LogoFileIsTheOneTheCoreWrites) {
+    QImage picture(101, 50, QImage::Format_RGB32);
+    for (int y = 0; y < 50; ++y) {
+        for (int x = 0; x < 101; ++x)
+            picture.setPixelColor(x, y, QColor(x * 2, y * 5, 128));
     }
+    const auto bmp = dir.path() / "start.bmp";
+    ASSERT_TRUE(picture.save(QString::fromStdString(bmp.string()), "BMP"));
+    const auto expected = dir.path() / "expected.logo";
+    ASSERT_TRUE(WriteLogoFromPicture(bmp, 0x00800000, 800, 480, expected).ok());
 
-    TEST_F(CliTest, LogoRefusalsAndMissingPictures) {
-        QImage big(321, 240, QImage::Format_RGB32);
-        big.fill(Qt::white);
-        const auto bmp = dir.path() / "big.bmp";
-        ASSERT_TRUE(big.save(QString::fromStdString(bmp.string()), "BMP"));
-        auto r = Cli({"logo", bmp.string(), "--screen", "320x240"});
-        EXPECT_EQ(r.code, 7);
-        EXPECT_EQ(r.err, "图片尺寸大于触摸屏的大小，打开图片错误！\n");
-        EXPECT_FALSE(std::filesystem::exists(bmp.string() + ".logo"));
+    const auto r = Cli({"logo", bmp.string(), "--screen", "800x480", "--background", "000080"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, bmp.string() + ".logo\n");
+    EXPECT_EQ(ReadAll(bmp.string() + ".logo"), ReadAll(expected));
+}
 
-        r = Cli({"logo", (dir.path() / "missing.bmp").string(), "--screen", "320x240"});
-        EXPECT_EQ(r.code, 7);
-        EXPECT_NE(r.err.find("cannot read the picture"), std::string::npos) << r.err;
+TEST_F(CliTest, LogoRefusalsAndMissingPictures) {
+    QImage big(321, 240, QImage::Format_RGB32);
+    big.fill(Qt::white);
+    const auto bmp = dir.path() / "big.bmp";
+    ASSERT_TRUE(big.save(QString::fromStdString(bmp.string()), "BMP"));
+    auto r = Cli({"logo", bmp.string(), "--screen", "320x240"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_EQ(r.err, "图片尺寸大于触摸屏的大小，打开图片错误！\n");
+    EXPECT_FALSE(std::filesystem::exists(bmp.string() + ".logo"));
 
-        // The system's reason, not the decoder's "not found".
-        const auto inside_a_file = bmp / "start.bmp";
-        r = Cli({"flash", "logo", inside_a_file.string(), "--screen", "320x240"});
-        EXPECT_EQ(r.code, 7);
-        EXPECT_EQ(r.err, "korvane-cli: cannot read the picture " + inside_a_file.string() +
-                             ": Not a directory\n");
-    }
+    r = Cli({"logo", (dir.path() / "missing.bmp").string(), "--screen", "320x240"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_NE(r.err.find("cannot read the picture"), std::string::npos) << r.err;
+
+    // The system's reason, not the decoder's "not found".
+    const auto inside_a_file = bmp / "start.bmp";
+    r = Cli({"flash", "logo", inside_a_file.string(), "--screen", "320x240"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_EQ(r.err, "korvane-cli: cannot read the picture " + inside_a_file.string() +
+                         ": Not a directory\n");
+}
 #else
-    // Without Qt nothing decodes pictures: both commands say so, exit as an
-    // unreadable picture does and write nothing.
-    TEST_F(CliTest, LogoConversionNeedsTheQtBuild) {
-        const auto picture = dir.path() / "start.bmp";
-        std::ofstream(picture) << "BM";
-        const std::vector<std::vector<std::string>> commands = {
-            {"logo", picture.string(), "--screen", "800x480"},
-            {"flash", "logo", picture.string(), "--screen", "800x480"},
-        };
-        for (const auto& command : commands) {
-            const auto r = Cli(command);
-            EXPECT_EQ(r.code, 7) << command[0];
-            EXPECT_EQ(r.out, "") << command[0];
-            EXPECT_EQ(r.err,
-                      "korvane-cli: logo conversion needs the Qt build of korvane-cli (configured "
-                      "with KORVANE_QT=ON)\n")
-                << command[0];
-            EXPECT_FALSE(std::filesystem::exists(picture.string() + ".logo")) << command[0];
-        }
+// Without Qt nothing decodes pictures: both commands say so, exit as an
+// unreadable picture does and write nothing.
+TEST_F(CliTest, LogoConversionNeedsTheQtBuild) {
+    const auto picture = dir.path() / "start.bmp";
+    std::ofstream(picture) << "BM";
+    const std::vector<std::vector<std::string>> commands = {
+        {"logo", picture.string(), "--screen", "800x480"},
+        {"flash", "logo", picture.string(), "--screen", "800x480"},
+    };
+    for (const auto& command : commands) {
+        const auto r = Cli(command);
+        EXPECT_EQ(r.code, 7) << command[0];
+        EXPECT_EQ(r.out, "") << command[0];
+        EXPECT_EQ(r.err,
+                  "korvane-cli: logo conversion needs the Qt build of korvane-cli (configured "
+                  "with KORVANE_QT=ON)\n")
+            << command[0];
+        EXPECT_FALSE(std::filesystem::exists(picture.string() + ".logo")) << command[0];
     }
+}
 #endif
 
 }  // namespace
