@@ -87,3 +87,11 @@ function(korvane_check_fences)
         message(FATAL_ERROR "Build fences broken:\n  ${text}")
     endif()
 endfunction()
+
+# Where `cmake --install` and the Debian package put things. The programs,
+# their model list and their resource bundle stay together in one private
+# folder (lib/korvane, not the multiarch library folder), because each
+# program finds those files beside its own executable; the bin folder holds
+# links to them.
+include(GNUInstallDirs)
+set(KORVANE_INSTALL_PROGRAMDIR lib/korvane)

@@ -13,6 +13,8 @@ KORVANE_PACKAGES=(
     # The desktop window: a CJK font so that its Chinese texts render, and
     # a virtual X server (with xauth, which xvfb-run needs) for screenshots.
     fonts-wqy-microhei xvfb xauth
+    # The Debian package (scripts/package) and its checks.
+    dpkg-dev lintian desktop-file-utils appstream
 )
 
 korvane_ensure_packages() {
