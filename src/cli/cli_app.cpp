@@ -447,8 +447,9 @@ void Cli::ExplainOpenFailure(LinkManager& link) {
     std::string text = e.text;
     if (e.kind == DeviceErrorKind::Denied && mode == LinkMode::Usb) {
         text +=
-            "\npermission denied: give your user access to the device, e.g. with a udev "
-            "rule (MODE=\"0660\", GROUP=\"plugdev\") and sudo adduser $USER plugdev";
+            "\npermission denied: the udev rule of the korvane package opens /dev/korvane-usbN "
+            "to the user at the seat once the panel's USB numbers are named in "
+            "/etc/udev/rules.d (see /usr/lib/udev/rules.d/70-korvane.rules)";
     } else if (e.kind == DeviceErrorKind::Denied) {
         text +=
             "\npermission denied: add your user to the group that owns the device "

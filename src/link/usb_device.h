@@ -5,11 +5,10 @@
 //
 // Finding the device: with no path in the settings (usb_device), the link
 // takes the first of /dev/korvane-usb0, /dev/korvane-usb1, ... in numeric
-// order. Those names are meant to come from a udev rule matching the panel's
-// USB vendor and product, for example
-//   SUBSYSTEM=="usb", ATTRS{idVendor}=="VVVV", ATTRS{idProduct}=="PPPP",
-//   SYMLINK+="korvane-usb%n", MODE="0660", GROUP="plugdev"
-// Any other node can be named by its path in the settings.
+// order. Those names come from the udev rule packaging/70-korvane.rules,
+// installed with the package, once the panel's USB vendor and product are
+// named in a local rule. Any other node can be named by its path in the
+// settings.
 #include <cstddef>
 #include <cstdint>
 #include <string>
