@@ -108,7 +108,7 @@ int RunDiscover(const std::vector<std::string>& args,
             out.Problem("cannot open a socket to look for panels: " + r.error);
             out.Verdict(LinkResult::OpenFailed);
             return static_cast<int>(LinkResult::OpenFailed);
-        case DiscoverOutcome::EmptyRange:
+        case DiscoverOutcome::BadRange:
         case DiscoverOutcome::Done:
         case DiscoverOutcome::Cancelled:
             break;

@@ -150,8 +150,8 @@ DiscoverResult DiscoverPanels(const DiscoverOptions& o, ProgressSink& progress) 
     Asked asked;
     const bool sweep = o.target == DiscoverOptions::Target::Range;
     if (sweep) {
-        if (o.range.last < o.range.first) {
-            result.outcome = DiscoverOutcome::EmptyRange;
+        if (o.range.last < o.range.first || o.range.Count() > kSweepMaxAddresses) {
+            result.outcome = DiscoverOutcome::BadRange;
             return result;
         }
         asked.range = o.range;

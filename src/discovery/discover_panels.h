@@ -68,7 +68,7 @@ enum class DiscoverOutcome {
     Cancelled,      // the panels that had answered by then
     NoInterfaces,   // no interface with a broadcast address is up
     NotABroadcast,  // the address given is no interface's broadcast address
-    EmptyRange,
+    BadRange,       // backwards, or longer than kSweepMaxAddresses
     SocketFailed,
 };
 

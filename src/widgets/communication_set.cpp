@@ -328,7 +328,7 @@ void CCommunicationSet::ShowFound(const DiscoverResult& result) {
             status = QString::fromUtf8("本机没有可发送广播的网络接口。");
             break;
         case DiscoverOutcome::NotABroadcast:
-        case DiscoverOutcome::EmptyRange:
+        case DiscoverOutcome::BadRange:
             status = QString::fromUtf8("查找范围无效。");
             break;
         case DiscoverOutcome::SocketFailed:

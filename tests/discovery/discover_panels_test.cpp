@@ -199,6 +199,23 @@ TEST_F(Sweep, IgnoresRepliesFromAnAddressOutsideTheRange) {
     EXPECT_GE(r.replies_ignored, 1u);
 }
 
+TEST_F(Sweep, NeverBroadcastsNorRunsPastItsLimit) {
+    // 127.255.255.255 is the loopback network's broadcast address: the
+    // sweep's socket may not send there.
+    DiscoverOptions o;
+    o.target = DiscoverOptions::Target::Range;
+    o.range = {0x7FFFFFFEu, 0x7FFFFFFFu};
+    o.wait_ms = 0;
+    DiscoverResult r = DiscoverPanels(o, progress_);
+    EXPECT_EQ(r.outcome, DiscoverOutcome::Done);
+    EXPECT_EQ(r.queries_sent, 1u);
+
+    o.range = {Loop(0), Loop(0) + kSweepMaxAddresses};
+    r = DiscoverPanels(o, progress_);
+    EXPECT_EQ(r.outcome, DiscoverOutcome::BadRange);
+    EXPECT_EQ(r.queries_sent, 0u);
+}
+
 TEST_F(Sweep, IsPacedAtTheGivenRate) {
     Add(2);
     DiscoverOptions o;

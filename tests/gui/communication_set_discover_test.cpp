@@ -69,6 +69,7 @@ class CommunicationSetDiscoverTest : public QObject {
         dlg.SetDiscoverTarget(Range(1, 8, 300));
         dlg.show();
         Port(dlg)->setText(QString::number(port_));
+        const QString ip_before = Ip(dlg)->text();
         Find(dlg)->click();
         // The search runs off the user-interface thread, with its bar shown.
         QVERIFY(dlg.discovering());
@@ -84,6 +85,7 @@ class CommunicationSetDiscoverTest : public QObject {
         QCOMPARE(Row(list, 0), QStringList({"127.0.0.2", port, "1"}));
         QCOMPARE(Row(list, 1), QStringList({"127.0.0.3", port, "2"}));
         QCOMPARE(Status(dlg), QString::fromUtf8("找到 2 个面板，选中一个即填入其地址和端口。"));
+        QCOMPARE(Ip(dlg)->text(), ip_before);  // nothing is filled in until one is picked
 
         Port(dlg)->setText(QStringLiteral("1"));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
