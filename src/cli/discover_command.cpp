@@ -1,6 +1,7 @@
 #include "cli/discover_command.h"
 
 #include <optional>
+#include <ostream>
 
 #include "cli/cli_args.h"
 #include "discovery/discover_panels.h"
@@ -34,6 +35,27 @@ std::string NoneHint(const DiscoverOptions& o, const DiscoverResult& r) {
            "(a new panel has 192.168.0.100/24): give this machine an address there, or "
            "sweep the panel's subnet with --range 192.168.0.1-254";
 }
+
+// "查找面板... 42%" redrawn in place on the terminal; the search says
+// nothing else while it runs.
+class SearchLine : public NullProgress {
+  public:
+    explicit SearchLine(std::ostream& err) : err_(err) {}
+    ~SearchLine() override {
+        if (shown_ >= 0)
+            err_ << "\r\033[K" << std::flush;
+    }
+    void MoveTo(int position) override {
+        if (position == shown_)
+            return;
+        shown_ = position;
+        err_ << "\r" << kDiscoverProgressText << " " << position << "%\033[K" << std::flush;
+    }
+
+  private:
+    std::ostream& err_;
+    int shown_ = -1;
+};
 
 }  // namespace
 
@@ -82,16 +104,11 @@ int RunDiscover(const std::vector<std::string>& args,
     o.cancel = env.interrupt;
 
     NullProgress silent;
-    std::optional<TerminalProgress> shown;
-    if (env.err_is_terminal && !quiet && !out.json()) {
-        shown.emplace(env.err, 0);
-        out.SetProgress(&*shown);
-    }
+    std::optional<SearchLine> shown;
+    if (env.err_is_terminal && !quiet && !out.json())
+        shown.emplace(env.err);
     const DiscoverResult r = DiscoverPanels(o, shown ? static_cast<ProgressSink&>(*shown) : silent);
-    if (shown) {
-        shown->Finish();
-        out.SetProgress(nullptr);
-    }
+    shown.reset();
 
     switch (r.outcome) {
         case DiscoverOutcome::NotABroadcast:
