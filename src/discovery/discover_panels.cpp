@@ -44,8 +44,7 @@ struct Asked {
     }
 };
 
-// One datagram read and checked: a well-formed reply to `command` from an
-// address that was asked; false otherwise (counted as ignored).
+// A datagram received, with where it came from.
 struct Reply {
     uint32_t address = 0;
     uint16_t port = 0;
@@ -53,9 +52,11 @@ struct Reply {
     size_t length = 0;
 };
 
-class Exchange {
+// Takes replies off the socket, keeping only well-formed ones from addresses
+// that were asked; the others are counted as ignored.
+class ReplyReader {
   public:
-    Exchange(DiscoverySocket& socket, const Asked& asked, DiscoverResult& result)
+    ReplyReader(DiscoverySocket& socket, const Asked& asked, DiscoverResult& result)
         : socket_(socket), asked_(asked), result_(result) {}
 
     // Waits up to `ms` for one datagram; true with `out` filled when it is a
@@ -202,11 +203,11 @@ DiscoverResult DiscoverPanels(const DiscoverOptions& o, ProgressSink& progress) 
         progress.MoveTo(lo + static_cast<int>((hi - lo) * std::clamp(done, 0.0, 1.0)));
     };
 
-    Exchange exchange(socket, asked, result);
+    ReplyReader replies(socket, asked, result);
     std::map<uint32_t, FoundPanel> found;
     Reply reply;
     auto take_queries = [&](uint32_t ms) {
-        if (exchange.Take(cmd::kQueryState, kQueryReplyMin, ms, reply)) {
+        if (replies.Take(cmd::kQueryState, kQueryReplyMin, ms, reply)) {
             // A panel that answers twice (a repeated datagram, two
             // broadcast addresses) is listed once.
             FoundPanel& p = found[reply.address];
@@ -258,8 +259,8 @@ DiscoverResult DiscoverPanels(const DiscoverOptions& o, ProgressSink& progress) 
                 continue;
             }
             const auto next = sent < pending.size() ? round_start + gap * sent : round_end;
-            if (!exchange.Take(cmd::kGetParameter, kParameterReplyMin,
-                               std::min(kSliceMs, std::max<uint32_t>(1, MsUntil(next))), reply))
+            if (!replies.Take(cmd::kGetParameter, kParameterReplyMin,
+                              std::min(kSliceMs, std::max<uint32_t>(1, MsUntil(next))), reply))
                 continue;
             const auto it = found.find(reply.address);
             if (it == found.end() || it->second.reported || reply.frame[frame_offset::kStatus] != 1)

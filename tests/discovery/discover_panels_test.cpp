@@ -24,8 +24,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+// 127.0.1.`last`: a block of loopback addresses of these tests' own, so that
+// a sweep never meets a panel of another test that happens to share its port.
 constexpr uint32_t Loop(uint8_t last) {
-    return 0x7F000000u | last;
+    return 0x7F000100u | last;
 }
 
 TEST(AddressRange, Parses) {
@@ -57,7 +59,7 @@ TEST(AddressRange, Parses) {
         }
     }
     EXPECT_EQ(HostDotted(0xC0A800FEu), "192.168.0.254");
-    EXPECT_EQ(ParseHostDotted("127.0.0.5"), Loop(5));
+    EXPECT_EQ(ParseHostDotted("127.0.1.5"), Loop(5));
 }
 
 // Answers every query it gets with a well-formed reply, but from another
@@ -115,7 +117,7 @@ class Misaddressed {
 
 class Sweep : public ::testing::Test {
   protected:
-    // A panel on 127.0.0.`last`; all share the first one's port.
+    // A panel on 127.0.1.`last`; all share the first one's port.
     sim::Panel& Add(uint8_t last) {
         auto& p = panels_.emplace_back(std::make_unique<Served>());
         p->server.SetAddress(Loop(last));

@@ -26,8 +26,10 @@ using namespace korvane;
 
 namespace {
 
+// 127.0.3.`last`: loopback addresses of these tests' own, so that a sweep
+// never meets a panel of another test that happens to share its port.
 constexpr uint32_t Loop(uint8_t last) {
-    return 0x7F000000u | last;
+    return 0x7F000300u | last;
 }
 
 struct Served {
@@ -82,19 +84,19 @@ class CommunicationSetDiscoverTest : public QObject {
         QTreeWidget* list = List(dlg);
         QCOMPARE(list->topLevelItemCount(), 2);
         const QString port = QString::number(port_);
-        QCOMPARE(Row(list, 0), QStringList({"127.0.0.2", port, "1"}));
-        QCOMPARE(Row(list, 1), QStringList({"127.0.0.3", port, "2"}));
+        QCOMPARE(Row(list, 0), QStringList({"127.0.3.2", port, "1"}));
+        QCOMPARE(Row(list, 1), QStringList({"127.0.3.3", port, "2"}));
         QCOMPARE(Status(dlg), QString::fromUtf8("找到 2 个面板，选中一个即填入其地址和端口。"));
         QCOMPARE(Ip(dlg)->text(), ip_before);  // nothing is filled in until one is picked
 
         Port(dlg)->setText(QStringLiteral("1"));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(list->topLevelItem(1)).center());
-        QCOMPARE(Ip(dlg)->text(), QStringLiteral("127.0.0.3"));
+        QCOMPARE(Ip(dlg)->text(), QStringLiteral("127.0.3.3"));
         QCOMPARE(Port(dlg)->text(), port);
         FindControl<QPushButton>(&dlg, 1)->click();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
-        QCOMPARE(controller_->settings().address, (std::array<uint8_t, 4>{127, 0, 0, 3}));
+        QCOMPARE(controller_->settings().address, (std::array<uint8_t, 4>{127, 0, 3, 3}));
         QCOMPARE(int(controller_->settings().port), int(port_));
     }
 
@@ -167,7 +169,7 @@ class CommunicationSetDiscoverTest : public QObject {
         p->server.SetAddress(Loop(last));
         std::string error;
         if (!p->server.Start(port_, &error))
-            qFatal("server on 127.0.0.%d: %s", last, error.c_str());
+            qFatal("server on 127.0.3.%d: %s", last, error.c_str());
         port_ = p->server.port();
         return p->panel;
     }
