@@ -6,6 +6,7 @@
 #include <QRegularExpression>
 #include <QScreen>
 #include <QTimer>
+#include <QTreeWidget>
 #include <cstdio>
 #include <memory>
 
@@ -83,9 +84,47 @@ void ShootKernelRun(COrvelManagerDlg& window, PanelController& controller, const
     poll->start(50);
 }
 
+// The settings dialog after "查找面板" over KORVANE_SCREENSHOT_RANGE
+// (simulated panels on loopback, so nothing is broadcast), with the first
+// panel found picked.
+void ShootDiscover(COrvelManagerDlg& window, PanelController& controller, UserPrompts& prompts,
+                   const QString& path) {
+    const auto range =
+        ParseAddressRange(qEnvironmentVariable("KORVANE_SCREENSHOT_RANGE").toStdString());
+    if (!range) {
+        QApplication::exit(1);
+        return;
+    }
+    auto* dlg = new CCommunicationSet(controller, prompts, &window);
+    DiscoverOptions options;
+    options.target = DiscoverOptions::Target::Range;
+    options.range = *range;
+    options.wait_ms = 300;
+    dlg->SetDiscoverTarget(options);
+    dlg->show();
+    dlg->FindPanels();
+    auto* poll = new QTimer(dlg);
+    QObject::connect(poll, &QTimer::timeout, dlg, [dlg, poll, path] {
+        if (dlg->discovering())
+            return;
+        poll->stop();
+        if (auto* list = dlg->findChild<QTreeWidget*>(ControlName(1202));
+            list && list->topLevelItemCount())
+            list->setCurrentItem(list->topLevelItem(0));
+        QTimer::singleShot(300, dlg, [dlg, path] {
+            const bool saved = dlg->grab().save(path, "PNG");
+            std::fprintf(stderr, "screenshot %s: %s\n", saved ? "saved" : "NOT saved",
+                         path.toUtf8().constData());
+            QApplication::exit(saved ? 0 : 1);
+        });
+    });
+    poll->start(50);
+}
+
 // Screenshot hook for scripts/screenshots: KORVANE_SCREENSHOT=file.png takes
 // the main window (or, with KORVANE_SCREENSHOT_WHAT=settings or about, that
-// dialog over it; "logo": the logo picker; "kernel": a kernel run part-way)
+// dialog over it; "logo": the logo picker; "kernel": a kernel run part-way;
+// "discover": the settings dialog with the panels it found)
 // once shown, saves it and ends the program.
 void ArmScreenshot(COrvelManagerDlg& window, PanelController& controller, UserPrompts& prompts) {
     const QString path = qEnvironmentVariable("KORVANE_SCREENSHOT");
@@ -96,6 +135,10 @@ void ArmScreenshot(COrvelManagerDlg& window, PanelController& controller, UserPr
         QWidget* target = &window;
         if (what == QLatin1String("kernel")) {
             ShootKernelRun(window, controller, path);
+            return;
+        }
+        if (what == QLatin1String("discover")) {
+            ShootDiscover(window, controller, prompts, path);
             return;
         }
         if (what == QLatin1String("settings")) {

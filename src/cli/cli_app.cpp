@@ -10,6 +10,7 @@
 
 #include "cli/cli_args.h"
 #include "cli/cli_output.h"
+#include "cli/discover_command.h"
 #include "cli/logo_picture.h"
 #include "link/device_error.h"
 #include "link/link_manager.h"
@@ -64,6 +65,8 @@ constexpr char kUsage[] =
     "  enter-download | end-download | change-mac\n"
     "  settings [--link udp|serial|usb] [--ip IP] [--port N] [--com N]\n"
     "  ports                            serial devices as COM numbers name them, USB devices\n"
+    "  discover [--broadcast ADDR | --range A-B] [--port N] [--wait MS]\n"
+    "                                   the panels on the network, one line each\n"
     "\n"
     "\"korvane-cli COMMAND --help\" describes one command. Exit status: 0 Ok, 1 IoError,\n"
     "2 Timeout, 3 NetworkError, 4 ChecksumError, 5 PanelRefused, 6 OpenFailed,\n"
@@ -132,6 +135,15 @@ const std::map<std::string, CommandHelp>& Helps() {
          {"settings [--link udp|serial|usb] [--ip IP] [--port N] [--com N]",
           "Shows the saved communication settings, or changes and saves them.",
           "korvane-cli settings --link udp --ip 192.168.0.100 --port 21845"}},
+        {"discover",
+         {"discover [--broadcast ADDR | --range A-B] [--port N] [--wait MS]",
+          "Finds the panels on the network: asks at the broadcast address of every interface\n"
+          "(or only at ADDR, one of those), or at each address of a range such as\n"
+          "192.168.0.1-254 (200 a second, for networks that drop broadcasts), on port N\n"
+          "(default 21845), and listens MS milliseconds (default 1000). Prints one line per\n"
+          "panel: the address it answered from, its port and jumper, and the address it\n"
+          "reports when that differs. Exit status 0 when a panel answered, 2 when none did.",
+          "korvane-cli discover --range 192.168.0.1-254"}},
     };
     return helps;
 }
@@ -160,9 +172,9 @@ struct UsageError {
 
 // Options of the commands that take a value.
 bool CommandOptionTakesValue(const std::string& name) {
-    static const char* const names[] = {"--gateway",    "--mask", "--model", "--screen",
-                                        "--background", "-o",     "--link",  "--ip",
-                                        "--port",       "--com"};
+    static const char* const names[] = {
+        "--gateway", "--mask", "--model", "--screen",    "--background", "-o",    "--link",
+        "--ip",      "--port", "--com",   "--broadcast", "--range",      "--wait"};
     for (const char* n : names) {
         if (name == n)
             return true;
@@ -885,6 +897,10 @@ int Cli::Run() {
         return Settings();
     if (c == "ports")
         return Ports();
+    if (c == "discover") {
+        return RunDiscover(inv_.args, inv_.options, inv_.quiet, out_, env_,
+                           [this](const std::string& problem) { return Usage(problem); });
+    }
     if (!NeedArgs(0, 0))
         return Usage(c + " takes no arguments");
     return WithPanel([&](PanelSession& s, const SettingsFile&) {

@@ -25,6 +25,8 @@ void Usage(FILE* to) {
                  "\n"
                  "Serves a simulated panel on 127.0.0.1 until interrupted.\n"
                  "  --udp-port N   UDP port (default 21845; 0 picks a free one)\n"
+                 "  --bind ADDR    serve on ADDR, any 127.x.y.z (default 127.0.0.1); the\n"
+                 "                 panel then reports ADDR and the port as its own\n"
                  "  --pty          also serve it on a pseudo-terminal, to be named as the\n"
                  "                 serial device (or the USB device) of the tool\n"
                  "  --jumper N     jumper position reported by query-state (default 1)\n"
@@ -67,12 +69,25 @@ bool ParseCodeValue(const std::string& text, long lo, long hi, uint8_t* code, lo
            ParseInt(text.c_str() + eq + 1, lo, hi, value);
 }
 
+// "127.x.y.z" as a host-order number.
+bool ParseLoopback(const std::string& text, uint32_t* out) {
+    unsigned o[4];
+    char extra = 0;
+    if (std::sscanf(text.c_str(), "%3u.%3u.%3u.%3u%c", &o[0], &o[1], &o[2], &o[3], &extra) != 4 ||
+        o[0] != 127 || o[1] > 255 || o[2] > 255 || o[3] > 255)
+        return false;
+    *out = o[0] << 24 | o[1] << 16 | o[2] << 8 | o[3];
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     long port = 21845, jumper = 1, version = 1;
     bool pty = false;
+    std::string bind;
     std::string dump;
+    uint32_t udp_address = 0x7F000001;
     korvane::sim::Panel panel;
     for (int i = 1; i < argc; ++i) {
         const std::string arg = argv[i];
@@ -86,6 +101,13 @@ int main(int argc, char** argv) {
         };
         if (arg == "--udp-port") {
             value(0, 65535, &port);
+        } else if (arg == "--bind" && i + 1 < argc) {
+            // Loopback only: a simulated panel is never offered to the network.
+            bind = argv[++i];
+            if (!ParseLoopback(bind, &udp_address)) {
+                std::fprintf(stderr, "korvane-panel-sim: --bind takes an address 127.x.y.z\n");
+                return 64;
+            }
         } else if (arg == "--burn-ms") {
             long ms = 0;
             value(0, 600000, &ms);
@@ -151,13 +173,25 @@ int main(int argc, char** argv) {
     panel.SetJumper(static_cast<uint8_t>(jumper));
     panel.SetProtocolVersion(static_cast<uint8_t>(version));
     korvane::sim::UdpServer udp(panel);
+    udp.SetAddress(udp_address);
+    const std::string host =
+        std::to_string(udp_address >> 24) + "." + std::to_string(udp_address >> 16 & 0xFF) + "." +
+        std::to_string(udp_address >> 8 & 0xFF) + "." + std::to_string(udp_address & 0xFF);
     std::string error;
     if (!udp.Start(static_cast<uint16_t>(port), &error)) {
-        std::fprintf(stderr, "korvane-panel-sim: cannot serve UDP on 127.0.0.1:%ld: %s\n", port,
-                     error.c_str());
+        std::fprintf(stderr, "korvane-panel-sim: cannot serve UDP on %s:%ld: %s\n", host.c_str(),
+                     port, error.c_str());
         return 1;
     }
-    std::printf("udp 127.0.0.1:%u\n", udp.port());
+    if (!bind.empty()) {
+        // Side by side, each panel tells its own address, as found panels do.
+        korvane::sim::PanelNetwork network = panel.Network();
+        for (int i = 0; i < 4; ++i)
+            network.ip[i] = static_cast<uint8_t>(udp_address >> (24 - 8 * i));
+        network.port = udp.port();
+        panel.SetNetwork(network);
+    }
+    std::printf("udp %s:%u\n", host.c_str(), udp.port());
     korvane::sim::PtyServer serial(panel);
     if (pty) {
         if (!serial.Start(&error)) {

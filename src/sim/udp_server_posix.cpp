@@ -45,7 +45,7 @@ bool UdpServer::Start(uint16_t port, std::string* error) {
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_port = htons(port);
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr.sin_addr.s_addr = htonl(address_);
     if (::bind(fd_, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0)
         return fail("bind");
     socklen_t len = sizeof addr;

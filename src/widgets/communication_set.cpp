@@ -3,7 +3,10 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QTreeWidget>
 
 #include "link/serial_devices.h"
 #include "widgets/control_ids.h"
@@ -19,6 +22,24 @@ constexpr int kMargin = 10;
 QString Dotted(const std::array<uint8_t, 4>& a) {
     return QStringLiteral("%1.%2.%3.%4").arg(a[0]).arg(a[1]).arg(a[2]).arg(a[3]);
 }
+
+// The search's progress, passed to the bar on the user-interface thread.
+class BarProgress : public NullProgress {
+  public:
+    explicit BarProgress(QProgressBar* bar) : bar_(bar) {}
+    void MoveTo(int position) override {
+        if (position == last_)
+            return;
+        last_ = position;
+        QProgressBar* bar = bar_;
+        QMetaObject::invokeMethod(
+            bar, [bar, position] { bar->setValue(position); }, Qt::QueuedConnection);
+    }
+
+  private:
+    QProgressBar* bar_;
+    int last_ = -1;
+};
 
 }  // namespace
 
@@ -99,6 +120,26 @@ CCommunicationSet::CCommunicationSet(PanelController& controller, UserPrompts& p
     port_label->setBuddy(port_);
     auto* com_label = new QLabel(QString::fromUtf8("串口号:"), params);
     com_label->setBuddy(com_);
+    find_ = new QPushButton(QString::fromUtf8(kFindPanels), params);
+    find_->setObjectName(ControlName(1201));
+    find_->setAutoDefault(false);  // Enter stays OK
+    found_list_ = new QTreeWidget(params);
+    found_list_->setObjectName(ControlName(1202));
+    found_list_->setRootIsDecorated(false);
+    found_list_->setHeaderLabels(
+        {QStringLiteral("IP"), QStringLiteral("PORT"), QString::fromUtf8("跳线")});
+    found_list_->setFixedHeight(found_list_->fontMetrics().height() * 6 + 8);
+    auto* found_label = new QLabel(QString::fromUtf8("找到的面板(&F):"), params);
+    found_label->setBuddy(found_list_);
+    find_progress_ = new QProgressBar(params);
+    find_progress_->setObjectName(ControlName(1203));
+    find_progress_->setRange(0, 100);
+    find_progress_->setAccessibleName(QString::fromUtf8("查找进度"));
+    find_progress_->hide();
+    find_status_ = new QLabel(params);
+    find_status_->setObjectName(ControlName(1204));
+    find_status_->setAccessibleName(QString::fromUtf8("查找结果"));
+    find_status_->setWordWrap(true);
     ip_->octet(0)->setAccessibleName(QStringLiteral("IP"));
     device_->setAccessibleName(QString::fromUtf8("串口设备"));
     auto* grid = new QGridLayout(params);
@@ -109,6 +150,11 @@ CCommunicationSet::CCommunicationSet(PanelController& controller, UserPrompts& p
     grid->addWidget(com_label, 2, 0);
     grid->addWidget(com_, 2, 1);
     grid->addWidget(device_, 2, 2);
+    grid->addWidget(find_, 0, 2, Qt::AlignLeft);
+    grid->addWidget(found_label, 3, 0, 1, 3);
+    grid->addWidget(found_list_, 4, 0, 1, 3);
+    grid->addWidget(find_progress_, 5, 0, 1, 3);
+    grid->addWidget(find_status_, 6, 0, 1, 3);
     grid->setColumnStretch(2, 1);
 
     auto* ok = new QPushButton(QString::fromUtf8("确定"), this);
@@ -120,12 +166,17 @@ CCommunicationSet::CCommunicationSet(PanelController& controller, UserPrompts& p
     connect(cancel, &QPushButton::clicked, this, &CCommunicationSet::reject);
     connect(links_, &QButtonGroup::idClicked, this, &CCommunicationSet::OnLinkChosen);
     connect(com_, &QComboBox::currentTextChanged, this, &CCommunicationSet::UpdateDevice);
+    connect(find_, &QPushButton::clicked, this, &CCommunicationSet::FindPanels);
+    connect(found_list_, &QTreeWidget::currentItemChanged, this,
+            [this](QTreeWidgetItem* item) { UsePanel(found_list_->indexOfTopLevelItem(item)); });
 
     setTabOrder(network_, serial_);
     setTabOrder(serial_, usb_);
     setTabOrder(usb_, ip_->octet(0));
     setTabOrder(ip_->octet(0), port_);
-    setTabOrder(port_, com_);
+    setTabOrder(port_, find_);
+    setTabOrder(find_, found_list_);
+    setTabOrder(found_list_, com_);
     setTabOrder(com_, ok);
     setTabOrder(ok, cancel);
 
@@ -174,6 +225,9 @@ void CCommunicationSet::OnLinkChosen(int mode) {
     record_.link_mode = static_cast<uint32_t>(mode);
     ip_->setEnabled(mode == 1);
     port_->setEnabled(mode == 1);
+    // Found panels are reached over the network only.
+    find_->setEnabled(mode == 1 && !discovering());
+    found_list_->setEnabled(mode == 1);
     com_->setEnabled(mode == 2);
 }
 
@@ -196,6 +250,101 @@ void CCommunicationSet::accept() {
     record_.baud = kDefaultBaud;
     controller_.SaveSettings(record_);
     CExtResizableDialog::accept();
+}
+
+}  // namespace korvane
+
+namespace korvane {
+
+CCommunicationSet::~CCommunicationSet() {
+    StopDiscover();
+}
+
+void CCommunicationSet::StopDiscover() {
+    if (!discover_thread_.joinable())
+        return;
+    // The search looks at the flag every few tens of milliseconds.
+    discover_cancel_.store(true);
+    discover_thread_.join();
+}
+
+void CCommunicationSet::FindPanels() {
+    if (discovering())
+        return;
+    DiscoverOptions options = discover_;
+    // The panels are asked on the port the dialog shows.
+    const auto port = ParseDialogPort(port_->text());
+    options.port = port && *port > 0 ? static_cast<uint16_t>(*port) : uint16_t{21845};
+    options.cancel = &discover_cancel_;
+    discover_cancel_.store(false);
+    found_.clear();
+    found_list_->clear();
+    find_->setEnabled(false);
+    find_status_->clear();
+    find_progress_->setValue(0);
+    find_progress_->show();
+    discover_thread_ = std::thread([this, options] {
+        BarProgress progress(find_progress_);
+        DiscoverResult result = DiscoverPanels(options, progress);
+        QMetaObject::invokeMethod(
+            this, [this, result = std::move(result)] { ShowFound(result); }, Qt::QueuedConnection);
+    });
+}
+
+void CCommunicationSet::ShowFound(const DiscoverResult& result) {
+    if (discover_thread_.joinable())
+        discover_thread_.join();  // it has posted this as its last step
+    find_progress_->hide();
+    find_->setEnabled(record_.link_mode == 1);
+    found_ = result.panels;
+    for (const FoundPanel& p : found_) {
+        auto* item = new QTreeWidgetItem(found_list_);
+        item->setText(0, QString::fromStdString(HostDotted(p.address)));
+        item->setText(1, QString::number(p.port));
+        item->setText(2, QString::number(p.jumper));
+        if (p.reported) {
+            item->setToolTip(0, QString::fromUtf8("面板报告的地址: %1:%2")
+                                    .arg(QString::fromStdString(p.reported->IpText()))
+                                    .arg(p.reported->port));
+        }
+    }
+    for (int c = 0; c < found_list_->columnCount(); ++c)
+        found_list_->resizeColumnToContents(c);
+    QString status;
+    switch (result.outcome) {
+        case DiscoverOutcome::Done:
+            status = found_.empty()
+                         ? QString::fromUtf8(
+                               "未找到面板。请确认本机与面板在同一网段"
+                               "（新面板的地址为 192.168.0.100），端口为 %1。")
+                               .arg(port_->text())
+                         : QString::fromUtf8("找到 %1 个面板，选中一个即填入其地址和端口。")
+                               .arg(found_.size());
+            break;
+        case DiscoverOutcome::Cancelled:
+            status = QString::fromUtf8("查找已取消。");
+            break;
+        case DiscoverOutcome::NoInterfaces:
+            status = QString::fromUtf8("本机没有可发送广播的网络接口。");
+            break;
+        case DiscoverOutcome::NotABroadcast:
+        case DiscoverOutcome::BadRange:
+            status = QString::fromUtf8("查找范围无效。");
+            break;
+        case DiscoverOutcome::SocketFailed:
+            status =
+                QString::fromUtf8("无法打开网络端口: %1").arg(QString::fromStdString(result.error));
+            break;
+    }
+    find_status_->setText(status);
+}
+
+void CCommunicationSet::UsePanel(int row) {
+    if (row < 0 || row >= static_cast<int>(found_.size()))
+        return;
+    const FoundPanel& p = found_[static_cast<size_t>(row)];
+    ip_->setText(QString::fromStdString(HostDotted(p.address)));
+    port_->setText(QString::number(p.port));
 }
 
 }  // namespace korvane

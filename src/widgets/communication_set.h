@@ -3,15 +3,26 @@
 // (network, serial, USB), the panel's address and port, the COM port.
 // It works on a copy of the settings: OK validates and saves them to
 // Para.dat (and puts them in use); Cancel leaves file and memory alone.
+// "查找面板" lists the panels that answer on the network; picking one fills
+// the address and port.
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "discovery/discover_panels.h"
 
 #include "settings/settings_record.h"
 #include "widgets/ext_resizable_dialog.h"
 #include "widgets/ip_address_edit.h"
+
+class QProgressBar;
+class QPushButton;
+class QTreeWidget;
 
 namespace korvane {
 
@@ -19,6 +30,7 @@ class PanelController;
 class UserPrompts;
 
 inline constexpr char kInvalidPort[] = "无效的网络端口号!";
+inline constexpr char kFindPanels[] = "查找面板";
 
 // The port text as the dialog accepts it for the network link: blanks, an
 // optional sign and decimal digits, nothing after them, 0 to 65535; an empty
@@ -32,17 +44,32 @@ class CCommunicationSet : public CExtResizableDialog {
     Q_OBJECT
   public:
     CCommunicationSet(PanelController& controller, UserPrompts& prompts, QWidget* parent = nullptr);
+    // A search still running is cancelled and waited for (a few tens of ms).
+    ~CCommunicationSet() override;
 
     // The settings as the dialog shows them now (link mode from the radios).
     const CommSettings& edited() const { return record_; }
 
+    // Where "查找面板" asks; the port is the dialog's. By default the
+    // broadcast address of every interface. Tests give a loopback range so
+    // that nothing leaves the machine.
+    void SetDiscoverTarget(const DiscoverOptions& options) { discover_ = options; }
+    bool discovering() const { return discover_thread_.joinable(); }
+    // The panels of the last search, in the list's order.
+    const std::vector<FoundPanel>& found() const { return found_; }
+
   public slots:
     void accept() override;
+    // Starts a search off the user-interface thread; the list fills when it ends.
+    void FindPanels();
 
   private:
     void ShowRecord();
     void OnLinkChosen(int mode);
     void UpdateDevice();
+    void ShowFound(const DiscoverResult& result);
+    void UsePanel(int row);
+    void StopDiscover();
 
     PanelController& controller_;
     UserPrompts& prompts_;
@@ -55,6 +82,15 @@ class CCommunicationSet : public CExtResizableDialog {
     QLineEdit* port_ = nullptr;
     QComboBox* com_ = nullptr;
     QLabel* device_ = nullptr;
+    QPushButton* find_ = nullptr;
+    QTreeWidget* found_list_ = nullptr;
+    QProgressBar* find_progress_ = nullptr;
+    QLabel* find_status_ = nullptr;
+
+    DiscoverOptions discover_;
+    std::vector<FoundPanel> found_;
+    std::atomic<bool> discover_cancel_{false};
+    std::thread discover_thread_;
 };
 
 }  // namespace korvane
