@@ -51,14 +51,18 @@ void Output::Result(const std::string& plain,
     out_ << "}\n" << std::flush;
 }
 
-void Output::Message(MessageKind kind, std::string_view text, std::optional<TextId> id) {
+void Output::Message(MessageKind kind, std::string_view text, std::optional<TextId> id,
+                     std::string_view hint) {
     std::lock_guard lock(mutex_);
     said_.store(true);
     if (json_) {
         out_ << "{\"event\":\"message\",\"kind\":\"" << MessageKindName(kind) << "\"";
         if (id)
             out_ << ",\"id\":" << JsonString(TextName(*id));
-        out_ << ",\"text\":" << JsonString(text) << "}\n" << std::flush;
+        out_ << ",\"text\":" << JsonString(text);
+        if (!hint.empty())
+            out_ << ",\"hint\":" << JsonString(hint);
+        out_ << "}\n" << std::flush;
         return;
     }
     // A progress line being drawn gives way; it is drawn again on its next step.
@@ -69,6 +73,8 @@ void Output::Message(MessageKind kind, std::string_view text, std::optional<Text
     err_ << text;
     if (text.empty() || text.back() != '\n')
         err_ << "\n";
+    if (!hint.empty())
+        err_ << "korvane-cli: " << hint << "\n";
     err_ << std::flush;
 }
 
@@ -78,6 +84,15 @@ void Output::Verdict(LinkResult result) {
         return;
     out_ << "{\"event\":\"verdict\",\"result\":\"" << LinkResultName(result)
          << "\",\"code\":" << static_cast<int>(result) << "}\n"
+         << std::flush;
+}
+
+void Output::Verdict(std::string_view result, int code) {
+    std::lock_guard lock(mutex_);
+    if (!json_)
+        return;
+    out_ << "{\"event\":\"verdict\",\"result\":" << JsonString(result) << ",\"code\":" << code
+         << "}\n"
          << std::flush;
 }
 
@@ -129,11 +144,13 @@ void TerminalProgress::Waiting(WaitFor what, uint32_t remaining_ms) {
     Draw();
 }
 
-void Output::Problem(std::string_view text) {
+void Output::Problem(std::string_view text, MessageKind kind) {
     std::lock_guard lock(mutex_);
     said_.store(true);
     if (json_) {
-        out_ << "{\"event\":\"problem\",\"text\":" << JsonString(text) << "}\n" << std::flush;
+        out_ << "{\"event\":\"problem\",\"kind\":\"" << MessageKindName(kind)
+             << "\",\"text\":" << JsonString(text) << "}\n"
+             << std::flush;
     }
     if (progress_)
         progress_->Suspend();

@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -33,15 +34,20 @@ class Output {
     void Result(const std::string& plain,
                 const std::vector<std::pair<std::string, std::string>>& json_fields);
     // A message of the core; JSON carries the text's identifier beside it
-    // when it has one.
-    void Message(MessageKind kind, std::string_view text, std::optional<TextId> id = std::nullopt);
+    // when it has one. A hint is an English line on what to do about it,
+    // printed after the stored text (JSON: its "hint").
+    void Message(MessageKind kind, std::string_view text, std::optional<TextId> id = std::nullopt,
+                 std::string_view hint = {});
     // The closing line in JSON mode.
     void Verdict(LinkResult result);
+    // The closing line of an outcome that is no link result (a refusal).
+    void Verdict(std::string_view result, int code);
     // A long wait of the core: what it waits for and how long it may still
     // take (JSON mode only).
     void Wait(WaitFor what, unsigned remaining_s);
-    // A problem of the tool itself (usage, a file), not a message of the core.
-    void Problem(std::string_view text);
+    // A problem of the tool itself (usage, a file), not a message of the core:
+    // an error, or a warning when `kind` says so.
+    void Problem(std::string_view text, MessageKind kind = MessageKind::Error);
     // Whether a message or a problem has been shown: a failure nobody
     // explained gets a line of its own.
     bool said() const { return said_.load(); }
@@ -61,17 +67,23 @@ class Output {
     TerminalProgress* progress_ = nullptr;
 };
 
+// What to do about a catalogued message, in English; empty for none.
+using HintFor = std::function<std::string(TextId)>;
+
 class OutputSink : public MessageSink {
   public:
-    explicit OutputSink(Output& out) : out_(out) {}
+    explicit OutputSink(Output& out, HintFor hints = {}) : out_(out), hints_(std::move(hints)) {}
     void Show(MessageKind kind, std::string_view text) override { out_.Message(kind, text); }
-    void ShowText(MessageKind kind, TextId id) override { out_.Message(kind, Text(id), id); }
+    void ShowText(MessageKind kind, TextId id) override {
+        out_.Message(kind, Text(id), id, hints_ ? hints_(id) : std::string());
+    }
     void ShowFilled(MessageKind kind, TextId id, std::string_view text) override {
-        out_.Message(kind, text, id);
+        out_.Message(kind, text, id, hints_ ? hints_(id) : std::string());
     }
 
   private:
     Output& out_;
+    HintFor hints_;
 };
 
 // Every frame sent and every chunk received, as hex with a time stamp.
