@@ -671,8 +671,9 @@ std::string Cli::ModelListProblem(const std::optional<fs::path>& file) {
     if (!doc.LoadFile(*file)) {
         // The reader's outcome: the load summary, then the first parse error.
         std::string why = Utf16ToUtf8(doc.ResultText());
-        if (const size_t line = why.find('\n'); line != std::string::npos)
-            why = why.substr(line + 1);
+        if (const size_t comma = why.find(", ");
+            comma != std::string::npos && why.find(" wide chars") < comma)
+            why = why.substr(comma + 2);
         return name + " is not well-formed XML" + (why.empty() ? "" : ": " + why);
     }
     if (!doc.FindElement(u"ge"))
