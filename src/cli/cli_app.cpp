@@ -1,5 +1,7 @@
 #include "cli/cli_app.h"
 
+#include <unistd.h>
+
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -12,6 +14,7 @@
 #include "cli/cli_commands.h"
 #include "cli/cli_output.h"
 #include "cli/logo_picture.h"
+#include "cli/terminal_width.h"
 #include "link/device_error.h"
 #include "link/link_manager.h"
 #include "link/serial_devices.h"
@@ -255,6 +258,13 @@ class Cli {
     void ConfigureLink(LinkManager& link, const SettingsFile& settings);
     int WithPanel(const std::function<void(PanelSession&, const SettingsFile&)>& body);
     bool cancel_told_ = false;  // the command has said it was cancelled
+    // The terminal's width for the progress line (stderr is the terminal).
+    std::function<int()> TerminalColumns() {
+        if (!width_)
+            width_.emplace(STDERR_FILENO);
+        return [this] { return width_->Columns(); };
+    }
+    std::optional<TerminalWidth> width_;
     void ExplainOpenFailure(LinkManager& link);
     // The screen and background a logo is made for; or the exit status
     // after saying why there is none (64 for the command line, 7 for the
@@ -575,7 +585,7 @@ int Cli::Erase() {
         std::optional<TerminalProgress> shown;
         if (env_.err_is_terminal && !inv_.quiet && !inv_.json) {
             // The erase run reports only its end; the line says what it waits for.
-            shown.emplace(env_.err, 0);
+            shown.emplace(env_.err, 0, TerminalColumns());
             out_.SetProgress(&*shown);
             shown->SetText(Text(TextId::ProgressErase));
         }
@@ -606,7 +616,7 @@ int Cli::Program(ImageKind kind, const fs::path& image) {
         JsonWaits waits(out_);
         std::optional<TerminalProgress> shown;
         if (env_.err_is_terminal && !inv_.quiet && !inv_.json) {
-            shown.emplace(env_.err, size);
+            shown.emplace(env_.err, size, TerminalColumns());
             out_.SetProgress(&*shown);
         }
         ProgressSink& progress = shown       ? static_cast<ProgressSink&>(*shown)

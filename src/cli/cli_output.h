@@ -101,10 +101,13 @@ class TraceObserver : public FrameObserver {
 };
 
 // The run's text, percent, bytes sent of total, throughput and time left,
-// redrawn in place on a terminal.
+// redrawn in place on a terminal. The line is cut to one column less than
+// the terminal's width, so that it never wraps (a wrapped line could not be
+// redrawn in place).
 class TerminalProgress : public ProgressSink {
   public:
-    TerminalProgress(std::ostream& err, uint64_t total_bytes);
+    // `columns` gives the terminal's width at each redraw; none: no cut.
+    TerminalProgress(std::ostream& err, uint64_t total_bytes, std::function<int()> columns = {});
     void MoveTo(int position) override;
     void SetSpan(int lower, int upper) override;
     void Step() override;
@@ -115,11 +118,15 @@ class TerminalProgress : public ProgressSink {
     void Waiting(WaitFor what, uint32_t remaining_ms) override;
     // Clears the line for a message; the next step draws it again.
     void Suspend();
+    // Ends the line for good: nothing is drawn after the run's last message.
     void Finish();
 
   private:
     void Draw();
+    void Put(const std::string& line);
     std::ostream& err_;
+    std::function<int()> columns_;
+    bool finished_ = false;
     std::mutex mutex_;
     uint64_t total_;
     int lower_ = 0, upper_ = 100, position_ = 0;
@@ -141,6 +148,10 @@ class JsonWaits : public NullProgress {
     std::optional<WaitFor> waiting_;
     unsigned wait_s_ = 0;
 };
+
+// The text cut to fit `columns` terminal columns (wide characters count two);
+// a run of dots ending the text is shortened first.
+std::string FitToColumns(std::string_view text, int columns);
 
 // How a wait reads on the terminal, e.g. "the erase".
 const char* WaitForText(WaitFor what);
