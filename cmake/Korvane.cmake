@@ -87,3 +87,22 @@ function(korvane_check_fences)
         message(FATAL_ERROR "Build fences broken:\n  ${text}")
     endif()
 endfunction()
+
+# korvane_generated_doc(target program arg output): OUTPUT is what the built
+# PROGRAM prints for ARG (its manual page, its completion), made at build
+# time, so that it never differs from the program's --help. A cross build
+# without an emulator to run the program makes none.
+function(korvane_generated_doc target program arg output)
+    if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
+        return()
+    endif()
+    add_custom_command(
+        OUTPUT ${output}
+        COMMAND ${CMAKE_COMMAND} "-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
+                -DPROGRAM=$<TARGET_FILE:${program}> -DARG=${arg} -DOUT=${output}
+                -P ${PROJECT_SOURCE_DIR}/cmake/KorvaneCapture.cmake
+        DEPENDS ${program} ${PROJECT_SOURCE_DIR}/cmake/KorvaneCapture.cmake
+        COMMENT "Writing ${output} from ${program} ${arg}"
+        VERBATIM)
+    add_custom_target(${target} ALL DEPENDS ${output})
+endfunction()

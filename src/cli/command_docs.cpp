@@ -284,9 +284,10 @@ std::string ManPage(const ProgramDoc& p, std::string_view version) {
         for (const CommandDoc& c : p.commands) {
             out << ".TP\n";
             const auto forms = c.synopsis.empty() ? std::vector<std::string>{""} : c.synopsis;
+            // The tag holds the first form; the others open the body, a line each.
             for (size_t i = 0; i < forms.size(); ++i) {
-                out << (i ? ".br\n" : "") << "\\fB" << Roff(c.name) << "\\fR"
-                    << (forms[i].empty() ? "" : " " + Roff(forms[i])) << "\n";
+                out << "\\fB" << Roff(c.name) << "\\fR"
+                    << (forms[i].empty() ? "" : " " + Roff(forms[i])) << (i ? "\n.br\n" : "\n");
             }
             RoffText(out, c.text);
             if (!c.options.empty()) {
