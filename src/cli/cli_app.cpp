@@ -949,8 +949,8 @@ int Cli::Run() {
         env_.out << (inv_.man ? ManPage(doc, ProjectVersion()) : BashCompletion(doc));
         return 0;
     }
-    // "help COMMAND" is "COMMAND --help".
-    if (inv_.command == "help") {
+    // "help COMMAND" is "COMMAND --help" ("help --help" describes help).
+    if (inv_.command == "help" && !(inv_.help && inv_.args.empty())) {
         if (inv_.args.size() > 1)
             return Usage("help takes one COMMAND at most");
         inv_.help = true;
