@@ -1,7 +1,5 @@
 #include "cli/cli_app.h"
 
-#include <unistd.h>
-
 #include <chrono>
 #include <fstream>
 #include <functional>
@@ -208,8 +206,9 @@ std::variant<Invocation, UsageError> Parse(const std::vector<std::string>& args)
 
 // The usage error on stderr; with --json also the one line a script reads.
 int ReportUsage(CliEnvironment& env, bool json, const std::string& text) {
-    env.err << "korvane-cli: " << text << "\n"
-            << UsageLine(CliDoc()).substr(0, UsageLine(CliDoc()).size() - 1) << kMore;
+    std::string usage = UsageLine(CliDoc());
+    usage.pop_back();  // its line end follows the pointer to --help
+    env.err << "korvane-cli: " << text << "\n" << usage << kMore;
     if (json) {
         env.out << "{\"event\":\"verdict\",\"result\":\"UsageError\",\"code\":" << kUsageError
                 << ",\"text\":" << JsonString(text) << "}\n"
@@ -261,7 +260,7 @@ class Cli {
     // The terminal's width for the progress line (stderr is the terminal).
     std::function<int()> TerminalColumns() {
         if (!width_)
-            width_.emplace(STDERR_FILENO);
+            width_.emplace();
         return [this] { return width_->Columns(); };
     }
     std::optional<TerminalWidth> width_;

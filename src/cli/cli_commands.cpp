@@ -50,7 +50,9 @@ ProgramDoc Build() {
              {"--force", "",
               "send a value that would cut you off the panel or overwrite\n"
               "another image (refused otherwise, exit 65)"},
-             {"-h, --help", "", "this text; COMMAND --help (or help COMMAND) for one command"},
+             {"-h, --help", "",
+              "the options and commands; COMMAND --help (or help COMMAND)\n"
+              "describes one command"},
              {"--version", "", "the program's version (and commit) and nothing else"},
              {"--", "", "ends the options: every word after it is an argument"},
          }},

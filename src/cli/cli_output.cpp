@@ -39,6 +39,12 @@ std::string JsonString(std::string_view text) {
     return out + "\"";
 }
 
+MessageKind Severity(MessageKind kind, TextId id) {
+    if (kind == MessageKind::AppDefault && id == TextId::SerialOpenFailed)
+        return MessageKind::Error;
+    return kind;
+}
+
 void Output::Result(const std::string& plain,
                     const std::vector<std::pair<std::string, std::string>>& json_fields) {
     std::lock_guard lock(mutex_);
@@ -155,7 +161,13 @@ void Output::Problem(std::string_view text, MessageKind kind) {
     }
     if (progress_)
         progress_->Suspend();
-    err_ << "korvane-cli: " << text << "\n" << std::flush;
+    // Each line of a longer explanation is the tool's.
+    size_t start = 0;
+    for (size_t end = text.find('\n'); end != std::string_view::npos;
+         start = end + 1, end = text.find('\n', start)) {
+        err_ << "korvane-cli: " << text.substr(start, end - start) << "\n";
+    }
+    err_ << "korvane-cli: " << text.substr(start) << "\n" << std::flush;
 }
 
 TraceObserver::TraceObserver(std::ostream& err)

@@ -67,6 +67,11 @@ class Output {
     TerminalProgress* progress_ = nullptr;
 };
 
+// The kind a script reads: the core's, except that a failure the window shows
+// in the application's default box (the serial port did not open) is an
+// error.
+MessageKind Severity(MessageKind kind, TextId id);
+
 // What to do about a catalogued message, in English; empty for none.
 using HintFor = std::function<std::string(TextId)>;
 
@@ -75,10 +80,10 @@ class OutputSink : public MessageSink {
     explicit OutputSink(Output& out, HintFor hints = {}) : out_(out), hints_(std::move(hints)) {}
     void Show(MessageKind kind, std::string_view text) override { out_.Message(kind, text); }
     void ShowText(MessageKind kind, TextId id) override {
-        out_.Message(kind, Text(id), id, hints_ ? hints_(id) : std::string());
+        out_.Message(Severity(kind, id), Text(id), id, hints_ ? hints_(id) : std::string());
     }
     void ShowFilled(MessageKind kind, TextId id, std::string_view text) override {
-        out_.Message(kind, text, id, hints_ ? hints_(id) : std::string());
+        out_.Message(Severity(kind, id), text, id, hints_ ? hints_(id) : std::string());
     }
 
   private:

@@ -1,5 +1,5 @@
 #pragma once
-// How many columns the terminal on a descriptor has, for the progress line:
+// How many columns the terminal on stderr has, for the progress line:
 // COLUMNS when it is set, otherwise the terminal's own size, asked again
 // after each SIGWINCH (the window was resized).
 namespace korvane::cli {
@@ -7,12 +7,11 @@ namespace korvane::cli {
 class TerminalWidth {
   public:
     // Starts listening for SIGWINCH.
-    explicit TerminalWidth(int fd);
+    TerminalWidth();
     // 80 when neither says.
     int Columns();
 
   private:
-    int fd_;
     int columns_ = 80;
 };
 

@@ -20,7 +20,7 @@ void OnResize(int) {
 
 }  // namespace
 
-TerminalWidth::TerminalWidth(int fd) : fd_(fd) {
+TerminalWidth::TerminalWidth() {
     static_assert(std::atomic<bool>::is_always_lock_free, "set from a signal handler");
     struct sigaction sa {};
     sa.sa_handler = OnResize;
@@ -37,7 +37,7 @@ int TerminalWidth::Columns() {
     }
     if (g_resized.exchange(false)) {
         winsize size{};
-        if (::ioctl(fd_, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
+        if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) == 0 && size.ws_col > 0)
             columns_ = size.ws_col;
     }
     return columns_;

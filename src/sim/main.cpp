@@ -145,7 +145,7 @@ std::vector<SimOption> Options(Settings& s, korvane::sim::Panel& panel) {
              s.dump = v;
              return std::string();
          }},
-        {{"-h, --help", "", "this text"}, nullptr},
+        {{"-h, --help", "", "the options"}, nullptr},
         {{"--version", "", "the program's version (and commit)"}, nullptr},
     };
 }
