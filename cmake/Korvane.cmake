@@ -95,3 +95,30 @@ endfunction()
 # links to them.
 include(GNUInstallDirs)
 set(KORVANE_INSTALL_PROGRAMDIR lib/korvane)
+
+# korvane_generated_doc(target program arg output): OUTPUT is what the built
+# PROGRAM prints for ARG (its manual page, its completion), made at build
+# time, so that it never differs from the program's --help. A cross build
+# without an emulator to run the program makes none.
+function(korvane_generated_doc target program arg output)
+    if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
+        return()
+    endif()
+    # A manual page is also kept compressed, as installed manual pages are.
+    set(outputs ${output})
+    set(compress)
+    if(output MATCHES "\\.[1-9]$")
+        list(APPEND outputs ${output}.gz)
+        set(compress COMMAND gzip -9nkf ${output})
+    endif()
+    add_custom_command(
+        OUTPUT ${outputs}
+        COMMAND ${CMAKE_COMMAND} "-DEMULATOR=${CMAKE_CROSSCOMPILING_EMULATOR}"
+                -DPROGRAM=$<TARGET_FILE:${program}> -DARG=${arg} -DOUT=${output}
+                -P ${PROJECT_SOURCE_DIR}/cmake/KorvaneCapture.cmake
+        ${compress}
+        DEPENDS ${program} ${PROJECT_SOURCE_DIR}/cmake/KorvaneCapture.cmake
+        COMMENT "Writing ${output} from ${program} ${arg}"
+        VERBATIM)
+    add_custom_target(${target} ALL DEPENDS ${outputs})
+endfunction()

@@ -9,9 +9,11 @@
 #include <variant>
 
 #include "cli/cli_args.h"
+#include "cli/cli_commands.h"
 #include "cli/cli_output.h"
 #include "cli/discover_command.h"
 #include "cli/logo_picture.h"
+#include "cli/terminal_width.h"
 #include "link/device_error.h"
 #include "link/link_manager.h"
 #include "link/serial_devices.h"
@@ -24,8 +26,10 @@
 #include "settings/settings_file.h"
 #include "system/file_read_check.h"
 #include "system/program_files.h"
+#include "system/version.h"
 #include "transfer/firmware_run.h"
 #include "transfer/image_kind.h"
+#include "xml/xml_document.h"
 
 namespace korvane::cli {
 
@@ -33,120 +37,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr char kUsageLine[] =
-    "usage: korvane-cli [link options] COMMAND [arguments]   (korvane-cli --help for more)\n";
-
-constexpr char kUsage[] =
-    "usage: korvane-cli [link options] COMMAND [arguments]\n"
-    "\n"
-    "link options (this run only; nothing is saved):\n"
-    "  --udp IP[:PORT]        UDP link (port 21845 when omitted)\n"
-    "  --serial DEVICE|COMn   serial link at 115200 baud\n"
-    "  --usb DEVICE           USB link\n"
-    "  --settings FILE        settings file to use instead of the one found beside the program\n"
-    "  --models FILE          model list to use instead of XMLName.dat beside the program\n"
-    "  --trace                every frame sent and received on stderr, as hex, with time stamps\n"
-    "  -q, --quiet            no progress display\n"
-    "  --json                 results, messages and the final verdict as JSON lines on stdout\n"
-    "  --force                send a value that would cut you off the panel or overwrite\n"
-    "                         another image (refused otherwise)\n"
-    "\n"
-    "commands:\n"
-    "  status                           query-state; prints \"jumper <n>\"\n"
-    "  get-ip                           prints \"<ip> <port>\"\n"
-    "  set-ip IP PORT [--gateway G] [--mask M]\n"
-    "  get-clock                        prints \"YYYY-MM-DD HH:MM:SS\"\n"
-    "  set-clock [YYYY-MM-DD HH:MM:SS]  default: now; years 2000 to 2099\n"
-    "  erase\n"
-    "  flash kernel|bootloader|filesystem FILE\n"
-    "  flash logo PICTURE (--model NAME | --screen WxH) [--background RRGGBB]\n"
-    "  logo PICTURE (--model NAME | --screen WxH) [--background RRGGBB] [-o FILE]\n"
-    "  models                           one line per model: \"<name>\\t<width>x<height>\"\n"
-    "  enter-download | end-download | change-mac\n"
-    "  settings [--link udp|serial|usb] [--ip IP] [--port N] [--com N]\n"
-    "  ports                            serial devices as COM numbers name them, USB devices\n"
-    "  discover [--broadcast ADDR | --range A-B] [--port N] [--wait MS]\n"
-    "                                   the panels on the network, one line each\n"
-    "\n"
-    "\"korvane-cli COMMAND --help\" describes one command. Exit status: 0 Ok, 1 IoError,\n"
-    "2 Timeout, 3 NetworkError, 4 ChecksumError, 5 PanelRefused, 6 OpenFailed,\n"
-    "7 FileError, 8 RunCancelled, 64 usage error, 65 refused input (see --force).\n";
-
-struct CommandHelp {
-    const char* synopsis;
-    const char* text;
-    const char* example;
-};
-
-const std::map<std::string, CommandHelp>& Helps() {
-    static const std::map<std::string, CommandHelp> helps = {
-        {"status",
-         {"status",
-          "Asks the panel for its state and prints the jumper position (1 update, 2 normal).",
-          "korvane-cli --udp 192.168.0.100 status"}},
-        {"get-ip", {"get-ip", "Reads the panel's IP address and port.", "korvane-cli get-ip"}},
-        {"set-ip",
-         {"set-ip IP PORT [--gateway G] [--mask M]",
-          "Sets the panel's address, port, gateway (default 192.168.0.1) and mask\n"
-          "(default 255.255.255.0). The values are also saved as the panel network record.\n"
-          "An address no one could reach (0.0.0.0, 255.255.255.255, 127.x, 224.0.0.0 and\n"
-          "above) or a mask that is no mask is refused unless --force; a gateway outside\n"
-          "the new subnet is sent with a warning.",
-          "korvane-cli set-ip 192.168.0.120 21845 --gateway 192.168.0.1"}},
-        {"get-clock", {"get-clock", "Reads the panel's clock.", "korvane-cli get-clock"}},
-        {"set-clock",
-         {"set-clock [YYYY-MM-DD HH:MM:SS]",
-          "Sets the panel's clock; without a value, to now. The panel keeps the years 2000\n"
-          "to 2099 and reports those back; another year is refused unless --force.",
-          "korvane-cli set-clock \"2026-12-07 08:30:00\""}},
-        {"erase", {"erase", "Erases the panel's flash (not over USB).", "korvane-cli erase"}},
-        {"flash",
-         {"flash kernel|bootloader|filesystem FILE\n"
-          "       korvane-cli flash logo PICTURE (--model NAME | --screen WxH) [--background "
-          "RRGGBB]",
-          "Programs an image into the panel's flash; the panel's jumper must be in the update\n"
-          "position. For a logo the picture is converted first (its .logo file is written\n"
-          "beside it). A boot loader longer than 0x80000 bytes or a kernel longer than\n"
-          "0x200000 bytes would overwrite the next image and is refused unless --force.\n"
-          "Ctrl-C cancels the run.",
-          "korvane-cli flash kernel zImage.bin"}},
-        {"logo",
-         {"logo PICTURE (--model NAME | --screen WxH) [--background RRGGBB] [-o FILE]",
-          "Converts a picture (BMP, GIF, JPEG, PNG) into the panel's logo file, by default\n"
-          "\"PICTURE.logo\". The background colour is RRGGBB, red first (default FFFFFF).",
-          "korvane-cli logo start.bmp --screen 800x480 --background 000080"}},
-        {"models",
-         {"models", "Lists the panel models of the model list with their screen sizes.",
-          "korvane-cli models"}},
-        {"enter-download",
-         {"enter-download", "Switches the panel into download mode and runs the version handshake.",
-          "korvane-cli enter-download"}},
-        {"end-download",
-         {"end-download", "Takes the panel out of download mode.", "korvane-cli end-download"}},
-        {"change-mac",
-         {"change-mac", "Gives the panel a newly generated MAC address (prefix 00-4F-9A).",
-          "korvane-cli change-mac"}},
-        {"ports",
-         {"ports",
-          "Lists the serial devices in the order that COM numbers name them (COM1 first),\n"
-          "then the panel USB devices found.",
-          "korvane-cli ports"}},
-        {"settings",
-         {"settings [--link udp|serial|usb] [--ip IP] [--port N] [--com N]",
-          "Shows the saved communication settings, or changes and saves them.",
-          "korvane-cli settings --link udp --ip 192.168.0.100 --port 21845"}},
-        {"discover",
-         {"discover [--broadcast ADDR | --range A-B] [--port N] [--wait MS]",
-          "Finds the panels on the network: asks at the broadcast address of every interface\n"
-          "(or only at ADDR, one of those), or at each address of a range such as\n"
-          "192.168.0.1-254 (200 a second, for networks that drop broadcasts), on port N\n"
-          "(default 21845), and listens MS milliseconds (default 1000). Prints one line per\n"
-          "panel: the address it answered from, its port and jumper, and the address it\n"
-          "reports when that differs. Exit status 0 when a panel answered, 2 when none did.",
-          "korvane-cli discover --range 192.168.0.1-254"}},
-    };
-    return helps;
-}
+constexpr char kMore[] = "   (korvane-cli --help for more)\n";
 
 struct Invocation {
     std::optional<LinkMode> mode;
@@ -161,6 +52,10 @@ struct Invocation {
     bool json = false;
     bool force = false;
     bool help = false;
+    bool version = false;
+    // Hidden: what the build installs, printed from the same table as --help.
+    bool man = false;
+    bool completion = false;
     std::string command;
     std::vector<std::string> args;               // positional arguments of the command
     std::map<std::string, std::string> options;  // command options and their values
@@ -170,106 +65,171 @@ struct UsageError {
     std::string text;
 };
 
-// Options of the commands that take a value.
-bool CommandOptionTakesValue(const std::string& name) {
-    static const char* const names[] = {
-        "--gateway", "--mask", "--model", "--screen",    "--background", "-o",    "--link",
-        "--ip",      "--port", "--com",   "--broadcast", "--range",      "--wait"};
-    for (const char* n : names) {
-        if (name == n)
-            return true;
+// An option of any command, for the parser to know whether it takes a value
+// before it knows the command (options may come first).
+const OptionDoc* AnyCommandOption(std::string_view name) {
+    for (const CommandDoc& c : CliDoc().commands) {
+        if (const OptionDoc* o = FindOption(c.options, name))
+            return o;
     }
-    return false;
+    return nullptr;
+}
+
+const OptionDoc* GlobalOption(std::string_view name) {
+    for (const OptionGroup& g : CliDoc().groups) {
+        if (const OptionDoc* o = FindOption(g.options, name))
+            return o;
+    }
+    return nullptr;
+}
+
+// "-1" is a value (a port, say), not an option.
+bool LooksLikeOption(const std::string& a) {
+    return a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9');
+}
+
+std::optional<UsageError> ApplyGlobal(Invocation& inv, const std::string& name,
+                                      const std::string& v) {
+    auto link = [&](LinkMode mode) -> std::optional<UsageError> {
+        if (inv.mode)
+            return UsageError{"give one link only: --udp, --serial or --usb"};
+        inv.mode = mode;
+        return std::nullopt;
+    };
+    if (name == "--udp") {
+        if (auto e = link(LinkMode::Udp))
+            return e;
+        const size_t colon = v.find(':');
+        inv.ip = ParseIpv4(v.substr(0, colon));
+        if (!inv.ip)
+            return UsageError{"not an IPv4 address: " + v.substr(0, colon)};
+        inv.port = kDefaultPanelPort;
+        if (colon != std::string::npos) {
+            const auto port = ParseNumber(v.substr(colon + 1), 1, 65535);
+            if (!port)
+                return UsageError{"not a port from 1 to 65535: " + v.substr(colon + 1)};
+            inv.port = static_cast<uint16_t>(*port);
+        }
+    } else if (name == "--serial") {
+        if (auto e = link(LinkMode::Serial))
+            return e;
+        if (v.empty())
+            return UsageError{"--serial needs a device path or COMn, not an empty word"};
+        if (v.size() > 3 && (v.rfind("COM", 0) == 0 || v.rfind("com", 0) == 0)) {
+            const auto n = ParseNumber(v.substr(3), 1, 255);
+            if (!n)
+                return UsageError{"not a COM port: " + v};
+            inv.com = static_cast<uint16_t>(*n);
+        } else {
+            inv.device = v;
+        }
+    } else if (name == "--usb") {
+        if (auto e = link(LinkMode::Usb))
+            return e;
+        if (v.empty())
+            return UsageError{"--usb needs a device path, not an empty word"};
+        inv.device = v;
+    } else if (name == "--settings" || name == "--models") {
+        if (v.empty())
+            return UsageError{name + " needs a file, not an empty word"};
+        (name == "--settings" ? inv.settings_file : inv.models_file) = fs::path(v);
+    } else if (name == "--trace") {
+        inv.trace = true;
+    } else if (name == "-q" || name == "--quiet") {
+        inv.quiet = true;
+    } else if (name == "--json") {
+        inv.json = true;
+    } else if (name == "--force") {
+        inv.force = true;
+    } else if (name == "-h" || name == "--help") {
+        inv.help = true;
+    } else if (name == "--version") {
+        inv.version = true;
+    } else {
+        // Listed in the table but not handled here: a fault of ours, said plainly.
+        return UsageError{"option " + name + " is not handled"};
+    }
+    return std::nullopt;
 }
 
 std::variant<Invocation, UsageError> Parse(const std::vector<std::string>& args) {
     Invocation inv;
+    bool options_ended = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        auto next = [&]() -> std::optional<std::string> {
-            if (i + 1 >= args.size())
-                return std::nullopt;
-            return args[++i];
-        };
-        if (a == "--udp") {
-            auto v = next();
-            if (!v)
-                return UsageError{"--udp needs IP[:PORT]"};
-            const size_t colon = v->find(':');
-            inv.ip = ParseIpv4(v->substr(0, colon));
-            if (!inv.ip)
-                return UsageError{"not an IPv4 address: " + v->substr(0, colon)};
-            inv.port = kDefaultPanelPort;
-            if (colon != std::string::npos) {
-                const auto port = ParseNumber(v->substr(colon + 1), 1, 65535);
-                if (!port)
-                    return UsageError{"not a port from 1 to 65535: " + v->substr(colon + 1)};
-                inv.port = static_cast<uint16_t>(*port);
-            }
-            inv.mode = LinkMode::Udp;
-        } else if (a == "--serial") {
-            auto v = next();
-            if (!v)
-                return UsageError{"--serial needs a device path or COMn"};
-            inv.mode = LinkMode::Serial;
-            if (v->size() > 3 && (v->rfind("COM", 0) == 0 || v->rfind("com", 0) == 0)) {
-                const auto n = ParseNumber(v->substr(3), 1, 255);
-                if (!n)
-                    return UsageError{"not a COM port: " + *v};
-                inv.com = static_cast<uint16_t>(*n);
-            } else {
-                inv.device = *v;
-            }
-        } else if (a == "--usb") {
-            auto v = next();
-            if (!v)
-                return UsageError{"--usb needs a device path"};
-            inv.mode = LinkMode::Usb;
-            inv.device = *v;
-        } else if (a == "--settings" || a == "--models") {
-            auto v = next();
-            if (!v)
-                return UsageError{a + " needs a file"};
-            (a == "--settings" ? inv.settings_file : inv.models_file) = fs::path(*v);
-        } else if (a == "--trace") {
-            inv.trace = true;
-        } else if (a == "-q" || a == "--quiet") {
-            inv.quiet = true;
-        } else if (a == "--json") {
-            inv.json = true;
-        } else if (a == "--force") {
-            inv.force = true;
-        } else if (a == "-h" || a == "--help") {
-            inv.help = true;
-        } else if (CommandOptionTakesValue(a)) {
-            auto v = next();
-            if (!v)
-                return UsageError{a + " needs a value"};
-            inv.options[a] = *v;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return UsageError{"unknown option " + a};
-        } else if (inv.command.empty()) {
-            inv.command = a;
-        } else {
-            inv.args.push_back(a);
+        if (options_ended || !LooksLikeOption(a)) {
+            if (inv.command.empty())
+                inv.command = a;
+            else
+                inv.args.push_back(a);
+            continue;
         }
+        if (a == "--") {
+            options_ended = true;
+            continue;
+        }
+        if (a == "--man" || a == "--bash-completion") {
+            (a == "--man" ? inv.man : inv.completion) = true;
+            continue;
+        }
+        // --name=value as well as --name value.
+        std::string name = a;
+        std::optional<std::string> inline_value;
+        if (const size_t eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
+            name = a.substr(0, eq);
+            inline_value = a.substr(eq + 1);
+        }
+        const OptionDoc* global = GlobalOption(name);
+        const OptionDoc* doc = global ? global : AnyCommandOption(name);
+        if (!doc)
+            return UsageError{"unknown option " + name};
+        std::string value;
+        if (!doc->value.empty()) {
+            if (inline_value) {
+                value = *inline_value;
+            } else if (i + 1 < args.size()) {
+                value = args[++i];
+            } else {
+                return UsageError{name + " needs " + doc->value};
+            }
+        } else if (inline_value) {
+            return UsageError{name + " takes no value"};
+        }
+        if (!global) {
+            inv.options[name] = value;
+            continue;
+        }
+        if (auto e = ApplyGlobal(inv, name, value))
+            return *e;
     }
     return inv;
+}
+
+// The usage error on stderr; with --json also the one line a script reads.
+int ReportUsage(CliEnvironment& env, bool json, const std::string& text) {
+    std::string usage = UsageLine(CliDoc());
+    usage.pop_back();  // its line end follows the pointer to --help
+    env.err << "korvane-cli: " << text << "\n" << usage << kMore;
+    if (json) {
+        env.out << "{\"event\":\"verdict\",\"result\":\"UsageError\",\"code\":" << kUsageError
+                << ",\"text\":" << JsonString(text) << "}\n"
+                << std::flush;
+    }
+    return kUsageError;
 }
 
 class Cli {
   public:
     Cli(Invocation inv, CliEnvironment& env)
-        : inv_(std::move(inv)), env_(env), out_(env.out, env.err, inv_.json), sink_(out_) {}
+        : inv_(std::move(inv)),
+          env_(env),
+          out_(env.out, env.err, inv_.json),
+          sink_(out_, [this](TextId id) { return Hint(id); }) {}
 
     int Run();
 
   private:
-    int Usage(const std::string& problem) {
-        out_.Problem(problem);
-        env_.err << kUsageLine;
-        return kUsageError;
-    }
+    int Usage(const std::string& problem) { return ReportUsage(env_, inv_.json, problem); }
     int Finish(LinkResult r) {
         // Some failures the core leaves unexplained by design; the terminal
         // still gets one line saying why.
@@ -279,6 +239,10 @@ class Cli {
         return static_cast<int>(r);
     }
     static std::string Unexplained(LinkResult r);
+    // An English line on what to do about a stored panel text, for this run.
+    std::string Hint(TextId id) const;
+    // The link of the run, once configured (for the hints).
+    std::optional<LinkSettings> link_;
     // Shows the check's warnings and refusals; true when the command must
     // stop (refused, and no --force).
     bool Refuses(const InputCheck& check);
@@ -294,9 +258,27 @@ class Cli {
     void ConfigureLink(LinkManager& link, const SettingsFile& settings);
     int WithPanel(const std::function<void(PanelSession&, const SettingsFile&)>& body);
     bool cancel_told_ = false;  // the command has said it was cancelled
+    // The terminal's width for the progress line (stderr is the terminal).
+    std::function<int()> TerminalColumns() {
+        if (!width_)
+            width_.emplace();
+        return [this] { return width_->Columns(); };
+    }
+    std::optional<TerminalWidth> width_;
     void ExplainOpenFailure(LinkManager& link);
-    std::optional<std::pair<int, int>> ScreenSize();
-    std::optional<uint32_t> Background();
+    // The screen and background a logo is made for; or the exit status
+    // after saying why there is none (64 for the command line, 7 for the
+    // model list).
+    struct LogoTarget {
+        int width;
+        int height;
+        uint32_t background;
+    };
+    std::variant<LogoTarget, int> ReadLogoTarget();
+    std::optional<fs::path> ModelListFile() const;
+    // Why the model list yields no models: no file, unreadable, not
+    // well-formed, no "ge" root or no "HMI_Types".
+    static std::string ModelListProblem(const std::optional<fs::path>& file);
 
     int Status();
     int GetIp();
@@ -309,7 +291,7 @@ class Cli {
     int Logo();
     // Converts the picture of `logo` or `flash logo`; the logo file's path,
     // or nothing after telling why.
-    std::optional<fs::path> ConvertLogo(const fs::path& picture, const fs::path& output);
+    std::optional<fs::path> ConvertLogo(const fs::path& picture, const LogoTarget& target);
     int Program(ImageKind kind, const fs::path& image);
     int Settings();
     int Ports();
@@ -370,15 +352,43 @@ std::string Cli::Unexplained(LinkResult r) {
     return std::string("failed (") + LinkResultName(r) + "): " + why;
 }
 
+std::string Cli::Hint(TextId id) const {
+    const std::string link = link_ ? LinkName(*link_) : std::string("the link");
+    switch (id) {
+        case TextId::SendFailed:
+            if (link_ && link_->mode == LinkMode::Udp && link_->address == 0xFFFFFFFFu) {
+                return "no panel address is configured yet (255.255.255.255 is what fresh "
+                       "settings hold): give --udp IP[:PORT] for this run, or save it with "
+                       "korvane-cli settings --link udp --ip IP --port 21845";
+            }
+            return "the system would not send on " + link;
+        case TextId::Timeout:
+            return "no answer on " + link +
+                   ": check that the panel is on and connected, and the link (korvane-cli "
+                   "settings shows the saved one)";
+        case TextId::JumperForUpdate:
+            return "programming needs the panel's jumper in the update position (korvane-cli "
+                   "status then prints \"jumper 1\")";
+        case TextId::JumperOff:
+            return "set the panel's jumpers to 1-OFF, 2-OFF first (korvane-cli status shows "
+                   "the position)";
+        case TextId::NoUsbProgramming:
+            return "programming and erase need the udp or serial link (--udp IP or "
+                   "--serial DEVICE)";
+        default:
+            return {};
+    }
+}
+
 bool Cli::Refuses(const InputCheck& check) {
     for (const std::string& r : check.refusals)
         out_.Problem((inv_.force ? "sent anyway (--force): " : "refused: ") + r);
     for (const std::string& w : check.warnings)
-        out_.Problem("warning: " + w);
+        out_.Problem("warning: " + w, MessageKind::Warning);
     if (!check.Refused() || inv_.force)
         return false;
-    // Like a usage error, a refusal has no verdict: nothing was tried.
     out_.Problem("nothing was sent; --force sends it anyway");
+    out_.Verdict("RefusedInput", kRefusedInput);
     return true;
 }
 
@@ -386,7 +396,10 @@ SettingsFile Cli::OpenSettings() {
     SettingsFile settings = inv_.settings_file
                                 ? SettingsFile(*inv_.settings_file)
                                 : SettingsFile::For(ProgramFiles::InFolder(env_.program_folder));
-    settings.Load();
+    // Read only: a missing file is the defaults, and only `settings` with a
+    // change writes one.
+    settings.record() = CommSettings::Defaults();
+    settings.Reload();
     return settings;
 }
 
@@ -409,6 +422,7 @@ void Cli::ConfigureLink(LinkManager& link, const SettingsFile& settings) {
     }
     if (inv_.mode == LinkMode::Usb)
         s.usb_device = inv_.device;
+    link_ = s;
     link.Configure(s);
 }
 
@@ -572,7 +586,7 @@ int Cli::Erase() {
         std::optional<TerminalProgress> shown;
         if (env_.err_is_terminal && !inv_.quiet && !inv_.json) {
             // The erase run reports only its end; the line says what it waits for.
-            shown.emplace(env_.err, 0);
+            shown.emplace(env_.err, 0, TerminalColumns());
             out_.SetProgress(&*shown);
             shown->SetText(Text(TextId::ProgressErase));
         }
@@ -603,7 +617,7 @@ int Cli::Program(ImageKind kind, const fs::path& image) {
         JsonWaits waits(out_);
         std::optional<TerminalProgress> shown;
         if (env_.err_is_terminal && !inv_.quiet && !inv_.json) {
-            shown.emplace(env_.err, size);
+            shown.emplace(env_.err, size, TerminalColumns());
             out_.SetProgress(&*shown);
         }
         ProgressSink& progress = shown       ? static_cast<ProgressSink&>(*shown)
@@ -644,66 +658,96 @@ int Cli::Flash() {
     }
     if (!kind)
         return Usage("unknown image kind " + name + " (kernel, bootloader, filesystem, logo)");
-    if (kind->kind != ImageKind::Logo)
+    if (kind->kind != ImageKind::Logo) {
+        if (!inv_.options.empty())
+            return Usage("flash " + name + " takes no option " + inv_.options.begin()->first);
         return Program(kind->kind, inv_.args[1]);
-    const fs::path output = inv_.options.count("-o") ? fs::path(inv_.options["-o"]) : fs::path();
-    const auto logo = ConvertLogo(inv_.args[1], output);
+    }
+    const auto target = ReadLogoTarget();
+    if (const int* status = std::get_if<int>(&target))
+        return *status;
+    const auto logo = ConvertLogo(inv_.args[1], std::get<LogoTarget>(target));
     if (!logo)
         return static_cast<int>(LinkResult::FileError);
     return Program(ImageKind::Logo, *logo);
 }
 
-std::optional<std::pair<int, int>> Cli::ScreenSize() {
-    const bool has_model = inv_.options.count("--model");
-    const bool has_screen = inv_.options.count("--screen");
-    if (has_model == has_screen) {
-        out_.Problem("give either --model NAME or --screen WxH");
-        return std::nullopt;
+std::string Cli::ModelListProblem(const std::optional<fs::path>& file) {
+    if (!file)
+        return "no model list: this program has no folder of its own; give --models FILE";
+    const std::string name = "the model list " + file->string();
+    if (const std::error_code ec = CheckReadable(*file))
+        return "cannot read " + name + ": " + ec.message();
+    CXmlDocument doc;
+    if (!doc.LoadFile(*file)) {
+        // The reader's outcome: the load summary, then the first parse error.
+        std::string why = Utf16ToUtf8(doc.ResultText());
+        if (const size_t comma = why.find(", ");
+            comma != std::string::npos && why.find(" wide chars") < comma)
+            why = why.substr(comma + 2);
+        return name + " is not well-formed XML" + (why.empty() ? "" : ": " + why);
     }
-    if (has_screen) {
-        auto size = ParseScreen(inv_.options["--screen"]);
-        if (!size)
-            out_.Problem("not a screen size WxH: " + inv_.options["--screen"]);
-        return size;
-    }
-    std::vector<CHmiType> models;
-    const auto file = inv_.models_file
-                          ? std::optional<fs::path>(*inv_.models_file)
-                          : HmiTypesFileIn(ProgramFiles::InFolder(env_.program_folder));
-    if (file)
-        LoadHmiTypes(*file, models);
-    for (const auto& m : models) {
-        if (Utf16ToUtf8(m.name) == inv_.options["--model"]) {
-            return std::pair<int, int>{m.screen_width, m.screen_height};
-        }
-    }
-    out_.Problem("no model named \"" + inv_.options["--model"] + "\" in " +
-                 (file ? file->string() : std::string("the model list")) +
-                 " (korvane-cli models lists them)");
-    return std::nullopt;
+    if (!doc.FindElement(u"ge"))
+        return name + " has no root element \"ge\"";
+    if (!doc.FindChildElement(u"HMI_Types"))
+        return name + " has no \"HMI_Types\" element in its root \"ge\"";
+    return "cannot read " + name;
 }
 
-std::optional<uint32_t> Cli::Background() {
-    if (!inv_.options.count("--background"))
-        return 0x00FFFFFFu;
-    auto colour = ParseColour(inv_.options["--background"]);
-    if (!colour)
-        out_.Problem("not a colour RRGGBB: " + inv_.options["--background"]);
-    return colour;
+std::optional<fs::path> Cli::ModelListFile() const {
+    return inv_.models_file ? std::optional<fs::path>(*inv_.models_file)
+                            : HmiTypesFileIn(ProgramFiles::InFolder(env_.program_folder));
+}
+
+std::variant<Cli::LogoTarget, int> Cli::ReadLogoTarget() {
+    const bool has_model = inv_.options.count("--model");
+    const bool has_screen = inv_.options.count("--screen");
+    if (has_model == has_screen)
+        return Usage("give either --model NAME or --screen WxH");
+    LogoTarget target{0, 0, 0x00FFFFFFu};
+    if (inv_.options.count("--background")) {
+        const auto colour = ParseColour(inv_.options["--background"]);
+        if (!colour) {
+            return Usage("not a colour RRGGBB (six hex digits, red first): " +
+                         inv_.options["--background"]);
+        }
+        target.background = *colour;
+    }
+    if (has_screen) {
+        const auto size = ParseScreen(inv_.options["--screen"]);
+        if (!size) {
+            return Usage("not a screen size WxH (each side 1 to 32767): " +
+                         inv_.options["--screen"]);
+        }
+        target.width = size->first;
+        target.height = size->second;
+        return target;
+    }
+    const auto file = ModelListFile();
+    std::vector<CHmiType> models;
+    if (!file || !LoadHmiTypes(*file, models))
+        return Problem(ModelListProblem(file), LinkResult::FileError);
+    std::string names;
+    for (const auto& m : models) {
+        const std::string name = Utf16ToUtf8(m.name);
+        if (name == inv_.options["--model"]) {
+            target.width = m.screen_width;
+            target.height = m.screen_height;
+            return target;
+        }
+        names += (names.empty() ? "\"" : ", \"") + name + "\"";
+    }
+    return Usage("no model named \"" + inv_.options["--model"] + "\" in " + file->string() +
+                 (names.empty() ? "; it lists no models" : "; the models are " + names));
 }
 
 int Cli::Models() {
     if (!NeedArgs(0, 0))
         return Usage("models takes no arguments");
-    const auto file = inv_.models_file
-                          ? std::optional<fs::path>(*inv_.models_file)
-                          : HmiTypesFileIn(ProgramFiles::InFolder(env_.program_folder));
+    const auto file = ModelListFile();
     std::vector<CHmiType> models;
-    if (!file || !LoadHmiTypes(*file, models)) {
-        return Problem("cannot read a model list from " +
-                           (file ? file->string() : std::string("beside the program")),
-                       LinkResult::FileError);
-    }
+    if (!file || !LoadHmiTypes(*file, models))
+        return Problem(ModelListProblem(file), LinkResult::FileError);
     for (const auto& m : models) {
         const std::string name = Utf16ToUtf8(m.name);
         const std::string size =
@@ -715,17 +759,26 @@ int Cli::Models() {
     return Finish(LinkResult::Ok);
 }
 
-std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const fs::path& output) {
+namespace {
+
+// 384000 as "384,000".
+std::string Grouped(int64_t n) {
+    std::string digits = std::to_string(n), out;
+    for (size_t i = 0; i < digits.size(); ++i) {
+        if (i > 0 && (digits.size() - i) % 3 == 0)
+            out += ',';
+        out += digits[i];
+    }
+    return out;
+}
+
+}  // namespace
+
+std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const LogoTarget& target) {
     // Exits as an unreadable picture does (FileError): the command line itself is sound.
     if (!CanDecodePictures()) {
         Problem("logo conversion needs the Qt build of korvane-cli (configured with KORVANE_QT=ON)",
                 LinkResult::FileError);
-        return std::nullopt;
-    }
-    const auto screen = ScreenSize();
-    const auto background = Background();
-    if (!screen || !background) {
-        out_.Verdict(LinkResult::FileError);
         return std::nullopt;
     }
     // The decoder says "not found" for any file it cannot open; the system
@@ -742,20 +795,48 @@ std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const fs::path
                 LinkResult::FileError);
         return std::nullopt;
     }
-    switch (CheckLogoPicture(size->width, size->height, screen->first, screen->second)) {
+    const std::string picture_size =
+        std::to_string(size->width) + " x " + std::to_string(size->height);
+    switch (CheckLogoPicture(size->width, size->height, target.width, target.height)) {
         case LogoPictureFit::LargerThanScreen:
-            sink_.ShowText(MessageKind::AppDefault, TextId::LogoLargerThanScreen);
+            out_.Message(MessageKind::Error, Text(TextId::LogoLargerThanScreen),
+                         TextId::LogoLargerThanScreen,
+                         "the picture is " + picture_size + ", larger than the " +
+                             std::to_string(target.width) + " x " + std::to_string(target.height) +
+                             " screen: make it no larger than the screen");
             Finish(LinkResult::FileError);
             return std::nullopt;
         case LogoPictureFit::TooManyPixels:
-            sink_.ShowText(MessageKind::Error, TextId::LogoTooManyPixels);
+            out_.Message(MessageKind::Error, Text(TextId::LogoTooManyPixels),
+                         TextId::LogoTooManyPixels,
+                         "the picture is " + picture_size + ", " +
+                             Grouped(int64_t{size->width} * size->height) +
+                             " pixels; a logo may have at most " + Grouped(kLogoMaxPixels) +
+                             " pixels (e.g. 512 x 256 or 480 x 272): make it smaller");
             Finish(LinkResult::FileError);
             return std::nullopt;
         case LogoPictureFit::Fits:
             break;
     }
+    const fs::path output = inv_.options.count("-o") ? fs::path(inv_.options["-o"]) : fs::path();
     const LogoWriteResult written =
-        WriteLogoForPicture(picture, *background, screen->first, screen->second, output);
+        WriteLogoForPicture(picture, target.background, target.width, target.height, output);
+    if (written.status == LogoWriteStatus::CannotCreate) {
+        // The file is first made under a temporary name in the logo's folder.
+        const std::string prefix =
+            "cannot create a file beside " + written.logo_path.string() + ": ";
+        const std::string why = written.message.rfind(prefix, 0) == 0
+                                    ? written.message.substr(prefix.size())
+                                    : written.message;
+        const fs::path folder = written.logo_path.parent_path().empty()
+                                    ? fs::path(".")
+                                    : written.logo_path.parent_path();
+        Problem("cannot write the logo file " + written.logo_path.string() +
+                    ": no file can be created in " + folder.string() + " (" + why +
+                    "); name another place with -o FILE",
+                LinkResult::FileError);
+        return std::nullopt;
+    }
     if (!written.ok()) {
         Problem(written.message, LinkResult::FileError);
         return std::nullopt;
@@ -766,8 +847,10 @@ std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const fs::path
 int Cli::Logo() {
     if (!NeedArgs(1, 1))
         return Usage("logo needs one PICTURE");
-    const fs::path output = inv_.options.count("-o") ? fs::path(inv_.options["-o"]) : fs::path();
-    const auto logo = ConvertLogo(inv_.args[0], output);
+    const auto target = ReadLogoTarget();
+    if (const int* status = std::get_if<int>(&target))
+        return *status;
+    const auto logo = ConvertLogo(inv_.args[0], std::get<LogoTarget>(target));
     if (!logo)
         return static_cast<int>(LinkResult::FileError);
     out_.Result(logo->string(), {{"logo", JsonString(logo->string())}});
@@ -858,21 +941,43 @@ int Cli::Ports() {
 }
 
 int Cli::Run() {
+    const ProgramDoc& doc = CliDoc();
+    if (inv_.version) {
+        env_.out << VersionText("korvane-cli");
+        return 0;
+    }
+    if (inv_.man || inv_.completion) {
+        env_.out << (inv_.man ? ManPage(doc, ProjectVersion()) : BashCompletion(doc));
+        return 0;
+    }
+    // "help COMMAND" is "COMMAND --help" ("help --help" describes help).
+    if (inv_.command == "help" && !(inv_.help && inv_.args.empty())) {
+        if (inv_.args.size() > 1)
+            return Usage("help takes one COMMAND at most");
+        inv_.help = true;
+        inv_.command = inv_.args.empty() ? "" : inv_.args[0];
+        inv_.args.clear();
+    }
     if (inv_.command.empty()) {
         if (inv_.help) {
-            env_.out << kUsage;
+            env_.out << HelpText(doc);
             return 0;
         }
         return Usage("no command given");
     }
-    const auto& helps = Helps();
-    const auto help = helps.find(inv_.command);
-    if (help == helps.end())
+    const CommandDoc* command = FindCommand(doc, inv_.command);
+    if (!command)
         return Usage("unknown command " + inv_.command);
     if (inv_.help) {
-        env_.out << "usage: korvane-cli [link options] " << help->second.synopsis << "\n\n"
-                 << help->second.text << "\n\nexample: " << help->second.example << "\n";
+        env_.out << CommandHelpText(doc, *command);
         return 0;
+    }
+    for (const auto& [name, value] : inv_.options) {
+        if (!FindOption(command->options, name))
+            return Usage(inv_.command + " takes no option " + name);
+        if (value.empty())
+            return Usage(name + " needs " + FindOption(command->options, name)->value +
+                         ", not an empty word");
     }
     const std::string& c = inv_.command;
     if (c == "status")
@@ -924,8 +1029,14 @@ int Cli::Run() {
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env) {
     auto parsed = Parse(args);
     if (auto* usage = std::get_if<UsageError>(&parsed)) {
-        env.err << "korvane-cli: " << usage->text << "\n" << kUsageLine;
-        return kUsageError;
+        // Whether JSON was asked for, even of a line that did not parse.
+        bool json = false;
+        for (const std::string& a : args) {
+            if (a == "--")
+                break;
+            json = json || a == "--json";
+        }
+        return ReportUsage(env, json, usage->text);
     }
     Cli cli(std::get<Invocation>(std::move(parsed)), env);
     return cli.Run();

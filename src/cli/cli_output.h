@@ -4,6 +4,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <ostream>
@@ -33,15 +34,20 @@ class Output {
     void Result(const std::string& plain,
                 const std::vector<std::pair<std::string, std::string>>& json_fields);
     // A message of the core; JSON carries the text's identifier beside it
-    // when it has one.
-    void Message(MessageKind kind, std::string_view text, std::optional<TextId> id = std::nullopt);
+    // when it has one. A hint is an English line on what to do about it,
+    // printed after the stored text (JSON: its "hint").
+    void Message(MessageKind kind, std::string_view text, std::optional<TextId> id = std::nullopt,
+                 std::string_view hint = {});
     // The closing line in JSON mode.
     void Verdict(LinkResult result);
+    // The closing line of an outcome that is no link result (a refusal).
+    void Verdict(std::string_view result, int code);
     // A long wait of the core: what it waits for and how long it may still
     // take (JSON mode only).
     void Wait(WaitFor what, unsigned remaining_s);
-    // A problem of the tool itself (usage, a file), not a message of the core.
-    void Problem(std::string_view text);
+    // A problem of the tool itself (usage, a file), not a message of the core:
+    // an error, or a warning when `kind` says so.
+    void Problem(std::string_view text, MessageKind kind = MessageKind::Error);
     // Whether a message or a problem has been shown: a failure nobody
     // explained gets a line of its own.
     bool said() const { return said_.load(); }
@@ -61,17 +67,28 @@ class Output {
     TerminalProgress* progress_ = nullptr;
 };
 
+// The kind a script reads: the core's, except that a failure the window shows
+// in the application's default box (the serial port did not open) is an
+// error.
+MessageKind Severity(MessageKind kind, TextId id);
+
+// What to do about a catalogued message, in English; empty for none.
+using HintFor = std::function<std::string(TextId)>;
+
 class OutputSink : public MessageSink {
   public:
-    explicit OutputSink(Output& out) : out_(out) {}
+    explicit OutputSink(Output& out, HintFor hints = {}) : out_(out), hints_(std::move(hints)) {}
     void Show(MessageKind kind, std::string_view text) override { out_.Message(kind, text); }
-    void ShowText(MessageKind kind, TextId id) override { out_.Message(kind, Text(id), id); }
+    void ShowText(MessageKind kind, TextId id) override {
+        out_.Message(Severity(kind, id), Text(id), id, hints_ ? hints_(id) : std::string());
+    }
     void ShowFilled(MessageKind kind, TextId id, std::string_view text) override {
-        out_.Message(kind, text, id);
+        out_.Message(Severity(kind, id), text, id, hints_ ? hints_(id) : std::string());
     }
 
   private:
     Output& out_;
+    HintFor hints_;
 };
 
 // Every frame sent and every chunk received, as hex with a time stamp.
@@ -89,10 +106,13 @@ class TraceObserver : public FrameObserver {
 };
 
 // The run's text, percent, bytes sent of total, throughput and time left,
-// redrawn in place on a terminal.
+// redrawn in place on a terminal. The line is cut to one column less than
+// the terminal's width, so that it never wraps (a wrapped line could not be
+// redrawn in place).
 class TerminalProgress : public ProgressSink {
   public:
-    TerminalProgress(std::ostream& err, uint64_t total_bytes);
+    // `columns` gives the terminal's width at each redraw; none: no cut.
+    TerminalProgress(std::ostream& err, uint64_t total_bytes, std::function<int()> columns = {});
     void MoveTo(int position) override;
     void SetSpan(int lower, int upper) override;
     void Step() override;
@@ -103,11 +123,15 @@ class TerminalProgress : public ProgressSink {
     void Waiting(WaitFor what, uint32_t remaining_ms) override;
     // Clears the line for a message; the next step draws it again.
     void Suspend();
+    // Ends the line for good: nothing is drawn after the run's last message.
     void Finish();
 
   private:
     void Draw();
+    void Put(const std::string& line);
     std::ostream& err_;
+    std::function<int()> columns_;
+    bool finished_ = false;
     std::mutex mutex_;
     uint64_t total_;
     int lower_ = 0, upper_ = 100, position_ = 0;
@@ -129,6 +153,10 @@ class JsonWaits : public NullProgress {
     std::optional<WaitFor> waiting_;
     unsigned wait_s_ = 0;
 };
+
+// The text cut to fit `columns` terminal columns (wide characters count two);
+// a run of dots ending the text is shortened first.
+std::string FitToColumns(std::string_view text, int columns);
 
 // How a wait reads on the terminal, e.g. "the erase".
 const char* WaitForText(WaitFor what);

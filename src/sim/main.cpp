@@ -3,13 +3,19 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
+#include "cli/command_docs.h"
 #include "sim/panel.h"
 #include "sim/pty_server.h"
 #include "sim/udp_server.h"
+#include "system/version.h"
 
 namespace {
 
@@ -19,54 +25,34 @@ void OnSignal(int) {
     g_stop = 1;
 }
 
-void Usage(FILE* to) {
-    std::fprintf(to,
-                 "usage: korvane-panel-sim [--udp-port N] [--pty] [--jumper 1|2] [--version 1|2]\n"
-                 "\n"
-                 "Serves a simulated panel on 127.0.0.1 until interrupted.\n"
-                 "  --udp-port N   UDP port (default 21845; 0 picks a free one)\n"
-                 "  --bind ADDR    serve on ADDR, any 127.x.y.z (default 127.0.0.1); the\n"
-                 "                 panel then reports ADDR and the port as its own\n"
-                 "  --pty          also serve it on a pseudo-terminal, to be named as the\n"
-                 "                 serial device (or the USB device) of the tool\n"
-                 "  --jumper N     jumper position reported by query-state (default 1)\n"
-                 "  --version N    panel protocol version (default 1)\n"
-                 "  --status C=S   answer command C (e.g. 0x20) with status S\n"
-                 "  --drop C       never answer command C\n"
-                 "  --delay C=MS   answer command C only after MS milliseconds\n"
-                 "  --burn-ms N    send the final burn result N ms after the last\n"
-                 "                 acknowledgement (default 1 ms per 4 KiB of image, at\n"
-                 "                 least 10 ms)\n"
-                 "  --dump DIR     after each image, write what the flash holds to\n"
-                 "                 DIR/image-<kind>.bin\n"
-                 "The first line printed is \"udp 127.0.0.1:PORT\"; with --pty the next\n"
-                 "is \"pty /dev/pts/N\".\n");
-}
-
-bool ParseInt(const char* text, long lo, long hi, long* out) {
+bool ParseInt(const std::string& text, long lo, long hi, long* out) {
     char* end = nullptr;
-    const long v = std::strtol(text, &end, 10);
-    if (!*text || *end || v < lo || v > hi)
+    const long v = std::strtol(text.c_str(), &end, 10);
+    if (text.empty() || *end || v < lo || v > hi)
         return false;
     *out = v;
     return true;
 }
 
-// "0x20" or "32": a command code.
-bool ParseCode(const std::string& text, uint8_t* out) {
+// "0x20" or "32": a command code or a status byte.
+bool ParseByte(const std::string& text, uint8_t* out) {
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 0);
-    if (text.empty() || *end || v < 0 || v > 255)
+    const char* digits = text.c_str() + (hex ? 2 : 0);
+    const long v = std::strtol(digits, &end, hex ? 16 : 10);
+    if (!*digits || *end || v < 0 || v > 255 || *digits == '-' || *digits == '+')
         return false;
     *out = static_cast<uint8_t>(v);
     return true;
 }
 
-// "CODE=VALUE", the value from lo to hi.
-bool ParseCodeValue(const std::string& text, long lo, long hi, uint8_t* code, long* value) {
+// "CODE=VALUE".
+bool SplitCodeValue(const std::string& text, uint8_t* code, std::string* value) {
     const size_t eq = text.find('=');
-    return eq != std::string::npos && ParseCode(text.substr(0, eq), code) &&
-           ParseInt(text.c_str() + eq + 1, lo, hi, value);
+    if (eq == std::string::npos || !ParseByte(text.substr(0, eq), code))
+        return false;
+    *value = text.substr(eq + 1);
+    return true;
 }
 
 // "127.x.y.z" as a host-order number.
@@ -80,77 +66,194 @@ bool ParseLoopback(const std::string& text, uint32_t* out) {
     return true;
 }
 
+struct Settings {
+    long port = 21845;
+    long jumper = 1;
+    long version = 1;
+    bool pty = false;
+    std::string dump;
+    std::string bind;  // empty: 127.0.0.1, reporting the panel's own record
+    uint32_t udp_address = 0x7F000001;
+};
+
+// One option: its entry in --help and the manual, and what it does. A new
+// option is one entry here.
+struct SimOption {
+    korvane::cli::OptionDoc doc;
+    // Takes the value (empty for a switch); the text of what is wrong with
+    // it, or nothing.
+    std::function<std::string(const std::string&)> apply;
+};
+
+std::vector<SimOption> Options(Settings& s, korvane::sim::Panel& panel) {
+    using korvane::cli::Complete;
+    return {
+        {{"--udp-port", "N", "UDP port on 127.0.0.1 (default 21845; 0 picks a free one)"},
+         [&](const std::string& v) {
+             return ParseInt(v, 0, 65535, &s.port) ? "" : std::string("a number from 0 to 65535");
+         }},
+        {{"--bind", "ADDR",
+          "serve on ADDR, any 127.x.y.z (default 127.0.0.1); the panel\n"
+          "then reports ADDR and the port as its own"},
+         [&](const std::string& v) {
+             // Loopback only: a simulated panel is never offered to the network.
+             if (!ParseLoopback(v, &s.udp_address))
+                 return std::string("an address 127.x.y.z");
+             s.bind = v;
+             return std::string();
+         }},
+        {{"--pty", "",
+          "also serve the panel on a pseudo-terminal, to be named as the\n"
+          "serial device (or the USB device) of the tool"},
+         [&](const std::string&) {
+             s.pty = true;
+             return std::string();
+         }},
+        {{"--jumper", "1|2",
+          "jumper position reported by query-state: 1 update, 2 normal\n(default 1)"},
+         [&](const std::string& v) {
+             return ParseInt(v, 1, 2, &s.jumper) ? "" : std::string("1 (update) or 2 (normal)");
+         }},
+        {{"--protocol-version", "1|2", "the panel's protocol version (default 1)"},
+         [&](const std::string& v) {
+             return ParseInt(v, 1, 2, &s.version) ? "" : std::string("1 or 2");
+         }},
+        {{"--status", "C=S",
+          "answer command C with status S, each decimal or 0x hex\n"
+          "(e.g. --status 0x82=0x00)"},
+         [&](const std::string& v) {
+             uint8_t code = 0, status = 0;
+             std::string value;
+             if (!SplitCodeValue(v, &code, &value) || !ParseByte(value, &status))
+                 return std::string("CODE=STATUS, each from 0 to 255 (0x00 to 0xFF)");
+             panel.SetStatusOverride(code, status);
+             return std::string();
+         }},
+        {{"--drop", "C", "never answer command C (e.g. 0x03)"},
+         [&](const std::string& v) {
+             uint8_t code = 0;
+             if (!ParseByte(v, &code))
+                 return std::string("a command code from 0 to 255 (0x00 to 0xFF)");
+             panel.InjectFault({korvane::sim::FaultKind::Drop, code, 1 << 30});
+             return std::string();
+         }},
+        {{"--delay", "C=MS", "answer command C only after MS milliseconds (0 to 600000)"},
+         [&](const std::string& v) {
+             uint8_t code = 0;
+             std::string value;
+             long ms = 0;
+             if (!SplitCodeValue(v, &code, &value) || !ParseInt(value, 0, 600000, &ms))
+                 return std::string("CODE=MS, MS from 0 to 600000");
+             panel.InjectFault(
+                 {korvane::sim::FaultKind::Delay, code, 1 << 30, static_cast<int>(ms)});
+             return std::string();
+         }},
+        {{"--burn-ms", "N",
+          "send the final burn result N ms after the last acknowledgement\n"
+          "(default 1 ms per 4 KiB of image, at least 10 ms)"},
+         [&](const std::string& v) {
+             long ms = 0;
+             if (!ParseInt(v, 0, 600000, &ms))
+                 return std::string("a number from 0 to 600000");
+             panel.SetBurnMs(static_cast<int>(ms));
+             return std::string();
+         }},
+        {{"--dump", "DIR",
+          "after each image, write what the flash holds to\n"
+          "DIR/image-<kind>.bin (DIR is created)",
+          Complete::File},
+         [&](const std::string& v) {
+             if (v.empty())
+                 return std::string("a folder, not an empty word");
+             s.dump = v;
+             return std::string();
+         }},
+        {{"-h, --help", "", "the options"}, nullptr},
+        {{"--version", "", "the program's version (and commit)"}, nullptr},
+    };
+}
+
+korvane::cli::ProgramDoc Doc(const std::vector<SimOption>& options) {
+    korvane::cli::ProgramDoc doc;
+    doc.name = "korvane-panel-sim";
+    doc.purpose = "a simulated HMI panel on loopback UDP and a pseudo-terminal";
+    doc.description =
+        "Serves a simulated panel on 127.0.0.1 until interrupted, to try korvane-cli and the\n"
+        "window without hardware. The first line printed is \"udp 127.0.0.1:PORT\"; with\n"
+        "--pty the next is \"pty /dev/pts/N\". Each finished image is reported on stdout.";
+    korvane::cli::OptionGroup group{"options", {}};
+    for (const SimOption& o : options)
+        group.options.push_back(o.doc);
+    doc.groups = {group};
+    doc.usage = korvane::cli::OptionsSynopsis(doc);
+    doc.exits = {{0, "stopped", "by SIGINT or SIGTERM"},
+                 {1, "cannot serve", "the UDP port, the pseudo-terminal or the dump folder"},
+                 {64, "usage error", "the command line is wrong"}};
+    doc.see_also = {"korvane-cli(1)"};
+    return doc;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    long port = 21845, jumper = 1, version = 1;
-    bool pty = false;
-    std::string bind;
-    std::string dump;
-    uint32_t udp_address = 0x7F000001;
+    Settings settings;
     korvane::sim::Panel panel;
+    const std::vector<SimOption> options = Options(settings, panel);
+    const korvane::cli::ProgramDoc doc = Doc(options);
+    auto usage = [&](const std::string& problem) {
+        std::fprintf(stderr, "korvane-panel-sim: %s\n%s", problem.c_str(),
+                     korvane::cli::UsageLine(doc).c_str());
+        return 64;
+    };
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i];
-        auto value = [&](long lo, long hi, long* out) {
-            if (i + 1 >= argc || !ParseInt(argv[i + 1], lo, hi, out)) {
-                std::fprintf(stderr, "korvane-panel-sim: %s needs a number from %ld to %ld\n",
-                             arg.c_str(), lo, hi);
-                std::exit(64);
-            }
-            ++i;
-        };
-        if (arg == "--udp-port") {
-            value(0, 65535, &port);
-        } else if (arg == "--bind" && i + 1 < argc) {
-            // Loopback only: a simulated panel is never offered to the network.
-            bind = argv[++i];
-            if (!ParseLoopback(bind, &udp_address)) {
-                std::fprintf(stderr, "korvane-panel-sim: --bind takes an address 127.x.y.z\n");
-                return 64;
-            }
-        } else if (arg == "--burn-ms") {
-            long ms = 0;
-            value(0, 600000, &ms);
-            panel.SetBurnMs(static_cast<int>(ms));
-        } else if (arg == "--pty") {
-            pty = true;
-        } else if (arg == "--jumper") {
-            value(0, 255, &jumper);
-        } else if (arg == "--version") {
-            value(1, 2, &version);
-        } else if (arg == "--status" && i + 1 < argc) {
-            uint8_t code = 0;
-            long status = 0;
-            if (!ParseCodeValue(argv[++i], 0, 255, &code, &status)) {
-                std::fprintf(stderr, "korvane-panel-sim: --status takes CODE=STATUS\n");
-                return 64;
-            }
-            panel.SetStatusOverride(code, static_cast<uint8_t>(status));
-        } else if (arg == "--drop" && i + 1 < argc) {
-            uint8_t code = 0;
-            if (!ParseCode(argv[++i], &code)) {
-                std::fprintf(stderr, "korvane-panel-sim: --drop takes a command code\n");
-                return 64;
-            }
-            panel.InjectFault({korvane::sim::FaultKind::Drop, code, 1 << 30});
-        } else if (arg == "--delay" && i + 1 < argc) {
-            uint8_t code = 0;
-            long ms = 0;
-            if (!ParseCodeValue(argv[++i], 0, 600000, &code, &ms)) {
-                std::fprintf(stderr, "korvane-panel-sim: --delay takes CODE=MS\n");
-                return 64;
-            }
-            panel.InjectFault(
-                {korvane::sim::FaultKind::Delay, code, 1 << 30, static_cast<int>(ms)});
-        } else if (arg == "--dump" && i + 1 < argc) {
-            dump = argv[++i];
-        } else if (arg == "-h" || arg == "--help") {
-            Usage(stdout);
+        std::string arg = argv[i];
+        if (arg == "-h" || arg == "--help") {
+            std::fputs(korvane::cli::HelpText(doc).c_str(), stdout);
             return 0;
-        } else {
-            std::fprintf(stderr, "korvane-panel-sim: unknown option %s\n", arg.c_str());
-            Usage(stderr);
-            return 64;
+        }
+        if (arg == "--version") {
+            std::fputs(korvane::VersionText("korvane-panel-sim").c_str(), stdout);
+            return 0;
+        }
+        // Hidden: the manual page, drawn from the same table as --help.
+        if (arg == "--man") {
+            std::fputs(korvane::cli::ManPage(doc, korvane::ProjectVersion()).c_str(), stdout);
+            return 0;
+        }
+        std::optional<std::string> value;
+        if (const size_t eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.resize(eq);
+        }
+        const SimOption* option = nullptr;
+        for (const SimOption& o : options) {
+            if (o.apply && korvane::cli::FindOption({o.doc}, arg))
+                option = &o;
+        }
+        if (!option)
+            return usage("unknown option " + arg);
+        if (option->doc.value.empty() && value)
+            return usage(arg + " takes no value");
+        if (!option->doc.value.empty() && !value) {
+            if (i + 1 >= argc)
+                return usage(arg + " needs " + option->doc.value);
+            value = argv[++i];
+        }
+        if (const std::string wrong = option->apply(value.value_or("")); !wrong.empty())
+            return usage(arg + " takes " + wrong + ", not \"" + *value + "\"");
+    }
+    const long port = settings.port;
+    const std::string dump = settings.dump;
+    const std::string bind = settings.bind;
+    const uint32_t udp_address = settings.udp_address;
+    if (!dump.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(dump, ec);
+        if (ec || !std::filesystem::is_directory(dump)) {
+            std::fprintf(
+                stderr, "korvane-panel-sim: cannot create the dump folder %s: %s\n", dump.c_str(),
+                (ec ? ec : std::make_error_code(std::errc::not_a_directory)).message().c_str());
+            return 1;
         }
     }
 
@@ -170,8 +273,8 @@ int main(int argc, char** argv) {
             }
             std::fflush(stdout);
         });
-    panel.SetJumper(static_cast<uint8_t>(jumper));
-    panel.SetProtocolVersion(static_cast<uint8_t>(version));
+    panel.SetJumper(static_cast<uint8_t>(settings.jumper));
+    panel.SetProtocolVersion(static_cast<uint8_t>(settings.version));
     korvane::sim::UdpServer udp(panel);
     udp.SetAddress(udp_address);
     const std::string host =
@@ -193,7 +296,7 @@ int main(int argc, char** argv) {
     }
     std::printf("udp %s:%u\n", host.c_str(), udp.port());
     korvane::sim::PtyServer serial(panel);
-    if (pty) {
+    if (settings.pty) {
         if (!serial.Start(&error)) {
             std::fprintf(stderr, "korvane-panel-sim: cannot serve a pseudo-terminal: %s\n",
                          error.c_str());

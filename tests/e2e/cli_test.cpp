@@ -97,9 +97,9 @@ TEST_F(CliTest, SetsTheAddressWithOneSuccessMessage) {
     EXPECT_EQ(r.code, 0);
     EXPECT_EQ(r.err, "设置成功\n");
     EXPECT_EQ(Cli({"get-ip"}).out, "192.168.1.20 502\n");
-    // The panel network record went beside the settings, which stayed whole.
+    // The panel network record went beside the settings, which were not written.
     EXPECT_EQ(ReadAll(dir.path() / "PanelNet.dat").size(), 24u);
-    EXPECT_EQ(ReadAll(dir.path() / "Para.dat")[0], 1);
+    EXPECT_FALSE(std::filesystem::exists(dir.path() / "Para.dat"));
 }
 
 TEST_F(CliTest, ARefusalExitsWithPanelRefused) {
@@ -114,7 +114,9 @@ TEST_F(CliTest, ASilentPanelExitsWithTimeout) {
     StartSim({"--drop", "0x03"});
     const auto r = Cli({"status"});
     EXPECT_EQ(r.code, 2);
-    EXPECT_EQ(r.err, "通讯超时\n");
+    EXPECT_EQ(r.err, "通讯超时\nkorvane-cli: no answer on udp 127.0.0.1:" + port_ +
+                         ": check that the panel is on and connected, and the link "
+                         "(korvane-cli settings shows the saved one)\n");
 }
 
 TEST_F(CliTest, TraceShowsEachFrameAsHex) {
@@ -310,7 +312,10 @@ TEST_F(CliTest, DownloadSwitchesRefusedByTheJumperExit5) {
     for (const char* c : {"enter-download", "end-download"}) {
         const auto r = Cli({c});
         EXPECT_EQ(r.code, 5) << c;
-        EXPECT_EQ(r.err, "请将屏跳线,置1-OFF,2-OFF\n") << c;
+        EXPECT_EQ(r.err,
+                  "请将屏跳线,置1-OFF,2-OFF\nkorvane-cli: set the panel's jumpers to 1-OFF, "
+                  "2-OFF first (korvane-cli status shows the position)\n")
+            << c;
     }
 }
 
@@ -427,7 +432,9 @@ TEST_F(CliTest, LogoRefusalsAndMissingPictures) {
     ASSERT_TRUE(big.save(QString::fromStdString(bmp.string()), "BMP"));
     auto r = Cli({"logo", bmp.string(), "--screen", "320x240"});
     EXPECT_EQ(r.code, 7);
-    EXPECT_EQ(r.err, "图片尺寸大于触摸屏的大小，打开图片错误！\n");
+    EXPECT_EQ(r.err,
+              "图片尺寸大于触摸屏的大小，打开图片错误！\nkorvane-cli: the picture is 321 x 240, "
+              "larger than the 320 x 240 screen: make it no larger than the screen\n");
     EXPECT_FALSE(std::filesystem::exists(bmp.string() + ".logo"));
 
     r = Cli({"logo", (dir.path() / "missing.bmp").string(), "--screen", "320x240"});
@@ -569,7 +576,9 @@ TEST_F(CliFlashTest, RefusalsAndBadFilesExitWithTheirResult) {
     const auto image = WriteImage(RandomImage(100, 4), "k.bin");
     auto r = Cli({"flash", "kernel", image.string()});
     EXPECT_EQ(r.code, 5);
-    EXPECT_EQ(r.err, "请拨跳线1到指定位置\n进行系统更新\n");
+    EXPECT_EQ(r.err,
+              "请拨跳线1到指定位置\n进行系统更新\nkorvane-cli: programming needs the panel's "
+              "jumper in the update position (korvane-cli status then prints \"jumper 1\")\n");
 
     r = Cli({"flash", "kernel", (dir.path() / "missing.bin").string()});
     EXPECT_EQ(r.code, 7);
@@ -582,7 +591,9 @@ TEST_F(CliFlashTest, RefusalsAndBadFilesExitWithTheirResult) {
     r = RunProgram(KORVANE_CLI, {"--settings", (dir.path() / "Para.dat").string(), "--usb",
                                  "/dev/null", "flash", "kernel", image.string()});
     EXPECT_EQ(r.code, 6);
-    EXPECT_EQ(r.err, "不能通过USB口进行烧写\n");
+    EXPECT_EQ(r.err,
+              "不能通过USB口进行烧写\nkorvane-cli: programming and erase need the udp or serial "
+              "link (--udp IP or --serial DEVICE)\n");
 }
 
 TEST_F(CliFlashTest, AnImageThatWouldOverwriteTheNextIsRefusedUnlessForced) {

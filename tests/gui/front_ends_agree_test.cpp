@@ -24,9 +24,10 @@ namespace {
 
 // The "text" of each message line korvane-cli --json prints, unescaped.
 std::vector<std::string> CliMessages(const std::string& out) {
+    // The English hint that may follow the text is the command line's own.
     static const std::regex line(
         "\\{\"event\":\"message\",\"kind\":\"\\w+\",(?:\"id\":\"\\w+\",)?\"text\":\"((?:[^\"\\\\]|"
-        "\\\\.)*)\"\\}");
+        "\\\\.)*)\"(?:,\"hint\":\"(?:[^\"\\\\]|\\\\.)*\")?\\}");
     std::vector<std::string> texts;
     for (auto it = std::sregex_iterator(out.begin(), out.end(), line); it != std::sregex_iterator();
          ++it) {
