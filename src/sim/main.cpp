@@ -178,7 +178,8 @@ korvane::cli::ProgramDoc Doc(const std::vector<SimOption>& options) {
     doc.name = "korvane-panel-sim";
     doc.purpose = "a simulated HMI panel on loopback UDP and a pseudo-terminal";
     doc.description =
-        "Serves a simulated panel on 127.0.0.1 until interrupted, to try korvane-cli and the\n"
+        "Serves a simulated panel on 127.0.0.1 (or the --bind address) until interrupted, to try "
+        "korvane-cli and the\n"
         "window without hardware. The first line printed is \"udp 127.0.0.1:PORT\"; with\n"
         "--pty the next is \"pty /dev/pts/N\". Each finished image is reported on stdout.";
     korvane::cli::OptionGroup group{"options", {}};

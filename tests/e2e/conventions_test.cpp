@@ -559,6 +559,12 @@ TEST_F(ConventionsTest, ManualPagesListTheOptionsOfTheHelp) {
     EXPECT_NE(page.find(".TH KORVANE-CLI 1 \"\" \"Korvane " KORVANE_VERSION "\""),
               std::string::npos);
     EXPECT_NE(sim_page.find(".BR korvane\\-cli (1)"), std::string::npos);
+#ifdef KORVANE_APP
+    const std::string app_page = ReadText(std::filesystem::path(KORVANE_DOC_DIR) / "korvane.1");
+    const auto app_help = HelpOptions(RunProgram(KORVANE_APP, {"--help"}).out);
+    EXPECT_EQ(ManOptions(app_page), app_help);
+    EXPECT_TRUE(app_help.count("--version"));
+#endif
 }
 
 // 8. The completion offers commands, options of the command, flash kinds,
