@@ -10,6 +10,12 @@
 //   SUBSYSTEM=="usb", ATTRS{idVendor}=="VVVV", ATTRS{idProduct}=="PPPP",
 //   SYMLINK+="korvane-usb%n", MODE="0660", GROUP="plugdev"
 // Any other node can be named by its path in the settings.
+//
+// On Windows (usb_device_win32.cpp: SETUPAPI, overlapped transfers) the
+// devices are the present interfaces of the class
+// {E53FF293-92EE-464C-AA29-B16B548BA0B4}, which the panel's driver registers
+// for its interface, in the order the system lists them; a device interface
+// path in the settings names any other.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -17,6 +23,7 @@
 
 #include "link/device_error.h"
 #include "system/descriptor_write.h"
+#include "system/native_handle.h"
 
 namespace korvane {
 
@@ -24,6 +31,8 @@ inline constexpr char kUsbDevicePrefix[] = "/dev/korvane-usb";
 
 // The USB device nodes present now, in the order the link tries them.
 std::vector<std::string> ListUsbDevices();
+// Where ListUsbDevices looks, for the message when it finds nothing.
+std::string UsbDeviceSearchPlace();
 
 class UsbDevice {
   public:
@@ -37,7 +46,7 @@ class UsbDevice {
     // One handle serves both directions. On failure error() says why.
     bool Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_ != kNoHandle; }
     const DeviceError& error() const { return error_; }
 
     // Writes all bytes within `timeout_ms`.
@@ -47,7 +56,7 @@ class UsbDevice {
     Transfer Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms, size_t* got);
 
   private:
-    int fd_ = -1;
+    NativeHandle fd_ = kNoHandle;  // a descriptor, or a HANDLE on Windows
     DeviceError error_;
 };
 

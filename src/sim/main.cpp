@@ -1,23 +1,15 @@
 // korvane-panel-sim: a simulated panel to try the tool without hardware.
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include <unistd.h>
-
 #include "sim/panel.h"
 #include "sim/pty_server.h"
 #include "sim/udp_server.h"
+#include "system/console.h"
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void OnSignal(int) {
-    g_stop = 1;
-}
 
 void Usage(FILE* to) {
     std::fprintf(to,
@@ -169,10 +161,7 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
 
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    while (!g_stop)
-        pause();
+    korvane::WaitForStopRequest();
     serial.Stop();
     udp.Stop();
     return 0;

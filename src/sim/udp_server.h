@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "sim/panel.h"
+#include "system/native_handle.h"
 
 namespace korvane::sim {
 
@@ -26,8 +27,9 @@ class UdpServer {
     void Run();
 
     Panel& panel_;
-    int fd_ = -1;
-    int wake_[2] = {-1, -1};
+    NativeHandle fd_ = kNoHandle;
+    // Wakes the serving thread: a pipe, or a pair of sockets on Windows.
+    NativeHandle wake_[2] = {kNoHandle, kNoHandle};
     uint16_t port_ = 0;
     std::thread thread_;
 };
