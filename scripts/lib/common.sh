@@ -17,6 +17,13 @@ KORVANE_PACKAGES=(
     dpkg-dev lintian desktop-file-utils appstream
 )
 
+# The Windows leg only: the mingw-w64 cross compiler, GoogleTest's sources to
+# build with it, and Wine to run the .exe files. scripts/test installs these
+# before that leg, so the Linux legs do not pull them in.
+KORVANE_WINDOWS_PACKAGES=(
+    g++-mingw-w64-x86-64-posix googletest wine64 wine
+)
+
 korvane_ensure_packages() {
     local missing=()
     local p

@@ -911,7 +911,7 @@ int Cli::Settings() {
     const std::string ip = std::to_string(r.address[0]) + "." + std::to_string(r.address[1]) + "." +
                            std::to_string(r.address[2]) + "." + std::to_string(r.address[3]);
     // The COM number names whichever device is n-th now: show which.
-    const auto device = ComPortDevice(r.com, ListSerialDevices());
+    const auto device = ComPortDevice(r.com);
     const std::string device_text = device ? *device : "no such device now";
     std::ostringstream plain;
     plain << "file " << settings.path()->string() << "\nlink " << link << "\nip " << ip << "\nport "
@@ -929,11 +929,10 @@ int Cli::Settings() {
 int Cli::Ports() {
     if (!NeedArgs(0, 0))
         return Usage("ports takes no arguments");
-    const auto serial = ListSerialDevices();
-    for (size_t i = 0; i < serial.size(); ++i) {
-        const std::string com = "COM" + std::to_string(i + 1);
-        out_.Result(com + "\t" + serial[i],
-                    {{"port", JsonString(com)}, {"device", JsonString(serial[i])}});
+    for (const ComPort& port : ListComPorts()) {
+        const std::string com = "COM" + std::to_string(port.number);
+        out_.Result(com + "\t" + port.device,
+                    {{"port", JsonString(com)}, {"device", JsonString(port.device)}});
     }
     for (const std::string& usb : ListUsbDevices())
         out_.Result("USB\t" + usb, {{"port", JsonString("USB")}, {"device", JsonString(usb)}});

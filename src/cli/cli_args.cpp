@@ -4,6 +4,8 @@
 #include <chrono>
 #include <ctime>
 
+#include "system/local_time.h"
+
 namespace korvane::cli {
 
 std::optional<long> ParseNumber(std::string_view text, long lo, long hi) {
@@ -79,8 +81,7 @@ std::optional<std::pair<int, int>> ParseScreen(std::string_view text) {
 
 ClockValue LocalNow() {
     const std::time_t now = std::time(nullptr);
-    std::tm tm{};
-    localtime_r(&now, &tm);
+    const std::tm tm = LocalTime(now);
     return {tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 

@@ -4,6 +4,7 @@
 #include <array>
 #include <cctype>
 #include <string_view>
+#include <system_error>
 
 namespace korvane {
 
@@ -52,6 +53,14 @@ std::optional<std::string> ComPortDevice(unsigned com, const std::vector<std::st
     if (com == 0 || com > ordered.size())
         return std::nullopt;
     return ordered[com - 1];
+}
+
+std::vector<std::string> ListSerialDevices(const std::filesystem::path& root) {
+    std::vector<std::string> paths;
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(root, ec), end; !ec && it != end; it.increment(ec))
+        paths.push_back(it->path().string());
+    return OrderSerialDevices(std::move(paths));
 }
 
 }  // namespace korvane

@@ -26,8 +26,22 @@ std::vector<std::string> OrderSerialDevices(std::vector<std::string> paths);
 std::optional<std::string> ComPortDevice(unsigned com, const std::vector<std::string>& ordered);
 
 // The ordered list of the serial devices present now in the device folder
-// `root` (tests give a folder of their own), each as `root`/name. One
-// implementation per platform.
+// `root` (tests give a folder of their own), each as `root`/name.
 std::vector<std::string> ListSerialDevices(const std::filesystem::path& root = "/dev");
+
+// What the user calls a COM port, and the device it opens. One
+// implementation per platform of the two calls below: the list above,
+// numbered from 1; on Windows COM n is the system's own COMn, \\.\COMn.
+struct ComPort {
+    unsigned number = 0;
+    std::string device;
+};
+
+// The COM ports present now, in number order.
+std::vector<ComPort> ListComPorts();
+
+// The device COM `com` opens now: nothing for COM 0, nor beyond the list. On
+// Windows any COMn is named, present or not; opening it tells.
+std::optional<std::string> ComPortDevice(unsigned com);
 
 }  // namespace korvane

@@ -1,17 +1,16 @@
-#include <dirent.h>
-
 #include "link/serial_devices.h"
 
 namespace korvane {
 
-std::vector<std::string> ListSerialDevices(const std::filesystem::path& root) {
-    std::vector<std::string> paths;
-    if (DIR* dir = ::opendir(root.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            paths.push_back((root / entry->d_name).string());
-        ::closedir(dir);
-    }
-    return OrderSerialDevices(std::move(paths));
+std::vector<ComPort> ListComPorts() {
+    std::vector<ComPort> ports;
+    for (std::string& device : ListSerialDevices())
+        ports.push_back({static_cast<unsigned>(ports.size() + 1), std::move(device)});
+    return ports;
+}
+
+std::optional<std::string> ComPortDevice(unsigned com) {
+    return ComPortDevice(com, ListSerialDevices());
 }
 
 }  // namespace korvane

@@ -19,7 +19,7 @@ void SerialLink::SerialOpen(const LinkSettings& settings) {
     config_.baud = settings.baud;
     if (!settings.serial_device.empty()) {
         config_.port_name = settings.serial_device;
-    } else if (auto device = ComPortDevice(settings.com, ListSerialDevices())) {
+    } else if (auto device = ComPortDevice(settings.com)) {
         config_.port_name = *device;
     }
     if (config_.port_name.empty() || !port_.Open(config_.port_name)) {

@@ -8,6 +8,7 @@
 #include "link/device_error.h"
 #include "link/serial_config.h"
 #include "system/descriptor_write.h"
+#include "system/native_handle.h"
 
 namespace korvane {
 
@@ -24,7 +25,7 @@ class SerialPort {
     // the platform allows. On failure error() says why.
     bool Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_ != kNoHandle; }
     const DeviceError& error() const { return error_; }
 
     // Reads the port's settings and, when `baud` is one of kSupportedBauds,
@@ -49,7 +50,7 @@ class SerialPort {
     long Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms, uint32_t gap_ms);
 
   private:
-    int fd_ = -1;
+    NativeHandle fd_ = kNoHandle;  // a descriptor, or a HANDLE on Windows
     DeviceError error_;
 };
 

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "system/native_handle.h"
+
 namespace korvane {
 
 class UdpSocket {
@@ -20,7 +22,7 @@ class UdpSocket {
     // socket option is set, broadcast permission included.
     bool Open(const std::string& dotted, uint16_t port);
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_ != kNoHandle; }
 
     bool Send(const uint8_t* bytes, size_t length);
     Wait WaitReadable(uint32_t timeout_us);
@@ -28,9 +30,9 @@ class UdpSocket {
     long Receive(uint8_t* buffer, size_t capacity);
 
   private:
-    int fd_ = -1;
-    uint32_t dest_addr_ = 0;  // network byte order
-    uint16_t dest_port_ = 0;  // network byte order
+    NativeHandle fd_ = kNoHandle;  // a descriptor, or a SOCKET on Windows
+    uint32_t dest_addr_ = 0;       // network byte order
+    uint16_t dest_port_ = 0;       // network byte order
 };
 
 }  // namespace korvane

@@ -9,6 +9,12 @@
 // installed with the package, once the panel's USB vendor and product are
 // named in a local rule. Any other node can be named by its path in the
 // settings.
+//
+// On Windows (usb_device_win32.cpp: SETUPAPI, overlapped transfers) the
+// devices are the present interfaces of the class
+// {E53FF293-92EE-464C-AA29-B16B548BA0B4}, which the panel's driver registers
+// for its interface, in the order the system lists them; a device interface
+// path in the settings names any other.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -16,6 +22,7 @@
 
 #include "link/device_error.h"
 #include "system/descriptor_write.h"
+#include "system/native_handle.h"
 
 namespace korvane {
 
@@ -23,6 +30,8 @@ inline constexpr char kUsbDevicePrefix[] = "/dev/korvane-usb";
 
 // The USB device nodes present now, in the order the link tries them.
 std::vector<std::string> ListUsbDevices();
+// Where ListUsbDevices looks, for the message when it finds nothing.
+std::string UsbDeviceSearchPlace();
 
 class UsbDevice {
   public:
@@ -36,7 +45,7 @@ class UsbDevice {
     // One handle serves both directions. On failure error() says why.
     bool Open(const std::string& path);
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_ != kNoHandle; }
     const DeviceError& error() const { return error_; }
 
     // Writes all bytes within `timeout_ms`.
@@ -46,7 +55,7 @@ class UsbDevice {
     Transfer Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms, size_t* got);
 
   private:
-    int fd_ = -1;
+    NativeHandle fd_ = kNoHandle;  // a descriptor, or a HANDLE on Windows
     DeviceError error_;
 };
 

@@ -60,6 +60,10 @@ std::vector<std::string> ListUsbDevices() {
     return paths;
 }
 
+std::string UsbDeviceSearchPlace() {
+    return std::string(kUsbDevicePrefix) + "N";
+}
+
 UsbDevice::~UsbDevice() {
     Close();
 }

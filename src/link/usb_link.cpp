@@ -11,8 +11,7 @@ void UsbLink::Open(const LinkSettings& settings) {
             path_ = found.front();
     }
     if (path_.empty()) {
-        open_error_ = {DeviceErrorKind::NoDevice,
-                       std::string("no USB device (") + kUsbDevicePrefix + "N)"};
+        open_error_ = {DeviceErrorKind::NoDevice, "no USB device (" + UsbDeviceSearchPlace() + ")"};
         ctx_.Set(LinkResult::OpenFailed);
         return;
     }

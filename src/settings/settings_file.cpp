@@ -57,11 +57,13 @@ bool SettingsFile::ReadOver() {
         return false;
     std::error_code ec;
     const fs::path from = !fs::exists(*path_, ec) && shipped_ ? *shipped_ : *path_;
+    // A folder yields no bytes (on Windows it does not even open): remember
+    // what it was.
+    const bool folder = fs::is_directory(from, ec);
     std::ifstream in(from, std::ios::binary);
-    if (!in)
+    if (!in && !folder)
         return false;
-    // A folder opens for reading here and yields no bytes: remember what it was.
-    ReadFrom read{from, 0, fs::is_directory(from, ec)};
+    ReadFrom read{from, 0, folder};
     if (!read.folder)
         read.size = fs::file_size(from, ec);
     read_from_ = read;

@@ -1,5 +1,4 @@
 // korvane-panel-sim: a simulated panel to try the tool without hardware.
-#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -9,21 +8,14 @@
 #include <string>
 #include <vector>
 
-#include <unistd.h>
-
 #include "cli/command_docs.h"
 #include "sim/panel.h"
 #include "sim/pty_server.h"
 #include "sim/udp_server.h"
+#include "system/console.h"
 #include "system/version.h"
 
 namespace {
-
-volatile std::sig_atomic_t g_stop = 0;
-
-void OnSignal(int) {
-    g_stop = 1;
-}
 
 bool ParseInt(const std::string& text, long lo, long hi, long* out) {
     char* end = nullptr;
@@ -307,10 +299,7 @@ int main(int argc, char** argv) {
     }
     std::fflush(stdout);
 
-    std::signal(SIGINT, OnSignal);
-    std::signal(SIGTERM, OnSignal);
-    while (!g_stop)
-        pause();
+    korvane::WaitForStopRequest();
     serial.Stop();
     udp.Stop();
     return 0;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "sim/panel.h"
+#include "system/native_handle.h"
 
 namespace korvane::sim {
 
@@ -48,8 +49,8 @@ class PtyServer {
     void Wake();
 
     Panel& panel_;
-    int master_ = -1;
-    int wake_[2] = {-1, -1};
+    NativeHandle master_ = kNoHandle;
+    NativeHandle wake_[2] = {kNoHandle, kNoHandle};
     std::string slave_path_;
     std::thread thread_;
     std::atomic<bool> stop_{false};

@@ -8,6 +8,7 @@
 #include <thread>
 
 #include "sim/panel.h"
+#include "system/native_handle.h"
 
 namespace korvane::sim {
 
@@ -31,8 +32,9 @@ class UdpServer {
     void Run();
 
     Panel& panel_;
-    int fd_ = -1;
-    int wake_[2] = {-1, -1};
+    NativeHandle fd_ = kNoHandle;
+    // Wakes the serving thread: a pipe, or a pair of sockets on Windows.
+    NativeHandle wake_[2] = {kNoHandle, kNoHandle};
     uint16_t port_ = 0;
     uint32_t address_ = 0x7F000001;
     std::thread thread_;

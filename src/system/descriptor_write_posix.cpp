@@ -8,13 +8,6 @@
 
 namespace korvane {
 
-int MillisecondsUntil(std::chrono::steady_clock::time_point deadline) {
-    const auto left = std::chrono::duration_cast<std::chrono::microseconds>(
-                          deadline - std::chrono::steady_clock::now())
-                          .count();
-    return left <= 0 ? 0 : static_cast<int>((left + 999) / 1000);
-}
-
 DeviceTransfer WriteAllTo(int fd, const uint8_t* bytes, size_t length, uint32_t timeout_ms) {
     using Clock = std::chrono::steady_clock;
     if (fd < 0)

@@ -48,4 +48,14 @@ std::optional<fs::path> ProgramFiles::Beside(std::string_view name) const {
     return *folder_ / fs::path(std::string(name));
 }
 
+std::optional<fs::path> ProgramFiles::WritableBeside(std::string_view name) const {
+    auto beside = Beside(name);
+    if (!beside)
+        return std::nullopt;
+    const fs::path folder = folder_->empty() ? fs::path(".") : *folder_;
+    if (can_write_(folder))
+        return beside;
+    return UserConfigFolder() / fs::path(std::string(name));
+}
+
 }  // namespace korvane

@@ -30,14 +30,4 @@ bool CanWriteFolder(const fs::path& folder) {
     return fs::is_directory(folder, ec) && ::access(folder.c_str(), W_OK) == 0;
 }
 
-std::optional<fs::path> ProgramFiles::WritableBeside(std::string_view name) const {
-    auto beside = Beside(name);
-    if (!beside)
-        return std::nullopt;
-    const fs::path folder = folder_->empty() ? fs::path(".") : *folder_;
-    if (can_write_(folder))
-        return beside;
-    return UserConfigFolder() / fs::path(std::string(name));
-}
-
 }  // namespace korvane

@@ -234,7 +234,7 @@ void CCommunicationSet::OnLinkChosen(int mode) {
 void CCommunicationSet::UpdateDevice() {
     // Which device the COM number opens on this machine, as `korvane-cli ports` lists them.
     const uint16_t n = ParseComText(com_->currentText());
-    const auto device = ComPortDevice(n, ListSerialDevices());
+    const auto device = ComPortDevice(n);
     device_->setText(device ? QString::fromStdString(*device) : QString::fromUtf8("本机无此串口"));
 }
 

@@ -7,6 +7,7 @@
 #include <memory>
 #include <vector>
 
+#include "system/file_open.h"
 #include "xml/char_scan.h"
 #include "xml/name_match.h"
 #include "xml/node_scanner.h"
@@ -46,7 +47,7 @@ bool CXmlDocument::SetText(std::u16string text) {
 }
 
 bool CXmlDocument::LoadFile(const std::filesystem::path& path) {
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+    std::unique_ptr<std::FILE, FileCloser> file(OpenFile(path, "rb"));
     if (!file) {
         result_ = SystemText(errno);
         return false;

@@ -35,6 +35,9 @@ TEST(SerialDeviceOrder, ComNumbersCountFromOneWithinTheList) {
 
 // A device folder of our own: what is in it decides the list and the COM numbers.
 TEST(SerialDeviceList, ADeviceFolderIsListedInTheDocumentedOrder) {
+#ifdef _WIN32
+    GTEST_SKIP() << "Windows numbers its COM ports itself";
+#endif
     testing::TempDir dev;
     for (const char* name : {"ttyS1", "ttyUSB10", "ttyACM0", "null", "ttyUSB2", "ttyS0.lock",
                              "ttyUSB0", "ttyS10", "ttyACM1", "tty1", "ttyUSB", "ttyS2"}) {
@@ -61,6 +64,31 @@ TEST(SerialDeviceList, AnEmptyOrMissingFolderHasNoDevices) {
     EXPECT_TRUE(ListSerialDevices(dev.path()).empty());
     EXPECT_TRUE(ListSerialDevices(dev.path() / "missing").empty());
 }
+
+#ifdef _WIN32
+// COM n is the system's own COMn, in the form that also reaches COM10 and up.
+TEST(ComPorts, ComNIsTheSystemsComN) {
+    EXPECT_EQ(ComPortDevice(0), std::nullopt);
+    EXPECT_EQ(ComPortDevice(1), "\\\\.\\COM1");
+    EXPECT_EQ(ComPortDevice(12), "\\\\.\\COM12");
+    for (const ComPort& port : ListComPorts())
+        EXPECT_EQ(ComPortDevice(port.number), port.device);
+}
+#else
+// COM n is the n-th device of the list, and the list is what ports shows.
+TEST(ComPorts, ComNIsTheNthListedDevice) {
+    const std::vector<ComPort> ports = ListComPorts();
+    const Paths listed = ListSerialDevices();
+    ASSERT_EQ(ports.size(), listed.size());
+    for (size_t i = 0; i < ports.size(); ++i) {
+        EXPECT_EQ(ports[i].number, i + 1);
+        EXPECT_EQ(ports[i].device, listed[i]);
+        EXPECT_EQ(ComPortDevice(ports[i].number), listed[i]);
+    }
+    EXPECT_EQ(ComPortDevice(0), std::nullopt);
+    EXPECT_EQ(ComPortDevice(static_cast<unsigned>(ports.size() + 1)), std::nullopt);
+}
+#endif
 
 }  // namespace
 }  // namespace korvane

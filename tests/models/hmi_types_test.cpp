@@ -7,6 +7,7 @@
 #include <fstream>
 #include <string>
 
+#include "support/platform_names.h"
 #include "system/program_files.h"
 #include "xml/utf8.h"
 
@@ -134,7 +135,7 @@ TEST_F(HmiTypesFile, MissingFileGivesNoModels) {
 }
 
 TEST_F(HmiTypesFile, ModelFileBesideTheProgram) {
-    const auto program = dir_ / "Korvane";
+    const auto program = dir_ / testing::kProgramFileName;
     const auto file = HmiTypesFileFor(program);
     ASSERT_TRUE(file.has_value());
     EXPECT_EQ(*file, dir_ / "XMLName.dat");
@@ -173,7 +174,7 @@ TEST(HmiNumber, ConvertsLikeTheModelFileExpects) {
 // The name rule itself is the program files' (tests/system); here only that
 // the model list follows it and is named XMLName.dat.
 TEST(HmiTypesPath, TheModelFileLiesBesideTheProgram) {
-    EXPECT_EQ(HmiTypesFileFor("/Opt/My Tools/Korvane"),
+    EXPECT_EQ(HmiTypesFileFor(std::filesystem::path("/Opt/My Tools") / testing::kProgramFileName),
               std::filesystem::path("/Opt/My Tools/XMLName.dat"));
     EXPECT_FALSE(HmiTypesFileFor("/opt/tools/korvane-cli"));
     EXPECT_EQ(HmiTypesFileIn(ProgramFiles::InFolder("/opt/tools")),

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "settings/settings_file.h"
+#include "support/platform_names.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "system/program_files.h"
@@ -139,7 +140,7 @@ TEST(TextConversions, FollowTheLooseDecimalRule) {
 TEST(ProgramFiles, SettingsBesideTheProgramAreUsedWhenPresent) {
     testing::TempDir dir;
     WriteAll(dir.path() / "Para.dat", kDefaults);
-    const SettingsFile s = SettingsFile::ForExecutable(dir.path() / "korvane");
+    const SettingsFile s = SettingsFile::ForExecutable(dir.path() / testing::kProgramFileName);
     ASSERT_TRUE(s.path());
     EXPECT_EQ(*s.path(), dir.path() / "Para.dat");
     EXPECT_FALSE(SettingsFile::ForExecutable(dir.path() / "korvane-cli").path());
@@ -219,7 +220,7 @@ class InstalledProgramTest : public SettingsTest {
     fs::path program() const { return dir.path() / "opt"; }
     fs::path user() const { return dir.path() / "config" / "korvane"; }
 
-    testing::ScopedEnv config_home{"XDG_CONFIG_HOME", (dir.path() / "config").string()};
+    testing::ScopedEnv config_home{testing::kUserConfigVariable, (dir.path() / "config").string()};
 };
 
 TEST_F(InstalledProgramTest, ShippedSettingsAreReadAndTheUsersOwnAreWrittenToTheUsersFolder) {

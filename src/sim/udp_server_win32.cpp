@@ -1,0 +1,154 @@
+#include <winsock2.h>
+#include <ws2tcpip.h>
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "link/frame.h"
+#include "sim/udp_server.h"
+
+namespace korvane::sim {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+struct Pending {
+    Clock::time_point due;
+    std::vector<uint8_t> bytes;
+    sockaddr_in to;
+};
+
+SOCKET AsSocket(NativeHandle h) {
+    return static_cast<SOCKET>(h);
+}
+
+// A datagram socket bound to 127.0.0.1:`port`; its address in `*addr`.
+SOCKET LoopbackSocket(uint16_t port, sockaddr_in* addr) {
+    const SOCKET s =
+        WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    if (s == INVALID_SOCKET)
+        return s;
+    *addr = {};
+    addr->sin_family = AF_INET;
+    addr->sin_port = htons(port);
+    addr->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    int len = sizeof *addr;
+    if (bind(s, reinterpret_cast<sockaddr*>(addr), sizeof *addr) != 0 ||
+        getsockname(s, reinterpret_cast<sockaddr*>(addr), &len) != 0) {
+        closesocket(s);
+        return INVALID_SOCKET;
+    }
+    return s;
+}
+
+}  // namespace
+
+UdpServer::~UdpServer() {
+    Stop();
+}
+
+bool UdpServer::Start(uint16_t port, std::string* error) {
+    auto fail = [&](const char* what) {
+        if (error)
+            *error = std::string(what) + ": WinSock error " + std::to_string(WSAGetLastError());
+        Stop();
+        return false;
+    };
+    WSADATA data{};
+    if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
+        return fail("WSAStartup");
+    sockaddr_in addr{};
+    const SOCKET s = LoopbackSocket(port, &addr);
+    if (s == INVALID_SOCKET)
+        return fail("bind");
+    fd_ = static_cast<NativeHandle>(s);
+    port_ = ntohs(addr.sin_port);
+    // Stop() wakes the serving thread with a datagram from one socket of a
+    // connected pair to the other: select() waits on sockets only.
+    sockaddr_in wake_addr{};
+    const SOCKET w = LoopbackSocket(0, &wake_addr);
+    if (w == INVALID_SOCKET)
+        return fail("wake socket");
+    wake_[0] = static_cast<NativeHandle>(w);
+    const SOCKET sender =
+        WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
+    if (sender == INVALID_SOCKET)
+        return fail("wake socket");
+    wake_[1] = static_cast<NativeHandle>(sender);
+    if (connect(sender, reinterpret_cast<sockaddr*>(&wake_addr), sizeof wake_addr) != 0)
+        return fail("connect");
+    thread_ = std::thread([this] { Run(); });
+    return true;
+}
+
+void UdpServer::Stop() {
+    if (thread_.joinable()) {
+        const char stop = 'x';
+        send(AsSocket(wake_[1]), &stop, 1, 0);
+        thread_.join();
+    }
+    for (NativeHandle* s : {&fd_, &wake_[0], &wake_[1]}) {
+        if (*s != kNoHandle)
+            closesocket(AsSocket(*s));
+        *s = kNoHandle;
+    }
+}
+
+void UdpServer::Run() {
+    std::vector<Pending> pending;
+    Clock::time_point last_due{};
+    std::vector<uint8_t> buffer(65536);
+    for (;;) {
+        // Send whatever is due, then sleep until the next due reply or request.
+        const auto now = Clock::now();
+        std::stable_sort(pending.begin(), pending.end(),
+                         [](const Pending& a, const Pending& b) { return a.due < b.due; });
+        while (!pending.empty() && pending.front().due <= now) {
+            const Pending& p = pending.front();
+            sendto(AsSocket(fd_), reinterpret_cast<const char*>(p.bytes.data()),
+                   static_cast<int>(p.bytes.size()), 0, reinterpret_cast<const sockaddr*>(&p.to),
+                   sizeof p.to);
+            pending.erase(pending.begin());
+        }
+        timeval tv{};
+        timeval* timeout = nullptr;
+        if (!pending.empty()) {
+            const auto wait = std::chrono::duration_cast<std::chrono::microseconds>(
+                pending.front().due - Clock::now());
+            const long long us = std::max<long long>(0, wait.count());
+            tv.tv_sec = static_cast<long>(us / 1000000);
+            tv.tv_usec = static_cast<long>(us % 1000000);
+            timeout = &tv;
+        }
+        fd_set readable;
+        FD_ZERO(&readable);
+        FD_SET(AsSocket(fd_), &readable);
+        FD_SET(AsSocket(wake_[0]), &readable);
+        const int n = select(0, &readable, nullptr, nullptr, timeout);
+        if (n == SOCKET_ERROR)
+            return;
+        if (n == 0)
+            continue;
+        if (FD_ISSET(AsSocket(wake_[0]), &readable))
+            return;
+        sockaddr_in from{};
+        int len = sizeof from;
+        const int got =
+            recvfrom(AsSocket(fd_), reinterpret_cast<char*>(buffer.data()),
+                     static_cast<int>(buffer.size()), 0, reinterpret_cast<sockaddr*>(&from), &len);
+        if (got == SOCKET_ERROR)
+            continue;  // e.g. a tool that went away, reported by ICMP
+        // Each reply leaves its delay after the one before it, even across
+        // requests: a panel answers in order, however slowly.
+        auto due = std::max(Clock::now(), last_due);
+        for (auto& e : panel_.Handle({buffer.data(), static_cast<size_t>(got)})) {
+            due += std::chrono::milliseconds(e.delay_ms);
+            pending.push_back({due, std::move(e.bytes), from});
+        }
+        last_due = due;
+    }
+}
+
+}  // namespace korvane::sim
