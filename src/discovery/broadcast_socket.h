@@ -2,11 +2,13 @@
 // The platform's side of finding panels: the IPv4 interfaces with their
 // broadcast addresses, and a datagram socket that may send to them. Kept
 // apart from the link's socket, which never gets broadcast permission.
-// One implementation per platform (broadcast_socket_posix.cpp here).
+// One implementation per platform (broadcast_socket_posix.cpp, broadcast_socket_win32.cpp).
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "system/native_handle.h"
 
 namespace korvane {
 
@@ -36,7 +38,7 @@ class DiscoverySocket {
     // which keeps an address sweep to unicast whatever range it is given.
     bool Open(bool broadcast);
     void Close();
-    bool IsOpen() const { return fd_ >= 0; }
+    bool IsOpen() const { return fd_ != kNoHandle; }
 
     bool SendTo(uint32_t address, uint16_t port, const uint8_t* bytes, size_t length);
     Wait WaitReadable(uint32_t timeout_ms);
@@ -47,7 +49,7 @@ class DiscoverySocket {
     const std::string& error() const { return error_; }
 
   private:
-    int fd_ = -1;
+    NativeHandle fd_ = kNoHandle;
     std::string error_;
 };
 
