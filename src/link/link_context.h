@@ -40,6 +40,18 @@ struct LinkContext {
     // The long wait under way, told to `wait_sink` while it lasts.
     std::optional<WaitFor> wait_for;
     ProgressSink* wait_sink = nullptr;
+    // Every time-out and pause of the links and runs is divided by this. It
+    // is 1 in every program; only tests shrink it (LinkManager::
+    // ShrinkTimeForTests), so that thousands of runs with lost replies fit
+    // in minutes.
+    std::atomic<uint32_t> time_divisor{1};
+
+    // `ms` as this context counts time; a time-out that was not 0 stays
+    // above 0.
+    uint32_t Scaled(uint32_t ms) const {
+        const uint32_t d = time_divisor.load();
+        return d <= 1 ? ms : (ms + d - 1) / d;
+    }
 
     bool CancelPending() const {
         const std::atomic<bool>* flag = cancel_flag.load();

@@ -15,14 +15,11 @@
 
 namespace korvane {
 
-namespace {
-
-void Pause(uint32_t ms) {
-    if (ms > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+void FlashTransfer::Pause(uint32_t ms) {
+    const uint32_t scaled = link_.Scaled(ms);
+    if (scaled > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(scaled));
 }
-
-}  // namespace
 
 LinkResult FlashTransfer::PrepareImageFile(ImageKind kind) {
     const int32_t packet_size = link_.properties().packet_size;
@@ -140,7 +137,7 @@ void FlashTransfer::AwaitFinal(ProgressSink& progress) {
     // A reply already there when the wait begins (bytes that came with the
     // last acknowledgement, or a datagram waiting) is as hasty as one on
     // its heels.
-    ReplyReceipt receipt = link.TakeReply(0);
+    ReplyReceipt receipt = link.TakeReplyWatched(0);
     bool waiting = receipt == ReplyReceipt::Frame || receipt == ReplyReceipt::BadFrame;
     if (receipt == ReplyReceipt::TimedOut) {
         const LinkManager::WaitScope wait(link_, WaitFor::FinalResult, progress);

@@ -79,6 +79,8 @@ class FlashTransfer {
     bool WritePacket(uint16_t length);
     Sent SendPacket(uint16_t length);
     void AwaitFinal(ProgressSink& progress);
+    // Sleeps `ms` as the link counts time.
+    void Pause(uint32_t ms);
     bool CancelRequested();
 
     LinkManager& link_;
