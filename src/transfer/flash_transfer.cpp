@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "link/texts.h"
+#include "protocol/command_codes.h"
 #include "protocol/requests.h"
 #include "transfer/image_checksum.h"
 #include "transfer/image_kind.h"
@@ -136,12 +137,13 @@ void FlashTransfer::AwaitFinal(ProgressSink& progress) {
     Pause(p.packet_pause_ms);
     // A reply already there when the wait begins (bytes that came with the
     // last acknowledgement, or a datagram waiting) is as hasty as one on
-    // its heels.
-    ReplyReceipt receipt = link.TakeReplyWatched(0);
+    // its heels. The final result answers the data command: a sound reply
+    // to any other command is a stray and never passes for it.
+    ReplyReceipt receipt = link.TakeReplyWatched(0, cmd::kFlashData);
     bool waiting = receipt == ReplyReceipt::Frame || receipt == ReplyReceipt::BadFrame;
     if (receipt == ReplyReceipt::TimedOut) {
         const LinkManager::WaitScope wait(link_, WaitFor::FinalResult, progress);
-        receipt = link.TakeReplyWatched(kFinalResultTimeoutMs);
+        receipt = link.TakeReplyWatched(kFinalResultTimeoutMs, cmd::kFlashData);
     }
     const auto arrived = std::chrono::steady_clock::now();
     const bool whole = receipt == ReplyReceipt::Frame || receipt == ReplyReceipt::BadFrame;
@@ -171,7 +173,7 @@ void FlashTransfer::AwaitFinal(ProgressSink& progress) {
         quiet_ms = hasty ? burn_quiet_ms : kFinalQuietMs;
     }
     while (quiet_ms > 0) {
-        const ReplyReceipt later = link.TakeReplyWatched(quiet_ms);
+        const ReplyReceipt later = link.TakeReplyWatched(quiet_ms, cmd::kFlashData);
         if (later == ReplyReceipt::Frame) {
             sound = true;
             taken = link_.reply();
