@@ -109,8 +109,16 @@ FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length) {
         if (!WritePacket(length))
             return Sent::Stop;
         for (;;) {
-            link.ReadReply(kPacketTimeoutMs);
-            const LinkResult r = link_.result();
+            const ReplyReceipt receipt = link.TakeReplyWatched(kPacketTimeoutMs);
+            // A datagram that arrives damaged is as good as lost: the packet
+            // goes again (the panel writes the same bytes at the same place,
+            // and its final result judges the whole image), where a byte
+            // stream, which has no way to tell a copy from the final result,
+            // stops.
+            const bool damaged = receipt == ReplyReceipt::BadFrame && p.resend_lost_reply;
+            if (!damaged)
+                link.Judge(receipt);
+            const LinkResult r = damaged ? LinkResult::Timeout : link_.result();
             if (r == LinkResult::Ok) {
                 last_reply_at_ = std::chrono::steady_clock::now();
                 Pause(p.packet_pause_ms);
@@ -120,7 +128,11 @@ FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length) {
                 return Sent::Stop;
             retried_ = true;
             if (++lost == kPacketAttempts) {
-                link_.sink().ShowText(MessageKind::Error, p.reply_lost_text);
+                if (damaged) {
+                    link.Judge(receipt);
+                } else {
+                    link_.sink().ShowText(MessageKind::Error, p.reply_lost_text);
+                }
                 return Sent::Stop;
             }
             // A datagram lost is gone: send again. A byte stream still
