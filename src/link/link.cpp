@@ -47,7 +47,7 @@ void Link::Judge(ReplyReceipt receipt) {
 
 ReplyReceipt Link::TakeReplyWatched(uint32_t timeout_ms, std::optional<uint8_t> only_command) {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(ctx_.Scaled(timeout_ms));
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ctx_.ScaledWait(timeout_ms));
     for (;;) {
         if (ctx_.CancelPending())
             return ReplyReceipt::Cancelled;

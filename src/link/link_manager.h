@@ -86,8 +86,8 @@ class LinkManager {
     };
 
     // Test hook only: divides every time-out and pause of the links and of
-    // the runs on them by `divisor` (1 restores the real ones). No program
-    // calls it.
+    // the runs on them by `divisor` (1 restores the real ones); a wait for
+    // a reply stays at least kShrunkWaitFloorMs. No program calls it.
     void ShrinkTimeForTests(uint32_t divisor) { ctx_.time_divisor.store(divisor ? divisor : 1); }
     // `ms` as the links count it (the value itself unless a test shrank time).
     uint32_t Scaled(uint32_t ms) const { return ctx_.Scaled(ms); }

@@ -48,6 +48,48 @@ constexpr uint32_t kShrink = 50;
 constexpr uint64_t kUdpSeeds = 202612070000;
 constexpr uint64_t kSerialSeeds = 202612080000;
 
+// What crossed the link in one run, kept to be shown when its verdict was
+// false: the time in ms, then "> cmd [address]" or "< the reply's bytes".
+class RunTrace : public FrameObserver {
+  public:
+    void Start() {
+        lines_.clear();
+        t0_ = Clock::now();
+    }
+    void OnSent(std::span<const uint8_t> b) override {
+        std::string line = Stamp() + " > " + Hex(b.size() > 4 ? b[4] : 0);
+        for (size_t i = 5; i < 9 && b.size() > 9 && b[4] == 0x82; ++i)
+            line += (i == 5 ? " @" : "") + Hex(b[i]);
+        lines_.push_back(std::move(line));
+    }
+    void OnReceived(std::span<const uint8_t> b) override {
+        std::string line = Stamp() + " <";
+        for (const uint8_t x : b)
+            line += " " + Hex(x);
+        lines_.push_back(std::move(line));
+    }
+    std::string Text() const {
+        std::string all;
+        for (const auto& l : lines_)
+            all += "      " + l + "\n";
+        return all;
+    }
+
+  private:
+    static std::string Hex(uint8_t v) {
+        static constexpr char kDigits[] = "0123456789ABCDEF";
+        return {kDigits[v >> 4], kDigits[v & 0xF]};
+    }
+    std::string Stamp() const {
+        char text[32];
+        std::snprintf(text, sizeof text, "%9.2f",
+                      std::chrono::duration<double, std::milli>(Clock::now() - t0_).count());
+        return text;
+    }
+    std::vector<std::string> lines_;
+    Clock::time_point t0_{};
+};
+
 // What one run did, as the user was told and as the panel holds it.
 struct RunOutcome {
     uint64_t seed = 0;
@@ -57,6 +99,8 @@ struct RunOutcome {
     bool burn_good = false;  // the image is in flash and the panel sent word of it
     bool silent = false;     // ended without a word
     bool left_open = false;
+    std::string setup;  // the run's image and faults
+    std::string trace;  // what crossed the link
 };
 
 struct Tally {
@@ -81,11 +125,13 @@ struct Tally {
             ++left_open;
         if (o.said_done && !o.flash_matches) {
             ++false_successes;
-            notes.push_back("false success, seed " + std::to_string(o.seed));
+            notes.push_back("false success, seed " + std::to_string(o.seed) + ": " + o.setup +
+                            "\n" + o.trace);
         }
         if (!o.said_done && o.burn_good) {
             ++false_failures;
-            notes.push_back("false failure, seed " + std::to_string(o.seed) + ": " + o.messages);
+            notes.push_back("false failure, seed " + std::to_string(o.seed) + ": " + o.messages +
+                            "; " + o.setup);
         }
     }
     void Merge(const Tally& other) {
@@ -121,6 +167,7 @@ class Rig {
         }
         link_.Configure(s);
         link_.ShrinkTimeForTests(kShrink);
+        link_.SetObserver(&trace_);
     }
     ~Rig() {
         session_.WaitForRun();
@@ -143,7 +190,7 @@ class Rig {
         };
         const bool serial = mode_ == LinkMode::Serial;
         // The packet's time-out as the rig counts it: delays either side.
-        const int packet_ms = static_cast<int>(link_.Scaled(kPacketTimeoutMs));
+        const int packet_ms = static_cast<int>(link_.context().ScaledWait(kPacketTimeoutMs));
         sim::RandomFaults faults;
         faults.seed = seed;
         faults.drop = uniform(0.04);
@@ -162,7 +209,8 @@ class Rig {
         panel_.SetRandomFaults(faults);
         // Fast: the final result on the heels of the last acknowledgement,
         // in one read on a serial line. Slow: a panel that takes its time.
-        panel_.SetBurnMs(rng() % 2 ? 0 : 2 + static_cast<int>(rng() % 4));
+        const int burn_ms = rng() % 2 ? 0 : 2 + static_cast<int>(rng() % 4);
+        panel_.SetBurnMs(burn_ms);
 
         size_t size;
         switch (rng() % 20) {
@@ -195,6 +243,7 @@ class Rig {
         sink_.Clear();
         panel_.ClearReceived();
         const int good_finals = panel_.GoodFinalsSent();
+        trace_.Start();
         const bool started = UpdateFirmware(session_, transfer_, kind, path, progress_);
         session_.WaitForRun();
 
@@ -212,6 +261,16 @@ class Rig {
             panel_.ReadFlash(ImageStartAddress(kind), static_cast<uint32_t>(size)) == bytes;
         o.burn_good = panel_.GoodFinalsSent() > good_finals && o.flash_matches;
         o.left_open = link_.IsOpen();
+        char setup[200];
+        std::snprintf(setup, sizeof setup,
+                      "kind %d, %zu bytes, burn %d ms; drop %.3f, delay %.3f of %d ms, copy %.3f, "
+                      "damaged reply %.3f, request %.3f, split %.3f",
+                      static_cast<int>(kind), size, burn_ms, faults.drop, faults.delay,
+                      faults.delay_ms, faults.duplicate, faults.corrupt_reply,
+                      faults.corrupt_request, faults.split);
+        o.setup = setup;
+        if (o.said_done != o.flash_matches)
+            o.trace = trace_.Text();
         return o;
     }
 
@@ -227,6 +286,7 @@ class Rig {
     PanelSession session_{link_};
     FlashTransfer transfer_{link_};
     NullProgress progress_;
+    RunTrace trace_;
     testing::TempDir dir_;
 };
 
@@ -277,9 +337,9 @@ void PrintSummary(const char* link, const Tally& t) {
 TEST(ProgrammingSoak, KORVANE_SOAK_NAME) {
     std::printf(
         "soak: %d UDP runs (seeds from %llu), %d serial runs (seeds from %llu), time "
-        "shrunk %u times\n",
+        "shrunk %u times, waits for a reply at least %u ms\n",
         kUdpRuns, static_cast<unsigned long long>(kUdpSeeds), kSerialRuns,
-        static_cast<unsigned long long>(kSerialSeeds), kShrink);
+        static_cast<unsigned long long>(kSerialSeeds), kShrink, kShrunkWaitFloorMs);
     const auto started = Clock::now();
     std::string udp_error, serial_error;
     Tally udp, serial;
