@@ -97,9 +97,26 @@ bool FlashTransfer::WritePacket(uint16_t length) {
     }
 }
 
-FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length) {
+void FlashTransfer::AbsorbRepeats(int owed) {
+    // Nothing else is asked meanwhile: whatever comes within a packet's
+    // time-out answers a copy. Left in, those answers would pass for the
+    // next packets' acknowledgements, and in the end one would pass for the
+    // final result of a last packet that was lost. A copy that was lost
+    // costs one time-out.
+    Link& link = link_.active();
+    for (; owed > 0; --owed) {
+        const ReplyReceipt r = link.TakeReplyWatched(kPacketTimeoutMs);
+        if (r != ReplyReceipt::Frame && r != ReplyReceipt::BadFrame)
+            return;
+        strays_ = true;
+    }
+}
+
+FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length, bool last) {
     Link& link = link_.active();
     const LinkProperties& p = link.properties();
+    int sends = 0;  // copies of this packet written
+    int heard = 0;  // replies taken for them
     for (int lost = 0;;) {
         // A late or repeated reply to an earlier request would otherwise be
         // taken for this packet's acknowledgement, and in the end for the
@@ -108,8 +125,11 @@ FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length) {
             strays_ = true;
         if (!WritePacket(length))
             return Sent::Stop;
+        ++sends;
         for (;;) {
             const ReplyReceipt receipt = link.TakeReplyWatched(kPacketTimeoutMs);
+            if (receipt == ReplyReceipt::Frame || receipt == ReplyReceipt::BadFrame)
+                ++heard;
             // A datagram that arrives damaged is as good as lost: the packet
             // goes again (the panel writes the same bytes at the same place,
             // and its final result judges the whole image), where a byte
@@ -120,6 +140,10 @@ FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length) {
                 link.Judge(receipt);
             const LinkResult r = damaged ? LinkResult::Timeout : link_.result();
             if (r == LinkResult::Ok) {
+                // The last packet's extra answers come with final results:
+                // the final wait sorts those out.
+                if (p.replies_may_repeat && !last && sends > heard)
+                    AbsorbRepeats(sends - heard);
                 last_reply_at_ = std::chrono::steady_clock::now();
                 Pause(p.packet_pause_ms);
                 return Sent::Acknowledged;
@@ -251,7 +275,7 @@ void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
         // The last acknowledgement may bring the final result with it.
         if (position + static_cast<int64_t>(got) == file_size_)
             link_.active().KeepFollowingBytes(true);
-        const Sent sent = SendPacket(length);
+        const Sent sent = SendPacket(length, position + static_cast<int64_t>(got) == file_size_);
         if (sent == Sent::Stop)
             return;
         address += static_cast<uint32_t>(got);

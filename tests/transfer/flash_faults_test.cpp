@@ -158,6 +158,28 @@ TEST_F(TransferTest, DamagedAcknowledgements) {
     }
 }
 
+// A packet whose acknowledgement comes late is sent three times; the answers
+// to its copies trail in after the first. Then the answers to the last packet
+// are lost, and the panel's final results report a bad image. The trailing
+// answers must not pass for the last packet's acknowledgement and its final
+// result: the run sends the last packet again, hears the bad burn and sends
+// the image again (before, it said "更新完毕!" after four packets, on the
+// strength of an answer to a copy of the first).
+TEST_F(TransferTest, AnswersToCopiesDoNotPassForTheLastPacketsReplies) {
+    Serve(LinkMode::Udp);
+    const auto bytes = RandomBytes(1500, 21);
+    panel.InjectFault({FaultKind::Delay, cmd::kFlashData, 1, 1200});
+    panel.InjectFault({FaultKind::Delay, cmd::kFlashData, 2, 40});
+    panel.InjectFault({FaultKind::Drop, cmd::kFlashData, 1});
+    panel.FailNextFinals(2);
+    ASSERT_TRUE(Program(ImageKind::BootLoader, WriteImage(bytes)));
+    EXPECT_EQ(sink.Messages(), kDone);
+    EXPECT_EQ(panel.ReadFlash(0, 1500), bytes);
+    // Three copies of the first packet, the last one twice, then the image
+    // once more after the bad burn.
+    EXPECT_EQ(DataFrames(), 3u + 2 + 2);
+}
+
 TEST_F(TransferTest, SerialRepliesInBurstsOrAfterNoise) {
     Serve(LinkMode::Serial);
     const auto bytes = RandomBytes(9000, 13);
