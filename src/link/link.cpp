@@ -45,9 +45,9 @@ void Link::Judge(ReplyReceipt receipt) {
     }
 }
 
-ReplyReceipt Link::TakeReplyWatched(uint32_t timeout_ms) {
+ReplyReceipt Link::TakeReplyWatched(uint32_t timeout_ms, std::optional<uint8_t> only_command) {
     using Clock = std::chrono::steady_clock;
-    const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    const auto deadline = Clock::now() + std::chrono::milliseconds(ctx_.ScaledWait(timeout_ms));
     for (;;) {
         if (ctx_.CancelPending())
             return ReplyReceipt::Cancelled;
@@ -59,6 +59,9 @@ ReplyReceipt Link::TakeReplyWatched(uint32_t timeout_ms) {
             ctx_.wait_sink->Waiting(*ctx_.wait_for, left);
         const uint32_t slice = std::min(left, kWaitSliceMs);
         const ReplyReceipt receipt = TakeReply(slice);
+        if (receipt == ReplyReceipt::Frame && only_command &&
+            ctx_.reply[frame_offset::kCommand] != *only_command)
+            continue;
         if (receipt != ReplyReceipt::TimedOut || slice == left)
             return receipt;
     }

@@ -4,6 +4,7 @@
 // link opens. Above src/link/ only this interface is seen.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "link/device_error.h"
 #include "link/link_context.h"
@@ -94,8 +95,11 @@ class Link {
     virtual const DeviceError& open_error() const;
 
     // TakeReply in slices: Cancelled as soon as a cancel is pending, and the
-    // long wait under way (if any) is told how long it may still take.
-    ReplyReceipt TakeReplyWatched(uint32_t timeout_ms);
+    // long wait under way (if any) is told how long it may still take. With
+    // `only_command`, sound replies for any other command are passed over and
+    // the wait goes on.
+    ReplyReceipt TakeReplyWatched(uint32_t timeout_ms,
+                                  std::optional<uint8_t> only_command = std::nullopt);
     // Reads one reply: TakeReplyWatched, then Judge.
     void ReadReply(uint32_t timeout_ms) { Judge(TakeReplyWatched(timeout_ms)); }
     // Turns a receipt into the result, telling the user what this link tells.

@@ -1,6 +1,7 @@
 #pragma once
 // State that the link manager shares with whichever link is active: the
 // outcome of the last step, the stream parser, the reply buffer and the sinks.
+#include <algorithm>
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
@@ -23,6 +24,9 @@ class FrameObserver {
     virtual void OnReceived(std::span<const uint8_t> bytes) = 0;
 };
 
+// The shortest a shrunk wait for a reply becomes (see ScaledWait).
+inline constexpr uint32_t kShrunkWaitFloorMs = 30;
+
 struct LinkContext {
     explicit LinkContext(MessageSink& s) : sink(&s) {}
 
@@ -40,6 +44,27 @@ struct LinkContext {
     // The long wait under way, told to `wait_sink` while it lasts.
     std::optional<WaitFor> wait_for;
     ProgressSink* wait_sink = nullptr;
+    // Every time-out and pause of the links and runs is divided by this. It
+    // is 1 in every program; only tests shrink it (LinkManager::
+    // ShrinkTimeForTests), so that thousands of runs with lost replies fit
+    // in minutes.
+    std::atomic<uint32_t> time_divisor{1};
+
+    // `ms` as this context counts time; a time-out that was not 0 stays
+    // above 0.
+    uint32_t Scaled(uint32_t ms) const {
+        const uint32_t d = time_divisor.load();
+        return d <= 1 ? ms : (ms + d - 1) / d;
+    }
+    // A wait for a reply shrinks too, but not below what a busy machine's
+    // scheduler can keep to: a shorter one would test the scheduler, not
+    // the link.
+    uint32_t ScaledWait(uint32_t ms) const {
+        const uint32_t d = time_divisor.load();
+        if (d <= 1)
+            return ms;
+        return std::max(Scaled(ms), std::min(ms, kShrunkWaitFloorMs));
+    }
 
     bool CancelPending() const {
         const std::atomic<bool>* flag = cancel_flag.load();

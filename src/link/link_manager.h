@@ -85,6 +85,13 @@ class LinkManager {
         LinkContext& ctx_;
     };
 
+    // Test hook only: divides every time-out and pause of the links and of
+    // the runs on them by `divisor` (1 restores the real ones); a wait for
+    // a reply stays at least kShrunkWaitFloorMs. No program calls it.
+    void ShrinkTimeForTests(uint32_t divisor) { ctx_.time_divisor.store(divisor ? divisor : 1); }
+    // `ms` as the links count it (the value itself unless a test shrank time).
+    uint32_t Scaled(uint32_t ms) const { return ctx_.Scaled(ms); }
+
     // How many times a link was really released; a run closes exactly once.
     unsigned close_count() const { return close_count_.load(); }
 

@@ -58,7 +58,7 @@ bool SerialLink::SerialWrite(const uint8_t* request, uint16_t length, uint32_t t
     ctx_.NoteSent(request, length);
     // A write cut short by its time-out is not a failure of the port: the
     // panel then does not answer, and the read that follows times out.
-    const SerialPort::Transfer t = port_.Write(request, length, timeout_ms_);
+    const SerialPort::Transfer t = port_.Write(request, length, ctx_.Scaled(timeout_ms_));
     if (t == SerialPort::Transfer::Failed) {
         ctx_.Fail(LinkResult::IoError, TextId::SendFailed);
         return false;

@@ -28,7 +28,7 @@ bool UsbLink::UsbWrite(const uint8_t* request, uint16_t length, uint32_t timeout
     }
     ctx_.NoteSent(request, length);
     // A finished write leaves the result alone: the read decides it.
-    switch (device_.Write(request, length, timeout_ms)) {
+    switch (device_.Write(request, length, ctx_.Scaled(timeout_ms))) {
         case UsbDevice::Transfer::Done:
             return true;
         case UsbDevice::Transfer::TimedOut:

@@ -15,7 +15,7 @@ enum class FaultKind {
     Empty,        // an empty datagram instead of the reply
     TwoFrames,    // the reply followed by a second frame in the same datagram
     Duplicate,    // the reply sent twice
-    Split,        // the reply in several bursts (byte links)
+    Split,        // the reply in several bursts (byte links), delay_ms apart (20 when 0)
     Garbage,      // noise bytes before the reply (byte links)
     Truncate,     // only the first half of the reply
 };
@@ -47,6 +47,9 @@ struct RandomFaults {
     double duplicate = 0;
     double corrupt_reply = 0;
     double corrupt_request = 0;
+    // Byte links: a reply in three bursts `split_gap_ms` apart.
+    double split = 0;
+    int split_gap_ms = 20;
     std::vector<uint8_t> commands;  // replies eligible for faults; empty: all
 };
 

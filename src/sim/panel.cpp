@@ -362,10 +362,18 @@ std::vector<Emission> Panel::ApplyFaults(uint8_t command, Frames replies) {
                 fault = FaultRule{FaultKind::Duplicate};
             } else if (Chance(random_->corrupt_reply)) {
                 fault = FaultRule{FaultKind::BadChecksum};
+            } else if (Chance(random_->split)) {
+                fault = FaultRule{FaultKind::Split, std::nullopt, 1, random_->split_gap_ms};
             }
         }
         // The final result follows the acknowledgement after the burn.
         const int pause = i > 0 ? BurnMs() : 0;
+        // A good final result that leaves the panel sound, as far as the
+        // panel can tell (a copy or a late one still counts).
+        if (i > 0 && bytes.size() > 5 && bytes[5] == final_success_ &&
+            (!fault || fault->kind == FaultKind::Delay || fault->kind == FaultKind::Duplicate ||
+             fault->kind == FaultKind::Split || fault->kind == FaultKind::Garbage))
+            ++good_finals_sent_;
         if (!fault) {
             out.push_back({std::move(bytes), pause});
             continue;
@@ -403,13 +411,15 @@ std::vector<Emission> Panel::ApplyFaults(uint8_t command, Frames replies) {
                 out.push_back({std::move(bytes), 0});
                 break;
             case FaultKind::Split: {
-                // Bursts far enough apart that a byte link sees separate reads.
+                // Bursts far enough apart that a byte link sees separate reads
+                // (its reads end after a quiet millisecond).
                 const size_t third = std::max<size_t>(1, bytes.size() / 3);
+                const int gap = fault->delay_ms > 0 ? fault->delay_ms : 20;
                 for (size_t at = 0; at < bytes.size(); at += third) {
                     const size_t n = std::min(third, bytes.size() - at);
                     out.push_back({{bytes.begin() + static_cast<std::ptrdiff_t>(at),
                                     bytes.begin() + static_cast<std::ptrdiff_t>(at + n)},
-                                   at == 0 ? pause : std::max(fault->delay_ms, 20)});
+                                   at == 0 ? pause : gap});
                 }
                 break;
             }
@@ -527,6 +537,10 @@ bool Panel::InDownloadMode() const {
 int Panel::FinalResultsSent() const {
     std::lock_guard lock(mutex_);
     return finals_sent_;
+}
+int Panel::GoodFinalsSent() const {
+    std::lock_guard lock(mutex_);
+    return good_finals_sent_;
 }
 int Panel::FlashPrepares() const {
     std::lock_guard lock(mutex_);

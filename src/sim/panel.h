@@ -111,6 +111,9 @@ class Panel {
     uint8_t Jumper() const;
     bool InDownloadMode() const;
     int FinalResultsSent() const;
+    // Final results reporting a good burn that went out on the line (not
+    // lost with the acknowledgement they follow, nor corrupted).
+    int GoodFinalsSent() const;
     int FlashPrepares() const;
     // Copy of `length` flash bytes from `address` (erased bytes read 0xFF).
     std::vector<uint8_t> ReadFlash(uint32_t address, uint32_t length) const;
@@ -157,6 +160,7 @@ class Panel {
     int fail_finals_ = 0;
     uint8_t final_success_ = 1;
     int finals_sent_ = 0;
+    int good_finals_sent_ = 0;
     std::optional<int> burn_ms_;
     int prepares_ = 0;
 };

@@ -36,7 +36,7 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
         if (link.result() != LinkResult::Ok)
             return;
         if (kind == ImageKind::Kernel)
-            std::this_thread::sleep_for(std::chrono::milliseconds(kKernelSettleMs));
+            std::this_thread::sleep_for(std::chrono::milliseconds(link.Scaled(kKernelSettleMs)));
         int checksum_failures = 0;
         for (int attempt = 0; attempt < kDataAttempts; ++attempt) {
             progress.MoveTo(0);

@@ -9,20 +9,18 @@
 #include <vector>
 
 #include "link/texts.h"
+#include "protocol/command_codes.h"
 #include "protocol/requests.h"
 #include "transfer/image_checksum.h"
 #include "transfer/image_kind.h"
 
 namespace korvane {
 
-namespace {
-
-void Pause(uint32_t ms) {
-    if (ms > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+void FlashTransfer::Pause(uint32_t ms) {
+    const uint32_t scaled = link_.Scaled(ms);
+    if (scaled > 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(scaled));
 }
-
-}  // namespace
 
 LinkResult FlashTransfer::PrepareImageFile(ImageKind kind) {
     const int32_t packet_size = link_.properties().packet_size;
@@ -99,9 +97,26 @@ bool FlashTransfer::WritePacket(uint16_t length) {
     }
 }
 
-FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length) {
+void FlashTransfer::AbsorbRepeats(int owed) {
+    // Nothing else is asked meanwhile: whatever comes within a packet's
+    // time-out answers a copy. Left in, those answers would pass for the
+    // next packets' acknowledgements, and in the end one would pass for the
+    // final result of a last packet that was lost. A copy that was lost
+    // costs one time-out.
+    Link& link = link_.active();
+    for (; owed > 0; --owed) {
+        const ReplyReceipt r = link.TakeReplyWatched(kPacketTimeoutMs);
+        if (r != ReplyReceipt::Frame && r != ReplyReceipt::BadFrame)
+            return;
+        strays_ = true;
+    }
+}
+
+FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length, bool last) {
     Link& link = link_.active();
     const LinkProperties& p = link.properties();
+    int sends = 0;  // copies of this packet written
+    int heard = 0;  // replies taken for them
     for (int lost = 0;;) {
         // A late or repeated reply to an earlier request would otherwise be
         // taken for this packet's acknowledgement, and in the end for the
@@ -110,10 +125,25 @@ FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length) {
             strays_ = true;
         if (!WritePacket(length))
             return Sent::Stop;
+        ++sends;
         for (;;) {
-            link.ReadReply(kPacketTimeoutMs);
-            const LinkResult r = link_.result();
+            const ReplyReceipt receipt = link.TakeReplyWatched(kPacketTimeoutMs);
+            if (receipt == ReplyReceipt::Frame || receipt == ReplyReceipt::BadFrame)
+                ++heard;
+            // A datagram that arrives damaged is as good as lost: the packet
+            // goes again (the panel writes the same bytes at the same place,
+            // and its final result judges the whole image), where a byte
+            // stream, which has no way to tell a copy from the final result,
+            // stops.
+            const bool damaged = receipt == ReplyReceipt::BadFrame && p.resend_lost_reply;
+            if (!damaged)
+                link.Judge(receipt);
+            const LinkResult r = damaged ? LinkResult::Timeout : link_.result();
             if (r == LinkResult::Ok) {
+                // The last packet's extra answers come with final results:
+                // the final wait sorts those out.
+                if (p.replies_may_repeat && !last && sends > heard)
+                    AbsorbRepeats(sends - heard);
                 last_reply_at_ = std::chrono::steady_clock::now();
                 Pause(p.packet_pause_ms);
                 return Sent::Acknowledged;
@@ -122,7 +152,11 @@ FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length) {
                 return Sent::Stop;
             retried_ = true;
             if (++lost == kPacketAttempts) {
-                link_.sink().ShowText(MessageKind::Error, p.reply_lost_text);
+                if (damaged) {
+                    link.Judge(receipt);
+                } else {
+                    link_.sink().ShowText(MessageKind::Error, p.reply_lost_text);
+                }
                 return Sent::Stop;
             }
             // A datagram lost is gone: send again. A byte stream still
@@ -139,12 +173,13 @@ void FlashTransfer::AwaitFinal(ProgressSink& progress) {
     Pause(p.packet_pause_ms);
     // A reply already there when the wait begins (bytes that came with the
     // last acknowledgement, or a datagram waiting) is as hasty as one on
-    // its heels.
-    ReplyReceipt receipt = link.TakeReply(0);
+    // its heels. The final result answers the data command: a sound reply
+    // to any other command is a stray and never passes for it.
+    ReplyReceipt receipt = link.TakeReplyWatched(0, cmd::kFlashData);
     bool waiting = receipt == ReplyReceipt::Frame || receipt == ReplyReceipt::BadFrame;
     if (receipt == ReplyReceipt::TimedOut) {
         const LinkManager::WaitScope wait(link_, WaitFor::FinalResult, progress);
-        receipt = link.TakeReplyWatched(kFinalResultTimeoutMs);
+        receipt = link.TakeReplyWatched(kFinalResultTimeoutMs, cmd::kFlashData);
     }
     const auto arrived = std::chrono::steady_clock::now();
     const bool whole = receipt == ReplyReceipt::Frame || receipt == ReplyReceipt::BadFrame;
@@ -174,7 +209,7 @@ void FlashTransfer::AwaitFinal(ProgressSink& progress) {
         quiet_ms = hasty ? burn_quiet_ms : kFinalQuietMs;
     }
     while (quiet_ms > 0) {
-        const ReplyReceipt later = link.TakeReplyWatched(quiet_ms);
+        const ReplyReceipt later = link.TakeReplyWatched(quiet_ms, cmd::kFlashData);
         if (later == ReplyReceipt::Frame) {
             sound = true;
             taken = link_.reply();
@@ -240,7 +275,7 @@ void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
         // The last acknowledgement may bring the final result with it.
         if (position + static_cast<int64_t>(got) == file_size_)
             link_.active().KeepFollowingBytes(true);
-        const Sent sent = SendPacket(length);
+        const Sent sent = SendPacket(length, position + static_cast<int64_t>(got) == file_size_);
         if (sent == Sent::Stop)
             return;
         address += static_cast<uint32_t>(got);

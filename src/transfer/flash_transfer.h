@@ -77,8 +77,13 @@ class FlashTransfer {
     enum class Sent { Acknowledged, Stop };
     // Writes the packet, again while the link's write runs out of time.
     bool WritePacket(uint16_t length);
-    Sent SendPacket(uint16_t length);
+    // `last`: the packet whose acknowledgement the final result follows.
+    Sent SendPacket(uint16_t length, bool last);
+    // Takes in the answers still owed to copies of a packet sent again.
+    void AbsorbRepeats(int owed);
     void AwaitFinal(ProgressSink& progress);
+    // Sleeps `ms` as the link counts time.
+    void Pause(uint32_t ms);
     bool CancelRequested();
 
     LinkManager& link_;

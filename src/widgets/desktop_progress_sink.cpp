@@ -8,6 +8,23 @@
 
 namespace korvane {
 
+QString WaitText(WaitFor what, uint32_t remaining_ms) {
+    const char* awaited = "";
+    switch (what) {
+        case WaitFor::FlashPrepare:
+            awaited = "等待面板擦除映像区域";
+            break;
+        case WaitFor::Erase:
+            awaited = "等待面板擦除Flash";
+            break;
+        case WaitFor::FinalResult:
+            awaited = "等待面板烧写结果";
+            break;
+    }
+    const uint32_t seconds = remaining_ms / 1000 + (remaining_ms % 1000 != 0);
+    return QString::fromUtf8(awaited) + QString::fromUtf8("，最多还需 %1 秒").arg(seconds);
+}
+
 CDesktopProgressSink::CDesktopProgressSink(CPercentBar* bar) : bar_(bar) {}
 
 int CDesktopProgressSink::PercentOf(int position) const {
@@ -38,7 +55,41 @@ void CDesktopProgressSink::Forward(int position) {
         popup->SetPosition(position);
 }
 
+void CDesktopProgressSink::ShowLine(const QString& text) {
+    // The bar puts the percentage right after its text.
+    if (bar_)
+        bar_->SetText(text.isEmpty() ? text : text + QLatin1Char(' '));
+    if (CProgressPopup* popup = popup_.load())
+        popup->SetMessage(text);
+}
+
+void CDesktopProgressSink::Waiting(WaitFor what, uint32_t remaining_ms) {
+    // Called every tenth of a second: the line changes once a second.
+    const uint32_t seconds = remaining_ms / 1000 + (remaining_ms % 1000 != 0);
+    if (waiting_.load() && wait_what_.load() == static_cast<int>(what) && wait_s_.load() == seconds)
+        return;
+    wait_what_.store(static_cast<int>(what));
+    wait_s_.store(seconds);
+    waiting_.store(true);
+    ShowLine(WaitText(what, remaining_ms));
+}
+
+void CDesktopProgressSink::EndWait() {
+    if (!waiting_.exchange(false))
+        return;
+    QString text;
+    {
+        std::lock_guard lock(text_mutex_);
+        text = text_;
+    }
+    if (bar_)
+        bar_->SetText(text);
+    if (CProgressPopup* popup = popup_.load())
+        popup->SetMessage(text);
+}
+
 void CDesktopProgressSink::MoveTo(int position) {
+    EndWait();
     // An explicit move (start and end of a run) always reaches the widgets.
     position_.store(position);
     percent_.store(PercentOf(position));
@@ -46,6 +97,7 @@ void CDesktopProgressSink::MoveTo(int position) {
 }
 
 void CDesktopProgressSink::Step() {
+    EndWait();
     const int position = position_.fetch_add(1) + 1;
     const int percent = PercentOf(position);
     if (percent_.exchange(percent) != percent)
@@ -53,6 +105,7 @@ void CDesktopProgressSink::Step() {
 }
 
 void CDesktopProgressSink::SetSpan(int lower, int upper) {
+    EndWait();
     lower_.store(lower);
     upper_.store(upper);
     percent_.store(PercentOf(position_.load()));
@@ -64,6 +117,11 @@ void CDesktopProgressSink::SetSpan(int lower, int upper) {
 
 void CDesktopProgressSink::SetText(std::string_view text) {
     const QString t = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    {
+        std::lock_guard lock(text_mutex_);
+        text_ = t;
+    }
+    waiting_.store(false);
     if (bar_)
         bar_->SetText(t);
     if (CProgressPopup* popup = popup_.load())

@@ -66,6 +66,7 @@ class PageProgress : public ProgressSink {
     void Step() override;
     void SetText(std::string_view text) override;
     void ShowText(bool show) override { bar_.ShowText(show); }
+    void Waiting(WaitFor what, uint32_t remaining_ms) override { bar_.Waiting(what, remaining_ms); }
 
     // A new run of `total_bytes` (0: no figures).
     void Begin(uint64_t total_bytes);

@@ -79,5 +79,43 @@ INSTANTIATE_TEST_SUITE_P(Links, RepeatedLastAcknowledgement,
                              return info.param == LinkMode::Udp ? "Udp" : "Serial";
                          });
 
+// A sound reply that answers another command is not the final burn result,
+// whatever its status says: the run waits on for the real one, and without it
+// ends as a time-out. The time is shrunk so that the two-minute wait takes
+// little more than a second.
+struct StrayFinalCase {
+    LinkMode mode;
+    bool burn_fails;
+};
+
+class FinalOfAnotherCommand : public TransferTest,
+                              public ::testing::WithParamInterface<StrayFinalCase> {};
+
+TEST_P(FinalOfAnotherCommand, NeverPassesForTheFinalResult) {
+    const auto [mode, burn_fails] = GetParam();
+    Serve(mode);
+    link.ShrinkTimeForTests(100);
+    if (burn_fails)
+        panel.FailNextFinals(1);
+    panel.InjectFault({sim::FaultKind::WrongEcho, cmd::kFlashData, 1, 0, /*final=*/true});
+    ASSERT_TRUE(Program(ImageKind::Logo, WriteImage(RandomBytes(2500, 11))));
+    EXPECT_EQ(panel.FinalResultsSent(), 1);
+    EXPECT_EQ(link.result(), LinkResult::Timeout);
+    const std::vector<Message> failed = {{MessageKind::Error, Text(TextId::Timeout)},
+                                         {MessageKind::Error, Text(TextId::UpdateFailed)}};
+    EXPECT_EQ(sink.Messages(), failed);
+}
+
+INSTANTIATE_TEST_SUITE_P(Links, FinalOfAnotherCommand,
+                         ::testing::Values(StrayFinalCase{LinkMode::Udp, false},
+                                           StrayFinalCase{LinkMode::Udp, true},
+                                           StrayFinalCase{LinkMode::Serial, false},
+                                           StrayFinalCase{LinkMode::Serial, true}),
+                         [](const auto& info) {
+                             return std::string(info.param.mode == LinkMode::Udp ? "Udp"
+                                                                                 : "Serial") +
+                                    (info.param.burn_fails ? "BurnFails" : "BurnGood");
+                         });
+
 }  // namespace
 }  // namespace korvane

@@ -119,6 +119,67 @@ TEST_F(TransferTest, LateAndRepeatedAcknowledgementsDoNotPassForTheFinalResult) 
     }
 }
 
+// A damaged acknowledgement: over UDP the packet goes again, as after a lost
+// one (six in a row end the run with the checksum message); a byte stream
+// cannot tell a copy from the final result and stops at once.
+TEST_F(TransferTest, DamagedAcknowledgements) {
+    struct Case {
+        LinkMode mode;
+        size_t size;  // 900: one packet, its acknowledgement is the last one
+        int damaged;
+        bool done;
+        size_t data_frames;
+    };
+    const Case cases[] = {
+        {LinkMode::Udp, 900, 1, true, 2},      {LinkMode::Udp, 3000, 2, true, 5},
+        {LinkMode::Udp, 3000, 6, false, 6},    {LinkMode::Serial, 900, 1, false, 1},
+        {LinkMode::Serial, 9000, 1, false, 1},
+    };
+    const std::vector<std::string> failed = {Text(TextId::ChecksumError),
+                                             Text(TextId::UpdateFailed)};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(static_cast<int>(c.mode)) + " " + std::to_string(c.size) +
+                     " bytes, " + std::to_string(c.damaged) + " damaged");
+        TransferTest::TearDown();
+        Serve(c.mode);
+        panel.ClearReceived();
+        sink.Clear();
+        const auto bytes = RandomBytes(c.size, c.size + 3);
+        panel.InjectFault({FaultKind::BadChecksum, cmd::kFlashData, c.damaged});
+        ASSERT_TRUE(Program(ImageKind::BootLoader, WriteImage(bytes)));
+        EXPECT_EQ(DataFrames(), c.data_frames);
+        if (c.done) {
+            EXPECT_EQ(sink.Messages(), kDone);
+            EXPECT_EQ(panel.ReadFlash(0, static_cast<uint32_t>(c.size)), bytes);
+        } else {
+            EXPECT_EQ(link.result(), LinkResult::ChecksumError);
+            EXPECT_EQ(sink.Texts(), failed);
+        }
+    }
+}
+
+// A packet whose acknowledgement comes late is sent three times; the answers
+// to its copies trail in after the first. Then the answers to the last packet
+// are lost, and the panel's final results report a bad image. The trailing
+// answers must not pass for the last packet's acknowledgement and its final
+// result: the run sends the last packet again, hears the bad burn and sends
+// the image again (before, it said "更新完毕!" after four packets, on the
+// strength of an answer to a copy of the first).
+TEST_F(TransferTest, AnswersToCopiesDoNotPassForTheLastPacketsReplies) {
+    Serve(LinkMode::Udp);
+    const auto bytes = RandomBytes(1500, 21);
+    panel.InjectFault({FaultKind::Delay, cmd::kFlashData, 1, 1200});
+    panel.InjectFault({FaultKind::Delay, cmd::kFlashData, 2, 40});
+    panel.InjectFault({FaultKind::Drop, cmd::kFlashData, 1});
+    panel.FailNextFinals(2);
+    ASSERT_TRUE(Program(ImageKind::BootLoader, WriteImage(bytes)));
+    EXPECT_EQ(sink.Messages(), kDone);
+    EXPECT_EQ(panel.ReadFlash(0, 1500), bytes);
+    // Three copies of the first packet, the last one twice, then the image
+    // once more after the bad burn.
+    EXPECT_EQ(DataFrames(), 3u + 2 + 2);
+}
+
 TEST_F(TransferTest, SerialRepliesInBurstsOrAfterNoise) {
     Serve(LinkMode::Serial);
     const auto bytes = RandomBytes(9000, 13);

@@ -176,5 +176,79 @@ TEST_F(TransferTest, CancelEndsAPageOperationWithoutItsRetries) {
     EXPECT_FALSE(link.IsOpen());
 }
 
+// Tests may shrink time: a wait that goes unanswered then ends in its limit
+// divided by the factor, and says so; unshrunk, the limits are the real ones
+// (the waits above).
+struct ShrunkCase {
+    LinkMode mode;
+    WaitFor what;
+    uint32_t limit_ms;  // the real limit
+};
+
+class ShrunkWait : public TransferTest, public ::testing::WithParamInterface<ShrunkCase> {};
+
+TEST_P(ShrunkWait, EndsInItsLimitDividedByTheFactor) {
+    const auto [mode, what, limit_ms] = GetParam();
+    Serve(mode);
+    constexpr uint32_t kFactor = 100;
+    link.ShrinkTimeForTests(kFactor);
+    if (what == WaitFor::FlashPrepare) {
+        panel.InjectFault({sim::FaultKind::Drop, cmd::kFlashPrepare});
+    } else {
+        panel.InjectFault({sim::FaultKind::Drop, cmd::kFlashData, 1, 0, /*final=*/true});
+    }
+    WaitRecorder waits;
+    const auto started = Clock::now();
+    ASSERT_TRUE(UpdateFirmware(session, transfer, ImageKind::Logo, WriteImage(RandomBytes(3000, 6)),
+                               waits));
+    session.WaitForRun();
+    const auto took = Clock::now() - started;
+    const auto shrunk = std::chrono::milliseconds(limit_ms / kFactor);
+    EXPECT_GE(took, shrunk);
+    EXPECT_LT(took, shrunk + 1500ms);
+    EXPECT_EQ(link.result(), LinkResult::Timeout);
+    EXPECT_EQ(sink.Texts().back(), Text(TextId::UpdateFailed));
+    std::vector<uint32_t> left;
+    for (const auto& [w, ms] : waits.reports()) {
+        if (w == what)
+            left.push_back(ms);
+    }
+    ASSERT_FALSE(left.empty());
+    EXPECT_LE(left.front(), limit_ms / kFactor);
+    EXPECT_GT(left.front(), limit_ms / kFactor - 100);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Waits, ShrunkWait,
+    ::testing::Values(ShrunkCase{LinkMode::Udp, WaitFor::FlashPrepare, 240000},
+                      ShrunkCase{LinkMode::Serial, WaitFor::FlashPrepare, 240000},
+                      ShrunkCase{LinkMode::Udp, WaitFor::FinalResult, 120000},
+                      ShrunkCase{LinkMode::Serial, WaitFor::FinalResult, 120000}),
+    [](const auto& info) {
+        return std::string(info.param.mode == LinkMode::Udp ? "udp_" : "serial_") +
+               WaitForName(info.param.what);
+    });
+
+// A lost acknowledgement costs the packet's real half second, unless a test
+// shrank time: then a fraction of it.
+TEST_F(TransferTest, PacketTimeOutIsHalfASecondUnlessShrunk) {
+    Serve(LinkMode::Udp);
+    const auto bytes = RandomBytes(1500, 12);
+    const auto image = WriteImage(bytes);
+    auto timed = [&] {
+        panel.InjectFault({sim::FaultKind::Drop, cmd::kFlashData, 1});
+        sink.Clear();
+        const auto started = Clock::now();
+        EXPECT_TRUE(Program(ImageKind::Logo, image));
+        EXPECT_EQ(sink.Texts().back(), Text(TextId::UpdateDone));
+        return Clock::now() - started;
+    };
+    EXPECT_GE(timed(), 500ms);
+    link.ShrinkTimeForTests(100);
+    EXPECT_LT(timed(), 300ms);
+    link.ShrinkTimeForTests(1);
+    EXPECT_GE(timed(), 500ms);
+}
+
 }  // namespace
 }  // namespace korvane
