@@ -131,9 +131,11 @@ TEST_F(TransferTest, DamagedAcknowledgements) {
         size_t data_frames;
     };
     const Case cases[] = {
-        {LinkMode::Udp, 900, 1, true, 2},      {LinkMode::Udp, 3000, 2, true, 5},
-        {LinkMode::Udp, 3000, 6, false, 6},    {LinkMode::Serial, 900, 1, false, 1},
-        {LinkMode::Serial, 9000, 1, false, 1},
+        {LinkMode::Udp, 900, 1, true, 2},     {LinkMode::Udp, 3000, 2, true, 5},
+        {LinkMode::Udp, 3000, 6, false, 6},
+#ifndef _WIN32  // the simulator's serial side needs a pseudo-terminal
+        {LinkMode::Serial, 900, 1, false, 1}, {LinkMode::Serial, 9000, 1, false, 1},
+#endif
     };
     const std::vector<std::string> failed = {Text(TextId::ChecksumError),
                                              Text(TextId::UpdateFailed)};

@@ -367,8 +367,16 @@ TEST(ProgrammingSoak, KORVANE_SOAK_NAME) {
     std::string udp_error, serial_error;
     Tally udp, serial;
     // Both links at once: the runs mostly wait.
-    std::thread serial_thread(
-        [&] { serial = Soak(LinkMode::Serial, kSerialSeeds, kSerialRuns, 2, &serial_error); });
+#ifdef _WIN32
+    // The simulator's serial side needs a pseudo-terminal (POSIX).
+    constexpr int serial_runs = 0;
+#else
+    constexpr int serial_runs = kSerialRuns;
+#endif
+    std::thread serial_thread([&] {
+        if (serial_runs > 0)
+            serial = Soak(LinkMode::Serial, kSerialSeeds, serial_runs, 2, &serial_error);
+    });
     udp = Soak(LinkMode::Udp, kUdpSeeds, kUdpRuns, 4, &udp_error);
     serial_thread.join();
     const double wall = std::chrono::duration<double>(Clock::now() - started).count();
@@ -381,6 +389,8 @@ TEST(ProgrammingSoak, KORVANE_SOAK_NAME) {
     std::fflush(stdout);
 
     for (const Tally* t : {&udp, &serial}) {
+        if (t->runs == 0 && serial_runs == 0)
+            continue;
         EXPECT_EQ(t->false_successes, 0) << "success reported over wrong flash content";
         EXPECT_EQ(t->silent, 0) << "a run ended without a word";
         EXPECT_EQ(t->left_open, 0);
@@ -389,7 +399,7 @@ TEST(ProgrammingSoak, KORVANE_SOAK_NAME) {
         EXPECT_GT(t->succeeded, t->runs * 3 / 4);
     }
     EXPECT_EQ(udp.runs, kUdpRuns);
-    EXPECT_EQ(serial.runs, kSerialRuns);
+    EXPECT_EQ(serial.runs, serial_runs);
 }
 
 }  // namespace
