@@ -7,22 +7,11 @@
 #include <vector>
 
 #include "discovery/broadcast_socket.h"
+#include "link/winsock_win32.h"
 
 namespace korvane {
 
 namespace {
-
-bool WinSockStarted() {
-    static const bool started = [] {
-        WSADATA data{};
-        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    return started;
-}
-
-SOCKET AsSocket(NativeHandle h) {
-    return static_cast<SOCKET>(h);
-}
 
 std::string LastError(const char* what) {
     return std::string(what) + ": WinSock error " + std::to_string(WSAGetLastError());

@@ -12,25 +12,11 @@
 #endif
 
 #include "link/udp_socket.h"
+#include "link/winsock_win32.h"
 
 namespace korvane {
 
-namespace {
-
-// WinSock 2.2 is started once for the process and left running to its end.
-bool WinSockStarted() {
-    static const bool started = [] {
-        WSADATA data{};
-        return WSAStartup(MAKEWORD(2, 2), &data) == 0;
-    }();
-    return started;
-}
-
-SOCKET AsSocket(NativeHandle h) {
-    return static_cast<SOCKET>(h);
-}
-
-}  // namespace
+namespace {}  // namespace
 
 UdpSocket::~UdpSocket() {
     Close();

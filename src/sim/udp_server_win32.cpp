@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "link/frame.h"
+#include "link/winsock_win32.h"
 #include "sim/udp_server.h"
 
 namespace korvane::sim {
@@ -19,10 +20,6 @@ struct Pending {
     std::vector<uint8_t> bytes;
     sockaddr_in to;
 };
-
-SOCKET AsSocket(NativeHandle h) {
-    return static_cast<SOCKET>(h);
-}
 
 // A datagram socket bound to 127.0.0.1:`port`; its address in `*addr`.
 SOCKET LoopbackSocket(uint16_t port, sockaddr_in* addr) {
