@@ -14,7 +14,7 @@ enum class FaultKind {
     WrongEcho,    // reply carries another command code (checksum kept sound)
     Empty,        // an empty datagram instead of the reply
     TwoFrames,    // the reply followed by a second frame in the same datagram
-    Duplicate,    // the reply sent twice
+    Duplicate,    // the reply sent twice, the copy delay_ms after it
     Split,        // the reply in several bursts (byte links), delay_ms apart (20 when 0)
     Garbage,      // noise bytes before the reply (byte links)
     Truncate,     // only the first half of the reply

@@ -408,7 +408,7 @@ std::vector<Emission> Panel::ApplyFaults(uint8_t command, Frames replies) {
             }
             case FaultKind::Duplicate:
                 out.push_back({bytes, pause});
-                out.push_back({std::move(bytes), 0});
+                out.push_back({std::move(bytes), fault->delay_ms});
                 break;
             case FaultKind::Split: {
                 // Bursts far enough apart that a byte link sees separate reads

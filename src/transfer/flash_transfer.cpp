@@ -108,7 +108,6 @@ void FlashTransfer::AbsorbRepeats(int owed) {
         const ReplyReceipt r = link.TakeReplyWatched(kPacketTimeoutMs);
         if (r != ReplyReceipt::Frame && r != ReplyReceipt::BadFrame)
             return;
-        strays_ = true;
     }
 }
 
@@ -121,8 +120,7 @@ FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length, bool last) {
         // A late or repeated reply to an earlier request would otherwise be
         // taken for this packet's acknowledgement, and in the end for the
         // final burn result.
-        if (link.DiscardPending() > 0)
-            strays_ = true;
+        link.DiscardPending();
         if (!WritePacket(length))
             return Sent::Stop;
         ++sends;
@@ -193,10 +191,12 @@ void FlashTransfer::AwaitFinal(ProgressSink& progress) {
     // An acknowledgement and a good final result read alike, so a reply that
     // came late or twice shifts every later one by a place, and the last
     // acknowledgement would pass for the final result. The panel sends its
-    // final result last: when a stray is likely (a packet sent again, a stray
-    // already seen, or a "final result" hard on the heels of the last
-    // acknowledgement, quicker than any panel sums an image), whatever
-    // follows within a quiet spell replaces what came first.
+    // final result last, so whatever follows within a quiet spell replaces
+    // what came first. Over UDP a copy of the last acknowledgement may come
+    // at any time before the final result, with no sign of it beforehand:
+    // the spell is always kept there. It is longer when a stray is likely (a
+    // packet sent again, or a "final result" hard on the heels of the last
+    // acknowledgement, quicker than any panel sums an image).
     bool sound = receipt == ReplyReceipt::Frame;
     FrameBuffer taken = link_.reply();
     size_t taken_length = link_.reply_length();
@@ -205,8 +205,10 @@ void FlashTransfer::AwaitFinal(ProgressSink& progress) {
     uint32_t quiet_ms = 0;
     if (p.replies_may_repeat && retried_) {
         quiet_ms = std::max(kPacketTimeoutMs, hasty ? burn_quiet_ms : 0u);
-    } else if ((p.replies_may_repeat && strays_) || hasty) {
-        quiet_ms = hasty ? burn_quiet_ms : kFinalQuietMs;
+    } else if (hasty) {
+        quiet_ms = burn_quiet_ms;
+    } else if (p.replies_may_repeat) {
+        quiet_ms = kFinalQuietMs;
     }
     while (quiet_ms > 0) {
         const ReplyReceipt later = link.TakeReplyWatched(quiet_ms, cmd::kFlashData);
@@ -230,7 +232,6 @@ void FlashTransfer::AwaitFinal(ProgressSink& progress) {
 void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
     packets_sent_ = 0;
     retried_ = false;
-    strays_ = false;
     last_reply_at_.reset();
     if (!link_.properties().programs) {
         link_.set_result(LinkResult::PanelRefused);

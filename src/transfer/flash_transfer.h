@@ -20,8 +20,8 @@ inline constexpr uint32_t kFlashPrepareTimeoutMs = 240000;
 inline constexpr uint32_t kPacketTimeoutMs = 500;
 inline constexpr uint32_t kFinalResultTimeoutMs = 120000;
 inline constexpr int kPacketAttempts = 6;
-// How long the UDP final wait goes on listening after a reply that may be a
-// stray acknowledgement, when no packet needed sending again.
+// How long the UDP final wait goes on listening after each reply, in case it
+// was a copy of the last acknowledgement, when no packet needed sending again.
 inline constexpr uint32_t kFinalQuietMs = 50;
 // A final result sooner than this after the last acknowledgement is more
 // likely a second copy of that acknowledgement.
@@ -94,7 +94,6 @@ class FlashTransfer {
     uint32_t checksum_ = 0;
     uint64_t packets_sent_ = 0;
     bool retried_ = false;  // some packet of this data phase was sent again
-    bool strays_ = false;   // replies nobody asked for were thrown away
     std::optional<std::chrono::steady_clock::time_point> last_reply_at_;
     std::atomic<int> cancel_{0};
     const std::atomic<bool>* cancel_flag_ = nullptr;
