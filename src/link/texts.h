@@ -68,59 +68,85 @@ enum class TextId {
 
 struct TextEntry {
     TextId id;
-    const char* name;  // stable snake_case identifier
-    const char* text;  // the text shown
+    const char* name;     // stable snake_case identifier
+    const char* text;     // the text shown, Chinese as stored
+    const char* english;  // the same text in English
 };
 
 // In the order of TextId.
 inline constexpr TextEntry kTexts[] = {
-    {TextId::SendFailed, "send_failed", "发送数据失败"},
-    {TextId::ReadFailed, "read_failed", "读取数据失败"},
-    {TextId::NetworkProblem, "network_problem", "网络问题"},
-    {TextId::PeerClosed, "peer_closed", "服务器关闭连接"},
-    {TextId::ChecksumError, "checksum_error", "数据校验错误"},
-    {TextId::Timeout, "timeout", "通讯超时"},
-    {TextId::SerialOpenFailed, "serial_open_failed", "打开串口失败"},
-    {TextId::UsbOpenFailed, "usb_open_failed", "打开USB端口失败"},
-    {TextId::LinkSetupFailed, "link_setup_failed", "配置通讯参数失败!\n退出\n"},
-    {TextId::RunActive, "run_active", "另一个操作正在进行，请等待其完成"},
-    {TextId::JumperOff, "jumper_off", "请将屏跳线,置1-OFF,2-OFF"},
-    {TextId::NoUsbProgramming, "no_usb_programming", "不能通过USB口进行烧写"},
-    {TextId::EraseWait, "erase_wait", "请等待擦写Flash成功！"},
-    {TextId::EraseDone, "erase_done", "擦除完毕!"},
-    {TextId::EraseFailed, "erase_failed", "擦除有错误!"},
-    {TextId::JumperForUpdate, "jumper_for_update", "请拨跳线1到指定位置\n进行系统更新\n"},
-    {TextId::PacketChecksumFailed, "packet_checksum_failed", "包校验错误,烧写失败"},
-    {TextId::KernelDownloaded, "kernel_downloaded", "下载完成，请等待烧写成功！"},
-    {TextId::UpdateDone, "update_done", "更新完毕!"},
-    {TextId::UpdateFailed, "update_failed", "更新有错误!"},
-    {TextId::ImageTooLarge, "image_too_large", "文件过大,超出FLASH地址范围,不能烧写"},
-    {TextId::ImageReadFailed, "image_read_failed", "读取文件失败,烧写中断"},
-    {TextId::StatusBadIdent, "status_bad_ident", "失败，标识字串错误"},
-    {TextId::StatusNoDownload, "status_no_download", "失败, 未能进入下载状态"},
-    {TextId::StatusFailed, "status_failed", "失败"},
-    {TextId::StatusCheckFailed, "status_check_failed", "校验失败"},
-    {TextId::StatusSucceeded, "status_succeeded", "成功"},
-    {TextId::StatusBadVersion, "status_bad_version", "失败，版本号错误"},
-    {TextId::StatusSetFailed, "status_set_failed", "设置失败"},
-    {TextId::StatusSetDone, "status_set_done", "设置成功"},
-    {TextId::StatusBadAddress, "status_bad_address", "写入地址非法"},
-    {TextId::StatusFlashWriteFailed, "status_flash_write_failed", "FLASH写入失败"},
-    {TextId::StatusTotalCheckFailed, "status_total_check_failed", "写入总校验失败"},
-    {TextId::StatusKernelChecksum, "status_kernel_checksum", "内核校验和错误，写入失败"},
-    {TextId::StatusDeleteFailed, "status_delete_failed", "删除失败，中断下载"},
-    {TextId::StatusBlankCheckFailed, "status_blank_check_failed", "查空失败，中断下载"},
-    {TextId::StatusAddressOutOfRange, "status_address_out_of_range", "写FLASH地址越界"},
+    {TextId::SendFailed, "send_failed", "发送数据失败", "Sending data failed"},
+    {TextId::ReadFailed, "read_failed", "读取数据失败", "Reading data failed"},
+    {TextId::NetworkProblem, "network_problem", "网络问题", "Network problem"},
+    {TextId::PeerClosed, "peer_closed", "服务器关闭连接", "The server closed the connection"},
+    {TextId::ChecksumError, "checksum_error", "数据校验错误", "Data checksum error"},
+    {TextId::Timeout, "timeout", "通讯超时", "Communication timed out"},
+    {TextId::SerialOpenFailed, "serial_open_failed", "打开串口失败",
+     "Could not open the serial port"},
+    {TextId::UsbOpenFailed, "usb_open_failed", "打开USB端口失败", "Could not open the USB port"},
+    {TextId::LinkSetupFailed, "link_setup_failed", "配置通讯参数失败!\n退出\n",
+     "Could not set up the link!\n"},
+    {TextId::RunActive, "run_active", "另一个操作正在进行，请等待其完成",
+     "Another operation is running; wait for it to finish"},
+    {TextId::JumperOff, "jumper_off", "请将屏跳线,置1-OFF,2-OFF",
+     "Set the panel's jumpers to 1-OFF, 2-OFF"},
+    {TextId::NoUsbProgramming, "no_usb_programming", "不能通过USB口进行烧写",
+     "Programming over USB is not possible"},
+    {TextId::EraseWait, "erase_wait", "请等待擦写Flash成功！", "Wait until the flash is erased!"},
+    {TextId::EraseDone, "erase_done", "擦除完毕!", "Erase done!"},
+    {TextId::EraseFailed, "erase_failed", "擦除有错误!", "Erase failed!"},
+    {TextId::JumperForUpdate, "jumper_for_update", "请拨跳线1到指定位置\n进行系统更新\n",
+     "Set jumper 1 to the update position\nfor a system update\n"},
+    {TextId::PacketChecksumFailed, "packet_checksum_failed", "包校验错误,烧写失败",
+     "Packet checksum error, programming failed"},
+    {TextId::KernelDownloaded, "kernel_downloaded", "下载完成，请等待烧写成功！",
+     "Download done; wait until the panel has programmed it!"},
+    {TextId::UpdateDone, "update_done", "更新完毕!", "Update done!"},
+    {TextId::UpdateFailed, "update_failed", "更新有错误!", "Update failed!"},
+    {TextId::ImageTooLarge, "image_too_large", "文件过大,超出FLASH地址范围,不能烧写",
+     "The file is too large for the flash address range and cannot be programmed"},
+    {TextId::ImageReadFailed, "image_read_failed", "读取文件失败,烧写中断",
+     "Reading the file failed; programming stopped"},
+    {TextId::StatusBadIdent, "status_bad_ident", "失败，标识字串错误",
+     "Failed: wrong identification string"},
+    {TextId::StatusNoDownload, "status_no_download", "失败, 未能进入下载状态",
+     "Failed: could not enter download mode"},
+    {TextId::StatusFailed, "status_failed", "失败", "Failed"},
+    {TextId::StatusCheckFailed, "status_check_failed", "校验失败", "Check failed"},
+    {TextId::StatusSucceeded, "status_succeeded", "成功", "Succeeded"},
+    {TextId::StatusBadVersion, "status_bad_version", "失败，版本号错误",
+     "Failed: wrong version number"},
+    {TextId::StatusSetFailed, "status_set_failed", "设置失败", "Setting failed"},
+    {TextId::StatusSetDone, "status_set_done", "设置成功", "Set successfully"},
+    {TextId::StatusBadAddress, "status_bad_address", "写入地址非法", "Invalid write address"},
+    {TextId::StatusFlashWriteFailed, "status_flash_write_failed", "FLASH写入失败",
+     "Flash write failed"},
+    {TextId::StatusTotalCheckFailed, "status_total_check_failed", "写入总校验失败",
+     "Total checksum of the write failed"},
+    {TextId::StatusKernelChecksum, "status_kernel_checksum", "内核校验和错误，写入失败",
+     "Kernel checksum error; write failed"},
+    {TextId::StatusDeleteFailed, "status_delete_failed", "删除失败，中断下载",
+     "Delete failed; download stopped"},
+    {TextId::StatusBlankCheckFailed, "status_blank_check_failed", "查空失败，中断下载",
+     "Blank check failed; download stopped"},
+    {TextId::StatusAddressOutOfRange, "status_address_out_of_range", "写FLASH地址越界",
+     "Flash write address out of range"},
     // A template: FillText puts the command and the status in.
-    {TextId::StatusUnknown, "status_unknown", "失败，命令0x{command}返回未知状态{status}"},
+    {TextId::StatusUnknown, "status_unknown", "失败，命令0x{command}返回未知状态{status}",
+     "Failed: command 0x{command} returned unknown status {status}"},
     {TextId::LogoLargerThanScreen, "logo_larger_than_screen",
-     "图片尺寸大于触摸屏的大小，打开图片错误！"},
-    {TextId::LogoTooManyPixels, "logo_too_many_pixels", "图片过大!"},
-    {TextId::ProgressKernel, "progress_kernel", "内核下载中...................."},
-    {TextId::ProgressFileSystem, "progress_filesystem", "文件系统烧写中...................."},
-    {TextId::ProgressBootLoader, "progress_bootloader", "更新BootLoader,请稍候.............."},
-    {TextId::ProgressLogo, "progress_logo", "LOGO文件下载中...................."},
-    {TextId::ProgressErase, "progress_erase", "擦除Flash中......"},
+     "图片尺寸大于触摸屏的大小，打开图片错误！",
+     "The picture is larger than the touch screen; cannot open the picture!"},
+    {TextId::LogoTooManyPixels, "logo_too_many_pixels", "图片过大!", "The picture is too large!"},
+    {TextId::ProgressKernel, "progress_kernel", "内核下载中....................",
+     "Downloading the kernel...................."},
+    {TextId::ProgressFileSystem, "progress_filesystem", "文件系统烧写中....................",
+     "Programming the file system...................."},
+    {TextId::ProgressBootLoader, "progress_bootloader", "更新BootLoader,请稍候..............",
+     "Updating the boot loader, please wait.............."},
+    {TextId::ProgressLogo, "progress_logo", "LOGO文件下载中....................",
+     "Downloading the logo file...................."},
+    {TextId::ProgressErase, "progress_erase", "擦除Flash中......", "Erasing the flash......"},
 };
 
 constexpr bool TextsInIdOrder() {
@@ -135,6 +161,10 @@ static_assert(TextsInIdOrder(), "one entry per TextId, in order");
 // The stored text.
 constexpr const char* Text(TextId id) {
     return kTexts[static_cast<size_t>(id)].text;
+}
+// The same text in English, for users who do not read Chinese.
+constexpr const char* EnglishText(TextId id) {
+    return kTexts[static_cast<size_t>(id)].english;
 }
 // The stable identifier, e.g. "send_failed".
 constexpr const char* TextName(TextId id) {

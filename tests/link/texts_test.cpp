@@ -28,6 +28,25 @@ TEST(Texts, EachTextIsStoredOnce) {
         EXPECT_TRUE(texts.insert(e.text).second) << e.name;
 }
 
+TEST(Texts, EveryTextHasChineseAndEnglishWithTheSamePlaceholders) {
+    const auto placeholders = [](std::string_view t) {
+        std::multiset<std::string> found;
+        for (size_t open = t.find('{'); open != std::string_view::npos; open = t.find('{', open + 1))
+            found.insert(std::string(t.substr(open, t.find('}', open) - open + 1)));
+        return found;
+    };
+    std::set<std::string> english;
+    for (const TextEntry& e : kTexts) {
+        ASSERT_NE(e.english, nullptr) << e.name;
+        EXPECT_STRNE(e.text, "") << e.name;
+        EXPECT_STRNE(e.english, "") << e.name;
+        EXPECT_TRUE(english.insert(e.english).second) << e.name;
+        for (const char* c = e.english; *c; ++c)
+            EXPECT_LT(static_cast<unsigned char>(*c), 0x80) << e.name << ": not plain English";
+        EXPECT_EQ(placeholders(e.text), placeholders(e.english)) << e.name;
+    }
+}
+
 // A front end's sink written against Show alone still gets every catalogued
 // text, word for word.
 class ShowOnlySink : public MessageSink {
