@@ -1,12 +1,37 @@
 #pragma once
 // The desktop program from start to end: resource bundle, one copy per
 // parent, settings, the main window with its page, the event loop.
+#include <filesystem>
+#include <functional>
+
 namespace korvane {
+
+class COrvelManagerDlg;
+class PanelController;
+class UserPrompts;
+
+// The running window's parts, for a program that drives the window it
+// starts (the screenshot tool); the shipped program passes nothing.
+struct DesktopParts {
+    COrvelManagerDlg& window;
+    PanelController& controller;
+    UserPrompts& prompts;
+};
+
+// What a program that starts the window may choose; the shipped program
+// takes the defaults.
+struct DesktopOptions {
+    // The program whose files (Para.dat, XMLName.dat) the window uses;
+    // empty: the running executable.
+    std::filesystem::path executable;
+    // Runs once the window is shown, before the event loop.
+    std::function<void(DesktopParts&)> after_show;
+};
 
 inline constexpr char kNoResource[] = "No resource!";
 
 // Returns the program's exit status: 0 after the window closed or when an
 // earlier copy from the same parent runs, 1 without a resource bundle.
-int RunDesktop(int argc, char** argv);
+int RunDesktop(int argc, char** argv, const DesktopOptions& options = {});
 
 }  // namespace korvane

@@ -1,0 +1,181 @@
+// korvane_screenshots: starts the real window and takes one picture of it
+// for the docs, then ends. A test program of its own, so that the shipped
+// korvane carries no such switch.
+//
+//   korvane_screenshots --what main|settings|about|logo|kernel|discover
+//                       --out FILE.png [--image F] [--picture F] [--range A-B]
+//                       [Qt options]
+//
+// "kernel" starts a kernel run of --image from the page and takes the
+// window once its bar is part-way, then cancels the run; "discover" finds
+// panels over --range (loopback simulators, so nothing is broadcast).
+#include <QApplication>
+#include <QRegularExpression>
+#include <QTimer>
+#include <QTreeWidget>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "app/startup.h"
+#include "discovery/discover_panels.h"
+#include "models/hmi_types.h"
+#include "system/program_files.h"
+#include "widgets/about_dialog.h"
+#include "widgets/communication_set.h"
+#include "widgets/control_ids.h"
+#include "widgets/logo_picker_dlg.h"
+#include "widgets/maintenance_page.h"
+#include "widgets/orvel_manager_dlg.h"
+#include "widgets/panel_controller.h"
+#include "widgets/percent_bar.h"
+
+namespace korvane {
+namespace {
+
+struct Shot {
+    QString what = QStringLiteral("main");
+    QString out;
+    QString image;
+    QString picture;
+    std::string range;
+};
+
+void Save(QWidget& target, const QString& path) {
+    const bool saved = target.grab().save(path, "PNG");
+    std::fprintf(stderr, "screenshot %s: %s\n", saved ? "saved" : "NOT saved",
+                 path.toUtf8().constData());
+    QApplication::exit(saved ? 0 : 1);
+}
+
+// Taken once the bar is part-way; the run is cancelled before the end.
+void ShootKernelRun(DesktopParts& parts, const Shot& shot) {
+    auto* page = parts.window.findChild<CMaintenancePage*>();
+    auto* bar = page ? page->findChild<CPercentBar*>(ControlName(1095)) : nullptr;
+    if (!bar) {
+        std::fputs("korvane_screenshots: the page has no progress bar\n", stderr);
+        QApplication::exit(1);
+        return;
+    }
+    page->ProgramImage(ImageKind::Kernel, shot.image.toStdString());
+    auto* poll = new QTimer(&parts.window);
+    COrvelManagerDlg* window = &parts.window;
+    PanelController* controller = &parts.controller;
+    const QString path = shot.out;
+    QObject::connect(poll, &QTimer::timeout, window, [window, controller, bar, poll, path] {
+        static const QRegularExpression percent(QStringLiteral("(\\d+)%$"));
+        const auto m = percent.match(bar->CurrentText());
+        const bool part_way = m.hasMatch() && m.captured(1).toInt() >= 35;
+        if (part_way && poll->property("saved").isNull()) {
+            const bool saved = window->grab().save(path, "PNG");
+            std::fprintf(stderr, "screenshot %s: %s\n", saved ? "saved" : "NOT saved",
+                         path.toUtf8().constData());
+            poll->setProperty("saved", saved);
+            controller->CancelRun();
+        }
+        if (!poll->property("saved").isNull() && !controller->busy())
+            QApplication::exit(poll->property("saved").toBool() ? 0 : 1);
+    });
+    poll->start(50);
+}
+
+// The settings dialog after its panel search, with the first panel picked.
+void ShootDiscover(DesktopParts& parts, const Shot& shot) {
+    const auto range = ParseAddressRange(shot.range);
+    if (!range) {
+        std::fprintf(stderr, "korvane_screenshots: bad --range '%s'\n", shot.range.c_str());
+        QApplication::exit(1);
+        return;
+    }
+    auto* dlg = new CCommunicationSet(parts.controller, parts.prompts, &parts.window);
+    DiscoverOptions options;
+    options.target = DiscoverOptions::Target::Range;
+    options.range = *range;
+    options.wait_ms = 300;
+    dlg->SetDiscoverTarget(options);
+    dlg->show();
+    dlg->FindPanels();
+    auto* poll = new QTimer(dlg);
+    const QString path = shot.out;
+    QObject::connect(poll, &QTimer::timeout, dlg, [dlg, poll, path] {
+        if (dlg->discovering())
+            return;
+        poll->stop();
+        if (auto* list = dlg->findChild<QTreeWidget*>(ControlName(1202));
+            list && list->topLevelItemCount())
+            list->setCurrentItem(list->topLevelItem(0));
+        QTimer::singleShot(300, dlg, [dlg, path] { Save(*dlg, path); });
+    });
+    poll->start(50);
+}
+
+void Shoot(DesktopParts& parts, const Shot& shot) {
+    QTimer::singleShot(500, &parts.window, [&parts, shot] {
+        QWidget* target = &parts.window;
+        if (shot.what == QLatin1String("kernel")) {
+            ShootKernelRun(parts, shot);
+            return;
+        }
+        if (shot.what == QLatin1String("discover")) {
+            ShootDiscover(parts, shot);
+            return;
+        }
+        if (shot.what == QLatin1String("settings")) {
+            target = new CCommunicationSet(parts.controller, parts.prompts, &parts.window);
+        } else if (shot.what == QLatin1String("about")) {
+            target = new CAboutDlg(&parts.window);
+        } else if (shot.what == QLatin1String("logo")) {
+            auto* picker = new CLogoPickerDlg(
+                parts.controller.sink(), parts.prompts,
+                HmiTypesFileFor(RunningExecutable().parent_path() / "korvane"), &parts.window);
+            picker->SetPicturePath(shot.picture);
+            picker->SetBackground(0x00603818);
+            target = picker;
+        }
+        target->show();
+        QTimer::singleShot(500, &parts.window, [target, path = shot.out] { Save(*target, path); });
+    });
+}
+
+}  // namespace
+}  // namespace korvane
+
+int main(int argc, char** argv) {
+    korvane::Shot shot;
+    // Our options are taken out; the rest (the program name, Qt's options)
+    // goes on to the window.
+    std::vector<char*> rest{argv[0]};
+    for (int i = 1; i < argc; ++i) {
+        const bool has_value = i + 1 < argc;
+        const auto value = [&] { return QString::fromLocal8Bit(argv[++i]); };
+        if (std::strcmp(argv[i], "--what") == 0 && has_value) {
+            shot.what = value();
+        } else if (std::strcmp(argv[i], "--out") == 0 && has_value) {
+            shot.out = value();
+        } else if (std::strcmp(argv[i], "--image") == 0 && has_value) {
+            shot.image = value();
+        } else if (std::strcmp(argv[i], "--picture") == 0 && has_value) {
+            shot.picture = value();
+        } else if (std::strcmp(argv[i], "--range") == 0 && has_value) {
+            shot.range = argv[++i];
+        } else {
+            rest.push_back(argv[i]);
+        }
+    }
+    if (shot.out.isEmpty()) {
+        std::fputs(
+            "usage: korvane_screenshots --what WHAT --out FILE.png [--image F] "
+            "[--picture F] [--range A-B]\n",
+            stderr);
+        return 64;
+    }
+    int rest_count = static_cast<int>(rest.size());
+    rest.push_back(nullptr);
+    // The window takes the files beside this tool as korvane takes those
+    // beside itself.
+    korvane::DesktopOptions options;
+    options.executable = korvane::RunningExecutable().parent_path() / "korvane";
+    options.after_show = [&shot](korvane::DesktopParts& parts) { Shoot(parts, shot); };
+    return korvane::RunDesktop(rest_count, rest.data(), options);
+}
