@@ -77,14 +77,34 @@ function(korvane_platform_sources target)
     set_property(TARGET ${target} PROPERTY SOURCES ${chosen})
 endfunction()
 
-# korvane_check_fences(): every library of src/ links, itself, each library
-# whose headers its files include, so that no library builds only by luck of
-# what another one drags in. Called once every target exists; a breach stops
-# the configuration and names the include.
+# The library that holds `dir`/`header`.h: the folder's own, but for the few
+# folders that hold more than one library.
+function(korvane_library_of dir header out)
+    set(library korvane_${dir})
+    if(dir STREQUAL "logo" AND header MATCHES "^(picture_holder|picture|logo_from_picture)$")
+        set(library korvane_picture)  # the Qt picture decoder, apart from the core
+    elseif(dir STREQUAL "widgets" AND header STREQUAL "panel_controller")
+        set(library korvane_panel_controller)
+    elseif(dir STREQUAL "cli" AND header STREQUAL "command_docs")
+        set(library korvane_command_docs)
+    elseif(dir STREQUAL "system" AND header STREQUAL "version")
+        set(library korvane_version)
+    endif()
+    set(${out} ${library} PARENT_SCOPE)
+endfunction()
+
+# korvane_check_fences(): every library and program of src/ links, itself,
+# each library whose headers its files include, so that no target builds only
+# by luck of what another one drags in; and nothing outside src/link includes
+# a concrete link or device, which only the link manager picks. Called once
+# every target exists; a breach stops the configuration and names the include.
 function(korvane_check_fences)
     set(breaches "")
-    foreach(target korvane_system korvane_link korvane_settings korvane_protocol korvane_transfer
-                   korvane_xml korvane_models korvane_logo korvane_picture korvane_sim korvane_cli)
+    set(concrete "^(udp_link|serial_link|usb_link|udp_socket|serial_port|usb_device)$")
+    foreach(target korvane_system korvane_version korvane_link korvane_settings korvane_protocol
+                   korvane_transfer korvane_discovery korvane_xml korvane_models korvane_logo
+                   korvane_picture korvane_sim korvane-panel-sim korvane_command_docs korvane_cli
+                   korvane-cli korvane_panel_controller korvane_widgets korvane_app korvane)
         if(NOT TARGET ${target})
             continue()
         endif()
@@ -93,23 +113,31 @@ function(korvane_check_fences)
         get_target_property(links ${target} LINK_LIBRARIES)
         set(files "")
         foreach(source ${sources})
+            if(NOT IS_ABSOLUTE ${source})
+                set(source ${folder}/${source})
+            endif()
+            if(NOT source MATCHES "\\.(cpp|h)$" OR NOT EXISTS ${source})
+                continue()  # generated files and resources
+            endif()
+            get_filename_component(dir ${source} DIRECTORY)
             get_filename_component(stem ${source} NAME_WE)
-            list(APPEND files ${folder}/${source})
-            if(EXISTS ${folder}/${stem}.h)
-                list(APPEND files ${folder}/${stem}.h)
+            list(APPEND files ${source})
+            if(EXISTS ${dir}/${stem}.h)
+                list(APPEND files ${dir}/${stem}.h)
             endif()
         endforeach()
+        list(REMOVE_DUPLICATES files)
         foreach(file ${files})
             file(STRINGS ${file} includes REGEX "^#include \"[a-z_]+/[a-z_0-9]+\\.h\"")
             foreach(line ${includes})
                 string(REGEX REPLACE "^#include \"([a-z_]+)/([a-z_0-9]+)\\.h\".*" "\\1;\\2" parts "${line}")
                 list(GET parts 0 dir)
                 list(GET parts 1 header)
-                set(needed korvane_${dir})
-                # The Qt picture holder is a library of its own within logo/.
-                if(dir STREQUAL "logo" AND header MATCHES "^(picture_holder|logo_from_picture)$")
-                    set(needed korvane_picture)
+                if(dir STREQUAL "link" AND header MATCHES "${concrete}" AND
+                   NOT target STREQUAL "korvane_link")
+                    list(APPEND breaches "${target}: ${file} includes the concrete link/${header}.h")
                 endif()
+                korvane_library_of(${dir} ${header} needed)
                 if(needed STREQUAL target)
                     continue()
                 endif()

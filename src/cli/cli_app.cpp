@@ -18,7 +18,7 @@
 #include "link/link_manager.h"
 #include "link/serial_devices.h"
 #include "link/texts.h"
-#include "link/usb_device.h"
+#include "link/usb_devices.h"
 #include "logo/logo_limits.h"
 #include "models/hmi_types.h"
 #include "protocol/panel_input_checks.h"

@@ -1,9 +1,12 @@
 #include "link/link_manager.h"
 
+#include "link/serial_link.h"
+#include "link/udp_link.h"
+#include "link/usb_link.h"
+
 namespace korvane {
 
-LinkManager::LinkManager(MessageSink& sink)
-    : ctx_(sink), none_(ctx_), udp_(ctx_), serial_(ctx_), usb_(ctx_) {}
+LinkManager::LinkManager(MessageSink& sink) : ctx_(sink), none_(ctx_) {}
 
 LinkManager::~LinkManager() {
     CloseLink();
@@ -18,15 +21,21 @@ void LinkManager::ResetLink() {
 void LinkManager::TakeConfiguredMode() {
     const LinkMode mode = settings_.mode;
     Link* link = &none_;
+    const std::lock_guard<std::mutex> lock(links_mutex_);
+    const auto slot = [&](size_t i, auto make) {
+        if (!links_[i])
+            links_[i] = make();
+        return links_[i].get();
+    };
     switch (mode) {
         case LinkMode::Udp:
-            link = &udp_;
+            link = slot(0, [&] { return std::make_unique<UdpLink>(ctx_); });
             break;
         case LinkMode::Serial:
-            link = &serial_;
+            link = slot(1, [&] { return std::make_unique<SerialLink>(ctx_); });
             break;
         case LinkMode::Usb:
-            link = &usb_;
+            link = slot(2, [&] { return std::make_unique<UsbLink>(ctx_); });
             break;
     }
     mode_.store(mode);

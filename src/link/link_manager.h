@@ -3,15 +3,15 @@
 // one Link when the link opens, and everything after goes through it. A link
 // cycle is ResetLink, OpenLink, the exchanges, CloseLink; every step leaves
 // its outcome in result(), which callers test after each call.
+#include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 
 #include "link/link.h"
 #include "link/link_context.h"
 #include "link/link_settings.h"
-#include "link/serial_link.h"
-#include "link/udp_link.h"
-#include "link/usb_link.h"
 
 namespace korvane {
 
@@ -107,18 +107,17 @@ class LinkManager {
     void SetObserver(FrameObserver* observer) { ctx_.observer = observer; }
     // For the links' own tests.
     LinkContext& context() { return ctx_; }
-    UdpLink& udp() { return udp_; }
-    SerialLink& serial() { return serial_; }
-    UsbLink& usb() { return usb_; }
 
   private:
     LinkSettings settings_;
     LinkContext ctx_;
     std::atomic<unsigned> close_count_{0};
     NoLink none_;
-    UdpLink udp_;
-    SerialLink serial_;
-    UsbLink usb_;
+    // One link per mode, built when the mode is first used and kept until
+    // the manager goes: a thread that read active() a moment before a
+    // change of mode still holds a live link.
+    std::array<std::unique_ptr<Link>, 3> links_;
+    std::mutex links_mutex_;  // guards the building of links_
     std::atomic<LinkMode> mode_{LinkMode{0}};
     std::atomic<Link*> active_{&none_};
 };

@@ -21,17 +21,11 @@
 #include <vector>
 
 #include "link/device_error.h"
+#include "link/usb_devices.h"
 #include "system/descriptor_write.h"
 #include "system/native_handle.h"
 
 namespace korvane {
-
-inline constexpr char kUsbDevicePrefix[] = "/dev/korvane-usb";
-
-// The USB device nodes present now, in the order the link tries them.
-std::vector<std::string> ListUsbDevices();
-// Where ListUsbDevices looks, for the message when it finds nothing.
-std::string UsbDeviceSearchPlace();
 
 class UsbDevice {
   public:

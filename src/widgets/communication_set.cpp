@@ -257,15 +257,12 @@ void CCommunicationSet::accept() {
 namespace korvane {
 
 CCommunicationSet::~CCommunicationSet() {
-    StopDiscover();
+    // The search posts to this dialog: it must have ended first.
+    controller_.StopDiscover();
 }
 
-void CCommunicationSet::StopDiscover() {
-    if (!discover_thread_.joinable())
-        return;
-    // The search looks at the flag every few tens of milliseconds.
-    discover_cancel_.store(true);
-    discover_thread_.join();
+bool CCommunicationSet::discovering() const {
+    return searching_;
 }
 
 void CCommunicationSet::FindPanels() {
@@ -275,25 +272,27 @@ void CCommunicationSet::FindPanels() {
     // The panels are asked on the port the dialog shows.
     const auto port = ParseDialogPort(port_->text());
     options.port = port && *port > 0 ? static_cast<uint16_t>(*port) : uint16_t{21845};
-    options.cancel = &discover_cancel_;
-    discover_cancel_.store(false);
     found_.clear();
     found_list_->clear();
     find_->setEnabled(false);
     find_status_->clear();
     find_progress_->setValue(0);
     find_progress_->show();
-    discover_thread_ = std::thread([this, options] {
-        BarProgress progress(find_progress_);
-        DiscoverResult result = DiscoverPanels(options, progress);
+    find_feed_ = std::make_unique<BarProgress>(find_progress_);
+    // `done` runs on the search's thread; the destructor waits for the
+    // search, so this dialog is still there when it posts.
+    searching_ = controller_.Discover(options, *find_feed_, [this](DiscoverResult result) {
         QMetaObject::invokeMethod(
             this, [this, result = std::move(result)] { ShowFound(result); }, Qt::QueuedConnection);
     });
+    if (!searching_) {
+        find_progress_->hide();
+        find_->setEnabled(true);
+    }
 }
 
 void CCommunicationSet::ShowFound(const DiscoverResult& result) {
-    if (discover_thread_.joinable())
-        discover_thread_.join();  // it has posted this as its last step
+    searching_ = false;
     find_progress_->hide();
     find_->setEnabled(record_.link_mode == 1);
     found_ = result.panels;

@@ -10,8 +10,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
-#include <atomic>
-#include <thread>
+#include <memory>
 #include <vector>
 
 #include "discovery/discover_panels.h"
@@ -54,7 +53,7 @@ class CCommunicationSet : public CExtResizableDialog {
     // broadcast address of every interface. Tests give a loopback range so
     // that nothing leaves the machine.
     void SetDiscoverTarget(const DiscoverOptions& options) { discover_ = options; }
-    bool discovering() const { return discover_thread_.joinable(); }
+    bool discovering() const;
     // The panels of the last search, in the list's order.
     const std::vector<FoundPanel>& found() const { return found_; }
 
@@ -69,7 +68,6 @@ class CCommunicationSet : public CExtResizableDialog {
     void UpdateDevice();
     void ShowFound(const DiscoverResult& result);
     void UsePanel(int row);
-    void StopDiscover();
 
     PanelController& controller_;
     UserPrompts& prompts_;
@@ -89,8 +87,9 @@ class CCommunicationSet : public CExtResizableDialog {
 
     DiscoverOptions discover_;
     std::vector<FoundPanel> found_;
-    std::atomic<bool> discover_cancel_{false};
-    std::thread discover_thread_;
+    // The search's progress, fed from the search's thread.
+    std::unique_ptr<ProgressSink> find_feed_;
+    bool searching_ = false;  // from FindPanels until its result is shown
 };
 
 }  // namespace korvane

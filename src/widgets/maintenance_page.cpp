@@ -180,7 +180,7 @@ CMaintenancePage::CMaintenancePage(PanelController& panel, UserPrompts& prompts,
 
 CMaintenancePage::~CMaintenancePage() {
     if (busy_) {
-        panel_.transfer().Cancel();
+        panel_.CancelRun();
         WaitUntilIdle();
     }
     if (watched_window_)
@@ -344,7 +344,7 @@ void CMaintenancePage::OpenPage() {
     for (int i = 1; i <= 9; ++i)
         com_choice_->addItem(Utf8("串口") + QString::number(i));
     com_choice_->setCurrentIndex(0);
-    panel_.transfer().ClearCancel();
+    panel_.ClearCancel();
     timer_ = startTimer(kTimerMs);
     UpdateEnabling();
 }
@@ -381,10 +381,10 @@ void CMaintenancePage::UpdateEnabling() {
 }
 
 MessageSink& CMaintenancePage::Messages() {
-    return panel_.session().sink();
+    return panel_.sink();
 }
 
-void CMaintenancePage::Launch(bool flash_run, std::function<void()> work,
+void CMaintenancePage::Launch(bool flash_run, PanelController::Work work,
                               std::function<void()> then) {
     busy_ = true;
     flash_run_ = flash_run;
@@ -461,7 +461,7 @@ bool CMaintenancePage::ConfirmInput(const InputCheck& check, const char* concern
 void CMaintenancePage::OnGetAddress() {
     auto result = std::make_shared<std::optional<PanelAddress>>();
     Launch(
-        false, [this, result] { *result = GetPanelAddress(panel_.session()); },
+        false, [result](PanelWork& w) { *result = GetPanelAddress(w.session); },
         [this, result] {
             if (!*result)
                 return;
@@ -474,9 +474,8 @@ void CMaintenancePage::OnSetAddress() {
     const auto texts = ReadNetworkTexts();
     if (!texts || !ConfirmInput(CheckPanelNetwork(texts->ToRecord()), kNetworkConcern))
         return;
-    Launch(false, [this, values = *texts] {
-        SetPanelAddress(panel_.session(), values, &panel_.settings_file());
-    });
+    Launch(false,
+           [values = *texts](PanelWork& w) { SetPanelAddress(w.session, values, &w.settings); });
 }
 
 void CMaintenancePage::OnGetClock() {
@@ -486,8 +485,8 @@ void CMaintenancePage::OnGetClock() {
     auto result = std::make_shared<std::optional<ClockValue>>();
     Launch(
         false,
-        [this, result, values = *texts] {
-            *result = GetPanelClock(panel_.session(), &values, &panel_.settings_file());
+        [result, values = *texts](PanelWork& w) {
+            *result = GetPanelClock(w.session, &values, &w.settings);
         },
         [this, result] {
             if (*result)
@@ -504,30 +503,29 @@ void CMaintenancePage::OnSetClock() {
     const ClockValue when{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
     if (!ConfirmInput(CheckPanelClock(when), kClockConcern))
         return;
-    Launch(false, [this, when, values = *texts] {
-        SetPanelClock(panel_.session(), when, &values, &panel_.settings_file());
+    Launch(false, [when, values = *texts](PanelWork& w) {
+        SetPanelClock(w.session, when, &values, &w.settings);
     });
 }
 
 void CMaintenancePage::OnEndDownload() {
-    Launch(false, [this] { RunEndDownload(panel_.session()); });
+    Launch(false, [](PanelWork& w) { RunEndDownload(w.session); });
 }
 
 void CMaintenancePage::OnEnterDownload() {
-    Launch(false, [this] { RunEnterDownload(panel_.session()); });
+    Launch(false, [](PanelWork& w) { RunEnterDownload(w.session); });
 }
 
 void CMaintenancePage::OnEraseFlash() {
     progress_->Begin(0);
-    Launch(true, [this] {
-        PanelSession& s = panel_.session();
-        if (StartEraseFlash(s, *progress_))
-            s.WaitForRun();
+    Launch(true, [this](PanelWork& w) {
+        if (StartEraseFlash(w.session, *progress_))
+            w.session.WaitForRun();
     });
 }
 
 void CMaintenancePage::OnCancel() {
-    panel_.transfer().Cancel();
+    panel_.CancelRun();
 }
 
 void CMaintenancePage::OnKernel() {
@@ -572,9 +570,9 @@ void CMaintenancePage::ProgramImage(ImageKind kind, const fs::path& image,
     }
     Launch(
         true,
-        [this, kind, image, popup] {
-            PanelSession& s = panel_.session();
-            const bool started = UpdateFirmware(s, panel_.transfer(), kind, image, *progress_);
+        [this, kind, image, popup](PanelWork& w) {
+            PanelSession& s = w.session;
+            const bool started = UpdateFirmware(s, w.transfer, kind, image, *progress_);
             // The checks are done: the page's bar takes over from the popup.
             if (popup) {
                 QMetaObject::invokeMethod(
@@ -635,7 +633,7 @@ bool CMaintenancePage::ConfirmClose() {
     }
     if (!prompts_.Ask(Utf8(kCancelRunQuestion)))
         return false;
-    panel_.transfer().Cancel();
+    panel_.CancelRun();
     WaitUntilIdle();
     return true;
 }

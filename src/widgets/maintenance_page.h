@@ -19,6 +19,7 @@
 #include "protocol/panel_operations.h"
 #include "transfer/image_kind.h"
 #include "widgets/ext_resizable_dialog.h"
+#include "widgets/panel_controller.h"
 
 class QComboBox;
 class QDateEdit;
@@ -141,7 +142,7 @@ class CMaintenancePage : public CExtResizableDialog {
     // not a port.
     std::optional<NetworkTexts> ReadNetworkTexts();
     // Runs `work` off the user-interface thread, then `then` on it.
-    void Launch(bool flash_run, std::function<void()> work, std::function<void()> then = {});
+    void Launch(bool flash_run, PanelController::Work work, std::function<void()> then = {});
     void ChooseAndProgram(ImageKind kind);
     // Asks before a refused value goes out and shows warnings; true to go on.
     bool ConfirmInput(const InputCheck& check, const char* concern);

@@ -191,7 +191,7 @@ void COrvelManagerDlg::reject() {
     if (controller_.busy()) {
         // A worker may be waiting on a message box: never block here; stop
         // the transfer and close when the timer sees the work has ended.
-        controller_.transfer().Cancel();
+        controller_.CancelRun();
         close_pending_ = true;
         return;
     }

@@ -27,6 +27,7 @@ PanelController::PanelController(MessageSink& sink, SettingsFile settings)
     : settings_(std::move(settings)), link_(sink), session_(link_), transfer_(link_) {}
 
 PanelController::~PanelController() {
+    StopDiscover();
     WaitIdle();
 }
 
@@ -44,7 +45,7 @@ bool PanelController::SaveSettings(const CommSettings& record) {
     return settings_.Save();
 }
 
-bool PanelController::RunInBackground(Job work, Job done) {
+bool PanelController::RunInBackground(Work work, Job done) {
     bool expected = false;
     if (!busy_.compare_exchange_strong(expected, true))
         return false;
@@ -57,7 +58,8 @@ bool PanelController::RunInBackground(Job work, Job done) {
     // reads settings that nobody changes under it.
     link_.Configure(settings().ToLinkSettings());
     worker_ = std::thread([this, work = std::move(work), done = std::move(done)]() mutable {
-        work();
+        PanelWork lent{session_, transfer_, settings_};
+        work(lent);
         // Erase and programming runs go on in the session's own worker; the
         // job lasts until that has ended, so the buttons stay disabled.
         session_.WaitForRun();
@@ -70,6 +72,32 @@ bool PanelController::RunInBackground(Job work, Job done) {
         }
     });
     return true;
+}
+
+bool PanelController::Discover(DiscoverOptions options, ProgressSink& progress,
+                               std::function<void(DiscoverResult)> done) {
+    if (discovering_.exchange(true))
+        return false;
+    // The last search has posted its result by now; its thread is ending.
+    if (discover_thread_.joinable())
+        discover_thread_.join();
+    discover_cancel_.store(false);
+    options.cancel = &discover_cancel_;
+    discover_thread_ = std::thread([this, options, &progress, done = std::move(done)] {
+        DiscoverResult result = DiscoverPanels(options, progress);
+        if (done)
+            done(std::move(result));
+        discovering_.store(false);
+    });
+    return true;
+}
+
+void PanelController::StopDiscover() {
+    if (!discover_thread_.joinable())
+        return;
+    // The search looks at the flag every few tens of milliseconds.
+    discover_cancel_.store(true);
+    discover_thread_.join();
 }
 
 void PanelController::WaitIdle() {

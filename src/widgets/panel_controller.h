@@ -8,6 +8,7 @@
 #include <string>
 #include <thread>
 
+#include "discovery/discover_panels.h"
 #include "link/link_manager.h"
 #include "link/message_sink.h"
 #include "protocol/panel_session.h"
@@ -23,9 +24,18 @@ struct LinkDisplayTexts {
 };
 LinkDisplayTexts DescribeLink(const CommSettings& settings);
 
+// What a job may work with, lent to its worker thread for the job's length:
+// the window reaches the session and the transfer only through a job.
+struct PanelWork {
+    PanelSession& session;
+    FlashTransfer& transfer;
+    const SettingsFile& settings;
+};
+
 class PanelController {
   public:
     using Job = std::function<void()>;
+    using Work = std::function<void(PanelWork&)>;
     // Delivers a finished job's `done` to the user-interface thread.
     using Poster = std::function<void(Job)>;
 
@@ -50,17 +60,36 @@ class PanelController {
     LinkDisplayTexts LinkDisplay() const { return DescribeLink(settings()); }
 
     // --- panel work ----------------------------------------------------------
-    LinkManager& link() { return link_; }
-    PanelSession& session() { return session_; }
-    FlashTransfer& transfer() { return transfer_; }
-
     void SetPoster(Poster post) { post_ = std::move(post); }
     // Configures the link from the settings in use, then runs `work` on a
     // worker thread. When it returns (and any run it started has ended),
     // the job is no longer busy and `done` is posted. False, running
     // nothing, while another job is busy.
-    bool RunInBackground(Job work, Job done = {});
+    bool RunInBackground(Work work, Job done = {});
     bool busy() const { return busy_.load(); }
+    // The Cancel button: an erase or programming run stops between packets
+    // or waits; any thread.
+    void CancelRun() { transfer_.Cancel(); }
+    // Forgets a Cancel pressed while nothing ran.
+    void ClearCancel() { transfer_.ClearCancel(); }
+    bool cancel_pending() const { return transfer_.CancelPending(); }
+    // Whether an erase or programming run is under way.
+    bool run_active() const { return session_.RunActive(); }
+    // How often a link was really released (a run closes it exactly once).
+    unsigned link_closings() const { return link_.close_count(); }
+    // Where the core's messages go: the window's message sink.
+    MessageSink& sink() { return session_.sink(); }
+
+    // --- finding panels ------------------------------------------------------
+    // Searches as `options` say on a thread of its own (the search uses no
+    // link, so it may run beside panel work) and calls `done` on that thread
+    // when it ends; `progress` must outlive the search. False while a search
+    // runs.
+    bool Discover(DiscoverOptions options, ProgressSink& progress,
+                  std::function<void(DiscoverResult)> done);
+    // Asks a running search to stop and waits until it has.
+    void StopDiscover();
+    bool discovering() const { return discovering_.load(); }
     // Blocks until no job runs; never call it from a thread that a job's
     // message box needs (the user-interface thread while a job may show one).
     void WaitIdle();
@@ -74,6 +103,9 @@ class PanelController {
     std::atomic<bool> busy_{false};
     std::mutex worker_mutex_;
     std::thread worker_;
+    std::atomic<bool> discover_cancel_{false};
+    std::atomic<bool> discovering_{false};
+    std::thread discover_thread_;
 };
 
 }  // namespace korvane

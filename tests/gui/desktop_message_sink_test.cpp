@@ -90,7 +90,7 @@ class DesktopMessageSinkTest : public QObject {
         });
         bool finished = false;
         NullProgress progress;
-        QVERIFY(controller.RunInBackground([&] { StartEraseFlash(controller.session(), progress); },
+        QVERIFY(controller.RunInBackground([&](PanelWork& w) { StartEraseFlash(w.session, progress); },
                                            [&] { finished = true; }));
         QTRY_VERIFY_WITH_TIMEOUT(finished, 10000);
         server.Stop();

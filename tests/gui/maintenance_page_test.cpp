@@ -458,7 +458,7 @@ class MaintenancePageTest : public QObject {
         QCOMPARE(rig.sink.Messages(),
                  (std::vector<Message>{
                      {MessageKind::Error, std::string(Text(TextId::NoUsbProgramming))}}));
-        QCOMPARE(rig.controller.link().close_count(), 0u);
+        QCOMPARE(rig.controller.link_closings(), 0u);
         QVERIFY(rig.panel.ReceivedFrames().empty());
     }
 
@@ -599,7 +599,7 @@ class MaintenancePageTest : public QObject {
         QVERIFY(!rig.controller.busy());
         QVERIFY(rig.sink.Messages().empty());
         window.reset();  // the page goes with the window; nothing of it is used after
-        QVERIFY(!rig.controller.session().RunActive());
+        QVERIFY(!rig.controller.run_active());
     }
 
     void theMainWindowAsksBeforeClosingMidRun() {

@@ -191,11 +191,11 @@ class OrvelManagerDlgTest : public QObject {
         window_->show();
         std::promise<void> release;
         std::shared_future<void> gate = release.get_future().share();
-        QVERIFY(controller_->RunInBackground([gate] { gate.wait(); }));
+        QVERIFY(controller_->RunInBackground([gate](PanelWork&) { gate.wait(); }));
         window_->close();
         QTest::qWait(300);
         QVERIFY(window_->isVisible());
-        QVERIFY(controller_->transfer().CancelPending());
+        QVERIFY(controller_->cancel_pending());
         release.set_value();
         QTRY_VERIFY_WITH_TIMEOUT(!window_->isVisible(), 1000);
     }

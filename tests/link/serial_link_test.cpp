@@ -8,6 +8,7 @@
 
 #include <unistd.h>
 
+#include "link/serial_link.h"
 #include "link/serial_port.h"
 #include "link/texts.h"
 #include "protocol/command_codes.h"
@@ -26,6 +27,12 @@ const std::vector<uint8_t> kQueryRequest = {0x5A, 0xA5, 0x00, 0x06, 0x03, 0x08};
 
 class SerialLinkTest : public PtyPanelTest {
   protected:
+    // The serial link itself, which the manager builds for the serial mode
+    // the fixture configures.
+    SerialLink& Serial() {
+        link.TakeConfiguredMode();
+        return dynamic_cast<SerialLink&>(link.active());
+    }
     void ExchangeQuery(uint32_t timeout_ms = 500, uint32_t read_timeout_ms = 0) {
         FrameBuffer request{};
         const uint16_t n = BuildFrame(request, cmd::kQueryState, {});
@@ -59,7 +66,7 @@ TEST_F(SerialLinkTest, LongReplyIsReadInChunksOfAtMostTwentyBytes) {
     const auto frame = FrameOfLength(cmd::kGetParameter, 97);
     Open();
     server.Inject(frame);
-    link.serial().SerialRead(500);
+    Serial().SerialRead(500);
     ASSERT_EQ(link.result(), LinkResult::Ok);
     EXPECT_EQ(Reply(), std::vector<uint8_t>(frame.begin(), frame.end() - 1));
     EXPECT_GE(recorder.chunks.size(), 5u);
@@ -94,7 +101,7 @@ TEST_F(SerialLinkTest, BytesAfterTheChecksumInTheSameChunkAreLost) {
     ASSERT_EQ(link.result(), LinkResult::Ok);
     ASSERT_EQ(recorder.chunks.size(), 1u);
     EXPECT_EQ(recorder.chunks[0].size(), 15u);
-    link.serial().SerialRead(150);
+    Serial().SerialRead(150);
     EXPECT_EQ(link.result(), LinkResult::Timeout);
 }
 
@@ -102,10 +109,10 @@ TEST_F(SerialLinkTest, AFrameInALaterChunkIsTheNextReadsReply) {
     Open();
     server.Inject(FrameOfLength(cmd::kGetClock, 13));
     server.Inject(FrameOfLength(cmd::kSetClock, 6), 50);
-    link.serial().SerialRead(300);
+    Serial().SerialRead(300);
     ASSERT_EQ(link.result(), LinkResult::Ok);
     EXPECT_EQ(link.reply()[frame_offset::kCommand], cmd::kGetClock);
-    link.serial().SerialRead(300);
+    Serial().SerialRead(300);
     ASSERT_EQ(link.result(), LinkResult::Ok);
     EXPECT_EQ(link.reply()[frame_offset::kCommand], cmd::kSetClock);
     EXPECT_EQ(link.reply_length(), 5u);
@@ -160,7 +167,7 @@ TEST_F(SerialLinkTest, EndlessNoiseEndsTheReadAsATimeout) {
         server.Inject(noise, 10);
     Open();
     const auto start = Clock::now();
-    link.serial().SerialRead(200);
+    Serial().SerialRead(200);
     EXPECT_EQ(link.result(), LinkResult::Timeout);
     EXPECT_LT(Clock::now() - start, milliseconds(3000));
     EXPECT_GT(ReceivedBytes(), kSerialNoiseLimit);
@@ -173,7 +180,7 @@ TEST_F(SerialLinkTest, EachSupportedRateIsSet) {
         s.baud = baud;
         link.Configure(s);
         Open();
-        EXPECT_EQ(link.serial().CurrentRate(), baud);
+        EXPECT_EQ(Serial().CurrentRate(), baud);
         link.CloseLink();
     }
 }
@@ -188,8 +195,8 @@ TEST_F(SerialLinkTest, RateOutsideTheTableKeepsThePortsRate) {
         s.baud = odd;
         link.Configure(s);
         Open();
-        EXPECT_EQ(link.serial().CurrentRate(), 9600u) << odd;
-        EXPECT_EQ(link.serial().config().baud, odd);
+        EXPECT_EQ(Serial().CurrentRate(), 9600u) << odd;
+        EXPECT_EQ(Serial().config().baud, odd);
         ExchangeQuery();
         EXPECT_EQ(link.result(), LinkResult::Ok) << odd;
         link.CloseLink();
@@ -214,7 +221,7 @@ TEST_F(SerialLinkTest, DeviceThatDoesNotOpenShowsTheDefaultBox) {
         EXPECT_EQ(
             sink.Messages(),
             (std::vector<Message>{{MessageKind::AppDefault, Text(TextId::SerialOpenFailed)}}));
-        EXPECT_EQ(link.serial().open_error().kind, DeviceErrorKind::NoDevice);
+        EXPECT_EQ(Serial().open_error().kind, DeviceErrorKind::NoDevice);
         EXPECT_FALSE(link.IsOpen());
         link.CloseLink();
         EXPECT_EQ(link.close_count(), 0u);
@@ -233,7 +240,7 @@ TEST_F(SerialLinkTest, PortThatRefusesItsSettingsFailsSilently) {
     link.OpenLink();
     EXPECT_EQ(link.result(), LinkResult::OpenFailed);
     EXPECT_TRUE(sink.Messages().empty());
-    EXPECT_EQ(link.serial().open_error().kind, DeviceErrorKind::Other);
+    EXPECT_EQ(Serial().open_error().kind, DeviceErrorKind::Other);
     EXPECT_FALSE(link.IsOpen());
     std::filesystem::remove(path);
 }
@@ -249,10 +256,10 @@ TEST_F(SerialLinkTest, PortThatStopsAnsweringSkipsTheTransferSilently) {
 
 TEST_F(SerialLinkTest, ClosedPortReportsOpenFailedOnEveryTransfer) {
     link.ResetLink();
-    link.serial().SerialWrite(kQueryRequest.data(), 6, 100);
+    Serial().SerialWrite(kQueryRequest.data(), 6, 100);
     EXPECT_EQ(link.result(), LinkResult::OpenFailed);
     link.ResetLink();
-    link.serial().SerialRead(100);
+    Serial().SerialRead(100);
     EXPECT_EQ(link.result(), LinkResult::OpenFailed);
     EXPECT_TRUE(sink.Messages().empty());
 }

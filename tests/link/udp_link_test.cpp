@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "link/texts.h"
+#include "link/udp_link.h"
 #include "protocol/command_codes.h"
 #include "support/udp_panel.h"
 

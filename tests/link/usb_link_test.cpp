@@ -4,6 +4,7 @@
 
 #include "link/texts.h"
 #include "link/usb_device.h"
+#include "link/usb_link.h"
 #include "protocol/command_codes.h"
 #include "support/pty_panel.h"
 
@@ -18,6 +19,12 @@ using Clock = std::chrono::steady_clock;
 
 class UsbLinkTest : public UsbPtyPanelTest {
   protected:
+    // The USB link itself, which the manager builds for the USB mode the
+    // fixture configures.
+    UsbLink& Usb() {
+        link.TakeConfiguredMode();
+        return dynamic_cast<UsbLink&>(link.active());
+    }
     void ExchangeQuery(uint32_t timeout_ms = 500) {
         FrameBuffer request{};
         const uint16_t n = BuildFrame(request, cmd::kQueryState, {});
@@ -80,7 +87,7 @@ TEST_F(UsbLinkTest, ReplyLongerThanFiveHundredBytesIsNeverGood) {
         std::copy(frame.begin(), frame.end(), link.reply().begin());
         Open();
         server.Inject(frame);
-        link.usb().UsbRead(300);
+        Usb().UsbRead(300);
         EXPECT_EQ(link.result(), c.expected) << c.length;
         EXPECT_LE(link.reply_length(), kUsbReplyMax);
         link.CloseLink();
@@ -92,7 +99,7 @@ TEST_F(UsbLinkTest, ReadTakesNoMoreThanFiveHundredBytes) {
     link.reply().fill(0xEE);
     Open();
     server.Inject(frame);
-    link.usb().UsbRead(300);
+    Usb().UsbRead(300);
     EXPECT_EQ(link.result(), LinkResult::ChecksumError);
     for (size_t i = kUsbReplyMax; i < 900; ++i)
         ASSERT_EQ(link.reply()[i], 0xEE) << i;
@@ -105,7 +112,7 @@ TEST_F(UsbLinkTest, DeviceThatDoesNotOpenFailsSilently) {
     link.ResetLink();
     link.OpenLink();
     EXPECT_EQ(link.result(), LinkResult::OpenFailed);
-    EXPECT_EQ(link.usb().open_error().kind, DeviceErrorKind::NoDevice);
+    EXPECT_EQ(Usb().open_error().kind, DeviceErrorKind::NoDevice);
     EXPECT_FALSE(link.IsOpen());
     EXPECT_TRUE(sink.Messages().empty());
 }
@@ -130,7 +137,7 @@ TEST_F(UsbLinkTest, WithoutAPathTheFirstKorvaneUsbNodeIsTaken) {
     link.ResetLink();
     link.OpenLink();
     EXPECT_EQ(link.result(), LinkResult::OpenFailed);
-    EXPECT_EQ(link.usb().open_error().kind, DeviceErrorKind::NoDevice);
+    EXPECT_EQ(Usb().open_error().kind, DeviceErrorKind::NoDevice);
     EXPECT_TRUE(sink.Messages().empty());
 }
 

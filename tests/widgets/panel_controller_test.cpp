@@ -4,9 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <fstream>
 #include <future>
 #include <iterator>
+#include <thread>
 
 #include "link/texts.h"
 #include "protocol/panel_operations.h"
@@ -93,13 +95,13 @@ TEST(PanelControllerJobs, OneJobAtATimeAndDoneGoesThroughThePoster) {
     std::thread::id worker_id;
     int done_runs = 0;
     ASSERT_TRUE(c.RunInBackground(
-        [&] {
+        [&](PanelWork&) {
             worker_id = std::this_thread::get_id();
             gate.wait();
         },
         [&] { ++done_runs; }));
     EXPECT_TRUE(c.busy());
-    EXPECT_FALSE(c.RunInBackground([] {}, [] {})) << "a second job while one runs";
+    EXPECT_FALSE(c.RunInBackground([](PanelWork&) {}, [] {})) << "a second job while one runs";
     release.set_value();
     c.WaitIdle();
     EXPECT_FALSE(c.busy());
@@ -108,7 +110,7 @@ TEST(PanelControllerJobs, OneJobAtATimeAndDoneGoesThroughThePoster) {
     EXPECT_EQ(done_runs, 0) << "done runs where the poster puts it, not on the worker";
     posted[0]();
     EXPECT_EQ(done_runs, 1);
-    EXPECT_TRUE(c.RunInBackground([] {}));
+    EXPECT_TRUE(c.RunInBackground([](PanelWork&) {}));
 }
 
 // A controller whose settings point at a simulated panel on loopback UDP.
@@ -134,11 +136,15 @@ class ServedController : public ::testing::Test {
 
 TEST_F(ServedController, AJobUsesTheSettingsInUseAgainstThePanel) {
     std::optional<PanelAddress> address;
-    ASSERT_TRUE(c.RunInBackground([&] { address = GetPanelAddress(c.session()); }));
+    LinkResult result = LinkResult::IoError;
+    ASSERT_TRUE(c.RunInBackground([&](PanelWork& w) {
+        address = GetPanelAddress(w.session);
+        result = w.session.result();
+    }));
     c.WaitIdle();
     ASSERT_TRUE(address);
     EXPECT_EQ(address->IpText(), "192.168.0.100");
-    EXPECT_EQ(c.link().result(), LinkResult::Ok);
+    EXPECT_EQ(result, LinkResult::Ok);
     EXPECT_TRUE(sink.Messages().empty());
 }
 
@@ -150,12 +156,46 @@ TEST_F(ServedController, AnEraseRunKeepsTheJobBusyUntilItsWorkerEnds) {
         finished.set_value();
     });
     NullProgress progress;
-    ASSERT_TRUE(c.RunInBackground([&] { ASSERT_TRUE(StartEraseFlash(c.session(), progress)); },
-                                  [&] { session_run_active_at_done = c.session().RunActive(); }));
+    ASSERT_TRUE(
+        c.RunInBackground([&](PanelWork& w) { ASSERT_TRUE(StartEraseFlash(w.session, progress)); },
+                          [&] { session_run_active_at_done = c.run_active(); }));
     finished.get_future().wait();
     EXPECT_FALSE(session_run_active_at_done);
     // Over the network the panel is left erasing: the run ends asking to wait.
     EXPECT_EQ(sink.Texts().back(), Text(TextId::EraseWait));
+}
+
+TEST_F(ServedController, FindsPanelsOnAThreadOfItsOwnAndStopsASearchOnRequest) {
+    DiscoverOptions options;
+    options.target = DiscoverOptions::Target::Range;
+    options.range = *ParseAddressRange("127.0.0.1-127.0.0.1");
+    options.port = server.port();
+    options.wait_ms = 300;
+    NullProgress progress;
+    std::promise<DiscoverResult> found;
+    std::thread::id search_thread;
+    ASSERT_TRUE(c.Discover(options, progress, [&](DiscoverResult r) {
+        search_thread = std::this_thread::get_id();
+        found.set_value(std::move(r));
+    }));
+    EXPECT_TRUE(c.discovering());
+    EXPECT_FALSE(c.Discover(options, progress, {})) << "a second search while one runs";
+    const DiscoverResult result = found.get_future().get();
+    EXPECT_NE(search_thread, std::this_thread::get_id());
+    ASSERT_EQ(result.panels.size(), 1u);
+    EXPECT_EQ(result.panels[0].port, server.port());
+
+    // A long search is cut short: StopDiscover returns well before its wait.
+    c.StopDiscover();
+    options.wait_ms = 30000;
+    std::promise<DiscoverOutcome> stopped;
+    ASSERT_TRUE(
+        c.Discover(options, progress, [&](DiscoverResult r) { stopped.set_value(r.outcome); }));
+    const auto start = std::chrono::steady_clock::now();
+    c.StopDiscover();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(stopped.get_future().get(), DiscoverOutcome::Cancelled);
+    EXPECT_FALSE(c.discovering());
 }
 
 }  // namespace
