@@ -348,6 +348,9 @@ std::string Cli::Unexplained(LinkResult r) {
         case LinkResult::RunCancelled:
             why = "cancelled";
             break;
+        case LinkResult::ImageChanged:
+            why = "the image file changed during the run; its last packet was not sent";
+            break;
     }
     return std::string("failed (") + LinkResultName(r) + "): " + why;
 }
@@ -602,8 +605,9 @@ int Cli::Erase() {
 }
 
 int Cli::Program(ImageKind kind, const fs::path& image) {
-    // The core starts quietly on an image it cannot open; say why first.
-    std::error_code ec = CheckReadable(image);
+    // The core starts quietly on an image it cannot open; say why first
+    // (what is no regular file, or cannot be measured, among it).
+    std::error_code ec = CheckMeasurable(image);
     const auto size = ec ? 0 : fs::file_size(image, ec);
     if (ec) {
         return Problem("cannot read the image " + image.string() + ": " + ec.message(),

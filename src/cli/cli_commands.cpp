@@ -190,6 +190,7 @@ ProgramDoc Build() {
         {6, "OpenFailed", "the link could not be opened"},
         {7, "FileError", "a file could not be read or written"},
         {8, "RunCancelled", "cancelled (Ctrl-C)"},
+        {9, "ImageChanged", "the image file changed during the run; its last packet was not sent"},
         {64, "usage error", "the command line is wrong; nothing was tried"},
         {65, "refused input", "a value was refused before anything was sent (see --force)"},
     };

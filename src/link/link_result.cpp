@@ -22,6 +22,8 @@ const char* LinkResultName(LinkResult result) {
             return "FileError";
         case LinkResult::RunCancelled:
             return "RunCancelled";
+        case LinkResult::ImageChanged:
+            return "ImageChanged";
     }
     return "Unknown";
 }

@@ -15,6 +15,9 @@ enum class LinkResult : int {
     OpenFailed = 6,
     FileError = 7,
     RunCancelled = 8,
+    // The image file changed while it was being sent: the run stopped before
+    // the last packet, so the panel never burnt bytes other than those announced.
+    ImageChanged = 9,
 };
 
 // Any value other than the three named ones means "no link": opening,

@@ -38,6 +38,7 @@ enum class TextId {
     UpdateFailed,
     ImageTooLarge,
     ImageReadFailed,
+    ImageChanged,
     // the panel's reply statuses
     StatusBadIdent,
     StatusNoDownload,
@@ -107,6 +108,8 @@ inline constexpr TextEntry kTexts[] = {
      "The file is too large for the flash address range and cannot be programmed"},
     {TextId::ImageReadFailed, "image_read_failed", "读取文件失败,烧写中断",
      "Reading the file failed; programming stopped"},
+    {TextId::ImageChanged, "image_changed", "烧写中文件被改动,其余未再发送",
+     "Image changed during the run; nothing more was sent"},
     {TextId::StatusBadIdent, "status_bad_ident", "失败，标识字串错误",
      "Failed: wrong identification string"},
     {TextId::StatusNoDownload, "status_no_download", "失败, 未能进入下载状态",

@@ -62,6 +62,10 @@ LogoWriteResult WriteLogoFile(const std::filesystem::path& picture_path, int pic
     }
     const std::string why = file.error().message();
     switch (file.failed_step()) {
+        case AtomicFileWriter::Step::Target:
+            return Fail(LogoWriteStatus::WriteFailed, logo_path,
+                        "cannot write the logo file " + logo_path.string() + ": it " + why +
+                            ", not a file; nothing was written");
         case AtomicFileWriter::Step::Create:
             return Fail(LogoWriteStatus::CannotCreate, logo_path,
                         "cannot create a file beside " + logo_path.string() + ": " + why);

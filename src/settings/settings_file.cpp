@@ -4,6 +4,7 @@
 #include <string>
 
 #include "system/atomic_file.h"
+#include "system/file_kind.h"
 #include "system/program_files.h"
 
 namespace korvane {
@@ -60,6 +61,11 @@ bool SettingsFile::ReadOver() {
     // A folder yields no bytes (on Windows it does not even open): remember
     // what it was.
     const bool folder = fs::is_directory(from, ec);
+    const FileKind kind = KindAt(from);
+    if (kind != FileKind::Missing && kind != FileKind::Regular && !folder) {
+        read_from_ = ReadFrom{from, 0, false, true};
+        return true;
+    }
     std::ifstream in(from, std::ios::binary);
     if (!in && !folder)
         return false;
@@ -79,6 +85,8 @@ std::string SettingsFile::UnusableBecause() const {
     const std::string name = "settings file " + read_from_->path.string();
     if (read_from_->folder)
         return name + " is a folder, not a file";
+    if (read_from_->special)
+        return name + " " + RefusalFor(KindAt(read_from_->path)).message() + ", not a file";
     if (read_from_->size == 0)
         return name + " is empty";
     if (read_from_->size != kRecordSize) {

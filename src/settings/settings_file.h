@@ -60,6 +60,8 @@ class SettingsFile {
         std::filesystem::path path;
         uintmax_t size = 0;
         bool folder = false;
+        // A FIFO or a device: never read (it may block, or never end).
+        bool special = false;
     };
 
     bool ReadOver();

@@ -12,6 +12,7 @@
 #include "sim/panel.h"
 #include "sim/pty_server.h"
 #include "sim/udp_server.h"
+#include "system/atomic_file.h"
 #include "system/console.h"
 #include "system/version.h"
 
@@ -150,6 +151,16 @@ std::vector<SimOption> Options(Settings& s, korvane::sim::Panel& panel) {
              panel.SetBurnMs(static_cast<int>(ms));
              return std::string();
          }},
+        {{"--fail-final", "N",
+          "answer the next N final burn results with a failure (status 0),\n"
+          "an empty image's (which follows the flash-prepare reply) among them"},
+         [&](const std::string& v) {
+             long n = 0;
+             if (!ParseInt(v, 0, 1000000, &n))
+                 return std::string("a number from 0 to 1000000");
+             panel.FailNextFinals(static_cast<int>(n));
+             return std::string();
+         }},
         {{"--dump", "DIR",
           "after each image, write what the flash holds to\n"
           "DIR/image-<kind>.bin (DIR is created)",
@@ -258,10 +269,11 @@ int main(int argc, char** argv) {
                         r.kind, r.start, r.end, r.announced_checksum, r.status);
             if (!dump.empty()) {
                 const std::string path = dump + "/image-" + std::to_string(r.kind) + ".bin";
-                if (FILE* f = std::fopen(path.c_str(), "wb")) {
-                    const bool ok = std::fwrite(image.data(), 1, image.size(), f) == image.size();
-                    if (std::fclose(f) != 0 || !ok)
-                        std::fprintf(stderr, "korvane-panel-sim: cannot write %s\n", path.c_str());
+                // Written as every file is: whole, and never over a device.
+                korvane::AtomicFileWriter file(path);
+                if (!file.Write(image.data(), image.size()) || !file.Commit()) {
+                    std::fprintf(stderr, "korvane-panel-sim: cannot write %s: %s\n", path.c_str(),
+                                 file.error().message().c_str());
                 }
             }
             std::fflush(stdout);

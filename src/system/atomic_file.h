@@ -5,6 +5,11 @@
 // target, and the folder is synced so that the new name survives a power cut.
 // A failure at any step leaves the previous file (or none) and removes the
 // temporary one.
+//
+// Only a regular file is ever replaced: a device, a FIFO or a folder in the
+// target's place is refused before anything is created (renaming over
+// /dev/null would destroy it). A symbolic link is followed and the file it
+// names replaced, so that the link stays.
 #include <cstddef>
 #include <filesystem>
 #include <system_error>
@@ -14,10 +19,11 @@ namespace korvane {
 class AtomicFileWriter {
   public:
     // Where a failure happened.
-    enum class Step { None, Create, Write, Replace };
+    // Target: the target is no regular file; error() says what it is.
+    enum class Step { None, Target, Create, Write, Replace };
 
-    // Creates the temporary file beside `target`; opened() tells whether it
-    // could.
+    // Creates the temporary file beside `target` (beside the file a link
+    // names); opened() tells whether it could.
     explicit AtomicFileWriter(std::filesystem::path target);
     // Removes the temporary file unless Commit() renamed it.
     ~AtomicFileWriter();
@@ -35,6 +41,7 @@ class AtomicFileWriter {
 
   private:
     bool Fail(Step step, int err);
+    bool Fail(Step step, std::error_code error);
 
     std::filesystem::path target_;
     std::filesystem::path temp_;

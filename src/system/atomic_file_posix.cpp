@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
@@ -7,6 +8,7 @@
 #include <cstdio>
 
 #include "system/atomic_file.h"
+#include "system/file_kind.h"
 
 namespace korvane {
 
@@ -38,9 +40,39 @@ void SyncFolder(const fs::path& folder) {
     ::close(fd);
 }
 
+// The file a chain of symbolic links ends at (which need not exist yet), or
+// the path itself when it is no link; empty with `err` set when the chain
+// cannot be followed.
+fs::path FollowLinks(fs::path path, int& err) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        std::error_code ec;
+        const fs::path to = fs::read_symlink(path, ec);
+        if (ec) {
+            err = ec.value();
+            return {};
+        }
+        path = to.is_absolute() ? to : path.parent_path() / to;
+    }
+    err = ELOOP;
+    return {};
+}
+
 }  // namespace
 
-AtomicFileWriter::AtomicFileWriter(fs::path target) : target_(std::move(target)) {
+AtomicFileWriter::AtomicFileWriter(fs::path target) {
+    int link_error = 0;
+    target_ = FollowLinks(std::move(target), link_error);
+    if (target_.empty()) {
+        Fail(Step::Create, link_error);
+        return;
+    }
+    if (const std::error_code refused = RefusalFor(KindAt(target_))) {
+        Fail(Step::Target, refused);
+        return;
+    }
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
         temp_ = TemporaryNameFor(target_, attempt);
         // O_EXCL: fail rather than reuse a file someone else created. The
@@ -63,9 +95,13 @@ AtomicFileWriter::~AtomicFileWriter() {
 }
 
 bool AtomicFileWriter::Fail(Step step, int err) {
+    return Fail(step, std::error_code(err, std::generic_category()));
+}
+
+bool AtomicFileWriter::Fail(Step step, std::error_code error) {
     if (failed_step_ == Step::None) {
         failed_step_ = step;
-        error_ = std::error_code(err, std::generic_category());
+        error_ = error;
     }
     return false;
 }

@@ -8,8 +8,10 @@
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <vector>
 
 #include "system/atomic_file.h"
+#include "system/file_kind.h"
 #include "system/win32_error.h"
 
 namespace korvane {
@@ -32,9 +34,39 @@ fs::path TemporaryNameFor(const fs::path& target, unsigned attempt) {
     return temp;
 }
 
+// The file a symbolic link or other reparse point names, so that the link
+// stays and its target is replaced; the path itself otherwise. A link whose
+// target does not exist cannot be resolved and is replaced itself.
+fs::path FollowLinks(const fs::path& path) {
+    const DWORD attrs = GetFileAttributesW(path.c_str());
+    if (attrs == INVALID_FILE_ATTRIBUTES || !(attrs & FILE_ATTRIBUTE_REPARSE_POINT))
+        return path;
+    const HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (h == INVALID_HANDLE_VALUE)
+        return path;
+    std::vector<wchar_t> name(MAX_PATH);
+    DWORD n = GetFinalPathNameByHandleW(h, name.data(), static_cast<DWORD>(name.size()),
+                                        FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    if (n >= name.size()) {
+        name.resize(n + 1);
+        n = GetFinalPathNameByHandleW(h, name.data(), static_cast<DWORD>(name.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+    }
+    CloseHandle(h);
+    if (n == 0 || n >= name.size())
+        return path;
+    return fs::path(std::wstring(name.data(), n));
+}
+
 }  // namespace
 
-AtomicFileWriter::AtomicFileWriter(fs::path target) : target_(std::move(target)) {
+AtomicFileWriter::AtomicFileWriter(fs::path target) : target_(FollowLinks(target)) {
+    if (const std::error_code refused = RefusalFor(KindAt(target_))) {
+        Fail(Step::Target, refused);
+        return;
+    }
     int err = 0;
     for (unsigned attempt = 0; attempt < 16; ++attempt) {
         temp_ = TemporaryNameFor(target_, attempt);
@@ -61,9 +93,13 @@ AtomicFileWriter::~AtomicFileWriter() {
 }
 
 bool AtomicFileWriter::Fail(Step step, int err) {
+    return Fail(step, std::error_code(err, std::generic_category()));
+}
+
+bool AtomicFileWriter::Fail(Step step, std::error_code error) {
     if (failed_step_ == Step::None) {
         failed_step_ = step;
-        error_ = std::error_code(err, std::generic_category());
+        error_ = error;
     }
     return false;
 }
@@ -113,12 +149,7 @@ bool AtomicFileWriter::Commit() {
         Sleep(attempt < 10 ? 1 : 10);
     }
     if (!moved) {
-        const std::error_code ec = Win32ErrorCode(err);
-        if (failed_step_ == Step::None) {
-            failed_step_ = Step::Replace;
-            error_ = ec;
-        }
-        return false;
+        return Fail(Step::Replace, Win32ErrorCode(err));
     }
     committed_ = true;
     return true;

@@ -7,8 +7,15 @@
 
 namespace korvane {
 
-// No error when `path` is a file this process may open for reading; a folder
-// gives the error "is a directory".
+// No error when `path` is a regular file this process may open for reading.
+// A folder gives the error "is a directory"; a FIFO, a device or a socket
+// gives a FileRefusal naming it, at once (the check never blocks on a FIFO
+// with no writer).
 std::error_code CheckReadable(const std::filesystem::path& path);
+
+// For a file that is measured before it is read (an image whose size and sum
+// are announced first): CheckReadable, and a FileRefusal::SizeUnknown when
+// its size reads 0 yet it yields bytes.
+std::error_code CheckMeasurable(const std::filesystem::path& path);
 
 }  // namespace korvane

@@ -49,6 +49,12 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
                 return;
             s.ApplyReplyStatus(false);
             if (link.result() == LinkResult::ChecksumError) {
+                // An empty image has no packet to send again, and without a
+                // packet the panel answers nothing more: its failure stands.
+                if (transfer.file_size() == 0) {
+                    s.sink().ShowText(MessageKind::Error, TextId::PacketChecksumFailed);
+                    return;
+                }
                 ++checksum_failures;
                 continue;  // the panel asks for the whole image again
             }

@@ -11,6 +11,7 @@
 #include "link/texts.h"
 #include "protocol/command_codes.h"
 #include "protocol/requests.h"
+#include "system/file_read_check.h"
 #include "transfer/image_checksum.h"
 #include "transfer/image_kind.h"
 
@@ -29,10 +30,14 @@ LinkResult FlashTransfer::PrepareImageFile(ImageKind kind) {
         link_.set_result(LinkResult::Ok);
         return LinkResult::Ok;
     }
-    std::error_code ec;
-    const auto status = std::filesystem::status(image_path_, ec);
-    const uintmax_t size = std::filesystem::file_size(image_path_, ec);
-    if (ec || std::filesystem::is_directory(status) || !std::ifstream(image_path_)) {
+    measured_time_.reset();
+    // Checked before any stream opens it: a FIFO would block the open, and a
+    // file whose size reads 0 yet has bytes cannot be announced.
+    std::error_code ec = CheckMeasurable(image_path_);
+    const uintmax_t size = ec ? 0 : std::filesystem::file_size(image_path_, ec);
+    const auto time =
+        ec ? std::filesystem::file_time_type() : std::filesystem::last_write_time(image_path_, ec);
+    if (ec || !std::ifstream(image_path_)) {
         link_.set_result(LinkResult::FileError);
         return LinkResult::FileError;
     }
@@ -54,8 +59,24 @@ LinkResult FlashTransfer::PrepareImageFile(ImageKind kind) {
     file_size_ = static_cast<int32_t>(size);
     packet_count_ = file_size_ / packet_size_;
     checksum_ = *sum;
+    measured_time_ = time;
     link_.set_result(LinkResult::Ok);
     return LinkResult::Ok;
+}
+
+bool FlashTransfer::StillAsMeasured() const {
+    if (!measured_time_)
+        return true;
+    std::error_code ec;
+    const uintmax_t size = std::filesystem::file_size(image_path_, ec);
+    if (ec || size != static_cast<uintmax_t>(file_size_))
+        return false;
+    const auto time = std::filesystem::last_write_time(image_path_, ec);
+    return !ec && time == *measured_time_;
+}
+
+void FlashTransfer::StopChanged() {
+    link_.Fail(LinkResult::ImageChanged, TextId::ImageChanged);
 }
 
 void FlashTransfer::SendFlashPrepare(ImageKind kind) {
@@ -248,10 +269,17 @@ void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
         link_.set_result(LinkResult::FileError);
         return;
     }
+    // A pass after a failed burn reads the file again: it must still be the
+    // file that was announced.
+    if (!StillAsMeasured()) {
+        StopChanged();
+        return;
+    }
     uint32_t address = ImageStartAddress(kind);
     int32_t index = 0;
     int64_t position = 0;
     std::vector<uint8_t> packet(static_cast<size_t>(packet_size_));
+    ImageChecksumAccumulator sent_sum;
 
     progress.Step();
     if (CancelRequested())
@@ -264,19 +292,31 @@ void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
             got = static_cast<size_t>(in.gcount());
         }
         if (got == 0) {
-            // The file lost bytes since it was measured: what the panel was
-            // promised can no longer be sent.
             if (position < file_size_) {
-                link_.Fail(LinkResult::FileError, TextId::ImageReadFailed);
+                // The file lost bytes since it was measured (or could not be
+                // read): what the panel was promised can no longer be sent.
+                if (in.bad())
+                    link_.Fail(LinkResult::FileError, TextId::ImageReadFailed);
+                else
+                    StopChanged();
                 return;
             }
             break;
         }
+        sent_sum.Feed({packet.data(), got});
+        const bool last = position + static_cast<int64_t>(got) == file_size_;
+        // The panel burns once the last packet is in: before it goes, what
+        // this pass sent must add up to the sum announced, and the file be
+        // the one measured.
+        if (last && (sent_sum.Value() != checksum_ || !StillAsMeasured())) {
+            StopChanged();
+            return;
+        }
         const uint16_t length = BuildFlashData(request_, address, {packet.data(), got});
         // The last acknowledgement may bring the final result with it.
-        if (position + static_cast<int64_t>(got) == file_size_)
+        if (last)
             link_.active().KeepFollowingBytes(true);
-        const Sent sent = SendPacket(length, position + static_cast<int64_t>(got) == file_size_);
+        const Sent sent = SendPacket(length, last);
         if (sent == Sent::Stop)
             return;
         address += static_cast<uint32_t>(got);

@@ -3,7 +3,10 @@
 // summed, the panel is told the range and checksum (flash-prepare), then the
 // file goes out packet by packet at absolute flash addresses, and the panel's
 // final burn result is awaited. The file is read a packet at a time, never
-// held whole.
+// held whole; what each pass read is summed as it goes, and a pass whose
+// bytes no longer add up to the announced sum (the file changed meanwhile)
+// stops before its last packet, so the panel never burns what it was not
+// promised.
 #include <atomic>
 #include <chrono>
 #include <cstdint>
@@ -39,13 +42,15 @@ class FlashTransfer {
     const std::filesystem::path& image_path() const { return image_path_; }
 
     // Measures and sums the image for `kind` on the active link. FileError
-    // when the file cannot be read (no message), or when it does not fit a
+    // when the file cannot be read, is no regular file or cannot be measured
+    // (no message: CheckMeasurable says why), or when it does not fit a
     // 32-bit flash address range (with a message). Sets and returns the result.
     LinkResult PrepareImageFile(ImageKind kind);
     // Announces range and checksum; the reply stays in the link's buffer.
     void SendFlashPrepare(ImageKind kind);
     // Sends the data and waits for the final burn result, which stays in the
-    // link's buffer. Advances `progress` by one step per packet.
+    // link's buffer. Advances `progress` by one step per packet. ImageChanged
+    // (with its message) when the file is no longer what was announced.
     void SendImageData(ImageKind kind, ProgressSink& progress);
 
     // Written by the user-interface thread, read between packets and by
@@ -85,6 +90,10 @@ class FlashTransfer {
     // Sleeps `ms` as the link counts time.
     void Pause(uint32_t ms);
     bool CancelRequested();
+    // Whether the file still has the size and modification time it had when
+    // it was measured.
+    bool StillAsMeasured() const;
+    void StopChanged();
 
     LinkManager& link_;
     std::filesystem::path image_path_;
@@ -92,6 +101,7 @@ class FlashTransfer {
     int32_t packet_size_ = 0;
     int32_t packet_count_ = 0;
     uint32_t checksum_ = 0;
+    std::optional<std::filesystem::file_time_type> measured_time_;
     uint64_t packets_sent_ = 0;
     bool retried_ = false;  // some packet of this data phase was sent again
     std::optional<std::chrono::steady_clock::time_point> last_reply_at_;

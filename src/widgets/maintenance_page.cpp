@@ -23,6 +23,7 @@
 
 #include "logo/logo_from_picture.h"
 #include "models/hmi_types.h"
+#include "system/file_read_check.h"
 #include "system/program_files.h"
 #include "transfer/firmware_run.h"
 #include "transfer/transfer_figures.h"
@@ -547,7 +548,16 @@ void CMaintenancePage::ChooseAndProgram(ImageKind kind) {
         return;
     const QFileInfo file(*chosen);
     AppProfile::Open()->setValue(folder_key, file.absolutePath());
-    // A file that is not there is left to the run, which says so.
+    // A file that is not there is left to the run, which says so. What is
+    // no regular file, or cannot be measured, is refused before the empty
+    // image warning could mislead.
+    if (file.exists()) {
+        if (const std::error_code ec = CheckMeasurable(PathOf(*chosen))) {
+            Messages().Show(MessageKind::Error,
+                            (Utf8("读取文件失败: ") + *chosen).toStdString() + ": " + ec.message());
+            return;
+        }
+    }
     if (file.exists() && !ConfirmInput(CheckImageSize(kind, uint64_t(file.size())), kImageConcern))
         return;
     // The file-system image is large and its checks slow: say what happens.

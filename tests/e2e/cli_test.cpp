@@ -1,7 +1,12 @@
 // korvane-cli run as a program against korvane-panel-sim on loopback.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+
+#include <cerrno>
 #include <csignal>
+#include <cstring>
 #include <fstream>
 #include <memory>
 #include <regex>
@@ -642,6 +647,104 @@ TEST_F(CliFlashTest, CtrlCCancelsTheRunQuietly) {
     const auto small = WriteImage(RandomImage(2000, 6), "s.bin");
     const auto r = Cli({"flash", "bootloader", small.string()});
     EXPECT_EQ(r.code, 0) << r.err;
+}
+
+// Writes go to regular files only: a FIFO or a device in the settings
+// file's place is named and left as it was; a link is followed.
+TEST_F(CliTest, SettingsAreNeverWrittenOverWhatIsNoFile) {
+    const auto fifo = dir.path() / "fifo.dat";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0) << std::strerror(errno);
+    ChildProcess cli(KORVANE_CLI, {"--settings", fifo.string(), "settings", "--link", "udp", "--ip",
+                                   "127.0.0.1", "--port", "5"});
+    ASSERT_EQ(cli.Wait(10s), 7) << cli.err();
+    EXPECT_NE(cli.err().find("korvane-cli: cannot write " + fifo.string() + ": is a FIFO"),
+              std::string::npos)
+        << cli.err();
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+
+    const auto node = dir.path() / "full";
+    if (::mknod(node.c_str(), S_IFCHR | 0666, makedev(1, 7)) == 0) {
+        const auto r = RunProgram(KORVANE_CLI, {"--settings", node.string(), "settings", "--link",
+                                                "udp", "--ip", "127.0.0.1", "--port", "5"});
+        EXPECT_EQ(r.code, 7);
+        EXPECT_NE(r.err.find(node.string() + ": is a character device"), std::string::npos)
+            << r.err;
+        EXPECT_TRUE(std::filesystem::is_character_file(node));
+    }
+
+    // A link keeps pointing at the file, which now holds the settings.
+    const auto real = dir.path() / "real.dat";
+    std::ofstream(real) << "";
+    std::filesystem::create_symlink(real, dir.path() / "Para.dat");
+    const auto r = Cli({"settings", "--link", "serial", "--com", "3"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.path() / "Para.dat"));
+    const Bytes saved = ReadAll(real);
+    ASSERT_EQ(saved.size(), 24u);
+    EXPECT_EQ(saved[0], 2);
+}
+
+#if KORVANE_QT
+TEST_F(CliTest, ALogoIsNeverWrittenOverAFifo) {
+    QImage picture(10, 10, QImage::Format_RGB32);
+    picture.fill(Qt::white);
+    const auto bmp = dir.path() / "p.bmp";
+    ASSERT_TRUE(picture.save(QString::fromStdString(bmp.string()), "BMP"));
+    const auto fifo = dir.path() / "out.logo";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ChildProcess cli(KORVANE_CLI,
+                     LinkArgs({"logo", bmp.string(), "--screen", "800x480", "-o", fifo.string()}));
+    ASSERT_EQ(cli.Wait(10s), 7) << cli.err();
+    EXPECT_NE(cli.err().find(fifo.string() + ": it is a FIFO, not a file; nothing was written"),
+              std::string::npos)
+        << cli.err();
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+}
+#endif
+
+TEST_F(CliFlashTest, AnImageThatIsNoFileOrOfUnknownSizeIsRefusedAtOnce) {
+    StartSim();
+    const auto fifo = dir.path() / "k.bin";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    ChildProcess cli(KORVANE_CLI, LinkArgs({"flash", "kernel", fifo.string()}));
+    ASSERT_EQ(cli.Wait(5s), 7) << "blocked on the FIFO? " << cli.err();
+    EXPECT_EQ(cli.err(), "korvane-cli: cannot read the image " + fifo.string() + ": is a FIFO\n");
+
+    std::error_code ec;
+    if (std::filesystem::file_size("/proc/self/status", ec) == 0 && !ec) {
+        const auto r = Cli({"flash", "kernel", "/proc/self/status"});
+        EXPECT_EQ(r.code, 7);
+        EXPECT_EQ(r.err,
+                  "korvane-cli: cannot read the image /proc/self/status: its size cannot be known "
+                  "(it reads as empty yet has content)\n");
+    }
+}
+
+TEST_F(CliFlashTest, AnEmptyImagesFailedBurnIsHeardAtOnce) {
+    StartSim({"--burn-ms", "100", "--fail-final", "1"});
+    const auto empty = WriteImage({}, "empty.bin");
+    const auto begun = std::chrono::steady_clock::now();
+    auto r = Cli({"--force", "flash", "kernel", empty.string()});
+    EXPECT_LT(std::chrono::steady_clock::now() - begun, 3s);
+    EXPECT_EQ(r.code, 4) << r.err;
+    EXPECT_NE(r.err.find("包校验错误,烧写失败\n"), std::string::npos) << r.err;
+    r = Cli({"--force", "flash", "kernel", empty.string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+}
+
+TEST_F(CliFlashTest, AnImageChangedDuringTheRunExits9) {
+    // Slow acknowledgements leave time to change the file mid-run.
+    StartSim({"--delay", "0x82=100", "--dump", Dumps().string()});
+    const auto image = WriteImage(RandomImage(10 * 1024, 8), "fs.bin");
+    ChildProcess cli(KORVANE_CLI, LinkArgs({"flash", "bootloader", image.string()}));
+    std::this_thread::sleep_for(400ms);
+    WriteImage(RandomImage(10 * 1024, 9), "fs.bin");
+    EXPECT_EQ(cli.Wait(20s), 9) << cli.err();
+    EXPECT_NE(cli.err().find("烧写中文件被改动,其余未再发送\n"), std::string::npos) << cli.err();
+    // The panel burnt nothing: the last packet never came.
+    sim_->WaitForOutput("image kind", false, 500ms);
+    EXPECT_EQ(sim_->out().find("image kind"), std::string::npos) << sim_->out();
+    EXPECT_FALSE(std::filesystem::exists(Dumps() / "image-4.bin"));
 }
 
 }  // namespace

@@ -182,7 +182,9 @@ TEST_F(ConventionsTest, VersionAndHelpCommand) {
         EXPECT_NE(help.out.find("\n  " + std::string(command)), std::string::npos) << command;
     }
     // The exit statuses are listed, with the two of the tool itself.
-    EXPECT_NE(help.out.find("64 usage error, 65\nrefused input."), std::string::npos) << help.out;
+    EXPECT_NE(help.out.find("8 RunCancelled, 9 ImageChanged, 64\nusage error, 65 refused input."),
+              std::string::npos)
+        << help.out;
     // The logo's pixel limit is stated where the command is described.
     EXPECT_NE(RunProgram(KORVANE_CLI, {"logo", "--help"}).out.find("at most 131,072 pixels"),
               std::string::npos);
@@ -453,9 +455,8 @@ TEST_F(ConventionsTest, ProgressLineFitsTheTerminalAndEndsBeforeTheLastMessage) 
 // 7. The simulator lists every option it takes, and refuses what it cannot do.
 TEST_F(ConventionsTest, SimulatorOptions) {
     const std::vector<std::string> options = {
-        "--udp-port", "--pty",  "--jumper", "--protocol-version",
-        "--status",   "--drop", "--delay",  "--dump",
-        "--burn-ms",  "--help", "--version"};
+        "--udp-port", "--pty",  "--jumper",  "--protocol-version", "--status", "--drop",
+        "--delay",    "--dump", "--burn-ms", "--fail-final",       "--help",   "--version"};
     const RunResult help = RunProgram(KORVANE_SIM, {"--help"});
     EXPECT_EQ(help.code, 0);
     const std::string usage = SplitLines(help.out).front() + "\n";
