@@ -24,6 +24,7 @@
 #include "protocol/panel_input_checks.h"
 #include "protocol/panel_operations.h"
 #include "settings/settings_file.h"
+#include "system/display_path.h"
 #include "system/file_read_check.h"
 #include "system/program_files.h"
 #include "system/version.h"
@@ -540,7 +541,7 @@ int Cli::SetIp() {
         // The core stops without a word when the record cannot be saved.
         const auto where = settings.PanelNetworkPath();
         out_.Problem("cannot write the panel network record " +
-                     (where ? where->string() : std::string()) + ": " +
+                     (where ? DisplayPath(*where) : std::string()) + ": " +
                      settings.write_error().message() + "; nothing was sent to the panel");
     });
 }
@@ -606,7 +607,7 @@ int Cli::Program(ImageKind kind, const fs::path& image) {
     std::error_code ec = CheckReadable(image);
     const auto size = ec ? 0 : fs::file_size(image, ec);
     if (ec) {
-        return Problem("cannot read the image " + image.string() + ": " + ec.message(),
+        return Problem("cannot read the image " + DisplayPath(image) + ": " + ec.message(),
                        LinkResult::FileError);
     }
     if (Refuses(CheckImageSize(kind, size)))
@@ -675,7 +676,7 @@ int Cli::Flash() {
 std::string Cli::ModelListProblem(const std::optional<fs::path>& file) {
     if (!file)
         return "no model list: this program has no folder of its own; give --models FILE";
-    const std::string name = "the model list " + file->string();
+    const std::string name = "the model list " + DisplayPath(*file);
     if (const std::error_code ec = CheckReadable(*file))
         return "cannot read " + name + ": " + ec.message();
     CXmlDocument doc;
@@ -737,7 +738,7 @@ std::variant<Cli::LogoTarget, int> Cli::ReadLogoTarget() {
         }
         names += (names.empty() ? "\"" : ", \"") + name + "\"";
     }
-    return Usage("no model named \"" + inv_.options["--model"] + "\" in " + file->string() +
+    return Usage("no model named \"" + inv_.options["--model"] + "\" in " + DisplayPath(*file) +
                  (names.empty() ? "; it lists no models" : "; the models are " + names));
 }
 
@@ -784,14 +785,14 @@ std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const LogoTarg
     // The decoder says "not found" for any file it cannot open; the system
     // knows better.
     if (const std::error_code ec = CheckReadable(picture)) {
-        Problem("cannot read the picture " + picture.string() + ": " + ec.message(),
+        Problem("cannot read the picture " + DisplayPath(picture) + ": " + ec.message(),
                 LinkResult::FileError);
         return std::nullopt;
     }
     std::string error;
     const auto size = ReadPictureSize(picture, &error);
     if (!size) {
-        Problem("cannot read the picture " + picture.string() + ": " + error,
+        Problem("cannot read the picture " + DisplayPath(picture) + ": " + error,
                 LinkResult::FileError);
         return std::nullopt;
     }
@@ -824,15 +825,15 @@ std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const LogoTarg
     if (written.status == LogoWriteStatus::CannotCreate) {
         // The file is first made under a temporary name in the logo's folder.
         const std::string prefix =
-            "cannot create a file beside " + written.logo_path.string() + ": ";
+            "cannot create a file beside " + DisplayPath(written.logo_path) + ": ";
         const std::string why = written.message.rfind(prefix, 0) == 0
                                     ? written.message.substr(prefix.size())
                                     : written.message;
         const fs::path folder = written.logo_path.parent_path().empty()
                                     ? fs::path(".")
                                     : written.logo_path.parent_path();
-        Problem("cannot write the logo file " + written.logo_path.string() +
-                    ": no file can be created in " + folder.string() + " (" + why +
+        Problem("cannot write the logo file " + DisplayPath(written.logo_path) +
+                    ": no file can be created in " + DisplayPath(folder) + " (" + why +
                     "); name another place with -o FILE",
                 LinkResult::FileError);
         return std::nullopt;
@@ -853,7 +854,7 @@ int Cli::Logo() {
     const auto logo = ConvertLogo(inv_.args[0], std::get<LogoTarget>(target));
     if (!logo)
         return static_cast<int>(LinkResult::FileError);
-    out_.Result(logo->string(), {{"logo", JsonString(logo->string())}});
+    out_.Result(PathBytes(*logo), {{"logo", JsonString(DisplayPath(*logo))}});
     return Finish(LinkResult::Ok);
 }
 
@@ -901,7 +902,7 @@ int Cli::Settings() {
     if (changed) {
         r.baud = kDefaultBaud;
         if (!settings.Save()) {
-            return Problem("cannot write " + settings.path()->string() + ": " +
+            return Problem("cannot write " + DisplayPath(*settings.path()) + ": " +
                                settings.write_error().message(),
                            LinkResult::FileError);
         }
@@ -914,9 +915,10 @@ int Cli::Settings() {
     const auto device = ComPortDevice(r.com);
     const std::string device_text = device ? *device : "no such device now";
     std::ostringstream plain;
-    plain << "file " << settings.path()->string() << "\nlink " << link << "\nip " << ip << "\nport "
-          << r.port << "\ncom " << r.com << " (" << device_text << ")\nbaud " << r.baud;
-    out_.Result(plain.str(), {{"file", JsonString(settings.path()->string())},
+    plain << "file " << PathBytes(*settings.path()) << "\nlink " << link << "\nip " << ip
+          << "\nport " << r.port << "\ncom " << r.com << " (" << device_text << ")\nbaud "
+          << r.baud;
+    out_.Result(plain.str(), {{"file", JsonString(DisplayPath(*settings.path()))},
                               {"link", JsonString(link)},
                               {"ip", JsonString(ip)},
                               {"port", std::to_string(r.port)},

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "system/atomic_file.h"
+#include "system/display_path.h"
 #include "system/program_files.h"
 
 namespace korvane {
@@ -76,7 +77,7 @@ bool SettingsFile::ReadOver() {
 std::string SettingsFile::UnusableBecause() const {
     if (!read_from_)
         return {};
-    const std::string name = "settings file " + read_from_->path.string();
+    const std::string name = "settings file " + DisplayPath(read_from_->path);
     if (read_from_->folder)
         return name + " is a folder, not a file";
     if (read_from_->size == 0)
