@@ -1,9 +1,11 @@
-// korvane-cli under hostile input: names that are no UTF-8.
+// korvane-cli under hostile input: names that are no UTF-8, and
+// termination signals.
 #include <gtest/gtest.h>
 
 #include <csignal>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "cli_fixture.h"
@@ -19,6 +21,8 @@ namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ChildProcess;
+using namespace std::chrono_literals;
 
 // Whether the bytes are UTF-8 as RFC 3629 has it, checked here on its own
 // terms rather than with the tool's escaping.
@@ -45,6 +49,15 @@ bool IsUtf8(const std::string& text) {
     }
     return true;
 }
+
+size_t Count(const std::string& text, const std::string& part) {
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+constexpr char kCancelled[] = "{\"event\":\"verdict\",\"result\":\"RunCancelled\",\"code\":8}\n";
 
 #if KORVANE_QT
 // A picture under a name that holds byte 0xFF, which no UTF-8 text has.
@@ -128,6 +141,52 @@ TEST_F(CliTest, SettingsNamedByBytesThatAreNoUtf8AreReadAndWritten) {
     EXPECT_NE(r.out.find("Para\\\\xFF.dat\",\"link\":\"udp\",\"ip\":\"192.168.0.7\""),
               std::string::npos)
         << r.out;
+}
+
+// A supervisor's SIGTERM and a closed terminal's SIGHUP cancel as Ctrl-C
+// does: the link is closed and the run ends with its one verdict.
+TEST_F(CliTest, TerminationSignalsCancelAFlashRunWithOneVerdict) {
+    // Slow acknowledgements keep the run going long enough to stop it.
+    StartSim({"--delay", "0x82=20"});
+    Bytes image(400 * 1024, 0x5A);
+    WriteAll(dir.path() / "boot.bin", image);
+    for (const int signal : {SIGTERM, SIGHUP}) {
+        ChildProcess cli(KORVANE_CLI, LinkArgs({"--json", "flash", "bootloader",
+                                                (dir.path() / "boot.bin").string()}));
+        ASSERT_TRUE(cli.WaitForOutput("\"for\":\"flash_prepare\"", false, 5s)) << cli.err();
+        std::this_thread::sleep_for(300ms);
+        cli.Signal(signal);
+        EXPECT_EQ(cli.Wait(10s), 8) << signal;
+        EXPECT_EQ(Count(cli.out(), "\"event\":\"verdict\""), 1u) << cli.out();
+        EXPECT_EQ(cli.out().substr(cli.out().size() - std::string(kCancelled).size()), kCancelled)
+            << cli.out();
+        EXPECT_EQ(cli.err(), "korvane-cli: cancelled: the panel keeps what it had written so far\n")
+            << signal;
+    }
+}
+
+// Every command ends with its verdict, not only flash: here each waits for
+// a panel that never answers.
+TEST_F(CliTest, EveryCommandWaitingForAPanelEndsWithItsVerdictOnSigterm) {
+    StartSim({"--drop", "0x21", "--drop", "0x8F", "--drop", "0x03"});
+    const std::vector<std::pair<std::string, std::vector<std::string>>> commands = {
+        {"get-ip", LinkArgs({"--json", "get-ip"})},
+        {"erase", LinkArgs({"--json", "erase"})},
+        {"discover",
+         {"--json", "discover", "--range", "127.0.0.1-1", "--port", port_, "--wait", "20000"}},
+    };
+    for (const auto& [command, args] : commands) {
+        ChildProcess cli(KORVANE_CLI, args);
+        // Long enough to be waiting for the answer.
+        cli.WaitForOutput("never printed", false, 400ms);
+        const auto sent = std::chrono::steady_clock::now();
+        cli.Signal(SIGTERM);
+        EXPECT_EQ(cli.Wait(10s), 8) << command;
+        EXPECT_LT(std::chrono::steady_clock::now() - sent, 2s) << command;
+        EXPECT_EQ(Count(cli.out(), "\"event\":\"verdict\""), 1u) << cli.out();
+        EXPECT_NE(cli.out().find(kCancelled), std::string::npos) << cli.out();
+        EXPECT_EQ(cli.err(), "korvane-cli: cancelled\n") << command;
+    }
 }
 
 }  // namespace
