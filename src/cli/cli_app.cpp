@@ -39,6 +39,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kMore[] = "   (korvane-cli --help for more)\n";
+// What mends a settings file that cannot serve.
+constexpr char kChooseLink[] =
+    "; choose the link with korvane-cli settings --link udp --ip IP --port 21845 (or --link "
+    "serial --com N, --link usb)";
 
 struct Invocation {
     std::optional<LinkMode> mode;
@@ -433,10 +437,7 @@ int Cli::WithPanel(const std::function<void(PanelSession&, const SettingsFile&)>
     // a broken file would only show up as a time-out with no frame sent.
     if (!inv_.mode) {
         if (const std::string why = settings.UnusableBecause(); !why.empty()) {
-            return Problem(why +
-                               "; choose the link with korvane-cli settings --link udp --ip IP "
-                               "--port 21845 (or --link serial --com N, --link usb), or give "
-                               "--udp, --serial or --usb for this run",
+            return Problem(why + kChooseLink + ", or give --udp, --serial or --usb for this run",
                            LinkResult::FileError);
         }
     }
@@ -864,6 +865,11 @@ int Cli::Settings() {
     SettingsFile settings = OpenSettings();
     if (!settings.path())
         return Problem("no settings file for this program", LinkResult::FileError);
+    // A file that cannot serve is never shown as settings; a change starts
+    // afresh from the defaults rather than keep its garbage.
+    const std::string unusable = settings.UnusableBecause();
+    if (!unusable.empty())
+        settings.record() = CommSettings::Defaults();
     bool changed = false;
     CommSettings& r = settings.record();
     if (inv_.options.count("--link")) {
@@ -898,6 +904,12 @@ int Cli::Settings() {
             return Usage("not a COM port number: " + inv_.options["--com"]);
         r.com = static_cast<uint16_t>(*com);
         changed = true;
+    }
+    if (!unusable.empty() && !changed)
+        return Problem(unusable + kChooseLink, LinkResult::FileError);
+    if (!unusable.empty()) {
+        const std::string fresh = "; writing a fresh file from the defaults and the values given";
+        out_.Problem("warning: " + unusable + fresh, MessageKind::Warning);
     }
     if (changed) {
         r.baud = kDefaultBaud;

@@ -144,7 +144,10 @@ ProgramDoc Build() {
         {"settings",
          {"[--link udp|serial|usb] [--ip IP] [--port N] [--com N]"},
          "",
-         "Shows the saved communication settings, or changes and saves them.",
+         "Shows the saved communication settings, or changes and saves them. A settings file\n"
+         "that cannot serve (empty, short, garbled, a folder) is named with its fix instead\n"
+         "of being shown; a change over one writes a fresh file from the defaults and the\n"
+         "values given.",
          "korvane-cli settings --link udp --ip 192.168.0.100 --port 21845",
          {{"--link", "udp|serial|usb", "the link to use", Complete::Words, "udp serial usb"},
           {"--ip", "IP", "the panel's address for the udp link"},

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <string>
 
+#include "link/serial_config.h"
 #include "system/atomic_file.h"
 #include "system/display_path.h"
 #include "system/program_files.h"
@@ -97,6 +98,12 @@ std::string SettingsFile::UnusableBecause() const {
                std::to_string(record_.address[0]) + "." + std::to_string(record_.address[1]) + "." +
                std::to_string(record_.address[2]) + "." + std::to_string(record_.address[3]) +
                ", port " + std::to_string(record_.port) + ")";
+    }
+    // Only a garbled file holds a rate no serial port is set to (every
+    // writer of the file puts 115200).
+    if (!IsSupportedBaud(record_.baud)) {
+        return name + " names no baud rate the serial link can set (baud " +
+               std::to_string(record_.baud) + ")";
     }
     return {};
 }

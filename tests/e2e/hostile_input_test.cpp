@@ -1,7 +1,8 @@
-// korvane-cli under hostile input: names that are no UTF-8, and
-// termination signals.
+// korvane-cli under hostile input: names that are no UTF-8, termination
+// signals, and settings files that cannot serve.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <string>
@@ -187,6 +188,78 @@ TEST_F(CliTest, EveryCommandWaitingForAPanelEndsWithItsVerdictOnSigterm) {
         EXPECT_NE(cli.out().find(kCancelled), std::string::npos) << cli.out();
         EXPECT_EQ(cli.err(), "korvane-cli: cancelled\n") << command;
     }
+}
+
+// `settings` shows nothing of a file that cannot serve: it names the file and
+// the command that mends it, as every other command does.
+TEST_F(CliTest, SettingsNamesAFileThatCannotServeWithItsFix) {
+    const auto para = dir.path() / "Para.dat";
+    // udp 192.168.0.7:21845, COM1, baud 3661490713.
+    Bytes garbled_baud(24, 0);
+    garbled_baud[0] = 1;
+    const uint8_t rest[] = {192, 168, 0, 7, 0x55, 0x55, 0x01, 0, 0x19, 0xEA, 0x3D, 0xDA};
+    std::copy(std::begin(rest), std::end(rest), garbled_baud.begin() + 4);
+    Bytes link_nine = garbled_baud;
+    link_nine[0] = 9;
+    link_nine[12] = 0x00;  // 115200
+    link_nine[13] = 0xC2;
+    link_nine[14] = 0x01;
+    link_nine[15] = 0x00;
+    const std::vector<std::pair<Bytes, std::string>> files = {
+        {{}, " is empty"},
+        {{1, 0, 0, 0, 192, 168, 0}, " is 7 bytes long, not 24"},
+        {garbled_baud, " names no baud rate the serial link can set (baud 3661490713)"},
+        {link_nine, " names no link (link mode 9; 1 is udp, 2 serial, 3 usb)"},
+    };
+    for (const auto& [bytes, because] : files) {
+        WriteAll(para, bytes);
+        auto r = Cli({"settings"});
+        EXPECT_EQ(r.code, 7) << because;
+        EXPECT_EQ(r.out, "") << because;
+        EXPECT_EQ(r.err, "korvane-cli: settings file " + para.string() + because +
+                             "; choose the link with korvane-cli settings --link udp --ip IP "
+                             "--port 21845 (or --link serial --com N, --link usb)\n");
+        r = Cli({"--json", "settings"});
+        EXPECT_EQ(r.code, 7) << because;
+        EXPECT_EQ(r.out.find("\"event\":\"result\""), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("{\"event\":\"verdict\",\"result\":\"FileError\",\"code\":7}"),
+                  std::string::npos)
+            << r.out;
+        EXPECT_EQ(ReadAll(para), bytes) << "only read";
+
+        // A change writes a fresh file: the defaults and the value given.
+        r = Cli({"settings", "--ip", "10.0.0.9"});
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.err, "korvane-cli: warning: settings file " + para.string() + because +
+                             "; writing a fresh file from the defaults and the values given\n");
+        EXPECT_EQ(r.out.substr(r.out.find("\nlink")),
+                  "\nlink udp\nip 10.0.0.9\nport 21845\ncom 1 (" +
+                      r.out.substr(r.out.find("com 1 (") + 7));
+        const Bytes fresh = {0x01, 0,    0,    0,    10, 0, 0, 9, 0x55, 0x55, 0x01, 0,
+                             0x00, 0xC2, 0x01, 0x00, 0,  0, 0, 0, 0,    0,    0,    0};
+        EXPECT_EQ(ReadAll(para), fresh) << because;
+        r = Cli({"settings"});
+        EXPECT_EQ(r.code, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+    }
+
+    fs::remove(para);
+    fs::create_directory(para);
+    auto r = Cli({"settings"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err.rfind("korvane-cli: settings file " + para.string() +
+                              " is a folder, not a file; choose the link with",
+                          0),
+              0u)
+        << r.err;
+    // Nothing can be written in a folder's place: said, and nothing shown.
+    r = Cli({"settings", "--link", "udp"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_EQ(r.out, "");
+    EXPECT_NE(r.err.find("korvane-cli: cannot write " + para.string() + ": "), std::string::npos)
+        << r.err;
+    EXPECT_TRUE(fs::is_directory(para));
 }
 
 }  // namespace
