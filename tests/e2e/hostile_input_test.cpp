@@ -104,16 +104,28 @@ TEST_F(NoUtf8NameTest, LogoAndFlashLogoTakeThePicture) {
 TEST(NoUtf8Json, AFailureNamingTheFileStaysUtf8WithTheNameEscaped) {
     testing::TempDir dir;
     const auto missing = dir.path() / "missing\xFF.bmp";
-    auto r = testing::RunProgram(KORVANE_CLI,
-                                 {"--json", "logo", missing.string(), "--screen", "320x240"});
+    auto r = testing::RunProgram(KORVANE_CLI, {"--json", "--models", missing.string(), "models"});
     EXPECT_EQ(r.code, 7);
     EXPECT_TRUE(IsUtf8(r.out)) << r.out;
-    EXPECT_NE(r.out.find("missing\\\\xFF.bmp"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("cannot read the model list " + dir.path().string() +
+                         "/missing\\\\xFF.bmp: No such file or directory"),
+              std::string::npos)
+        << r.out;
     EXPECT_NE(r.out.find("{\"event\":\"verdict\",\"result\":\"FileError\",\"code\":7}"),
               std::string::npos)
         << r.out;
     // The person on the terminal reads the same escape.
     EXPECT_NE(r.err.find("missing\\xFF.bmp"), std::string::npos) << r.err;
+
+#if KORVANE_QT
+    r = testing::RunProgram(KORVANE_CLI,
+                            {"--json", "logo", missing.string(), "--screen", "320x240"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_TRUE(IsUtf8(r.out)) << r.out;
+    EXPECT_NE(r.out.find("cannot read the picture " + dir.path().string() + "/missing\\\\xFF.bmp"),
+              std::string::npos)
+        << r.out;
+#endif
 
     r = testing::RunProgram(KORVANE_CLI, {"--json", "--settings", missing.string(), "flash",
                                           "kernel", missing.string()});
