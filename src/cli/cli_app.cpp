@@ -24,6 +24,7 @@
 #include "protocol/panel_input_checks.h"
 #include "protocol/panel_operations.h"
 #include "settings/settings_file.h"
+#include "system/display_path.h"
 #include "system/file_read_check.h"
 #include "system/program_files.h"
 #include "system/version.h"
@@ -38,6 +39,10 @@ namespace {
 namespace fs = std::filesystem;
 
 constexpr char kMore[] = "   (korvane-cli --help for more)\n";
+// What mends a settings file that cannot serve.
+constexpr char kChooseLink[] =
+    "; choose the link with korvane-cli settings --link udp --ip IP --port 21845 (or --link "
+    "serial --com N, --link usb)";
 
 struct Invocation {
     std::optional<LinkMode> mode;
@@ -435,10 +440,7 @@ int Cli::WithPanel(const std::function<void(PanelSession&, const SettingsFile&)>
     // a broken file would only show up as a time-out with no frame sent.
     if (!inv_.mode) {
         if (const std::string why = settings.UnusableBecause(); !why.empty()) {
-            return Problem(why +
-                               "; choose the link with korvane-cli settings --link udp --ip IP "
-                               "--port 21845 (or --link serial --com N, --link usb), or give "
-                               "--udp, --serial or --usb for this run",
+            return Problem(why + kChooseLink + ", or give --udp, --serial or --usb for this run",
                            LinkResult::FileError);
         }
     }
@@ -543,7 +545,7 @@ int Cli::SetIp() {
         // The core stops without a word when the record cannot be saved.
         const auto where = settings.PanelNetworkPath();
         out_.Problem("cannot write the panel network record " +
-                     (where ? where->string() : std::string()) + ": " +
+                     (where ? DisplayPath(*where) : std::string()) + ": " +
                      settings.write_error().message() + "; nothing was sent to the panel");
     });
 }
@@ -610,7 +612,7 @@ int Cli::Program(ImageKind kind, const fs::path& image) {
     std::error_code ec = CheckMeasurable(image);
     const auto size = ec ? 0 : fs::file_size(image, ec);
     if (ec) {
-        return Problem("cannot read the image " + image.string() + ": " + ec.message(),
+        return Problem("cannot read the image " + DisplayPath(image) + ": " + ec.message(),
                        LinkResult::FileError);
     }
     if (Refuses(CheckImageSize(kind, size)))
@@ -679,7 +681,7 @@ int Cli::Flash() {
 std::string Cli::ModelListProblem(const std::optional<fs::path>& file) {
     if (!file)
         return "no model list: this program has no folder of its own; give --models FILE";
-    const std::string name = "the model list " + file->string();
+    const std::string name = "the model list " + DisplayPath(*file);
     if (const std::error_code ec = CheckReadable(*file))
         return "cannot read " + name + ": " + ec.message();
     CXmlDocument doc;
@@ -741,7 +743,7 @@ std::variant<Cli::LogoTarget, int> Cli::ReadLogoTarget() {
         }
         names += (names.empty() ? "\"" : ", \"") + name + "\"";
     }
-    return Usage("no model named \"" + inv_.options["--model"] + "\" in " + file->string() +
+    return Usage("no model named \"" + inv_.options["--model"] + "\" in " + DisplayPath(*file) +
                  (names.empty() ? "; it lists no models" : "; the models are " + names));
 }
 
@@ -788,14 +790,14 @@ std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const LogoTarg
     // The decoder says "not found" for any file it cannot open; the system
     // knows better.
     if (const std::error_code ec = CheckReadable(picture)) {
-        Problem("cannot read the picture " + picture.string() + ": " + ec.message(),
+        Problem("cannot read the picture " + DisplayPath(picture) + ": " + ec.message(),
                 LinkResult::FileError);
         return std::nullopt;
     }
     std::string error;
     const auto size = ReadPictureSize(picture, &error);
     if (!size) {
-        Problem("cannot read the picture " + picture.string() + ": " + error,
+        Problem("cannot read the picture " + DisplayPath(picture) + ": " + error,
                 LinkResult::FileError);
         return std::nullopt;
     }
@@ -828,15 +830,15 @@ std::optional<fs::path> Cli::ConvertLogo(const fs::path& picture, const LogoTarg
     if (written.status == LogoWriteStatus::CannotCreate) {
         // The file is first made under a temporary name in the logo's folder.
         const std::string prefix =
-            "cannot create a file beside " + written.logo_path.string() + ": ";
+            "cannot create a file beside " + DisplayPath(written.logo_path) + ": ";
         const std::string why = written.message.rfind(prefix, 0) == 0
                                     ? written.message.substr(prefix.size())
                                     : written.message;
         const fs::path folder = written.logo_path.parent_path().empty()
                                     ? fs::path(".")
                                     : written.logo_path.parent_path();
-        Problem("cannot write the logo file " + written.logo_path.string() +
-                    ": no file can be created in " + folder.string() + " (" + why +
+        Problem("cannot write the logo file " + DisplayPath(written.logo_path) +
+                    ": no file can be created in " + DisplayPath(folder) + " (" + why +
                     "); name another place with -o FILE",
                 LinkResult::FileError);
         return std::nullopt;
@@ -857,7 +859,7 @@ int Cli::Logo() {
     const auto logo = ConvertLogo(inv_.args[0], std::get<LogoTarget>(target));
     if (!logo)
         return static_cast<int>(LinkResult::FileError);
-    out_.Result(logo->string(), {{"logo", JsonString(logo->string())}});
+    out_.Result(PathBytes(*logo), {{"logo", JsonString(DisplayPath(*logo))}});
     return Finish(LinkResult::Ok);
 }
 
@@ -867,6 +869,11 @@ int Cli::Settings() {
     SettingsFile settings = OpenSettings();
     if (!settings.path())
         return Problem("no settings file for this program", LinkResult::FileError);
+    // A file that cannot serve is never shown as settings; a change starts
+    // afresh from the defaults rather than keep its garbage.
+    const std::string unusable = settings.UnusableBecause();
+    if (!unusable.empty())
+        settings.record() = CommSettings::Defaults();
     bool changed = false;
     CommSettings& r = settings.record();
     if (inv_.options.count("--link")) {
@@ -902,10 +909,16 @@ int Cli::Settings() {
         r.com = static_cast<uint16_t>(*com);
         changed = true;
     }
+    if (!unusable.empty() && !changed)
+        return Problem(unusable + kChooseLink, LinkResult::FileError);
+    if (!unusable.empty()) {
+        const std::string fresh = "; writing a fresh file from the defaults and the values given";
+        out_.Problem("warning: " + unusable + fresh, MessageKind::Warning);
+    }
     if (changed) {
         r.baud = kDefaultBaud;
         if (!settings.Save()) {
-            return Problem("cannot write " + settings.path()->string() + ": " +
+            return Problem("cannot write " + DisplayPath(*settings.path()) + ": " +
                                settings.write_error().message(),
                            LinkResult::FileError);
         }
@@ -918,9 +931,10 @@ int Cli::Settings() {
     const auto device = ComPortDevice(r.com);
     const std::string device_text = device ? *device : "no such device now";
     std::ostringstream plain;
-    plain << "file " << settings.path()->string() << "\nlink " << link << "\nip " << ip << "\nport "
-          << r.port << "\ncom " << r.com << " (" << device_text << ")\nbaud " << r.baud;
-    out_.Result(plain.str(), {{"file", JsonString(settings.path()->string())},
+    plain << "file " << PathBytes(*settings.path()) << "\nlink " << link << "\nip " << ip
+          << "\nport " << r.port << "\ncom " << r.com << " (" << device_text << ")\nbaud "
+          << r.baud;
+    out_.Result(plain.str(), {{"file", JsonString(DisplayPath(*settings.path()))},
                               {"link", JsonString(link)},
                               {"ip", JsonString(ip)},
                               {"port", std::to_string(r.port)},

@@ -103,7 +103,7 @@ ProgramDoc Build() {
          "position. For a logo the picture is converted first (its .logo file is written\n"
          "beside it, or where -o says). A boot loader longer than 0x80000 bytes or a kernel\n"
          "longer than 0x200000 bytes would overwrite the next image and is refused unless\n"
-         "--force. Ctrl-C cancels the run.",
+         "--force. Ctrl-C, SIGTERM or SIGHUP cancels the run.",
          "korvane-cli flash kernel zImage.bin",
          {ModelOption(), ScreenOption(), BackgroundOption(), OutputOption()},
          Complete::Words,
@@ -144,7 +144,10 @@ ProgramDoc Build() {
         {"settings",
          {"[--link udp|serial|usb] [--ip IP] [--port N] [--com N]"},
          "",
-         "Shows the saved communication settings, or changes and saves them.",
+         "Shows the saved communication settings, or changes and saves them. A settings file\n"
+         "that cannot serve (empty, short, garbled, a folder) is named with its fix instead\n"
+         "of being shown; a change over one writes a fresh file from the defaults and the\n"
+         "values given.",
          "korvane-cli settings --link udp --ip 192.168.0.100 --port 21845",
          {{"--link", "udp|serial|usb", "the link to use", Complete::Words, "udp serial usb"},
           {"--ip", "IP", "the panel's address for the udp link"},
@@ -189,7 +192,7 @@ ProgramDoc Build() {
         {5, "PanelRefused", "the panel refused the command"},
         {6, "OpenFailed", "the link could not be opened"},
         {7, "FileError", "a file could not be read or written"},
-        {8, "RunCancelled", "cancelled (Ctrl-C)"},
+        {8, "RunCancelled", "cancelled (Ctrl-C, SIGTERM or SIGHUP)"},
         {9, "ImageChanged", "the image file changed during the run; its last packet was not sent"},
         {64, "usage error", "the command line is wrong; nothing was tried"},
         {65, "refused input", "a value was refused before anything was sent (see --force)"},

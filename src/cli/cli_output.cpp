@@ -3,13 +3,16 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "system/display_path.h"
 #include "transfer/transfer_figures.h"
 
 namespace korvane::cli {
 
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    // JSON is UTF-8: bytes that are none (a file name, a word typed) read
+    // \xNN, as file names do in the tool's messages.
+    for (unsigned char c : EscapeInvalidUtf8(text)) {
         switch (c) {
             case '"':
                 out += "\\\"";

@@ -6,6 +6,7 @@
 #include "logo/logo_header.h"
 #include "logo/logo_pixels.h"
 #include "system/atomic_file.h"
+#include "system/display_path.h"
 
 namespace korvane {
 
@@ -68,16 +69,16 @@ LogoWriteResult WriteLogoFile(const std::filesystem::path& picture_path, int pic
                             ", not a file; nothing was written");
         case AtomicFileWriter::Step::Create:
             return Fail(LogoWriteStatus::CannotCreate, logo_path,
-                        "cannot create a file beside " + logo_path.string() + ": " + why);
+                        "cannot create a file beside " + DisplayPath(logo_path) + ": " + why);
         case AtomicFileWriter::Step::Replace:
             return Fail(LogoWriteStatus::WriteFailed, logo_path,
-                        "cannot replace " + logo_path.string() + ": " + why);
+                        "cannot replace " + DisplayPath(logo_path) + ": " + why);
         case AtomicFileWriter::Step::None:
         case AtomicFileWriter::Step::Write:
             break;
     }
     return Fail(LogoWriteStatus::WriteFailed, logo_path,
-                "cannot write " + logo_path.string() + ": " + why);
+                "cannot write " + DisplayPath(logo_path) + ": " + why);
 }
 
 }  // namespace korvane

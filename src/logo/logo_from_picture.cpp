@@ -3,6 +3,7 @@
 #include <string>
 
 #include "logo/picture_holder.h"
+#include "system/display_path.h"
 
 namespace korvane {
 
@@ -12,9 +13,10 @@ LogoWriteResult WriteLogoFromPicture(const std::filesystem::path& picture_path, 
     CPictureHolder picture;
     std::string error;
     if (!picture.Load(picture_path, &error)) {
-        return LogoWriteResult{LogoWriteStatus::PictureUnreadable,
-                               logo_path.empty() ? LogoPathFor(picture_path) : logo_path,
-                               "cannot read the picture " + picture_path.string() + ": " + error};
+        return LogoWriteResult{
+            LogoWriteStatus::PictureUnreadable,
+            logo_path.empty() ? LogoPathFor(picture_path) : logo_path,
+            "cannot read the picture " + DisplayPath(picture_path) + ": " + error};
     }
     const QSize size = picture.NaturalSize();
     return WriteLogoFile(

@@ -1,21 +1,31 @@
 #include "logo/picture_holder.h"
 
+#include <QFile>
 #include <QImageReader>
 #include <QPainter>
-#include <QString>
+#include <cerrno>
+#include <system_error>
+
+#include "system/file_open.h"
 
 namespace korvane {
 
-namespace {
-
-QString ToQString(const std::filesystem::path& path) {
-    return QString::fromStdU16String(path.u16string());
-}
-
-}  // namespace
-
 bool CPictureHolder::Load(const std::filesystem::path& path, std::string* error) {
-    QImageReader reader(ToQString(path));
+    // Opened by its own name: Qt cannot name a file whose name is no UTF-8.
+    std::FILE* handle = OpenFile(path, "rb");
+    if (handle == nullptr) {
+        if (error != nullptr)
+            *error = std::error_code(errno, std::generic_category()).message();
+        return false;
+    }
+    QFile file;
+    if (!file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        std::fclose(handle);
+        if (error != nullptr)
+            *error = file.errorString().toStdString();
+        return false;
+    }
+    QImageReader reader(&file);
     // Pictures named with the wrong extension still load by their content.
     reader.setDecideFormatFromContent(true);
     QImage image = reader.read();

@@ -3,7 +3,9 @@
 #include <fstream>
 #include <string>
 
+#include "link/serial_config.h"
 #include "system/atomic_file.h"
+#include "system/display_path.h"
 #include "system/file_kind.h"
 #include "system/program_files.h"
 
@@ -82,7 +84,7 @@ bool SettingsFile::ReadOver() {
 std::string SettingsFile::UnusableBecause() const {
     if (!read_from_)
         return {};
-    const std::string name = "settings file " + read_from_->path.string();
+    const std::string name = "settings file " + DisplayPath(read_from_->path);
     if (read_from_->folder)
         return name + " is a folder, not a file";
     if (read_from_->special)
@@ -104,6 +106,12 @@ std::string SettingsFile::UnusableBecause() const {
                std::to_string(record_.address[0]) + "." + std::to_string(record_.address[1]) + "." +
                std::to_string(record_.address[2]) + "." + std::to_string(record_.address[3]) +
                ", port " + std::to_string(record_.port) + ")";
+    }
+    // Only a garbled file holds a rate no serial port is set to (every
+    // writer of the file puts 115200).
+    if (!IsSupportedBaud(record_.baud)) {
+        return name + " names no baud rate the serial link can set (baud " +
+               std::to_string(record_.baud) + ")";
     }
     return {};
 }

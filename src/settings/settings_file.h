@@ -50,9 +50,10 @@ class SettingsFile {
     const std::error_code& write_error() const { return write_error_; }
 
     // Why the record last read cannot serve as the link's settings (a folder,
-    // an empty or short file, no link mode); empty when it can, or when
-    // nothing was read (defaults written, no path). English, for a front end
-    // to show with its own way of fixing it.
+    // an empty or short file, no link mode, no panel over udp, a baud rate no
+    // serial port takes); empty when it can, or when nothing was read
+    // (defaults written, no path). English, for a front end to show with its
+    // own way of fixing it.
     std::string UnusableBecause() const;
 
   private:

@@ -6,8 +6,9 @@
 
 namespace korvane {
 
-// From now on Ctrl-C (and Ctrl-Break on Windows) sets `*flag` instead of
-// ending the process. `flag` must outlive the process.
+// From now on Ctrl-C and a termination request (SIGTERM and SIGHUP; on
+// Windows Ctrl-Break, the console window closing, log-off and shutdown) set
+// `*flag` instead of ending the process. `flag` must outlive the process.
 void SetInterruptFlag(std::atomic<bool>* flag);
 
 // Blocks until the process is asked to stop: Ctrl-C, or a termination

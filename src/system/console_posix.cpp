@@ -28,7 +28,10 @@ void SetInterruptFlag(std::atomic<bool>* flag) {
     struct sigaction sa {};
     sa.sa_handler = OnInterrupt;
     sigemptyset(&sa.sa_mask);
-    sigaction(SIGINT, &sa, nullptr);
+    // A supervisor, `timeout` or a closed terminal ask the same as Ctrl-C:
+    // the run stops cleanly and still says how it ended.
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &sa, nullptr);
 }
 
 void WaitForStopRequest() {

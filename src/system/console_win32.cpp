@@ -14,9 +14,16 @@ std::atomic<bool>* g_interrupt = nullptr;
 HANDLE g_stop_event = nullptr;
 
 BOOL WINAPI OnInterrupt(DWORD type) {
-    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT)
+    const bool ending =
+        type == CTRL_CLOSE_EVENT || type == CTRL_LOGOFF_EVENT || type == CTRL_SHUTDOWN_EVENT;
+    if (type != CTRL_C_EVENT && type != CTRL_BREAK_EVENT && !ending)
         return FALSE;
     g_interrupt->store(true);
+    // The process ends as soon as this returns for a closing console, a
+    // log-off or a shutdown: give the run time to stop and say so. The
+    // process's own end cuts this wait short.
+    if (ending)
+        Sleep(4000);
     return TRUE;
 }
 

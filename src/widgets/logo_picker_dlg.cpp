@@ -10,6 +10,7 @@
 
 #include "link/message_sink.h"
 #include "logo/logo_limits.h"
+#include "logo/qt_path.h"
 #include "models/hmi_types.h"
 #include "widgets/control_ids.h"
 #include "widgets/logo_pane.h"
@@ -22,10 +23,6 @@ namespace {
 // The picture formats our picture holder reads; Qt wants the patterns
 // separated by spaces.
 constexpr char kPictureFilter[] = "Graphics File(*.bmp *.gif *.jpg *.jpeg *.png)";
-
-std::filesystem::path PathOf(const QString& text) {
-    return std::filesystem::path(text.toStdU16String());
-}
 
 }  // namespace
 
@@ -92,7 +89,7 @@ void CLogoPickerDlg::InitDialog() {
         return;
     initialised_ = true;
     if (!picture_path_.isEmpty()) {
-        pane_->picture().Load(PathOf(picture_path_));
+        pane_->picture().Load(PathFromQString(picture_path_));
         pane_->SetColour(background_);
         pane_->SetShown(true);
         pane_->update();
@@ -127,7 +124,7 @@ void CLogoPickerDlg::SelectPicture(const QString& path) {
     picture.Release();
     // A file that cannot be decoded leaves the pane empty: 0 × 0 fits any
     // screen and shows only the background.
-    picture.Load(PathOf(path));
+    picture.Load(PathFromQString(path));
     const QSize size = picture.NaturalSize();
     const CHmiType* model = current_model();
     if (!model || CheckLogoPicture(size.width(), size.height(), model->screen_width,
@@ -177,7 +174,7 @@ void CLogoPickerDlg::accept() {
         return;
     }
     CPictureHolder fresh;
-    fresh.Load(PathOf(picture_path_));
+    fresh.Load(PathFromQString(picture_path_));
     const QSize size = fresh.NaturalSize();
     if (int64_t{size.width()} * size.height() > kLogoMaxPixels) {
         messages_.Show(MessageKind::Error, kPictureTooManyPixels);

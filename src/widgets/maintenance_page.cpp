@@ -22,7 +22,9 @@
 #include <thread>
 
 #include "logo/logo_from_picture.h"
+#include "logo/qt_path.h"
 #include "models/hmi_types.h"
+#include "system/display_path.h"
 #include "system/file_read_check.h"
 #include "system/program_files.h"
 #include "transfer/firmware_run.h"
@@ -51,10 +53,6 @@ int64_t NowNs() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(
                std::chrono::steady_clock::now().time_since_epoch())
         .count();
-}
-
-fs::path PathOf(const QString& text) {
-    return fs::path(text.toStdU16String());
 }
 
 QString Utf8(const char* text) {
@@ -561,7 +559,7 @@ void CMaintenancePage::ChooseAndProgram(ImageKind kind) {
     if (file.exists() && !ConfirmInput(CheckImageSize(kind, uint64_t(file.size())), kImageConcern))
         return;
     // The file-system image is large and its checks slow: say what happens.
-    ProgramImage(kind, PathOf(*chosen),
+    ProgramImage(kind, PathFromQString(*chosen),
                  kind == ImageKind::FileSystem ? Utf8(kConfiguringLink) : QString());
 }
 
@@ -614,20 +612,16 @@ void CMaintenancePage::OnLogo() {
     const CHmiType* model = picker.current_model();
     if (!model) {
         // A logo is made for one screen size: without a model there is none.
-        const QString where = models_file_ ? QString::fromStdU16String(models_file_->u16string())
-                                           : Utf8("程序所在文件夹中的 XMLName.dat");
+        const std::string where = models_file_ ? DisplayPath(*models_file_)
+                                               : std::string("程序所在文件夹中的 XMLName.dat");
         Messages().Show(MessageKind::Error,
-                        (Utf8("没有已知的触摸屏型号，不能生成LOGO文件。\n型号列表文件：") + where)
-                            .toStdString());
+                        "没有已知的触摸屏型号，不能生成LOGO文件。\n型号列表文件：" + where);
         return;
     }
-    const LogoWriteResult written = WriteLogoFromPicture(PathOf(picture_path_), picture_colour_,
-                                                         model->screen_width, model->screen_height);
+    const LogoWriteResult written = WriteLogoFromPicture(
+        PathFromQString(picture_path_), picture_colour_, model->screen_width, model->screen_height);
     if (!written.ok()) {
-        Messages().Show(
-            MessageKind::Error,
-            (Utf8("不能写入LOGO文件: ") + QString::fromStdU16String(written.logo_path.u16string()))
-                .toStdString());
+        Messages().Show(MessageKind::Error, "不能写入LOGO文件: " + DisplayPath(written.logo_path));
         return;
     }
     ProgramImage(ImageKind::Logo, written.logo_path);

@@ -15,6 +15,7 @@
 
 #include "child_process.h"
 #include "cli/cli_app.h"
+#include "cli_fixture.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
@@ -31,50 +32,7 @@ namespace {
 using korvane::testing::ChildProcess;
 using korvane::testing::RunProgram;
 using korvane::testing::RunResult;
-using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
-
-Bytes ReadAll(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), {});
-}
-
-class CliTest : public ::testing::Test {
-  protected:
-    // Starts the simulator with extra options; the port it prints is used.
-    void StartSim(std::vector<std::string> options = {}) {
-        options.insert(options.begin(), {"--udp-port", "0"});
-        sim_ = std::make_unique<ChildProcess>(KORVANE_SIM, options);
-        ASSERT_TRUE(sim_->WaitForOutput("\n", false, 5s)) << sim_->err();
-        std::smatch m;
-        const std::string out = sim_->out();
-        ASSERT_TRUE(std::regex_search(out, m, std::regex("udp 127\\.0\\.0\\.1:(\\d+)")));
-        port_ = m[1];
-    }
-
-    void TearDown() override {
-        if (sim_) {
-            sim_->Signal(SIGTERM);
-            sim_->Wait(5s);
-        }
-    }
-
-    std::vector<std::string> LinkArgs(std::vector<std::string> args) const {
-        std::vector<std::string> all = {"--settings", (dir.path() / "Para.dat").string()};
-        if (!port_.empty()) {
-            all.push_back("--udp");
-            all.push_back("127.0.0.1:" + port_);
-        }
-        all.insert(all.end(), args.begin(), args.end());
-        return all;
-    }
-
-    RunResult Cli(std::vector<std::string> args) { return RunProgram(KORVANE_CLI, LinkArgs(args)); }
-
-    korvane::testing::TempDir dir;
-    std::unique_ptr<ChildProcess> sim_;
-    std::string port_;
-};
 
 TEST_F(CliTest, ReadsStateAddressAndClock) {
     StartSim({"--jumper", "2"});

@@ -1,5 +1,6 @@
 // The logo picker's size rules, colour and remembered picture, and the pane
 // it paints.
+#include <QFile>
 #include <QImage>
 #include <QPushButton>
 #include <QSignalSpy>
@@ -159,6 +160,25 @@ class LogoPickerTest : public QObject {
         std::ofstream(path.toStdString()) << "no picture here";
         dlg.SelectPicture(path);
         QCOMPARE(dlg.picture_path(), path);
+        QVERIFY(dlg.pane()->picture().IsEmpty());
+        QVERIFY(sink.Messages().empty());
+    }
+
+    // A name as a file dialog gives it reaches the system in its own
+    // encoding; one with no file behind it (here a lone UTF-16 surrogate,
+    // which has no UTF-8 at all) leaves the pane empty rather than throw.
+    void picturesNamedInAnyScriptLoad() {
+        RecordingSink sink;
+        ScriptedPrompts prompts;
+        CLogoPickerDlg dlg(sink, prompts, ModelsPath());
+        dlg.InitDialog();
+        const QString named = dir_.filePath(QString::fromUtf8("启动画面.bmp"));
+        QVERIFY(QFile::copy(Picture(30, 20), named));
+        dlg.SelectPicture(named);
+        QCOMPARE(dlg.pane()->picture().NaturalSize(), QSize(30, 20));
+
+        const QString broken = dir_.filePath(QStringLiteral("p") + QChar(0xD800) + ".bmp");
+        dlg.SelectPicture(broken);
         QVERIFY(dlg.pane()->picture().IsEmpty());
         QVERIFY(sink.Messages().empty());
     }

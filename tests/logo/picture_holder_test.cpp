@@ -10,6 +10,7 @@
 
 #include "gif_writer.h"
 #include "logo/logo_from_picture.h"
+#include "logo/qt_path.h"
 #include "logo/rgb565.h"
 #include "test_files.h"
 
@@ -197,6 +198,37 @@ TEST(PictureHolder, UnreadableFileKeepsThePreviousPictureAndWritesNothing) {
     EXPECT_EQ(ReadBytes(dir / "bad.jpg.logo"), previous);
     EXPECT_FALSE(std::filesystem::exists(dir / "missing.bmp.logo"));
 }
+
+#ifndef _WIN32
+// A name is the system's bytes: one that is no UTF-8 loads, and its logo file
+// is written beside it, named by the same bytes; a name from a file dialog
+// reaches the system through QFile's own encoding.
+TEST(PictureHolder, APictureNamedByBytesThatAreNoUtf8Loads) {
+    TempDir dir;
+    QImage image(6, 4, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    ASSERT_TRUE(image.save(Q(dir / "plain.bmp"), "BMP"));
+    const auto odd = dir / "\xFF\xFEstart.bmp";
+    std::filesystem::copy_file(dir / "plain.bmp", odd);
+
+    CPictureHolder holder;
+    std::string error;
+    EXPECT_TRUE(holder.Load(odd, &error)) << error;
+    EXPECT_EQ(holder.NaturalSize(), QSize(6, 4));
+    const auto written = WriteLogoFromPicture(odd, 0, 800, 480);
+    EXPECT_TRUE(written.ok()) << written.message;
+    EXPECT_EQ(written.logo_path.native(), odd.native() + ".logo");
+    EXPECT_TRUE(std::filesystem::exists(written.logo_path));
+
+    const auto missing = WriteLogoFromPicture(dir / "gone\xFF.bmp", 0, 800, 480);
+    EXPECT_EQ(missing.status, LogoWriteStatus::PictureUnreadable);
+    EXPECT_NE(missing.message.find("gone\\xFF.bmp"), std::string::npos) << missing.message;
+
+    const QString chosen = QString::fromUtf8("启动画面.bmp");
+    EXPECT_EQ(PathFromQString(chosen).native(), std::string("启动画面.bmp"));
+    EXPECT_EQ(PathToQString(PathFromQString(chosen)), chosen);
+}
+#endif
 
 TEST(PictureHolder, EmptyHolderHasNoSizeAndDrawsNothing) {
     TempDir dir;

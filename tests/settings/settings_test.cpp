@@ -162,6 +162,16 @@ TEST_F(SettingsTest, SaysWhyARecordCannotServeAsTheLinksSettings) {
     Bytes garbage(24, 'A');
     Bytes udp_nowhere(24, 0);
     udp_nowhere[0] = 1;
+    Bytes garbled_baud = kDefaults;
+    garbled_baud[12] = 0x19;  // 3661490713, little-endian
+    garbled_baud[13] = 0xEA;
+    garbled_baud[14] = 0x3D;
+    garbled_baud[15] = 0xDA;
+    Bytes slow_serial = kDefaults;
+    slow_serial[0] = 2;
+    slow_serial[12] = 0x80;  // 9600
+    slow_serial[13] = 0x25;
+    slow_serial[14] = slow_serial[15] = 0;
     struct Case {
         const char* name;
         Bytes bytes;
@@ -176,6 +186,9 @@ TEST_F(SettingsTest, SaysWhyARecordCannotServeAsTheLinksSettings) {
         {"garbage", garbage, " names no link (link mode 1094795585; 1 is udp, 2 serial, 3 usb)"},
         {"udp to nowhere", udp_nowhere,
          " names no panel to reach over udp (address 0.0.0.0, port 0)"},
+        {"garbled baud", garbled_baud,
+         " names no baud rate the serial link can set (baud 3661490713)"},
+        {"another rate a port takes", slow_serial, ""},
     };
     for (const Case& c : cases) {
         WriteAll(file(), c.bytes);

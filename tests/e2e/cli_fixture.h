@@ -1,0 +1,73 @@
+#pragma once
+// korvane-cli run as a program against a korvane-panel-sim of its own on
+// loopback, with its settings file in a fresh folder.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <regex>
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "support/temp_dir.h"
+
+namespace korvane {
+
+using Bytes = std::vector<uint8_t>;
+
+inline Bytes ReadAll(const std::filesystem::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return Bytes((std::istreambuf_iterator<char>(in)), {});
+}
+
+inline void WriteAll(const std::filesystem::path& p, const Bytes& bytes) {
+    std::ofstream(p, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+class CliTest : public ::testing::Test {
+  protected:
+    // Starts the simulator with extra options; the port it prints is used.
+    void StartSim(std::vector<std::string> options = {}) {
+        using namespace std::chrono_literals;
+        options.insert(options.begin(), {"--udp-port", "0"});
+        sim_ = std::make_unique<testing::ChildProcess>(KORVANE_SIM, options);
+        ASSERT_TRUE(sim_->WaitForOutput("\n", false, 5s)) << sim_->err();
+        std::smatch m;
+        const std::string out = sim_->out();
+        ASSERT_TRUE(std::regex_search(out, m, std::regex("udp 127\\.0\\.0\\.1:(\\d+)")));
+        port_ = m[1];
+    }
+
+    void TearDown() override {
+        using namespace std::chrono_literals;
+        if (sim_) {
+            sim_->Signal(SIGTERM);
+            sim_->Wait(5s);
+        }
+    }
+
+    std::vector<std::string> LinkArgs(std::vector<std::string> args) const {
+        std::vector<std::string> all = {"--settings", (dir.path() / "Para.dat").string()};
+        if (!port_.empty()) {
+            all.push_back("--udp");
+            all.push_back("127.0.0.1:" + port_);
+        }
+        all.insert(all.end(), args.begin(), args.end());
+        return all;
+    }
+
+    testing::RunResult Cli(std::vector<std::string> args) {
+        return testing::RunProgram(KORVANE_CLI, LinkArgs(args));
+    }
+
+    testing::TempDir dir;
+    std::unique_ptr<testing::ChildProcess> sim_;
+    std::string port_;
+};
+
+}  // namespace korvane
