@@ -550,7 +550,7 @@ void CMaintenancePage::ChooseAndProgram(ImageKind kind) {
     // no regular file, or cannot be measured, is refused before the empty
     // image warning could mislead.
     if (file.exists()) {
-        if (const std::error_code ec = CheckMeasurable(PathOf(*chosen))) {
+        if (const std::error_code ec = CheckMeasurable(PathFromQString(*chosen))) {
             Messages().Show(MessageKind::Error,
                             (Utf8("读取文件失败: ") + *chosen).toStdString() + ": " + ec.message());
             return;
