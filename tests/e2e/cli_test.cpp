@@ -485,7 +485,7 @@ TEST_F(CliFlashTest, AQuickFinalResultOverSerialIsHeard) {
                                  "flash", "kernel", WriteImage(kernel, "k.bin").string()});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "下载完成，请等待烧写成功！\n更新完毕!\n");
-    EXPECT_EQ(ReadAll(Dumps() / "image-1.bin"), kernel);
+    EXPECT_EQ(ReadAll(Dumps() / "image-kernel.bin"), kernel);
 }
 
 TEST_F(CliFlashTest, ProgramsEachKindAndThePanelHoldsTheImage) {
@@ -495,7 +495,7 @@ TEST_F(CliFlashTest, ProgramsEachKindAndThePanelHoldsTheImage) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "下载完成，请等待烧写成功！\n更新完毕!\n");
     EXPECT_EQ(r.out, "programmed 10000 bytes\n");
-    EXPECT_EQ(ReadAll(Dumps() / "image-1.bin"), kernel);
+    EXPECT_EQ(ReadAll(Dumps() / "image-kernel.bin"), kernel);
 
     const Bytes boot = RandomImage(4097, 2);
     r = Cli({"--json", "flash", "bootloader", WriteImage(boot, "b.bin").string()});
@@ -508,12 +508,12 @@ TEST_F(CliFlashTest, ProgramsEachKindAndThePanelHoldsTheImage) {
         "{\"event\":\"message\",\"kind\":\"plain\",\"id\":\"update_done\",\"text\":\"更新完毕!\"}\n"
         "{\"event\":\"result\",\"bytes\":4097,\"packets\":5}\n"
         "{\"event\":\"verdict\",\"result\":\"Ok\",\"code\":0}\n");
-    EXPECT_EQ(ReadAll(Dumps() / "image-4.bin"), boot);
+    EXPECT_EQ(ReadAll(Dumps() / "image-bootloader.bin"), boot);
 
     const Bytes fs = RandomImage(3000, 3);
     r = Cli({"flash", "filesystem", WriteImage(fs, "f.bin").string()});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(ReadAll(Dumps() / "image-2.bin"), fs);
+    EXPECT_EQ(ReadAll(Dumps() / "image-filesystem.bin"), fs);
     EXPECT_TRUE(sim_->WaitForOutput("image kind 2 at 0x00280000-0x00280BB8", false, 5s))
         << sim_->out();
 }
@@ -530,7 +530,7 @@ TEST_F(CliFlashTest, LogoIsConvertedThenProgrammed) {
     EXPECT_EQ(r.err, "更新完毕!\n");
     const Bytes logo = ReadAll(dir.path() / "start.bmp.logo");
     ASSERT_FALSE(logo.empty());
-    EXPECT_EQ(ReadAll(Dumps() / "image-5.bin"), logo);
+    EXPECT_EQ(ReadAll(Dumps() / "image-logo.bin"), logo);
 }
 #endif
 
@@ -559,6 +559,19 @@ TEST_F(CliFlashTest, RefusalsAndBadFilesExitWithTheirResult) {
               "link (--udp IP or --serial DEVICE)\n");
 }
 
+// Under the address sanitizer an empty image once aborted the simulator
+// (nothing to write from), and the tool waited for its final result.
+TEST_F(CliFlashTest, AnEmptyImageLeavesAnEmptyDumpNamedByItsKind) {
+    StartSim({"--dump", Dumps().string()});
+    const auto r = Cli({"flash", "kernel", WriteImage({}, "empty.bin").string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(sim_->WaitForOutput("image kind 1 at", false, 5s)) << sim_->out() << sim_->err();
+    ASSERT_TRUE(std::filesystem::exists(Dumps() / "image-kernel.bin"))
+        << sim_->out() << sim_->err();
+    EXPECT_EQ(std::filesystem::file_size(Dumps() / "image-kernel.bin"), 0u);
+    EXPECT_FALSE(std::filesystem::exists(Dumps() / "image-1.bin"));
+}
+
 TEST_F(CliFlashTest, AnImageThatWouldOverwriteTheNextIsRefusedUnlessForced) {
     StartSim({"--dump", Dumps().string()});
     const Bytes boot = RandomImage(0x80001, 7);
@@ -579,7 +592,7 @@ TEST_F(CliFlashTest, AnImageThatWouldOverwriteTheNextIsRefusedUnlessForced) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err.rfind("korvane-cli: sent anyway (--force): the bootloader image", 0), 0u)
         << r.err;
-    EXPECT_EQ(ReadAll(Dumps() / "image-4.bin"), boot);
+    EXPECT_EQ(ReadAll(Dumps() / "image-bootloader.bin"), boot);
 
     r = Cli({"flash", "kernel", WriteImage({}, "empty.bin").string()});
     EXPECT_EQ(r.err.rfind("korvane-cli: warning: the kernel image is empty: nothing will be "
@@ -599,7 +612,7 @@ TEST_F(CliFlashTest, CtrlCCancelsTheRunQuietly) {
     EXPECT_EQ(cli.Wait(10s), 8);
     EXPECT_EQ(cli.err(), "korvane-cli: cancelled: the panel keeps what it had written so far\n");
     EXPECT_EQ(cli.out(), "");
-    EXPECT_FALSE(std::filesystem::exists(Dumps() / "image-4.bin"));
+    EXPECT_FALSE(std::filesystem::exists(Dumps() / "image-bootloader.bin"));
 
     // The panel serves the next run as usual.
     const auto small = WriteImage(RandomImage(2000, 6), "s.bin");
@@ -702,7 +715,7 @@ TEST_F(CliFlashTest, AnImageChangedDuringTheRunExits9) {
     // The panel burnt nothing: the last packet never came.
     sim_->WaitForOutput("image kind", false, 500ms);
     EXPECT_EQ(sim_->out().find("image kind"), std::string::npos) << sim_->out();
-    EXPECT_FALSE(std::filesystem::exists(Dumps() / "image-4.bin"));
+    EXPECT_FALSE(std::filesystem::exists(Dumps() / "image-bootloader.bin"));
 }
 
 }  // namespace
