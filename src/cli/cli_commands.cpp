@@ -124,7 +124,9 @@ ProgramDoc Build() {
         {"models",
          {""},
          "one line per model: \"<name>\\t<width>x<height>\"",
-         "Lists the panel models of the model list with their screen sizes.",
+         "Lists the panel models of the model list with their screen sizes. A model no "
+         "panel could be (a side outside 1 to 32767, a name that is empty, repeated or "
+         "holds a control character) is left out, with a warning on stderr.",
          "korvane-cli models"},
         {"enter-download",
          {""},

@@ -359,6 +359,27 @@ TEST_F(CliTest, SettingsAreShownAndSaved) {
     }
 }
 
+TEST_F(CliTest, ModelsThatNoPanelCouldBeAreLeftOutWithAWarningEach) {
+    auto model = [](const std::string& name, const std::string& w, const std::string& h) {
+        return "<HMI_Type name=\"" + name + "\"><screen_size_cx>" + w +
+               "</screen_size_cx><screen_size_cy>" + h + "</screen_size_cy></HMI_Type>";
+    };
+    std::ofstream(dir.path() / "models.xml")
+        << "<ge><HMI_Types>" + model("Wide", "-800", "480") + model("Good", "800", "480") +
+               model("Tab&#9;bed", "320", "240") + model("Good", "640", "480") +
+               model("Huge", "2147483647", "0") + "</HMI_Types></ge>";
+    const auto r = Cli({"--models", (dir.path() / "models.xml").string(), "models"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Good\t800x480\n");
+    const std::string list =
+        "korvane-cli: warning: the model list " + (dir.path() / "models.xml").string() + ": model ";
+    EXPECT_EQ(r.err, list + "1 (\"Wide\") left out: width -800 is not 1 to 32767\n" + list +
+                         "3 (\"Tab\\tbed\") left out: a control character in its name\n" + list +
+                         "4 (\"Good\") left out: the name of an earlier model\n" + list +
+                         "5 (\"Huge\") left out: width 2147483647 is not 1 to 32767; height 0 "
+                         "is not 1 to 32767\n");
+}
+
 TEST_F(CliTest, ModelsFromAGivenFile) {
     std::ofstream(dir.path() / "models.xml")
         << "<ge><HMI_Types><HMI_Type id=\"1\" name=\"A &amp; B\"><screen_size_cx>800"
