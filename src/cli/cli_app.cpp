@@ -272,6 +272,8 @@ class Cli {
     }
     std::optional<TerminalWidth> width_;
     void ExplainOpenFailure(LinkManager& link);
+    // Why a device that had opened failed during the run, when it can tell.
+    void ExplainTransferFailure(LinkManager& link);
     // The screen and background a logo is made for; or the exit status
     // after saying why there is none (64 for the command line, 7 for the
     // model list).
@@ -461,6 +463,8 @@ int Cli::WithPanel(const std::function<void(PanelSession&, const SettingsFile&)>
     session.WaitForRun();
     if (link.result() == LinkResult::OpenFailed)
         ExplainOpenFailure(link);
+    if (link.result() == LinkResult::IoError)
+        ExplainTransferFailure(link);
     if (link.result() == LinkResult::RunCancelled) {
         if (!cancel_told_)
             out_.Problem("cancelled");
@@ -501,6 +505,15 @@ void Cli::ExplainOpenFailure(LinkManager& link) {
         text += "\nanother program is using the device";
     }
     out_.Problem(text);
+}
+
+void Cli::ExplainTransferFailure(LinkManager& link) {
+    const DeviceError& e = link.transfer_error();
+    if (e.kind == DeviceErrorKind::None)
+        return;
+    out_.Problem(e.text +
+                 "\nthe device failed during the run, after it had opened: check its cable or "
+                 "adapter (korvane-cli ports lists the devices present), then run again");
 }
 
 int Cli::Status() {

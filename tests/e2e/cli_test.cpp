@@ -172,13 +172,14 @@ TEST_F(CliTest, AFailureTheCoreLeavesUnexplainedStillGetsALine) {
     EXPECT_NE(r.err.find("; nothing was sent to the panel\n"), std::string::npos) << r.err;
     EXPECT_EQ(Cli({"get-ip"}).out, "192.168.0.100 21845\n");
 
-    // A device that is no panel.
+    // A device that is no panel: the system's word on it.
     r = RunProgram(KORVANE_CLI, {"--settings", (dir.path() / "Para.dat").string(), "--usb",
                                  "/dev/null", "status"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err,
-              "korvane-cli: failed (IoError): the link failed while sending to or reading from "
-              "the panel (usb /dev/null)\n");
+              "korvane-cli: /dev/null: end of file: the device hung up\nkorvane-cli: the device "
+              "failed during the run, after it had opened: check its cable or adapter "
+              "(korvane-cli ports lists the devices present), then run again\n");
 
     // An image that cannot be read says what the system said.
     std::ofstream(dir.path() / "plain") << "x";
@@ -591,6 +592,34 @@ TEST_F(CliFlashTest, AnEmptyImageLeavesAnEmptyDumpNamedByItsKind) {
         << sim_->out() << sim_->err();
     EXPECT_EQ(std::filesystem::file_size(Dumps() / "image-kernel.bin"), 0u);
     EXPECT_FALSE(std::filesystem::exists(Dumps() / "image-1.bin"));
+}
+
+// The simulator's pseudo-terminal disappears while the tool waits for a
+// reply: a device lost during the run, not one that could not be opened.
+TEST_F(CliTest, ASerialDeviceLostDuringTheRunIsAnIoErrorWithTheSystemsReason) {
+    StartSim({"--pty", "--delay", "0x03=3000"});
+    std::smatch m;
+    std::string out;
+    for (int i = 0; i < 50 && !std::regex_search(out, m, std::regex("pty (\\S+)\n")); ++i) {
+        sim_->WaitForOutput("never printed", false, 100ms);
+        out = sim_->out();
+    }
+    ASSERT_TRUE(std::regex_search(out, m, std::regex("pty (\\S+)\n"))) << out;
+    const std::string pty = m[1];
+    ChildProcess cli(KORVANE_CLI,
+                     {"--settings", (dir.path() / "Para.dat").string(), "--serial", pty, "status"});
+    std::this_thread::sleep_for(500ms);  // the request is out, the reply held back
+    sim_->Signal(SIGKILL);
+    sim_->Wait(5s);
+    sim_.reset();
+    EXPECT_EQ(cli.Wait(10s), 1) << cli.err();
+    EXPECT_EQ(cli.out(), "");
+    EXPECT_NE(cli.err().find("读取数据失败\n"), std::string::npos) << cli.err();
+    EXPECT_TRUE(std::regex_search(
+        cli.err(), std::regex("\nkorvane-cli: " + pty +
+                              ": (Input/output error|end of file: the device hung up)\n")))
+        << cli.err();
+    EXPECT_EQ(cli.err().find("could not be opened"), std::string::npos) << cli.err();
 }
 
 TEST_F(CliFlashTest, AnImageThatWouldOverwriteTheNextIsRefusedUnlessForced) {
