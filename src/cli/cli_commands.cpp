@@ -42,7 +42,9 @@ ProgramDoc Build() {
               "settings file to use instead of the one found beside the program", Complete::File},
              {"--models", "FILE", "model list to use instead of XMLName.dat beside the program",
               Complete::File},
-             {"--trace", "", "every frame sent and received on stderr, as hex, with time stamps"},
+             {"--trace", "",
+              "every frame sent and received on stderr, as hex, with time stamps;\n"
+              "datagrams from others than the panel are marked x, ignored"},
              {"-q, --quiet", "", "no progress display"},
              {"--json", "",
               "results, messages and the final verdict as JSON lines on stdout\n"

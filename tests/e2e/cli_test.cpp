@@ -16,6 +16,9 @@
 #include "child_process.h"
 #include "cli/cli_app.h"
 #include "cli_fixture.h"
+#include "link/frame.h"
+#include "protocol/command_codes.h"
+#include "support/loopback_socket.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
@@ -91,6 +94,36 @@ TEST_F(CliTest, TraceShowsEachFrameAsHex) {
         << r.err;
     EXPECT_TRUE(std::regex_search(r.err, std::regex(R"(\] <    8: 5A A5 00 08 03 01 01 0C\n)")))
         << r.err;
+}
+
+// The panel is a socket of the test's own here, so that a stranger on
+// 127.0.0.2 can answer first, knowing where the request came from.
+TEST_F(CliTest, TraceShowsAStrangersReplyAsIgnoredAndThePanelsIsTaken) {
+    korvane::testing::LoopbackSocket panel(0x7F000001), stranger(0x7F000002);
+    ASSERT_TRUE(panel.ok() && stranger.ok());
+    ChildProcess cli(KORVANE_CLI,
+                     {"--settings", (dir.path() / "Para.dat").string(), "--udp",
+                      "127.0.0.1:" + std::to_string(panel.port()), "--trace", "status"});
+    const auto request = panel.Receive(5000);
+    ASSERT_TRUE(request) << "no request came";
+    auto reply = [](uint8_t jumper) {
+        FrameBuffer frame{};
+        const uint8_t payload[] = {1, jumper};
+        const uint16_t n = BuildFrame(frame, cmd::kQueryState, payload);
+        return Bytes(frame.begin(), frame.begin() + n);
+    };
+    EXPECT_TRUE(stranger.SendTo(reply(2), request->from));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(panel.SendTo(reply(1), request->from));
+    EXPECT_EQ(cli.Wait(10s), 0) << cli.err();
+    EXPECT_EQ(cli.out(), "jumper 1\n");
+    EXPECT_TRUE(std::regex_search(
+        cli.err(),
+        std::regex(R"(\] x    8: 5A A5 00 08 03 01 02 0D \(ignored: from 127\.0\.0\.2:)" +
+                   std::to_string(stranger.port()) + R"(, not the panel\)\n)")))
+        << cli.err();
+    EXPECT_TRUE(std::regex_search(cli.err(), std::regex(R"(\] <    8: 5A A5 00 08 03 01 01 0C\n)")))
+        << cli.err();
 }
 
 TEST_F(CliTest, JsonGivesMessagesResultsAndAVerdict) {
