@@ -21,6 +21,7 @@
 #include "link/usb_devices.h"
 #include "logo/logo_limits.h"
 #include "models/hmi_types.h"
+#include "models/screen_size.h"
 #include "protocol/panel_input_checks.h"
 #include "protocol/panel_operations.h"
 #include "settings/settings_file.h"
@@ -271,6 +272,8 @@ class Cli {
     }
     std::optional<TerminalWidth> width_;
     void ExplainOpenFailure(LinkManager& link);
+    // Why a device that had opened failed during the run, when it can tell.
+    void ExplainTransferFailure(LinkManager& link);
     // The screen and background a logo is made for; or the exit status
     // after saying why there is none (64 for the command line, 7 for the
     // model list).
@@ -284,6 +287,8 @@ class Cli {
     // Why the model list yields no models: no file, unreadable, not
     // well-formed, no "ge" root or no "HMI_Types".
     static std::string ModelListProblem(const std::optional<fs::path>& file);
+    // LoadHmiTypes, with a warning for each model left out.
+    bool LoadModels(const fs::path& file, std::vector<CHmiType>& models);
 
     int Status();
     int GetIp();
@@ -458,6 +463,8 @@ int Cli::WithPanel(const std::function<void(PanelSession&, const SettingsFile&)>
     session.WaitForRun();
     if (link.result() == LinkResult::OpenFailed)
         ExplainOpenFailure(link);
+    if (link.result() == LinkResult::IoError)
+        ExplainTransferFailure(link);
     if (link.result() == LinkResult::RunCancelled) {
         if (!cancel_told_)
             out_.Problem("cancelled");
@@ -498,6 +505,15 @@ void Cli::ExplainOpenFailure(LinkManager& link) {
         text += "\nanother program is using the device";
     }
     out_.Problem(text);
+}
+
+void Cli::ExplainTransferFailure(LinkManager& link) {
+    const DeviceError& e = link.transfer_error();
+    if (e.kind == DeviceErrorKind::None)
+        return;
+    out_.Problem(e.text +
+                 "\nthe device failed during the run, after it had opened: check its cable or "
+                 "adapter (korvane-cli ports lists the devices present), then run again");
 }
 
 int Cli::Status() {
@@ -700,6 +716,44 @@ std::string Cli::ModelListProblem(const std::optional<fs::path>& file) {
     return "cannot read " + name;
 }
 
+namespace {
+
+std::string FaultText(HmiTypeFault fault, const CHmiType& model) {
+    const std::string sides =
+        " is not " + std::to_string(kScreenSideMin) + " to " + std::to_string(kScreenSideMax);
+    switch (fault) {
+        case HmiTypeFault::BadWidth:
+            return "width " + std::to_string(model.screen_width) + sides;
+        case HmiTypeFault::BadHeight:
+            return "height " + std::to_string(model.screen_height) + sides;
+        case HmiTypeFault::EmptyName:
+            return "no name";
+        case HmiTypeFault::ControlInName:
+            return "a control character in its name";
+        case HmiTypeFault::DuplicateName:
+            return "the name of an earlier model";
+    }
+    return "not usable";
+}
+
+}  // namespace
+
+bool Cli::LoadModels(const fs::path& file, std::vector<CHmiType>& models) {
+    std::vector<HmiTypeRefusal> refused;
+    const bool loaded = LoadHmiTypes(file, models, &refused);
+    for (const HmiTypeRefusal& r : refused) {
+        std::string why;
+        for (const HmiTypeFault f : r.faults)
+            why += (why.empty() ? "" : "; ") + FaultText(f, r.model);
+        // Quoted and escaped: the name may hold the very characters at fault.
+        out_.Problem("warning: the model list " + file.string() + ": model " +
+                         std::to_string(r.position) + " (" + JsonString(Utf16ToUtf8(r.model.name)) +
+                         ") left out: " + why,
+                     MessageKind::Warning);
+    }
+    return loaded;
+}
+
 std::optional<fs::path> Cli::ModelListFile() const {
     return inv_.models_file ? std::optional<fs::path>(*inv_.models_file)
                             : HmiTypesFileIn(ProgramFiles::InFolder(env_.program_folder));
@@ -722,8 +776,9 @@ std::variant<Cli::LogoTarget, int> Cli::ReadLogoTarget() {
     if (has_screen) {
         const auto size = ParseScreen(inv_.options["--screen"]);
         if (!size) {
-            return Usage("not a screen size WxH (each side 1 to 32767): " +
-                         inv_.options["--screen"]);
+            return Usage("not a screen size WxH (each side " + std::to_string(kScreenSideMin) +
+                         " to " + std::to_string(kScreenSideMax) +
+                         "): " + inv_.options["--screen"]);
         }
         target.width = size->first;
         target.height = size->second;
@@ -731,7 +786,7 @@ std::variant<Cli::LogoTarget, int> Cli::ReadLogoTarget() {
     }
     const auto file = ModelListFile();
     std::vector<CHmiType> models;
-    if (!file || !LoadHmiTypes(*file, models))
+    if (!file || !LoadModels(*file, models))
         return Problem(ModelListProblem(file), LinkResult::FileError);
     std::string names;
     for (const auto& m : models) {
@@ -752,7 +807,7 @@ int Cli::Models() {
         return Usage("models takes no arguments");
     const auto file = ModelListFile();
     std::vector<CHmiType> models;
-    if (!file || !LoadHmiTypes(*file, models))
+    if (!file || !LoadModels(*file, models))
         return Problem(ModelListProblem(file), LinkResult::FileError);
     for (const auto& m : models) {
         const std::string name = Utf16ToUtf8(m.name);

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <ctime>
 
+#include "models/screen_size.h"
 #include "system/local_time.h"
 
 namespace korvane::cli {
@@ -72,8 +73,8 @@ std::optional<std::pair<int, int>> ParseScreen(std::string_view text) {
     const size_t x = text.find_first_of("xX");
     if (x == std::string_view::npos)
         return std::nullopt;
-    const auto w = ParseNumber(text.substr(0, x), 1, 32767);
-    const auto h = ParseNumber(text.substr(x + 1), 1, 32767);
+    const auto w = ParseNumber(text.substr(0, x), kScreenSideMin, kScreenSideMax);
+    const auto h = ParseNumber(text.substr(x + 1), kScreenSideMin, kScreenSideMax);
     if (!w || !h)
         return std::nullopt;
     return std::pair<int, int>{static_cast<int>(*w), static_cast<int>(*h)};

@@ -16,7 +16,7 @@ std::optional<long> ParseNumber(std::string_view text, long lo, long hi);
 std::optional<ClockValue> ParseClock(std::string_view text);
 // RRGGBB (an optional leading '#'), returned as the core's 0x00BBGGRR.
 std::optional<uint32_t> ParseColour(std::string_view text);
-// "WxH" with both sides from 1 to 32767.
+// "WxH" with both sides screen sides (models/screen_size.h: 1 to 32767).
 std::optional<std::pair<int, int>> ParseScreen(std::string_view text);
 ClockValue LocalNow();
 std::string Utf16ToUtf8(std::u16string_view text);

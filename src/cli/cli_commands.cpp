@@ -42,7 +42,9 @@ ProgramDoc Build() {
               "settings file to use instead of the one found beside the program", Complete::File},
              {"--models", "FILE", "model list to use instead of XMLName.dat beside the program",
               Complete::File},
-             {"--trace", "", "every frame sent and received on stderr, as hex, with time stamps"},
+             {"--trace", "",
+              "every frame sent and received on stderr, as hex, with time stamps;\n"
+              "datagrams from others than the panel are marked x, ignored"},
              {"-q, --quiet", "", "no progress display"},
              {"--json", "",
               "results, messages and the final verdict as JSON lines on stdout\n"
@@ -124,7 +126,9 @@ ProgramDoc Build() {
         {"models",
          {""},
          "one line per model: \"<name>\\t<width>x<height>\"",
-         "Lists the panel models of the model list with their screen sizes.",
+         "Lists the panel models of the model list with their screen sizes. A model no "
+         "panel could be (a side outside 1 to 32767, a name that is empty, repeated or "
+         "holds a control character) is left out, with a warning on stderr.",
          "korvane-cli models"},
         {"enter-download",
          {""},

@@ -176,7 +176,8 @@ void Output::Problem(std::string_view text, MessageKind kind) {
 TraceObserver::TraceObserver(std::ostream& err)
     : err_(err), start_(std::chrono::steady_clock::now()) {}
 
-void TraceObserver::Line(const char* arrow, std::span<const uint8_t> bytes) {
+void TraceObserver::Line(const char* arrow, std::span<const uint8_t> bytes,
+                         const std::string& note) {
     const auto us = std::chrono::duration_cast<std::chrono::microseconds>(
                         std::chrono::steady_clock::now() - start_)
                         .count();
@@ -190,6 +191,7 @@ void TraceObserver::Line(const char* arrow, std::span<const uint8_t> bytes) {
         std::snprintf(hex, sizeof hex, " %02X", b);
         line += hex;
     }
+    line += note;
     std::lock_guard lock(mutex_);
     err_ << line << "\n" << std::flush;
 }

@@ -91,15 +91,19 @@ class OutputSink : public MessageSink {
     HintFor hints_;
 };
 
-// Every frame sent and every chunk received, as hex with a time stamp.
+// Every frame sent and every chunk received, as hex with a time stamp; a
+// datagram from someone other than the panel is marked "x" with its sender.
 class TraceObserver : public FrameObserver {
   public:
     explicit TraceObserver(std::ostream& err);
     void OnSent(std::span<const uint8_t> bytes) override { Line(">", bytes); }
     void OnReceived(std::span<const uint8_t> bytes) override { Line("<", bytes); }
+    void OnIgnored(std::span<const uint8_t> bytes, std::string_view sender) override {
+        Line("x", bytes, " (ignored: from " + std::string(sender) + ", not the panel)");
+    }
 
   private:
-    void Line(const char* arrow, std::span<const uint8_t> bytes);
+    void Line(const char* arrow, std::span<const uint8_t> bytes, const std::string& note = {});
     std::ostream& err_;
     std::mutex mutex_;
     std::chrono::steady_clock::time_point start_;

@@ -26,4 +26,10 @@ namespace korvane {
 // (one implementation per platform).
 DeviceError LastDeviceError(const std::string& path);
 
+// A device that hung up: the system ends its stream (a read of nothing once
+// data was promised) instead of failing with a reason.
+inline DeviceError DeviceGoneError(const std::string& path) {
+    return {DeviceErrorKind::NoDevice, path + ": end of file: the device hung up"};
+}
+
 }  // namespace korvane

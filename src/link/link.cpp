@@ -7,9 +7,18 @@
 
 namespace korvane {
 
+namespace {
+
+const DeviceError kNoDeviceError;
+
+}  // namespace
+
 const DeviceError& Link::open_error() const {
-    static const DeviceError kNone;
-    return kNone;
+    return kNoDeviceError;
+}
+
+const DeviceError& Link::transfer_error() const {
+    return kNoDeviceError;
 }
 
 void Link::Judge(ReplyReceipt receipt) {

@@ -21,7 +21,7 @@ enum class ReplyReceipt {
     WaitFailed,   // waiting for the reply failed (network)
     ReadFailed,   // the read itself failed, or there is nothing to read from
     Empty,        // an empty datagram: the peer closed
-    Unavailable,  // the port no longer answers
+    Unavailable,  // the port is not open
     Cancelled,    // the run was cancelled while waiting
 };
 
@@ -93,6 +93,9 @@ class Link {
     virtual const LinkProperties& properties() const = 0;
     // Why the last Open failed (kind None when it did not, or cannot tell).
     virtual const DeviceError& open_error() const;
+    // Why the open device failed since (it went away, the system refused a
+    // transfer); kind None when it did not, or cannot tell.
+    virtual const DeviceError& transfer_error() const;
 
     // TakeReply in slices: Cancelled as soon as a cancel is pending, and the
     // long wait under way (if any) is told how long it may still take. With

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string_view>
 
 #include "link/frame.h"
 #include "link/link_result.h"
@@ -22,6 +23,8 @@ class FrameObserver {
     virtual ~FrameObserver() = default;
     virtual void OnSent(std::span<const uint8_t> bytes) = 0;
     virtual void OnReceived(std::span<const uint8_t> bytes) = 0;
+    // A datagram from `sender`, someone other than the panel, passed over.
+    virtual void OnIgnored(std::span<const uint8_t>, std::string_view /*sender*/) {}
 };
 
 // The shortest a shrunk wait for a reply becomes (see ScaledWait).
@@ -85,6 +88,10 @@ struct LinkContext {
     void NoteReceived(const uint8_t* bytes, size_t n) {
         if (observer)
             observer->OnReceived({bytes, n});
+    }
+    void NoteIgnored(const uint8_t* bytes, size_t n, std::string_view sender) {
+        if (observer)
+            observer->OnIgnored({bytes, n}, sender);
     }
 };
 

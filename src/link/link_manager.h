@@ -56,6 +56,8 @@ class LinkManager {
     bool linked() const { return active_.load() != &none_; }
     // Why the last OpenLink failed, as far as the link can tell.
     const DeviceError& open_error() const { return active().open_error(); }
+    // Why the open device failed during the exchanges, as far as it can tell.
+    const DeviceError& transfer_error() const { return active().transfer_error(); }
     bool IsOpen() const { return active().IsOpen(); }
     // Cancel: every wait for a reply ends within a slice with RunCancelled.
     // ResetLink forgets a cancel asked for before the operation began.

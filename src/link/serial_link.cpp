@@ -15,6 +15,7 @@ void SerialLink::FailOpen(DeviceError error) {
 
 void SerialLink::SerialOpen(const LinkSettings& settings) {
     open_error_ = {};
+    transfer_error_ = {};
     config_ = SerialConfig{};
     config_.baud = settings.baud;
     if (!settings.serial_device.empty()) {
@@ -41,14 +42,33 @@ void SerialLink::SerialOpen(const LinkSettings& settings) {
     }
 }
 
-bool SerialLink::SerialSetTimeouts(Direction, uint32_t timeout_ms) {
-    // Both directions keep one time-out: the port does one transfer at a time.
+SerialLink::PortState SerialLink::CheckPort(uint32_t timeout_ms) {
+    if (!port_.IsOpen())
+        return PortState::Closed;
     if (!port_.ClearErrors()) {
-        ctx_.Set(LinkResult::OpenFailed);
-        return false;
+        transfer_error_ = port_.error();
+        return PortState::Lost;
     }
+    // Both directions keep one time-out: the port does one transfer at a time.
     timeout_ms_ = timeout_ms;
-    return true;
+    return PortState::Ready;
+}
+
+bool SerialLink::SerialSetTimeouts(Direction direction, uint32_t timeout_ms) {
+    switch (CheckPort(timeout_ms)) {
+        case PortState::Ready:
+            return true;
+        case PortState::Closed:
+            ctx_.Set(LinkResult::OpenFailed);
+            return false;
+        case PortState::Lost:
+            // An adapter unplugged during the run: the open went well, the
+            // transfer did not.
+            ctx_.Fail(LinkResult::IoError,
+                      direction == Direction::Write ? TextId::SendFailed : TextId::ReadFailed);
+            return false;
+    }
+    return false;
 }
 
 bool SerialLink::SerialWrite(const uint8_t* request, uint16_t length, uint32_t timeout_ms) {
@@ -60,6 +80,7 @@ bool SerialLink::SerialWrite(const uint8_t* request, uint16_t length, uint32_t t
     // panel then does not answer, and the read that follows times out.
     const SerialPort::Transfer t = port_.Write(request, length, ctx_.Scaled(timeout_ms_));
     if (t == SerialPort::Transfer::Failed) {
+        transfer_error_ = port_.error();
         ctx_.Fail(LinkResult::IoError, TextId::SendFailed);
         return false;
     }
@@ -82,8 +103,14 @@ ReplyReceipt ReceiptOf(ReplyStream::Ended ended) {
 
 ReplyReceipt SerialLink::TakeReply(uint32_t timeout_ms) {
     reply_was_kept_ = false;
-    if (!SerialSetTimeouts(Direction::Read, timeout_ms))
-        return ReplyReceipt::Unavailable;
+    switch (CheckPort(timeout_ms)) {
+        case PortState::Ready:
+            break;
+        case PortState::Closed:
+            return ReplyReceipt::Unavailable;
+        case PortState::Lost:
+            return ReplyReceipt::ReadFailed;
+    }
     if (const auto ended = stream_.FeedKept(ctx_.parser, ctx_.reply, ctx_.reply_length)) {
         reply_was_kept_ = true;
         return ReceiptOf(*ended);
@@ -92,8 +119,10 @@ ReplyReceipt SerialLink::TakeReply(uint32_t timeout_ms) {
     for (;;) {
         std::array<uint8_t, kSerialChunk> chunk{};
         const long n = port_.Read(chunk.data(), chunk.size(), timeout_ms_, kSerialGapMs);
-        if (n < 0)
+        if (n < 0) {
+            transfer_error_ = port_.error();
             return ReplyReceipt::ReadFailed;
+        }
         if (n == 0)
             return ReplyReceipt::TimedOut;
         const auto count = static_cast<size_t>(n);

@@ -55,7 +55,9 @@ class SerialLink : public Link {
     bool reply_was_kept() const override { return reply_was_kept_; }
 
     // Readies the port for one transfer of at most `timeout_ms`. Sets
-    // OpenFailed (and says nothing) when the port no longer answers.
+    // OpenFailed (and says nothing) when the port is not open; a port that
+    // opened and no longer answers was lost: "发送数据失败" or "读取数据失败"
+    // by direction, IoError, and transfer_error() says why.
     bool SerialSetTimeouts(Direction direction, uint32_t timeout_ms);
     // Writes the request; shows "发送数据失败", sets IoError and returns
     // false on failure. A write cut short by its time-out is no failure: the
@@ -68,15 +70,22 @@ class SerialLink : public Link {
     const SerialConfig& config() const { return config_; }
     // Why the last SerialOpen failed (kind None after a good open).
     const DeviceError& open_error() const override { return open_error_; }
+    const DeviceError& transfer_error() const override { return transfer_error_; }
     // The rate the open port runs at (0 when closed or unknown).
     uint32_t CurrentRate() const { return port_.CurrentRate(); }
 
   private:
+    enum class PortState { Ready, Closed, Lost };
+
     void FailOpen(DeviceError error);
+    // Whether a transfer may go: Closed when the port never opened, Lost
+    // (with transfer_error() set) when it opened and stopped answering.
+    PortState CheckPort(uint32_t timeout_ms);
 
     SerialPort port_;
     SerialConfig config_;
     DeviceError open_error_;
+    DeviceError transfer_error_;
     uint32_t timeout_ms_ = 0;
     bool write_timed_out_ = false;
     bool reply_was_kept_ = false;

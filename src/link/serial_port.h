@@ -26,6 +26,8 @@ class SerialPort {
     bool Open(const std::string& path);
     void Close();
     bool IsOpen() const { return fd_ != kNoHandle; }
+    // Why the last open, check or transfer failed (the path and the
+    // system's words).
     const DeviceError& error() const { return error_; }
 
     // Reads the port's settings and, when `baud` is one of kSupportedBauds,
@@ -51,6 +53,7 @@ class SerialPort {
 
   private:
     NativeHandle fd_ = kNoHandle;  // a descriptor, or a HANDLE on Windows
+    std::string path_;
     DeviceError error_;
 };
 

@@ -39,6 +39,7 @@ bool SerialPort::Open(const std::string& path) {
     error_ = {};
     // Non-blocking: every wait below is a poll with its own time-out, and an
     // open must not hang on a modem's carrier line.
+    path_ = path;
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
         error_ = LastDeviceError(path);
@@ -142,11 +143,19 @@ bool SerialPort::ApplyLine(const SerialConfig& config) {
 
 bool SerialPort::ClearErrors() {
     termios t{};
-    return fd_ >= 0 && ::tcgetattr(fd_, &t) == 0;
+    if (fd_ < 0)
+        return false;
+    if (::tcgetattr(fd_, &t) == 0)
+        return true;
+    error_ = LastDeviceError(path_);
+    return false;
 }
 
 SerialPort::Transfer SerialPort::Write(const uint8_t* bytes, size_t length, uint32_t timeout_ms) {
-    return WriteAllTo(fd_, bytes, length, timeout_ms);
+    const Transfer t = WriteAllTo(fd_, bytes, length, timeout_ms);
+    if (t == Transfer::Failed && fd_ >= 0)
+        error_ = LastDeviceError(path_);
+    return t;
 }
 
 long SerialPort::Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms, uint32_t gap_ms) {
@@ -163,20 +172,27 @@ long SerialPort::Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms, uin
         if (ready < 0) {
             if (errno == EINTR)
                 continue;
+            error_ = LastDeviceError(path_);
             return -1;
         }
         if (ready == 0)
             break;  // the line went quiet, or the whole time is up
-        if (!(p.revents & POLLIN))
-            return got > 0 ? static_cast<long>(got) : -1;  // hung up or in error
+        // A port that hung up or is in error is read all the same: the read
+        // fails with the system's reason (or ends the file).
         const ssize_t n = ::read(fd_, buffer + got, capacity - got);
         if (n > 0) {
             got += static_cast<size_t>(n);
         } else if (n == 0) {
             // End of file: the device went away (the far end of a
             // pseudo-terminal closed, an adapter was unplugged).
+            error_ = DeviceGoneError(path_);
             return got > 0 ? static_cast<long>(got) : -1;
         } else if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+            error_ = LastDeviceError(path_);
+            return got > 0 ? static_cast<long>(got) : -1;
+        } else if (!(p.revents & POLLIN)) {
+            // Hung up or in error with nothing to read and no reason given.
+            error_ = DeviceGoneError(path_);
             return got > 0 ? static_cast<long>(got) : -1;
         }
     }

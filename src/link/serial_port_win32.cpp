@@ -23,6 +23,7 @@ SerialPort::~SerialPort() {
 bool SerialPort::Open(const std::string& path) {
     Close();
     error_ = {};
+    path_ = path;
     // Not shared: a second program on the same port would steal reply bytes.
     // Synchronous: every transfer is bounded by the port's own time-outs.
     const HANDLE h = CreateFileW(WideText(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
@@ -117,7 +118,12 @@ bool SerialPort::ApplyLine(const SerialConfig& config) {
 bool SerialPort::ClearErrors() {
     DWORD errors = 0;
     COMSTAT status{};
-    return fd_ != kNoHandle && ClearCommError(AsHandle(fd_), &errors, &status) != 0;
+    if (fd_ == kNoHandle)
+        return false;
+    if (ClearCommError(AsHandle(fd_), &errors, &status))
+        return true;
+    error_ = LastDeviceError(path_);
+    return false;
 }
 
 SerialPort::Transfer SerialPort::Write(const uint8_t* bytes, size_t length, uint32_t timeout_ms) {
@@ -126,11 +132,12 @@ SerialPort::Transfer SerialPort::Write(const uint8_t* bytes, size_t length, uint
     COMMTIMEOUTS t{};
     t.ReadIntervalTimeout = 1;
     t.WriteTotalTimeoutConstant = timeout_ms;
-    if (!SetCommTimeouts(AsHandle(fd_), &t))
-        return Transfer::Failed;
     DWORD written = 0;
-    if (!WriteFile(AsHandle(fd_), bytes, static_cast<DWORD>(length), &written, nullptr))
+    if (!SetCommTimeouts(AsHandle(fd_), &t) ||
+        !WriteFile(AsHandle(fd_), bytes, static_cast<DWORD>(length), &written, nullptr)) {
+        error_ = LastDeviceError(path_);
         return Transfer::Failed;
+    }
     return written == length ? Transfer::Done : Transfer::TimedOut;
 }
 
@@ -143,11 +150,15 @@ long SerialPort::Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms, uin
     COMMTIMEOUTS t{};
     t.ReadIntervalTimeout = gap_ms;
     t.ReadTotalTimeoutConstant = timeout_ms;
-    if (!SetCommTimeouts(AsHandle(fd_), &t))
+    if (!SetCommTimeouts(AsHandle(fd_), &t)) {
+        error_ = LastDeviceError(path_);
         return -1;
+    }
     DWORD got = 0;
-    if (!ReadFile(AsHandle(fd_), buffer, static_cast<DWORD>(capacity), &got, nullptr))
+    if (!ReadFile(AsHandle(fd_), buffer, static_cast<DWORD>(capacity), &got, nullptr)) {
+        error_ = LastDeviceError(path_);
         return got > 0 ? static_cast<long>(got) : -1;
+    }
     return static_cast<long>(got);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // Link mode 1: each request is one datagram to the panel, each reply one
-// datagram from anywhere.
+// datagram from the address and port the request went to; datagrams from
+// anyone else are passed over.
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -39,7 +40,8 @@ class UdpLink : public Link {
     bool Write(const uint8_t* request, uint16_t length, uint32_t) override {
         return Send(request, length);
     }
-    // One datagram; anything in it after the declared frame is not looked at.
+    // One datagram from the panel; anything in it after the declared frame
+    // is not looked at.
     ReplyReceipt TakeReply(uint32_t timeout_ms) override;
     size_t DiscardPending() override;
     const LinkProperties& properties() const override;
@@ -48,6 +50,10 @@ class UdpLink : public Link {
     bool Send(const uint8_t* request, uint16_t length);
 
   private:
+    // Whether a datagram came from the panel; one that did not is shown to
+    // the observer as ignored.
+    bool FromPanel(const uint8_t* bytes, long n, const UdpEndpoint& from);
+
     UdpSocket socket_;
 };
 

@@ -9,6 +9,20 @@
 
 namespace korvane {
 
+// An IPv4 address and port in host byte order (first octet in the high byte).
+struct UdpEndpoint {
+    uint32_t address = 0;
+    uint16_t port = 0;
+
+    bool operator==(const UdpEndpoint&) const = default;
+    // "192.168.0.100:21845".
+    std::string Text() const {
+        return std::to_string(address >> 24) + "." + std::to_string(address >> 16 & 0xFF) + "." +
+               std::to_string(address >> 8 & 0xFF) + "." + std::to_string(address & 0xFF) + ":" +
+               std::to_string(port);
+    }
+};
+
 class UdpSocket {
   public:
     enum class Wait { Readable, TimedOut, Failed };
@@ -26,13 +40,15 @@ class UdpSocket {
 
     bool Send(const uint8_t* bytes, size_t length);
     Wait WaitReadable(uint32_t timeout_us);
-    // Bytes received (0 for an empty datagram), or -1 on failure.
-    long Receive(uint8_t* buffer, size_t capacity);
+    // Bytes received (0 for an empty datagram), or -1 on failure; `from`
+    // is where the datagram came from.
+    long Receive(uint8_t* buffer, size_t capacity, UdpEndpoint& from);
+    // Where requests go: the one sender whose datagrams are the panel's.
+    const UdpEndpoint& peer() const { return peer_; }
 
   private:
     NativeHandle fd_ = kNoHandle;  // a descriptor, or a SOCKET on Windows
-    uint32_t dest_addr_ = 0;       // network byte order
-    uint16_t dest_port_ = 0;       // network byte order
+    UdpEndpoint peer_;
 };
 
 }  // namespace korvane

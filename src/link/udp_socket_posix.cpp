@@ -22,8 +22,7 @@ bool UdpSocket::Open(const std::string& dotted, uint16_t port) {
     // classic dotted-quad conversion does; the send then fails and says so.
     if (inet_pton(AF_INET, dotted.c_str(), &addr) != 1)
         addr.s_addr = INADDR_NONE;
-    dest_addr_ = addr.s_addr;
-    dest_port_ = htons(port);
+    peer_ = {ntohl(addr.s_addr), port};
     fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     return fd_ >= 0;
 }
@@ -39,8 +38,8 @@ bool UdpSocket::Send(const uint8_t* bytes, size_t length) {
         return false;
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    to.sin_port = dest_port_;
-    to.sin_addr.s_addr = dest_addr_;
+    to.sin_port = htons(peer_.port);
+    to.sin_addr.s_addr = htonl(peer_.address);
     ssize_t sent;
     do {
         sent = ::sendto(fd_, bytes, length, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
@@ -70,13 +69,20 @@ UdpSocket::Wait UdpSocket::WaitReadable(uint32_t timeout_us) {
     }
 }
 
-long UdpSocket::Receive(uint8_t* buffer, size_t capacity) {
+long UdpSocket::Receive(uint8_t* buffer, size_t capacity, UdpEndpoint& from) {
+    from = {};
     if (fd_ < 0)
         return -1;
+    sockaddr_in sender{};
+    socklen_t sender_length;
     ssize_t n;
     do {
-        n = ::recvfrom(fd_, buffer, capacity, 0, nullptr, nullptr);
+        sender_length = sizeof sender;
+        n = ::recvfrom(fd_, buffer, capacity, 0, reinterpret_cast<sockaddr*>(&sender),
+                       &sender_length);
     } while (n < 0 && errno == EINTR);
+    if (n >= 0 && sender.sin_family == AF_INET)
+        from = {ntohl(sender.sin_addr.s_addr), ntohs(sender.sin_port)};
     return static_cast<long>(n);
 }
 

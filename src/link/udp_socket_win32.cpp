@@ -31,8 +31,7 @@ bool UdpSocket::Open(const std::string& dotted, uint16_t port) {
     // classic dotted-quad conversion does; the send then fails and says so.
     if (inet_pton(AF_INET, dotted.c_str(), &addr) != 1)
         addr.s_addr = INADDR_NONE;
-    dest_addr_ = addr.s_addr;
-    dest_port_ = htons(port);
+    peer_ = {ntohl(addr.s_addr), port};
     const SOCKET s =
         WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
     if (s == INVALID_SOCKET)
@@ -58,8 +57,8 @@ bool UdpSocket::Send(const uint8_t* bytes, size_t length) {
         return false;
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    to.sin_port = dest_port_;
-    to.sin_addr.s_addr = dest_addr_;
+    to.sin_port = htons(peer_.port);
+    to.sin_addr.s_addr = htonl(peer_.address);
     // The first send binds the socket to a free port, as on POSIX.
     const int sent =
         sendto(AsSocket(fd_), reinterpret_cast<const char*>(bytes), static_cast<int>(length), 0,
@@ -82,11 +81,18 @@ UdpSocket::Wait UdpSocket::WaitReadable(uint32_t timeout_us) {
     return n == 0 ? Wait::TimedOut : Wait::Failed;
 }
 
-long UdpSocket::Receive(uint8_t* buffer, size_t capacity) {
+long UdpSocket::Receive(uint8_t* buffer, size_t capacity, UdpEndpoint& from) {
+    from = {};
     if (fd_ == kNoHandle)
         return -1;
-    const int n = recvfrom(AsSocket(fd_), reinterpret_cast<char*>(buffer),
-                           static_cast<int>(capacity), 0, nullptr, nullptr);
+    sockaddr_in sender{};
+    int sender_length = static_cast<int>(sizeof sender);
+    const int n =
+        recvfrom(AsSocket(fd_), reinterpret_cast<char*>(buffer), static_cast<int>(capacity), 0,
+                 reinterpret_cast<sockaddr*>(&sender), &sender_length);
+    // The sender is filled in for a datagram cut short as for a whole one.
+    if ((n != SOCKET_ERROR || WSAGetLastError() == WSAEMSGSIZE) && sender.sin_family == AF_INET)
+        from = {ntohl(sender.sin_addr.s_addr), ntohs(sender.sin_port)};
     // A datagram longer than the buffer fills it and the rest is lost, as
     // POSIX does without a word; Windows reports it, which is no failure.
     if (n == SOCKET_ERROR && WSAGetLastError() == WSAEMSGSIZE)

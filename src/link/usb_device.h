@@ -40,6 +40,7 @@ class UsbDevice {
     bool Open(const std::string& path);
     void Close();
     bool IsOpen() const { return fd_ != kNoHandle; }
+    // Why the last open or transfer failed (the path and the system's words).
     const DeviceError& error() const { return error_; }
 
     // Writes all bytes within `timeout_ms`.
@@ -50,6 +51,7 @@ class UsbDevice {
 
   private:
     NativeHandle fd_ = kNoHandle;  // a descriptor, or a HANDLE on Windows
+    std::string path_;
     DeviceError error_;
 };
 

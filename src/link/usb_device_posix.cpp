@@ -71,6 +71,7 @@ UsbDevice::~UsbDevice() {
 bool UsbDevice::Open(const std::string& path) {
     Close();
     error_ = {};
+    path_ = path;
     // Non-blocking, so that every transfer waits in poll with its time-out.
     fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd_ < 0) {
@@ -87,7 +88,10 @@ void UsbDevice::Close() {
 }
 
 UsbDevice::Transfer UsbDevice::Write(const uint8_t* bytes, size_t length, uint32_t timeout_ms) {
-    return WriteAllTo(fd_, bytes, length, timeout_ms);
+    const Transfer t = WriteAllTo(fd_, bytes, length, timeout_ms);
+    if (t == Transfer::Failed && fd_ >= 0)
+        error_ = LastDeviceError(path_);
+    return t;
 }
 
 UsbDevice::Transfer UsbDevice::Read(uint8_t* buffer, size_t capacity, uint32_t timeout_ms,
@@ -98,17 +102,27 @@ UsbDevice::Transfer UsbDevice::Read(uint8_t* buffer, size_t capacity, uint32_t t
     const auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
     for (;;) {
         const Transfer ready = WaitFor(fd_, POLLIN, deadline);
-        if (ready != Transfer::Done)
+        if (ready == Transfer::TimedOut)
             return ready;
+        // A device in error or hung up is read all the same, for the
+        // system's reason.
         const ssize_t n = ::read(fd_, buffer, capacity);
         if (n > 0) {
             *got = static_cast<size_t>(n);
             return Transfer::Done;
         }
-        if (n == 0)
-            return Transfer::Failed;  // the device went away
-        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK)
+        if (n == 0) {
+            error_ = DeviceGoneError(path_);
             return Transfer::Failed;
+        }
+        if (errno != EINTR && errno != EAGAIN && errno != EWOULDBLOCK) {
+            error_ = LastDeviceError(path_);
+            return Transfer::Failed;
+        }
+        if (ready == Transfer::Failed) {
+            error_ = DeviceGoneError(path_);
+            return Transfer::Failed;
+        }
     }
 }
 

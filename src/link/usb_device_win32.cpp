@@ -49,7 +49,8 @@ DeviceTransfer Overlapped(HANDLE h, bool write, void* buffer, DWORD length, uint
     const BOOL started = write ? WriteFile(h, buffer, length, nullptr, &ov)
                                : ReadFile(h, buffer, length, nullptr, &ov);
     DeviceTransfer result = DeviceTransfer::Done;
-    if (!started && GetLastError() != ERROR_IO_PENDING) {
+    DWORD error = ERROR_SUCCESS;
+    if (!started && (error = GetLastError()) != ERROR_IO_PENDING) {
         result = DeviceTransfer::Failed;
     } else if (WaitForSingleObject(ov.hEvent, timeout_ms) != WAIT_OBJECT_0) {
         CancelIoEx(h, &ov);
@@ -57,9 +58,13 @@ DeviceTransfer Overlapped(HANDLE h, bool write, void* buffer, DWORD length, uint
         GetOverlappedResult(h, &ov, &ignored, TRUE);
         result = DeviceTransfer::TimedOut;
     } else if (!GetOverlappedResult(h, &ov, done, TRUE)) {
+        error = GetLastError();
         result = DeviceTransfer::Failed;
     }
     CloseHandle(ov.hEvent);
+    // The caller asks the system why a transfer failed.
+    if (result == DeviceTransfer::Failed)
+        SetLastError(error);
     return result;
 }
 
@@ -92,6 +97,7 @@ UsbDevice::~UsbDevice() {
 bool UsbDevice::Open(const std::string& path) {
     Close();
     error_ = {};
+    path_ = path;
     const HANDLE h = CreateFileW(WideText(path).c_str(), GENERIC_READ | GENERIC_WRITE,
                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OVERLAPPED, nullptr);
@@ -116,8 +122,12 @@ UsbDevice::Transfer UsbDevice::Write(const uint8_t* bytes, size_t length, uint32
     // The request goes in one piece; the device takes it whole or not at all.
     const Transfer t = Overlapped(AsHandle(fd_), true, const_cast<uint8_t*>(bytes),
                                   static_cast<DWORD>(length), timeout_ms, &done);
-    if (t == Transfer::Done && done != length)
+    if (t == Transfer::Failed)
+        error_ = LastDeviceError(path_);
+    if (t == Transfer::Done && done != length) {
+        error_ = {DeviceErrorKind::Other, path_ + ": the device took part of the request"};
         return Transfer::Failed;
+    }
     return t;
 }
 
@@ -129,10 +139,14 @@ UsbDevice::Transfer UsbDevice::Read(uint8_t* buffer, size_t capacity, uint32_t t
     DWORD done = 0;
     const Transfer t =
         Overlapped(AsHandle(fd_), false, buffer, static_cast<DWORD>(capacity), timeout_ms, &done);
+    if (t == Transfer::Failed)
+        error_ = LastDeviceError(path_);
     if (t != Transfer::Done)
         return t;
-    if (done == 0)
-        return Transfer::Failed;  // the device went away
+    if (done == 0) {
+        error_ = DeviceGoneError(path_);
+        return Transfer::Failed;
+    }
     *got = done;
     return t;
 }

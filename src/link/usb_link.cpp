@@ -4,6 +4,7 @@ namespace korvane {
 
 void UsbLink::Open(const LinkSettings& settings) {
     open_error_ = {};
+    transfer_error_ = {};
     path_ = settings.usb_device;
     if (path_.empty()) {
         const auto found = ListUsbDevices();
@@ -35,6 +36,7 @@ bool UsbLink::UsbWrite(const uint8_t* request, uint16_t length, uint32_t timeout
             ctx_.Set(LinkResult::Timeout);
             return false;
         case UsbDevice::Transfer::Failed:
+            transfer_error_ = device_.error();
             ctx_.Set(LinkResult::IoError);
             return false;
     }
@@ -56,6 +58,7 @@ ReplyReceipt UsbLink::TakeReply(uint32_t timeout_ms) {
         case UsbDevice::Transfer::TimedOut:
             return ReplyReceipt::TimedOut;
         case UsbDevice::Transfer::Failed:
+            transfer_error_ = device_.error();
             return ReplyReceipt::ReadFailed;
     }
     ctx_.NoteReceived(ctx_.reply.data(), got);

@@ -40,11 +40,13 @@ class UsbLink : public Link {
 
     const std::string& device_path() const { return path_; }
     const DeviceError& open_error() const override { return open_error_; }
+    const DeviceError& transfer_error() const override { return transfer_error_; }
 
   private:
     UsbDevice device_;
     std::string path_;
     DeviceError open_error_;
+    DeviceError transfer_error_;
 };
 
 }  // namespace korvane

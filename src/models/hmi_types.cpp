@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <limits>
 
+#include "models/screen_size.h"
 #include "system/program_files.h"
 #include "xml/xml_document.h"
 
@@ -14,6 +15,27 @@ constexpr const char* kModelFileName = "XMLName.dat";
 
 bool IsNumberSpace(char16_t c) {
     return c == u' ' || c == u'\t' || c == u'\n' || c == u'\v' || c == u'\f' || c == u'\r';
+}
+
+bool IsControl(char16_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F);
+}
+
+// Every fault of `model`, given the models kept before it.
+std::vector<HmiTypeFault> FaultsOf(const CHmiType& model, const std::vector<CHmiType>& kept) {
+    std::vector<HmiTypeFault> faults;
+    if (model.name.empty())
+        faults.push_back(HmiTypeFault::EmptyName);
+    if (std::any_of(model.name.begin(), model.name.end(), IsControl))
+        faults.push_back(HmiTypeFault::ControlInName);
+    if (!model.name.empty() && std::any_of(kept.begin(), kept.end(),
+                                           [&](const CHmiType& k) { return k.name == model.name; }))
+        faults.push_back(HmiTypeFault::DuplicateName);
+    if (!IsScreenSide(model.screen_width))
+        faults.push_back(HmiTypeFault::BadWidth);
+    if (!IsScreenSide(model.screen_height))
+        faults.push_back(HmiTypeFault::BadHeight);
+    return faults;
 }
 
 }  // namespace
@@ -38,8 +60,11 @@ int32_t ParseHmiNumber(std::u16string_view text) {
     return static_cast<int32_t>(std::min<int64_t>(value, std::numeric_limits<int32_t>::max()));
 }
 
-bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& models) {
+bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& models,
+                  std::vector<HmiTypeRefusal>* refused) {
     models.clear();
+    if (refused)
+        refused->clear();
     CXmlDocument doc;
     if (!doc.LoadFile(file))
         return false;
@@ -49,7 +74,9 @@ bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& mode
         return false;
     if (!doc.EnterElement())
         return true;
+    size_t position = 0;
     while (doc.FindChildElement(u"HMI_Type")) {
+        ++position;
         CHmiType model;
         doc.EnterElement();
         model.id = ParseHmiNumber(doc.GetAttribute(u"id"));
@@ -62,6 +89,14 @@ bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& mode
             model.screen_height = ParseHmiNumber(doc.GetChildText());
         }
         doc.LeaveElement();
+        // A screen no panel has would reach the logo writer; a name that is
+        // empty, repeated or carries control characters cannot be chosen
+        // by, nor listed as one line. The first of two same names stays.
+        if (auto faults = FaultsOf(model, models); !faults.empty()) {
+            if (refused)
+                refused->push_back({position, std::move(model), std::move(faults)});
+            continue;
+        }
         models.push_back(std::move(model));
     }
     doc.LeaveElement();

@@ -15,6 +15,7 @@
 #include "system/atomic_file.h"
 #include "system/console.h"
 #include "system/version.h"
+#include "transfer/image_kind.h"
 
 namespace {
 
@@ -163,7 +164,8 @@ std::vector<SimOption> Options(Settings& s, korvane::sim::Panel& panel) {
          }},
         {{"--dump", "DIR",
           "after each image, write what the flash holds to\n"
-          "DIR/image-<kind>.bin (DIR is created)",
+          "DIR/image-<kind>.bin, kind as korvane-cli flash names it\n"
+          "(kernel, bootloader, filesystem, logo; DIR is created)",
           Complete::File},
          [&](const std::string& v) {
              if (v.empty())
@@ -195,6 +197,21 @@ korvane::cli::ProgramDoc Doc(const std::vector<SimOption>& options) {
                  {64, "usage error", "the command line is wrong"}};
     doc.see_also = {"korvane-cli(1)"};
     return doc;
+}
+
+// Writes `image` to DIR/image-<kind>.bin, the kind named as korvane-cli
+// flash names it (a kind it does not know keeps its number).
+void DumpImage(const std::string& dir, uint8_t kind, std::span<const uint8_t> image) {
+    const auto* info = korvane::FindImageKind(static_cast<korvane::ImageKind>(kind));
+    const std::string path =
+        dir + "/image-" + (info ? std::string(info->name) : std::to_string(kind)) + ".bin";
+    // Written as every file is: whole, and never over a device. An empty
+    // image leaves an empty file.
+    korvane::AtomicFileWriter file(path);
+    if (!file.Write(image.data(), image.size()) || !file.Commit()) {
+        std::fprintf(stderr, "korvane-panel-sim: cannot write %s: %s\n", path.c_str(),
+                     file.error().message().c_str());
+    }
 }
 
 }  // namespace
@@ -267,15 +284,8 @@ int main(int argc, char** argv) {
         [dump](const korvane::sim::BurnReport& r, std::span<const uint8_t> image) {
             std::printf("image kind %u at 0x%08X-0x%08X, announced sum 0x%08X, final result %u\n",
                         r.kind, r.start, r.end, r.announced_checksum, r.status);
-            if (!dump.empty()) {
-                const std::string path = dump + "/image-" + std::to_string(r.kind) + ".bin";
-                // Written as every file is: whole, and never over a device.
-                korvane::AtomicFileWriter file(path);
-                if (!file.Write(image.data(), image.size()) || !file.Commit()) {
-                    std::fprintf(stderr, "korvane-panel-sim: cannot write %s: %s\n", path.c_str(),
-                                 file.error().message().c_str());
-                }
-            }
+            if (!dump.empty())
+                DumpImage(dump, r.kind, image);
             std::fflush(stdout);
         });
     panel.SetJumper(static_cast<uint8_t>(settings.jumper));

@@ -17,7 +17,7 @@ enum class DeviceTransfer { Done, TimedOut, Failed };
 
 #ifndef _WIN32
 // Writes all `length` bytes to `fd` within `timeout_ms` in all. Failed when
-// the device reports an error or hangs up. (Windows devices are handles with
+// the device reports an error or hangs up, with errno saying why. (Windows devices are handles with
 // transfers of their own, in their _win32 files.)
 DeviceTransfer WriteAllTo(int fd, const uint8_t* bytes, size_t length, uint32_t timeout_ms);
 #endif

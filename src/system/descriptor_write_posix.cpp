@@ -30,8 +30,12 @@ DeviceTransfer WriteAllTo(int fd, const uint8_t* bytes, size_t length, uint32_t 
             return DeviceTransfer::TimedOut;
         if (ready < 0 && errno != EINTR)
             return DeviceTransfer::Failed;
-        if (ready > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL)))
+        if (ready > 0 && (p.revents & (POLLERR | POLLHUP | POLLNVAL))) {
+            // poll gives no reason of its own; for the caller's errno this
+            // is an I/O error, as a terminal whose far end closed says.
+            errno = EIO;
             return DeviceTransfer::Failed;
+        }
     }
     return DeviceTransfer::Done;
 }

@@ -16,6 +16,9 @@
 #include "child_process.h"
 #include "cli/cli_app.h"
 #include "cli_fixture.h"
+#include "link/frame.h"
+#include "protocol/command_codes.h"
+#include "support/loopback_socket.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
@@ -91,6 +94,36 @@ TEST_F(CliTest, TraceShowsEachFrameAsHex) {
         << r.err;
     EXPECT_TRUE(std::regex_search(r.err, std::regex(R"(\] <    8: 5A A5 00 08 03 01 01 0C\n)")))
         << r.err;
+}
+
+// The panel is a socket of the test's own here, so that a stranger on
+// 127.0.0.2 can answer first, knowing where the request came from.
+TEST_F(CliTest, TraceShowsAStrangersReplyAsIgnoredAndThePanelsIsTaken) {
+    korvane::testing::LoopbackSocket panel(0x7F000001), stranger(0x7F000002);
+    ASSERT_TRUE(panel.ok() && stranger.ok());
+    ChildProcess cli(KORVANE_CLI,
+                     {"--settings", (dir.path() / "Para.dat").string(), "--udp",
+                      "127.0.0.1:" + std::to_string(panel.port()), "--trace", "status"});
+    const auto request = panel.Receive(5000);
+    ASSERT_TRUE(request) << "no request came";
+    auto reply = [](uint8_t jumper) {
+        FrameBuffer frame{};
+        const uint8_t payload[] = {1, jumper};
+        const uint16_t n = BuildFrame(frame, cmd::kQueryState, payload);
+        return Bytes(frame.begin(), frame.begin() + n);
+    };
+    EXPECT_TRUE(stranger.SendTo(reply(2), request->from));
+    std::this_thread::sleep_for(50ms);
+    EXPECT_TRUE(panel.SendTo(reply(1), request->from));
+    EXPECT_EQ(cli.Wait(10s), 0) << cli.err();
+    EXPECT_EQ(cli.out(), "jumper 1\n");
+    EXPECT_TRUE(std::regex_search(
+        cli.err(),
+        std::regex(R"(\] x    8: 5A A5 00 08 03 01 02 0D \(ignored: from 127\.0\.0\.2:)" +
+                   std::to_string(stranger.port()) + R"(, not the panel\)\n)")))
+        << cli.err();
+    EXPECT_TRUE(std::regex_search(cli.err(), std::regex(R"(\] <    8: 5A A5 00 08 03 01 01 0C\n)")))
+        << cli.err();
 }
 
 TEST_F(CliTest, JsonGivesMessagesResultsAndAVerdict) {
@@ -172,13 +205,14 @@ TEST_F(CliTest, AFailureTheCoreLeavesUnexplainedStillGetsALine) {
     EXPECT_NE(r.err.find("; nothing was sent to the panel\n"), std::string::npos) << r.err;
     EXPECT_EQ(Cli({"get-ip"}).out, "192.168.0.100 21845\n");
 
-    // A device that is no panel.
+    // A device that is no panel: the system's word on it.
     r = RunProgram(KORVANE_CLI, {"--settings", (dir.path() / "Para.dat").string(), "--usb",
                                  "/dev/null", "status"});
     EXPECT_EQ(r.code, 1);
     EXPECT_EQ(r.err,
-              "korvane-cli: failed (IoError): the link failed while sending to or reading from "
-              "the panel (usb /dev/null)\n");
+              "korvane-cli: /dev/null: end of file: the device hung up\nkorvane-cli: the device "
+              "failed during the run, after it had opened: check its cable or adapter "
+              "(korvane-cli ports lists the devices present), then run again\n");
 
     // An image that cannot be read says what the system said.
     std::ofstream(dir.path() / "plain") << "x";
@@ -359,6 +393,27 @@ TEST_F(CliTest, SettingsAreShownAndSaved) {
     }
 }
 
+TEST_F(CliTest, ModelsThatNoPanelCouldBeAreLeftOutWithAWarningEach) {
+    auto model = [](const std::string& name, const std::string& w, const std::string& h) {
+        return "<HMI_Type name=\"" + name + "\"><screen_size_cx>" + w +
+               "</screen_size_cx><screen_size_cy>" + h + "</screen_size_cy></HMI_Type>";
+    };
+    std::ofstream(dir.path() / "models.xml")
+        << "<ge><HMI_Types>" + model("Wide", "-800", "480") + model("Good", "800", "480") +
+               model("Tab&#9;bed", "320", "240") + model("Good", "640", "480") +
+               model("Huge", "2147483647", "0") + "</HMI_Types></ge>";
+    const auto r = Cli({"--models", (dir.path() / "models.xml").string(), "models"});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_EQ(r.out, "Good\t800x480\n");
+    const std::string list =
+        "korvane-cli: warning: the model list " + (dir.path() / "models.xml").string() + ": model ";
+    EXPECT_EQ(r.err, list + "1 (\"Wide\") left out: width -800 is not 1 to 32767\n" + list +
+                         "3 (\"Tab\\tbed\") left out: a control character in its name\n" + list +
+                         "4 (\"Good\") left out: the name of an earlier model\n" + list +
+                         "5 (\"Huge\") left out: width 2147483647 is not 1 to 32767; height 0 "
+                         "is not 1 to 32767\n");
+}
+
 TEST_F(CliTest, ModelsFromAGivenFile) {
     std::ofstream(dir.path() / "models.xml")
         << "<ge><HMI_Types><HMI_Type id=\"1\" name=\"A &amp; B\"><screen_size_cx>800"
@@ -485,7 +540,7 @@ TEST_F(CliFlashTest, AQuickFinalResultOverSerialIsHeard) {
                                  "flash", "kernel", WriteImage(kernel, "k.bin").string()});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "下载完成，请等待烧写成功！\n更新完毕!\n");
-    EXPECT_EQ(ReadAll(Dumps() / "image-1.bin"), kernel);
+    EXPECT_EQ(ReadAll(Dumps() / "image-kernel.bin"), kernel);
 }
 
 TEST_F(CliFlashTest, ProgramsEachKindAndThePanelHoldsTheImage) {
@@ -495,7 +550,7 @@ TEST_F(CliFlashTest, ProgramsEachKindAndThePanelHoldsTheImage) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "下载完成，请等待烧写成功！\n更新完毕!\n");
     EXPECT_EQ(r.out, "programmed 10000 bytes\n");
-    EXPECT_EQ(ReadAll(Dumps() / "image-1.bin"), kernel);
+    EXPECT_EQ(ReadAll(Dumps() / "image-kernel.bin"), kernel);
 
     const Bytes boot = RandomImage(4097, 2);
     r = Cli({"--json", "flash", "bootloader", WriteImage(boot, "b.bin").string()});
@@ -508,12 +563,12 @@ TEST_F(CliFlashTest, ProgramsEachKindAndThePanelHoldsTheImage) {
         "{\"event\":\"message\",\"kind\":\"plain\",\"id\":\"update_done\",\"text\":\"更新完毕!\"}\n"
         "{\"event\":\"result\",\"bytes\":4097,\"packets\":5}\n"
         "{\"event\":\"verdict\",\"result\":\"Ok\",\"code\":0}\n");
-    EXPECT_EQ(ReadAll(Dumps() / "image-4.bin"), boot);
+    EXPECT_EQ(ReadAll(Dumps() / "image-bootloader.bin"), boot);
 
     const Bytes fs = RandomImage(3000, 3);
     r = Cli({"flash", "filesystem", WriteImage(fs, "f.bin").string()});
     EXPECT_EQ(r.code, 0) << r.err;
-    EXPECT_EQ(ReadAll(Dumps() / "image-2.bin"), fs);
+    EXPECT_EQ(ReadAll(Dumps() / "image-filesystem.bin"), fs);
     EXPECT_TRUE(sim_->WaitForOutput("image kind 2 at 0x00280000-0x00280BB8", false, 5s))
         << sim_->out();
 }
@@ -530,7 +585,7 @@ TEST_F(CliFlashTest, LogoIsConvertedThenProgrammed) {
     EXPECT_EQ(r.err, "更新完毕!\n");
     const Bytes logo = ReadAll(dir.path() / "start.bmp.logo");
     ASSERT_FALSE(logo.empty());
-    EXPECT_EQ(ReadAll(Dumps() / "image-5.bin"), logo);
+    EXPECT_EQ(ReadAll(Dumps() / "image-logo.bin"), logo);
 }
 #endif
 
@@ -559,6 +614,47 @@ TEST_F(CliFlashTest, RefusalsAndBadFilesExitWithTheirResult) {
               "link (--udp IP or --serial DEVICE)\n");
 }
 
+// Under the address sanitizer an empty image once aborted the simulator
+// (nothing to write from), and the tool waited for its final result.
+TEST_F(CliFlashTest, AnEmptyImageLeavesAnEmptyDumpNamedByItsKind) {
+    StartSim({"--dump", Dumps().string()});
+    const auto r = Cli({"flash", "kernel", WriteImage({}, "empty.bin").string()});
+    EXPECT_EQ(r.code, 0) << r.err;
+    EXPECT_TRUE(sim_->WaitForOutput("image kind 1 at", false, 5s)) << sim_->out() << sim_->err();
+    ASSERT_TRUE(std::filesystem::exists(Dumps() / "image-kernel.bin"))
+        << sim_->out() << sim_->err();
+    EXPECT_EQ(std::filesystem::file_size(Dumps() / "image-kernel.bin"), 0u);
+    EXPECT_FALSE(std::filesystem::exists(Dumps() / "image-1.bin"));
+}
+
+// The simulator's pseudo-terminal disappears while the tool waits for a
+// reply: a device lost during the run, not one that could not be opened.
+TEST_F(CliTest, ASerialDeviceLostDuringTheRunIsAnIoErrorWithTheSystemsReason) {
+    StartSim({"--pty", "--delay", "0x03=3000"});
+    std::smatch m;
+    std::string out;
+    for (int i = 0; i < 50 && !std::regex_search(out, m, std::regex("pty (\\S+)\n")); ++i) {
+        sim_->WaitForOutput("never printed", false, 100ms);
+        out = sim_->out();
+    }
+    ASSERT_TRUE(std::regex_search(out, m, std::regex("pty (\\S+)\n"))) << out;
+    const std::string pty = m[1];
+    ChildProcess cli(KORVANE_CLI,
+                     {"--settings", (dir.path() / "Para.dat").string(), "--serial", pty, "status"});
+    std::this_thread::sleep_for(500ms);  // the request is out, the reply held back
+    sim_->Signal(SIGKILL);
+    sim_->Wait(5s);
+    sim_.reset();
+    EXPECT_EQ(cli.Wait(10s), 1) << cli.err();
+    EXPECT_EQ(cli.out(), "");
+    EXPECT_NE(cli.err().find("读取数据失败\n"), std::string::npos) << cli.err();
+    EXPECT_TRUE(std::regex_search(
+        cli.err(), std::regex("\nkorvane-cli: " + pty +
+                              ": (Input/output error|end of file: the device hung up)\n")))
+        << cli.err();
+    EXPECT_EQ(cli.err().find("could not be opened"), std::string::npos) << cli.err();
+}
+
 TEST_F(CliFlashTest, AnImageThatWouldOverwriteTheNextIsRefusedUnlessForced) {
     StartSim({"--dump", Dumps().string()});
     const Bytes boot = RandomImage(0x80001, 7);
@@ -579,7 +675,7 @@ TEST_F(CliFlashTest, AnImageThatWouldOverwriteTheNextIsRefusedUnlessForced) {
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err.rfind("korvane-cli: sent anyway (--force): the bootloader image", 0), 0u)
         << r.err;
-    EXPECT_EQ(ReadAll(Dumps() / "image-4.bin"), boot);
+    EXPECT_EQ(ReadAll(Dumps() / "image-bootloader.bin"), boot);
 
     r = Cli({"flash", "kernel", WriteImage({}, "empty.bin").string()});
     EXPECT_EQ(r.err.rfind("korvane-cli: warning: the kernel image is empty: nothing will be "
@@ -599,7 +695,7 @@ TEST_F(CliFlashTest, CtrlCCancelsTheRunQuietly) {
     EXPECT_EQ(cli.Wait(10s), 8);
     EXPECT_EQ(cli.err(), "korvane-cli: cancelled: the panel keeps what it had written so far\n");
     EXPECT_EQ(cli.out(), "");
-    EXPECT_FALSE(std::filesystem::exists(Dumps() / "image-4.bin"));
+    EXPECT_FALSE(std::filesystem::exists(Dumps() / "image-bootloader.bin"));
 
     // The panel serves the next run as usual.
     const auto small = WriteImage(RandomImage(2000, 6), "s.bin");
@@ -702,7 +798,7 @@ TEST_F(CliFlashTest, AnImageChangedDuringTheRunExits9) {
     // The panel burnt nothing: the last packet never came.
     sim_->WaitForOutput("image kind", false, 500ms);
     EXPECT_EQ(sim_->out().find("image kind"), std::string::npos) << sim_->out();
-    EXPECT_FALSE(std::filesystem::exists(Dumps() / "image-4.bin"));
+    EXPECT_FALSE(std::filesystem::exists(Dumps() / "image-bootloader.bin"));
 }
 
 }  // namespace

@@ -97,7 +97,7 @@ TEST_F(NoUtf8NameTest, LogoAndFlashLogoTakeThePicture) {
     r = Cli({"flash", "logo", picture.string(), "--screen", "320x240"});
     EXPECT_EQ(r.code, 0) << r.err;
     EXPECT_EQ(r.err, "更新完毕!\n");
-    EXPECT_EQ(ReadAll(dir.path() / "image-5.bin"), ReadAll(dir.path() / "expected.logo"));
+    EXPECT_EQ(ReadAll(dir.path() / "image-logo.bin"), ReadAll(dir.path() / "expected.logo"));
 }
 #endif
 

@@ -245,13 +245,46 @@ TEST_F(SerialLinkTest, PortThatRefusesItsSettingsFailsSilently) {
     std::filesystem::remove(path);
 }
 
-TEST_F(SerialLinkTest, PortThatStopsAnsweringSkipsTheTransferSilently) {
+// The far end of the pseudo-terminal closing is an adapter unplugged: the
+// port opened, so the run ends with an I/O error that names the device and
+// the system's reason, never with "could not be opened".
+TEST_F(SerialLinkTest, PortLostBetweenExchangesIsAnIoErrorWithTheSystemsReason) {
     Open();
-    server.Stop();  // the far end is gone, like an unplugged adapter
+    server.Stop();
     ExchangeQuery(100);
-    EXPECT_EQ(link.result(), LinkResult::OpenFailed);
-    EXPECT_TRUE(sink.Messages().empty());
-    EXPECT_TRUE(recorder.sent.empty());
+    EXPECT_EQ(link.result(), LinkResult::IoError);
+    EXPECT_EQ(link.open_error().kind, DeviceErrorKind::None);
+    EXPECT_EQ(link.transfer_error().text.rfind(server.slave_path() + ": ", 0), 0u)
+        << link.transfer_error().text;
+    EXPECT_NE(link.transfer_error().text.find("Input/output error"), std::string::npos)
+        << link.transfer_error().text;
+    ASSERT_FALSE(sink.Messages().empty());
+    EXPECT_EQ(sink.Messages().back(), (Message{MessageKind::Error, Text(TextId::ReadFailed)}));
+}
+
+TEST_F(SerialLinkTest, PortLostWhileAwaitingTheReplyIsAnIoErrorWithTheSystemsReason) {
+    panel.InjectFault({FaultKind::Delay, cmd::kQueryState, 1, 2000});
+    Open();
+    std::thread unplug([&] {
+        std::this_thread::sleep_for(milliseconds(200));
+        server.Stop();
+    });
+    const auto start = Clock::now();
+    ExchangeQuery(100, 3000);
+    unplug.join();
+    EXPECT_LT(Clock::now() - start, milliseconds(1500)) << "the hang-up ends the wait";
+    EXPECT_EQ(link.result(), LinkResult::IoError);
+    EXPECT_EQ(recorder.sent.size(), 1u);
+    // The system reports a hang-up as the end of the stream, not as an error.
+    EXPECT_EQ(link.transfer_error().text,
+              server.slave_path() + ": end of file: the device hung up");
+    EXPECT_EQ(sink.Messages(),
+              (std::vector<Message>{{MessageKind::Error, Text(TextId::ReadFailed)}}));
+    // The next open starts clean.
+    link.CloseLink();
+    link.ResetLink();
+    link.OpenLink();
+    EXPECT_EQ(link.transfer_error().kind, DeviceErrorKind::None);
 }
 
 TEST_F(SerialLinkTest, ClosedPortReportsOpenFailedOnEveryTransfer) {

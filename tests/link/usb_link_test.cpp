@@ -141,12 +141,14 @@ TEST_F(UsbLinkTest, WithoutAPathTheFirstKorvaneUsbNodeIsTaken) {
     EXPECT_TRUE(sink.Messages().empty());
 }
 
-TEST_F(UsbLinkTest, FarEndGoneIsAnIoError) {
+TEST_F(UsbLinkTest, FarEndGoneIsAnIoErrorThatSaysWhy) {
     Open();
     server.Stop();
     ExchangeQuery(200);
     EXPECT_EQ(link.result(), LinkResult::IoError);
     EXPECT_TRUE(sink.Messages().empty());
+    EXPECT_EQ(link.transfer_error().text.rfind(server.slave_path() + ": ", 0), 0u)
+        << link.transfer_error().text;
 }
 
 }  // namespace

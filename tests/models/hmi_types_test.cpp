@@ -53,6 +53,7 @@ struct FileCase {
     std::string bytes;
     bool loaded;
     std::vector<CHmiType> models;
+    std::vector<CHmiType> refused = {};  // as read, left out for impossible values
 };
 
 TEST_F(HmiTypesFile, ReadsModelsAsTheFileGivesThem) {
@@ -76,37 +77,43 @@ TEST_F(HmiTypesFile, ReadsModelsAsTheFileGivesThem) {
          true,
          {{1, u"A", 800, 480}, {2, u"B", 320, 240}}},
         {"references in the name",
-         ModelFile(Model("name='A &amp; B'", "")),
+         ModelFile(Model("name='A &amp; B'", sizes)),
          true,
-         {{0, u"A & B", 0, 0}}},
+         {{0, u"A & B", 800, 480}}},
         {"non-ASCII name",
-         ModelFile(Model("name='\xE4\xB8\xAD'", "")),
+         ModelFile(Model("name='\xE4\xB8\xAD'", sizes)),
          true,
-         {{0, u"\u4E2D", 0, 0}}},
-        {"missing attributes and sizes", ModelFile("<HMI_Type/>"), true, {{0, u"", 0, 0}}},
+         {{0, u"\u4E2D", 800, 480}}},
+        {"missing attributes and sizes", ModelFile("<HMI_Type/>"), true, {}, {{0, u"", 0, 0}}},
         {"height before width is not found",
-         ModelFile(Model("id='1'",
+         ModelFile(Model("id='1' name='A'",
                          "<screen_size_cy>480</screen_size_cy>"
                          "<screen_size_cx>800</screen_size_cx>")),
          true,
-         {{1, u"", 800, 0}}},
+         {},
+         {{1, u"A", 800, 0}}},
         {"height without width",
-         ModelFile(Model("", "<screen_size_cy>480</screen_size_cy>")),
+         ModelFile(Model("name='A'", "<screen_size_cy>480</screen_size_cy>")),
          true,
-         {{0, u"", 0, 480}}},
+         {},
+         {{0, u"A", 0, 480}}},
         {"size with child elements gives 0",
-         ModelFile(Model("", "<screen_size_cx>800<b/></screen_size_cx>")),
+         ModelFile(Model("name='A'",
+                         "<screen_size_cx>800<b/></screen_size_cx>"
+                         "<screen_size_cy>480</screen_size_cy>")),
          true,
-         {{0, u"", 0, 0}}},
+         {},
+         {{0, u"A", 0, 480}}},
         {"only the first HMI_Types is read",
-         "<ge><HMI_Types>" + Model("id='1'", "") + "</HMI_Types><HMI_Types>" + Model("id='2'", "") +
+         "<ge><HMI_Types>" + Model("id='1' name='A'", sizes) + "</HMI_Types><HMI_Types>" +
+             Model("id='2' name='B'", sizes) + "</HMI_Types></ge>",
+         true,
+         {{1, u"A", 800, 480}}},
+        {"HMI_Types after other children",
+         "<ge><x/>" + std::string("<HMI_Types>") + Model("id='4' name='D'", sizes) +
              "</HMI_Types></ge>",
          true,
-         {{1, u"", 0, 0}}},
-        {"HMI_Types after other children",
-         "<ge><x/>" + std::string("<HMI_Types>") + Model("id='4'", "") + "</HMI_Types></ge>",
-         true,
-         {{4, u"", 0, 0}}},
+         {{4, u"D", 800, 480}}},
         {"empty model list", ModelFile(""), true, {}},
         {"root HMI_Types without ge",
          "<HMI_Types>" + Model("id='1'", "") + "</HMI_Types>",
@@ -123,9 +130,59 @@ TEST_F(HmiTypesFile, ReadsModelsAsTheFileGivesThem) {
     };
     for (const auto& c : cases) {
         std::vector<CHmiType> models{{7, u"stale", 1, 1}};
-        EXPECT_EQ(LoadHmiTypes(Write(c.bytes), models), c.loaded) << c.what;
+        std::vector<HmiTypeRefusal> refused(1);
+        EXPECT_EQ(LoadHmiTypes(Write(c.bytes), models, &refused), c.loaded) << c.what;
         EXPECT_EQ(models, c.models) << c.what;
+        std::vector<CHmiType> refused_models;
+        for (const auto& r : refused)
+            refused_models.push_back(r.model);
+        EXPECT_EQ(refused_models, c.refused) << c.what;
     }
+}
+
+// Each impossible model is left out with all its faults; the good ones stay.
+TEST_F(HmiTypesFile, ImpossibleModelsAreRefusedOneByOne) {
+    auto sized = [](const std::string& name, const std::string& w, const std::string& h) {
+        return Model(
+            "name='" + name + "'",
+            "<screen_size_cx>" + w + "</screen_size_cx><screen_size_cy>" + h + "</screen_size_cy>");
+    };
+    const std::string file =
+        ModelFile(sized("Negative", "-800", "480") + sized("Zero", "0", "0") +
+                  sized("Saturated", "2147483647", "480") + sized("Edge", "32767", "1") +
+                  sized("Over", "32768", "480") + sized("", "800", "480") +
+                  sized("Tab&#9;bed", "800", "480") + sized("Del\x7F", "800", "480") +
+                  sized("Edge", "800", "480") + sized("Fine", "800", "480"));
+    std::vector<CHmiType> models;
+    std::vector<HmiTypeRefusal> refused;
+    ASSERT_TRUE(LoadHmiTypes(Write(file), models, &refused));
+    EXPECT_EQ(models, (std::vector<CHmiType>{{0, u"Edge", 32767, 1}, {0, u"Fine", 800, 480}}));
+    using F = HmiTypeFault;
+    struct Expected {
+        size_t position;
+        std::u16string name;
+        std::vector<HmiTypeFault> faults;
+    };
+    const std::vector<Expected> expected = {
+        {1, u"Negative", {F::BadWidth}},
+        {2, u"Zero", {F::BadWidth, F::BadHeight}},
+        {3, u"Saturated", {F::BadWidth}},
+        {5, u"Over", {F::BadWidth}},
+        {6, u"", {F::EmptyName}},
+        {7, u"Tab\tbed", {F::ControlInName}},
+        {8, u"Del\x7F", {F::ControlInName}},
+        {9, u"Edge", {F::DuplicateName}},
+    };
+    ASSERT_EQ(refused.size(), expected.size());
+    for (size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(refused[i].position, expected[i].position) << i;
+        EXPECT_EQ(refused[i].model.name, expected[i].name) << i;
+        EXPECT_EQ(refused[i].faults, expected[i].faults) << i;
+    }
+    // Without a list for them, they are still left out.
+    std::vector<CHmiType> quiet;
+    ASSERT_TRUE(LoadHmiTypes(Write(file), quiet));
+    EXPECT_EQ(quiet, models);
 }
 
 TEST_F(HmiTypesFile, MissingFileGivesNoModels) {
@@ -139,10 +196,12 @@ TEST_F(HmiTypesFile, ModelFileBesideTheProgram) {
     const auto file = HmiTypesFileFor(program);
     ASSERT_TRUE(file.has_value());
     EXPECT_EQ(*file, dir_ / "XMLName.dat");
-    std::ofstream(*file, std::ios::binary) << ModelFile(Model("id='5' name='Five'", ""));
+    std::ofstream(*file, std::ios::binary)
+        << ModelFile(Model("id='5' name='Five'",
+                           "<screen_size_cx>5</screen_size_cx><screen_size_cy>5</screen_size_cy>"));
     std::vector<CHmiType> models;
     EXPECT_TRUE(LoadHmiTypes(*file, models));
-    EXPECT_EQ(models, (std::vector<CHmiType>{{5, u"Five", 0, 0}}));
+    EXPECT_EQ(models, (std::vector<CHmiType>{{5, u"Five", 5, 5}}));
 }
 
 TEST(HmiNumber, ConvertsLikeTheModelFileExpects) {
