@@ -21,17 +21,18 @@ inline constexpr uint32_t kPacketTimeoutMs = 500;
 inline constexpr uint32_t kFinalResultTimeoutMs = 120000;
 inline constexpr int kPacketAttempts = 6;
 // How long the final wait goes on listening after each reply, in case it was
-// a copy of the last acknowledgement that a scheduler held back, when no
-// packet needed sending again.
-inline constexpr uint32_t kFinalQuietMs = 50;
+// a copy of the last acknowledgement that a busy scheduler held back, when no
+// packet needed sending again: one scheduler hiccup, as the shrunk waits of
+// the tests count it.
+inline constexpr uint32_t kFinalQuietMs = 30;
 // A final result sooner than this after the last acknowledgement is more
 // likely a second copy of that acknowledgement.
 inline constexpr std::chrono::microseconds kHastyFinal{1000};
 // After a "final result" that was there before the wait began (most likely a
 // copy of the last acknowledgement), the real one may follow once the panel
-// has burnt the image: listen this long. It outlasts the burns the tests and
-// the soak put after a copy (at most 250 ms); it no longer grows with the
-// image, which cost a panel that answers at once seconds per run.
+// has burnt the image: listen this long. It outlasts a 250 ms burn after a
+// copy; it no longer grows with the image, which cost a panel that answers at
+// once seconds per run.
 inline constexpr uint32_t kBurnQuietMs = 300;
 
 class FlashTransfer {
