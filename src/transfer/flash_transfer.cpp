@@ -149,6 +149,16 @@ FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length, bool last) {
             const ReplyReceipt receipt = link.TakeReplyWatched(kPacketTimeoutMs);
             if (receipt == ReplyReceipt::Frame || receipt == ReplyReceipt::BadFrame)
                 ++heard;
+            // The last acknowledgement damaged where replies never repeat (a
+            // byte stream): the panel most likely has the packet and burns
+            // the image. Sent again, it would bring a second acknowledgement
+            // no one could tell from the final result; stopping would fail a
+            // run the panel may well have burnt. The final wait decides.
+            if (last && receipt == ReplyReceipt::BadFrame && !p.replies_may_repeat) {
+                last_damaged_ = true;
+                last_reply_at_ = std::chrono::steady_clock::now();
+                return Sent::Acknowledged;
+            }
             // A datagram that arrives damaged is as good as lost: the packet
             // goes again (the panel writes the same bytes at the same place,
             // and its final result judges the whole image), where a byte
@@ -164,7 +174,11 @@ FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length, bool last) {
                 if (p.replies_may_repeat && !last && sends > heard)
                     AbsorbRepeats(sends - heard);
                 last_reply_at_ = std::chrono::steady_clock::now();
-                Pause(p.packet_pause_ms);
+                // The pause spares the panel the next packet; after the last
+                // nothing is written, and a pause would only leave a quick
+                // final result waiting, where it looks like a copy.
+                if (!last)
+                    Pause(p.packet_pause_ms);
                 return Sent::Acknowledged;
             }
             if (r != LinkResult::Timeout)
@@ -187,23 +201,46 @@ FlashTransfer::Sent FlashTransfer::SendPacket(uint16_t length, bool last) {
 }
 
 void FlashTransfer::AwaitFinal(ProgressSink& progress) {
+    using Clock = std::chrono::steady_clock;
     Link& link = link_.active();
     const LinkProperties& p = link.properties();
-    Pause(p.packet_pause_ms);
+    const bool after_damage = last_damaged_;
     // A reply already there when the wait begins (bytes that came with the
     // last acknowledgement, or a datagram waiting) is as hasty as one on
     // its heels. The final result answers the data command: a sound reply
-    // to any other command is a stray and never passes for it.
+    // to any other command is a stray and never passes for it. After a
+    // damaged last acknowledgement, more damage is noise to listen past.
     ReplyReceipt receipt = link.TakeReplyWatched(0, cmd::kFlashData);
-    bool waiting = receipt == ReplyReceipt::Frame || receipt == ReplyReceipt::BadFrame;
-    if (receipt == ReplyReceipt::TimedOut) {
+    bool waiting =
+        receipt == ReplyReceipt::Frame || (receipt == ReplyReceipt::BadFrame && !after_damage);
+    if (receipt == ReplyReceipt::TimedOut || (after_damage && receipt == ReplyReceipt::BadFrame)) {
         const LinkManager::WaitScope wait(link_, WaitFor::FinalResult, progress);
-        receipt = link.TakeReplyWatched(kFinalResultTimeoutMs, cmd::kFlashData);
+        const uint32_t divisor = std::max(1u, link_.context().time_divisor.load());
+        const auto limit = Clock::now() + std::chrono::milliseconds(
+                                              link_.context().ScaledWait(kFinalResultTimeoutMs));
+        uint32_t left_ms = kFinalResultTimeoutMs;
+        for (;;) {
+            receipt = link.TakeReplyWatched(left_ms, cmd::kFlashData);
+            if (!after_damage || receipt != ReplyReceipt::BadFrame)
+                break;
+            const auto now = Clock::now();
+            if (now >= limit) {
+                receipt = ReplyReceipt::TimedOut;
+                break;
+            }
+            // What is left of the limit, as the wait counts time.
+            left_ms = static_cast<uint32_t>(
+                std::chrono::ceil<std::chrono::milliseconds>(limit - now).count() * divisor);
+        }
     }
-    const auto arrived = std::chrono::steady_clock::now();
+    const auto arrived = Clock::now();
     const bool whole = receipt == ReplyReceipt::Frame || receipt == ReplyReceipt::BadFrame;
     waiting = waiting || link.reply_was_kept();
-    if (!whole || (!p.replies_may_repeat && !waiting)) {
+    if (!whole || (!p.replies_may_repeat && receipt == ReplyReceipt::BadFrame)) {
+        // After a damaged last acknowledgement and nothing sound, the damage
+        // is what the user hears of, as before.
+        if (after_damage && receipt == ReplyReceipt::TimedOut)
+            receipt = ReplyReceipt::BadFrame;
         link.Judge(receipt);
         if (link_.result() == LinkResult::Timeout)
             link_.sink().ShowText(MessageKind::Error, TextId::Timeout);
@@ -213,24 +250,19 @@ void FlashTransfer::AwaitFinal(ProgressSink& progress) {
     // came late or twice shifts every later one by a place, and the last
     // acknowledgement would pass for the final result. The panel sends its
     // final result last, so whatever follows within a quiet spell replaces
-    // what came first. Over UDP a copy of the last acknowledgement may come
-    // at any time before the final result, with no sign of it beforehand:
-    // the spell is always kept there. It is longer when a stray is likely (a
-    // packet sent again, or a "final result" hard on the heels of the last
-    // acknowledgement, quicker than any panel sums an image).
+    // what came first. A copy may trail its original by more than a
+    // scheduler's hiccup with no sign of it beforehand: the short spell is
+    // always kept. It is longer when a stray is likely (a datagram sent
+    // again, or a "final result" hard on the heels of the last
+    // acknowledgement, quicker than any panel sums an image: the real one
+    // may follow after the burn).
     bool sound = receipt == ReplyReceipt::Frame;
     FrameBuffer taken = link_.reply();
     size_t taken_length = link_.reply_length();
     const bool hasty = waiting || (last_reply_at_ && arrived - *last_reply_at_ < kHastyFinal);
-    const uint32_t burn_quiet_ms = kBurnQuietMs + static_cast<uint32_t>(file_size_ / 1024);
-    uint32_t quiet_ms = 0;
-    if (p.replies_may_repeat && retried_) {
-        quiet_ms = std::max(kPacketTimeoutMs, hasty ? burn_quiet_ms : 0u);
-    } else if (hasty) {
-        quiet_ms = burn_quiet_ms;
-    } else if (p.replies_may_repeat) {
-        quiet_ms = kFinalQuietMs;
-    }
+    uint32_t quiet_ms = hasty ? kBurnQuietMs : kFinalQuietMs;
+    if (p.replies_may_repeat && retried_)
+        quiet_ms = std::max(kPacketTimeoutMs, quiet_ms);
     while (quiet_ms > 0) {
         const ReplyReceipt later = link.TakeReplyWatched(quiet_ms, cmd::kFlashData);
         if (later == ReplyReceipt::Frame) {
@@ -253,6 +285,7 @@ void FlashTransfer::AwaitFinal(ProgressSink& progress) {
 void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
     packets_sent_ = 0;
     retried_ = false;
+    last_damaged_ = false;
     last_reply_at_.reset();
     if (!link_.properties().programs) {
         link_.set_result(LinkResult::PanelRefused);

@@ -79,6 +79,66 @@ INSTANTIATE_TEST_SUITE_P(Links, RepeatedLastAcknowledgement,
                              return info.param == LinkMode::Udp ? "Udp" : "Serial";
                          });
 
+// The last acknowledgement comes damaged over a serial line: nothing is sent
+// again, and the panel's final result decides, however soon it follows. A
+// bad one is heard (the image goes again); one that never comes, or only
+// damaged, fails the run with the checksum message. Time is shrunk so that
+// the two-minute wait takes little more than a second.
+TEST_F(TransferTest, SerialDamagedLastAcknowledgementLetsTheFinalResultDecide) {
+    struct Case {
+        const char* what;
+        int burn_ms;
+        int damaged;      // last acknowledgements damaged, one per pass
+        int bad_finals;   // final results reporting a bad image
+        bool final_lost;  // the final result never comes
+        bool final_damaged;
+        size_t data_frames;
+        std::vector<std::string> texts;
+    };
+    const std::vector<std::string> done = {Text(TextId::UpdateDone)};
+    const std::vector<std::string> damaged = {Text(TextId::ChecksumError),
+                                              Text(TextId::UpdateFailed)};
+    const Case cases[] = {
+        {"good final on its heels", 0, 1, 0, false, false, 1, done},
+        {"good final after a long burn", 300, 1, 0, false, false, 1, done},
+        {"bad final, then a good pass", 0, 1, 1, false, false, 2, done},
+        {"bad final every pass",
+         0,
+         6,
+         6,
+         false,
+         false,
+         6,
+         {Text(TextId::PacketChecksumFailed), Text(TextId::UpdateFailed)}},
+        {"no final", 0, 1, 0, true, false, 1, damaged},
+        {"damaged final", 0, 1, 0, false, true, 1, damaged},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TransferTest::TearDown();
+        Serve(LinkMode::Serial);
+        link.ShrinkTimeForTests(100);
+        panel.ClearReceived();
+        sink.Clear();
+        panel.SetBurnMs(c.burn_ms);
+        panel.FailNextFinals(c.bad_finals);
+        // One packet: its acknowledgement is the last one.
+        panel.InjectFault({sim::FaultKind::BadChecksum, cmd::kFlashData, c.damaged});
+        if (c.final_lost)
+            panel.InjectFault({sim::FaultKind::Drop, cmd::kFlashData, 1, 0, /*final=*/true});
+        if (c.final_damaged)
+            panel.InjectFault({sim::FaultKind::BadChecksum, cmd::kFlashData, 1, 0, true});
+        const auto bytes = RandomBytes(900, 17);
+        ASSERT_TRUE(Program(ImageKind::Logo, WriteImage(bytes)));
+        EXPECT_EQ(sink.Texts(), c.texts);
+        EXPECT_EQ(DataFrames(), c.data_frames);
+        if (c.texts == done) {
+            EXPECT_EQ(link.result(), LinkResult::Ok);
+            EXPECT_EQ(panel.ReadFlash(ImageStartAddress(ImageKind::Logo), 900), bytes);
+        }
+    }
+}
+
 // A sound reply that answers another command is not the final burn result,
 // whatever its status says: the run waits on for the real one, and without it
 // ends as a time-out. The time is shrunk so that the two-minute wait takes
