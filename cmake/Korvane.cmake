@@ -81,7 +81,7 @@ endfunction()
 # folders that hold more than one library.
 function(korvane_library_of dir header out)
     set(library korvane_${dir})
-    if(dir STREQUAL "logo" AND header MATCHES "^(picture_holder|picture|logo_from_picture)$")
+    if(dir STREQUAL "logo" AND header MATCHES "^(picture|qt_path|logo_from_picture)$")
         set(library korvane_picture)  # the Qt picture decoder, apart from the core
     elseif(dir STREQUAL "widgets" AND header STREQUAL "panel_controller")
         set(library korvane_panel_controller)

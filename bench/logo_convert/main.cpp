@@ -20,7 +20,7 @@
 #include "logo/logo_file.h"
 #include "logo/logo_from_picture.h"
 #include "logo/logo_pixels.h"
-#include "logo/picture_holder.h"
+#include "logo/picture.h"
 
 // Heap use through operator new, which is where the writer's canvas and pixel
 // area come from. Qt's own image buffers use malloc and show up only in the
@@ -131,7 +131,7 @@ int main(int argc, char** argv) {
         Check(image.save(QString::fromStdString(jpg.string()), "JPEG", 90), "saving the JPEG");
     }
 
-    korvane::CPictureHolder holder;
+    korvane::Picture holder;
     Check(holder.Load(bmp), "loading the BMP");
     const auto render = [&holder](korvane::Canvas& c) { return holder.RenderInto(c); };
 

@@ -115,7 +115,7 @@ double Timed(Parse parse) {
 void Measure(const char* name, const std::string& bytes) {
     const double mib = static_cast<double>(bytes.size()) / kMiB;
     const double ours = BestSeconds("ours", [&] {
-        return Timed<korvane::CXmlDocument>([&](auto& doc) { return doc.LoadBuffer(bytes); });
+        return Timed<korvane::XmlDocument>([&](auto& doc) { return doc.LoadBuffer(bytes); });
     });
     const double pugi = BestSeconds("pugi", [&] {
         return Timed<pugi::xml_document>([&](auto& doc) {
@@ -136,8 +136,7 @@ void Measure(const char* name, const std::string& bytes) {
     const std::u16string text = korvane::DecodeUtf8(bytes);
     const double index = BestSeconds("index", [&] {
         std::u16string copy = text;
-        return Timed<korvane::CXmlDocument>(
-            [&](auto& doc) { return doc.SetText(std::move(copy)); });
+        return Timed<korvane::XmlDocument>([&](auto& doc) { return doc.SetText(std::move(copy)); });
     });
     std::printf("%-11s %6.1f MiB | %9.0f %9.0f %9.0f | %8.2f %8.2f | %8.0f %8.0f\n", name, mib,
                 mib / ours, mib / pugi, mib / tiny, pugi / ours, tiny / ours, mib / decode,

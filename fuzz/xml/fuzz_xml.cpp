@@ -12,14 +12,14 @@
 
 namespace {
 
-using korvane::CXmlDocument;
+using korvane::XmlDocument;
 
 void Check(bool condition) {
     if (!condition)
         std::abort();
 }
 
-size_t Walk(CXmlDocument& doc, std::u16string_view someName) {
+size_t Walk(XmlDocument& doc, std::u16string_view someName) {
     const std::u16string_view names[] = {u"", u"id", u"a", someName};
     const size_t limit =
         static_cast<size_t>(std::count(doc.Text().begin(), doc.Text().end(), u'<'));
@@ -59,7 +59,7 @@ size_t Walk(CXmlDocument& doc, std::u16string_view someName) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
-    CXmlDocument doc;
+    XmlDocument doc;
     doc.LoadBuffer(bytes);
     std::u16string someName;
     for (size_t i = 0; i < doc.Text().size() && i < 3; ++i)

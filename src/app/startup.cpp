@@ -9,9 +9,9 @@
 #include "app/single_instance.h"
 #include "system/program_files.h"
 #include "widgets/desktop_message_sink.h"
+#include "widgets/main_window.h"
 #include "widgets/maintenance_page.h"
 #include "widgets/maintenance_page_factory.h"
-#include "widgets/orvel_manager_dlg.h"
 #include "widgets/panel_controller.h"
 #include "widgets/resource_bundle.h"
 #include "widgets/user_prompts.h"
@@ -50,7 +50,7 @@ std::unique_ptr<UserPrompts> MakePrompts(std::function<QWidget*()> owner) {
 int RunDesktop(int argc, char** argv, const DesktopOptions& options) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvane"));
-    QPointer<COrvelManagerDlg> main_window;
+    QPointer<MainWindow> main_window;
     auto prompts = MakePrompts([&main_window] { return main_window.data(); });
 
     // The bundle is found from the executable's own folder, never the
@@ -67,7 +67,7 @@ int RunDesktop(int argc, char** argv, const DesktopOptions& options) {
     if (CheckSingleInstance() == InstanceCheck::AnotherCopy)
         return 0;
 
-    CDesktopMessageSink sink(*prompts);
+    DesktopMessageSink sink(*prompts);
     // The settings are found as korvane-cli finds them: Para.dat beside our
     // executable, or in the per-user folder when that folder is not writable.
     const std::filesystem::path executable =
@@ -75,9 +75,9 @@ int RunDesktop(int argc, char** argv, const DesktopOptions& options) {
     PanelController controller(sink, SettingsFile::ForExecutable(executable));
     controller.LoadSettings();
 
-    COrvelManagerDlg window(controller, *prompts);
+    MainWindow window(controller, *prompts);
     main_window = &window;
-    QPointer<COrvelManagerDlg> alive(&window);
+    QPointer<MainWindow> alive(&window);
     controller.SetPoster([alive](PanelController::Job done) {
         // A job's completion runs on the user-interface thread, and only
         // while the window is still there.

@@ -6,14 +6,14 @@
 
 namespace korvane {
 
-class COrvelManagerDlg;
+class MainWindow;
 class PanelController;
 class UserPrompts;
 
 // The running window's parts, for a program that drives the window it
 // starts (the screenshot tool); the shipped program passes nothing.
 struct DesktopParts {
-    COrvelManagerDlg& window;
+    MainWindow& window;
     PanelController& controller;
     UserPrompts& prompts;
 };

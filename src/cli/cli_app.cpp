@@ -20,7 +20,7 @@
 #include "link/texts.h"
 #include "link/usb_devices.h"
 #include "logo/logo_limits.h"
-#include "models/hmi_types.h"
+#include "models/panel_models.h"
 #include "models/screen_size.h"
 #include "protocol/panel_input_checks.h"
 #include "protocol/panel_operations.h"
@@ -287,8 +287,8 @@ class Cli {
     // Why the model list yields no models: no file, unreadable, not
     // well-formed, no "ge" root or no "HMI_Types".
     static std::string ModelListProblem(const std::optional<fs::path>& file);
-    // LoadHmiTypes, with a warning for each model left out.
-    bool LoadModels(const fs::path& file, std::vector<CHmiType>& models);
+    // LoadPanelModels, with a warning for each model left out.
+    bool LoadModels(const fs::path& file, std::vector<PanelModel>& models);
 
     int Status();
     int GetIp();
@@ -700,7 +700,7 @@ std::string Cli::ModelListProblem(const std::optional<fs::path>& file) {
     const std::string name = "the model list " + DisplayPath(*file);
     if (const std::error_code ec = CheckReadable(*file))
         return "cannot read " + name + ": " + ec.message();
-    CXmlDocument doc;
+    XmlDocument doc;
     if (!doc.LoadFile(*file)) {
         // The reader's outcome: the load summary, then the first parse error.
         std::string why = Utf16ToUtf8(doc.ResultText());
@@ -718,19 +718,19 @@ std::string Cli::ModelListProblem(const std::optional<fs::path>& file) {
 
 namespace {
 
-std::string FaultText(HmiTypeFault fault, const CHmiType& model) {
+std::string FaultText(PanelModelFault fault, const PanelModel& model) {
     const std::string sides =
         " is not " + std::to_string(kScreenSideMin) + " to " + std::to_string(kScreenSideMax);
     switch (fault) {
-        case HmiTypeFault::BadWidth:
+        case PanelModelFault::BadWidth:
             return "width " + std::to_string(model.screen_width) + sides;
-        case HmiTypeFault::BadHeight:
+        case PanelModelFault::BadHeight:
             return "height " + std::to_string(model.screen_height) + sides;
-        case HmiTypeFault::EmptyName:
+        case PanelModelFault::EmptyName:
             return "no name";
-        case HmiTypeFault::ControlInName:
+        case PanelModelFault::ControlInName:
             return "a control character in its name";
-        case HmiTypeFault::DuplicateName:
+        case PanelModelFault::DuplicateName:
             return "the name of an earlier model";
     }
     return "not usable";
@@ -738,12 +738,12 @@ std::string FaultText(HmiTypeFault fault, const CHmiType& model) {
 
 }  // namespace
 
-bool Cli::LoadModels(const fs::path& file, std::vector<CHmiType>& models) {
-    std::vector<HmiTypeRefusal> refused;
-    const bool loaded = LoadHmiTypes(file, models, &refused);
-    for (const HmiTypeRefusal& r : refused) {
+bool Cli::LoadModels(const fs::path& file, std::vector<PanelModel>& models) {
+    std::vector<PanelModelRefusal> refused;
+    const bool loaded = LoadPanelModels(file, models, &refused);
+    for (const PanelModelRefusal& r : refused) {
         std::string why;
-        for (const HmiTypeFault f : r.faults)
+        for (const PanelModelFault f : r.faults)
             why += (why.empty() ? "" : "; ") + FaultText(f, r.model);
         // Quoted and escaped: the name may hold the very characters at fault.
         out_.Problem("warning: the model list " + file.string() + ": model " +
@@ -756,7 +756,7 @@ bool Cli::LoadModels(const fs::path& file, std::vector<CHmiType>& models) {
 
 std::optional<fs::path> Cli::ModelListFile() const {
     return inv_.models_file ? std::optional<fs::path>(*inv_.models_file)
-                            : HmiTypesFileIn(ProgramFiles::InFolder(env_.program_folder));
+                            : PanelModelsFileIn(ProgramFiles::InFolder(env_.program_folder));
 }
 
 std::variant<Cli::LogoTarget, int> Cli::ReadLogoTarget() {
@@ -785,7 +785,7 @@ std::variant<Cli::LogoTarget, int> Cli::ReadLogoTarget() {
         return target;
     }
     const auto file = ModelListFile();
-    std::vector<CHmiType> models;
+    std::vector<PanelModel> models;
     if (!file || !LoadModels(*file, models))
         return Problem(ModelListProblem(file), LinkResult::FileError);
     std::string names;
@@ -806,7 +806,7 @@ int Cli::Models() {
     if (!NeedArgs(0, 0))
         return Usage("models takes no arguments");
     const auto file = ModelListFile();
-    std::vector<CHmiType> models;
+    std::vector<PanelModel> models;
     if (!file || !LoadModels(*file, models))
         return Problem(ModelListProblem(file), LinkResult::FileError);
     for (const auto& m : models) {

@@ -3,7 +3,7 @@
 #include "cli/logo_picture.h"
 #include "cli/stderr_capture.h"
 #include "logo/logo_from_picture.h"
-#include "logo/picture_holder.h"
+#include "logo/picture.h"
 
 namespace korvane::cli {
 
@@ -53,7 +53,7 @@ std::optional<PictureSize> ReadPictureSize(const std::filesystem::path& picture,
                                            std::string* error) {
     DecoderWords decoder;
     StderrCapture printed;
-    CPictureHolder holder;
+    Picture holder;
     const bool loaded = holder.Load(picture, error);
     const std::string words = Joined(decoder.words(), printed.Take());
     if (!loaded) {

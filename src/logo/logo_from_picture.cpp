@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "logo/picture_holder.h"
+#include "logo/picture.h"
 #include "system/display_path.h"
 
 namespace korvane {
@@ -10,7 +10,7 @@ namespace korvane {
 LogoWriteResult WriteLogoFromPicture(const std::filesystem::path& picture_path, uint32_t background,
                                      int screen_width, int screen_height,
                                      const std::filesystem::path& logo_path) {
-    CPictureHolder picture;
+    Picture picture;
     std::string error;
     if (!picture.Load(picture_path, &error)) {
         return LogoWriteResult{

@@ -9,7 +9,7 @@
 
 namespace korvane {
 
-CAboutDlg::CAboutDlg(QWidget* parent) : QDialog(parent) {
+AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     setObjectName(DialogName(100));
     // The menu text without its mnemonic and trailing dots is the box's title.
     QString title = ResourceString(IDS_ABOUTBOX);

@@ -6,11 +6,11 @@
 
 namespace korvane {
 
-CDesktopMessageSink::CDesktopMessageSink(UserPrompts& prompts, QObject* parent)
+DesktopMessageSink::DesktopMessageSink(UserPrompts& prompts, QObject* parent)
     : QObject(parent), prompts_(prompts) {}
 
 template <class F>
-void CDesktopMessageSink::OnUiThread(F&& f) {
+void DesktopMessageSink::OnUiThread(F&& f) {
     if (QThread::currentThread() == thread()) {
         f();
         return;
@@ -22,12 +22,12 @@ void CDesktopMessageSink::OnUiThread(F&& f) {
     QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::BlockingQueuedConnection);
 }
 
-void CDesktopMessageSink::Show(MessageKind kind, std::string_view text) {
+void DesktopMessageSink::Show(MessageKind kind, std::string_view text) {
     const QString t = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     OnUiThread([&] { prompts_.ShowMessage(kind, t); });
 }
 
-bool CDesktopMessageSink::Ask(std::string_view question) {
+bool DesktopMessageSink::Ask(std::string_view question) {
     const QString q = QString::fromUtf8(question.data(), static_cast<qsizetype>(question.size()));
     bool yes = false;
     OnUiThread([&] { yes = prompts_.Ask(q); });

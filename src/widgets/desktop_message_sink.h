@@ -9,12 +9,12 @@
 
 namespace korvane {
 
-class CDesktopMessageSink : public QObject, public MessageSink {
+class DesktopMessageSink : public QObject, public MessageSink {
     Q_OBJECT
   public:
     // Construct on the user-interface thread: boxes are shown on this
     // object's thread.
-    explicit CDesktopMessageSink(UserPrompts& prompts, QObject* parent = nullptr);
+    explicit DesktopMessageSink(UserPrompts& prompts, QObject* parent = nullptr);
     void Show(MessageKind kind, std::string_view text) override;
     // Asks on the user-interface thread, also from a worker (which waits).
     bool Ask(std::string_view question);

@@ -25,9 +25,9 @@ QString WaitText(WaitFor what, uint32_t remaining_ms) {
     return QString::fromUtf8(awaited) + QString::fromUtf8("，最多还需 %1 秒").arg(seconds);
 }
 
-CDesktopProgressSink::CDesktopProgressSink(CPercentBar* bar) : bar_(bar) {}
+DesktopProgressSink::DesktopProgressSink(PercentBar* bar) : bar_(bar) {}
 
-int CDesktopProgressSink::PercentOf(int position) const {
+int DesktopProgressSink::PercentOf(int position) const {
     const int lower = lower_.load();
     const int upper = upper_.load();
     if (lower >= upper)
@@ -36,7 +36,7 @@ int CDesktopProgressSink::PercentOf(int position) const {
     return std::clamp(static_cast<int>(fraction * 100), 0, 100);
 }
 
-void CDesktopProgressSink::SetPopup(CProgressPopup* popup) {
+void DesktopProgressSink::SetPopup(ProgressPopup* popup) {
     // A popup opened mid-run starts where the bar is.
     if (popup) {
         popup->SetBounds(lower_.load(), upper_.load());
@@ -45,25 +45,25 @@ void CDesktopProgressSink::SetPopup(CProgressPopup* popup) {
     popup_.store(popup);
 }
 
-void CDesktopProgressSink::Forward(int position) {
+void DesktopProgressSink::Forward(int position) {
     forwarded_.fetch_add(1);
     // Both widgets are safe to drive from a worker: they store the value and
     // paint on the user-interface thread.
     if (bar_)
         bar_->MoveTo(position);
-    if (CProgressPopup* popup = popup_.load())
+    if (ProgressPopup* popup = popup_.load())
         popup->SetPosition(position);
 }
 
-void CDesktopProgressSink::ShowLine(const QString& text) {
+void DesktopProgressSink::ShowLine(const QString& text) {
     // The bar puts the percentage right after its text.
     if (bar_)
         bar_->SetText(text.isEmpty() ? text : text + QLatin1Char(' '));
-    if (CProgressPopup* popup = popup_.load())
+    if (ProgressPopup* popup = popup_.load())
         popup->SetMessage(text);
 }
 
-void CDesktopProgressSink::Waiting(WaitFor what, uint32_t remaining_ms) {
+void DesktopProgressSink::Waiting(WaitFor what, uint32_t remaining_ms) {
     // Called every tenth of a second: the line changes once a second.
     const uint32_t seconds = remaining_ms / 1000 + (remaining_ms % 1000 != 0);
     if (waiting_.load() && wait_what_.load() == static_cast<int>(what) && wait_s_.load() == seconds)
@@ -74,7 +74,7 @@ void CDesktopProgressSink::Waiting(WaitFor what, uint32_t remaining_ms) {
     ShowLine(WaitText(what, remaining_ms));
 }
 
-void CDesktopProgressSink::EndWait() {
+void DesktopProgressSink::EndWait() {
     if (!waiting_.exchange(false))
         return;
     QString text;
@@ -84,11 +84,11 @@ void CDesktopProgressSink::EndWait() {
     }
     if (bar_)
         bar_->SetText(text);
-    if (CProgressPopup* popup = popup_.load())
+    if (ProgressPopup* popup = popup_.load())
         popup->SetMessage(text);
 }
 
-void CDesktopProgressSink::MoveTo(int position) {
+void DesktopProgressSink::MoveTo(int position) {
     EndWait();
     // An explicit move (start and end of a run) always reaches the widgets.
     position_.store(position);
@@ -96,7 +96,7 @@ void CDesktopProgressSink::MoveTo(int position) {
     Forward(position);
 }
 
-void CDesktopProgressSink::Step() {
+void DesktopProgressSink::Step() {
     EndWait();
     const int position = position_.fetch_add(1) + 1;
     const int percent = PercentOf(position);
@@ -104,18 +104,18 @@ void CDesktopProgressSink::Step() {
         Forward(position);
 }
 
-void CDesktopProgressSink::SetSpan(int lower, int upper) {
+void DesktopProgressSink::SetSpan(int lower, int upper) {
     EndWait();
     lower_.store(lower);
     upper_.store(upper);
     percent_.store(PercentOf(position_.load()));
     if (bar_)
         bar_->SetSpan(lower, upper);
-    if (CProgressPopup* popup = popup_.load())
+    if (ProgressPopup* popup = popup_.load())
         popup->SetBounds(lower, upper);
 }
 
-void CDesktopProgressSink::SetText(std::string_view text) {
+void DesktopProgressSink::SetText(std::string_view text) {
     const QString t = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     {
         std::lock_guard lock(text_mutex_);
@@ -124,11 +124,11 @@ void CDesktopProgressSink::SetText(std::string_view text) {
     waiting_.store(false);
     if (bar_)
         bar_->SetText(t);
-    if (CProgressPopup* popup = popup_.load())
+    if (ProgressPopup* popup = popup_.load())
         popup->SetMessage(t);
 }
 
-void CDesktopProgressSink::ShowText(bool show) {
+void DesktopProgressSink::ShowText(bool show) {
     if (bar_)
         bar_->ShowText(show);
 }

@@ -14,18 +14,18 @@
 
 namespace korvane {
 
-class CPercentBar;
-class CProgressPopup;
+class PercentBar;
+class ProgressPopup;
 
 // What a long wait is shown as, e.g. "等待面板烧写结果，最多还需 120 秒"
 // (the seconds rounded up).
 QString WaitText(WaitFor what, uint32_t remaining_ms);
 
-class CDesktopProgressSink : public ProgressSink {
+class DesktopProgressSink : public ProgressSink {
   public:
-    explicit CDesktopProgressSink(CPercentBar* bar);
+    explicit DesktopProgressSink(PercentBar* bar);
     // The popup that follows the bar from now on; nullptr for none.
-    void SetPopup(CProgressPopup* popup);
+    void SetPopup(ProgressPopup* popup);
 
     void MoveTo(int position) override;
     void SetSpan(int lower, int upper) override;
@@ -44,8 +44,8 @@ class CDesktopProgressSink : public ProgressSink {
     void EndWait();
     void ShowLine(const QString& text);
 
-    CPercentBar* bar_;
-    std::atomic<CProgressPopup*> popup_{nullptr};
+    PercentBar* bar_;
+    std::atomic<ProgressPopup*> popup_{nullptr};
     // The worker's own view; the widgets get a position only for a new percentage.
     std::atomic<int> position_{0};
     std::atomic<int> lower_{0};

@@ -7,7 +7,7 @@
 
 namespace korvane {
 
-CIpAddressEdit::CIpAddressEdit(QWidget* parent) : QWidget(parent) {
+IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
     row->setSpacing(2);
@@ -42,21 +42,21 @@ CIpAddressEdit::CIpAddressEdit(QWidget* parent) : QWidget(parent) {
     setFocusProxy(octets_[0]);
 }
 
-QString CIpAddressEdit::text() const {
+QString IpAddressEdit::text() const {
     QStringList parts;
     for (const QLineEdit* e : octets_)
         parts.append(e->text());
     return parts.join(QLatin1Char('.'));
 }
 
-void CIpAddressEdit::setText(const QString& dotted) {
+void IpAddressEdit::setText(const QString& dotted) {
     const QStringList parts = dotted.split(QLatin1Char('.'));
     for (size_t i = 0; i < octets_.size(); ++i)
         octets_[i]->setText(i < static_cast<size_t>(parts.size()) ? parts[static_cast<int>(i)]
                                                                   : QString());
 }
 
-bool CIpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
+bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress)
         return QWidget::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);

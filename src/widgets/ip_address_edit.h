@@ -9,10 +9,10 @@
 
 namespace korvane {
 
-class CIpAddressEdit : public QWidget {
+class IpAddressEdit : public QWidget {
     Q_OBJECT
   public:
-    explicit CIpAddressEdit(QWidget* parent = nullptr);
+    explicit IpAddressEdit(QWidget* parent = nullptr);
     // "a.b.c.d"; an empty field reads as an empty part ("10..0.1").
     QString text() const;
     // Fills the fields from dotted text; missing parts stay empty.

@@ -23,18 +23,18 @@
 
 #include "logo/logo_from_picture.h"
 #include "logo/qt_path.h"
-#include "models/hmi_types.h"
+#include "models/panel_models.h"
 #include "system/display_path.h"
 #include "system/file_read_check.h"
 #include "system/program_files.h"
 #include "transfer/firmware_run.h"
 #include "transfer/transfer_figures.h"
 #include "widgets/app_profile.h"
-#include "widgets/communication_set.h"
 #include "widgets/control_ids.h"
 #include "widgets/desktop_progress_sink.h"
 #include "widgets/ip_address_edit.h"
-#include "widgets/logo_picker_dlg.h"
+#include "widgets/link_settings_dialog.h"
+#include "widgets/logo_picker_dialog.h"
 #include "widgets/panel_controller.h"
 #include "widgets/percent_bar.h"
 #include "widgets/progress_popup.h"
@@ -59,8 +59,8 @@ QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
 
-CIpAddressEdit* AddressEdit(QWidget* parent, int id) {
-    auto* edit = new CIpAddressEdit(parent);
+IpAddressEdit* AddressEdit(QWidget* parent, int id) {
+    auto* edit = new IpAddressEdit(parent);
     edit->setObjectName(ControlName(id));
     // Four whole octet fields, however narrow the page gets.
     const QFontMetrics fm = edit->fontMetrics();
@@ -158,18 +158,18 @@ std::string PageProgress::FiguresText() const {
 
 // ---------------------------------------------------------------------------
 
-CMaintenancePage::CMaintenancePage(PanelController& panel, UserPrompts& prompts, QWidget* parent)
-    : CExtResizableDialog(parent),
+MaintenancePage::MaintenancePage(PanelController& panel, UserPrompts& prompts, QWidget* parent)
+    : AnchoredDialog(parent),
       panel_(panel),
       prompts_(prompts),
-      models_file_(HmiTypesFileFor(RunningExecutable())) {
+      models_file_(PanelModelsFileFor(RunningExecutable())) {
     setObjectName(DialogName(132));
     // A page inside the main window, not a window of its own.
     setWindowFlags(Qt::Widget);
     BuildControls();
-    bar_sink_ = std::make_unique<CDesktopProgressSink>(bar_);
+    bar_sink_ = std::make_unique<DesktopProgressSink>(bar_);
     progress_ = std::make_unique<PageProgress>(*bar_sink_);
-    run_picker_ = [](CLogoPickerDlg& dialog) { return dialog.exec(); };
+    run_picker_ = [](LogoPickerDialog& dialog) { return dialog.exec(); };
 
     const auto profile = AppProfile::Open();
     picture_path_ = profile->value(QStringLiteral("%1/Picture").arg(kProfileSection)).toString();
@@ -177,7 +177,7 @@ CMaintenancePage::CMaintenancePage(PanelController& panel, UserPrompts& prompts,
     OpenPage();
 }
 
-CMaintenancePage::~CMaintenancePage() {
+MaintenancePage::~MaintenancePage() {
     if (busy_) {
         panel_.CancelRun();
         WaitUntilIdle();
@@ -186,7 +186,7 @@ CMaintenancePage::~CMaintenancePage() {
         watched_window_->removeEventFilter(this);
 }
 
-void CMaintenancePage::BuildControls() {
+void MaintenancePage::BuildControls() {
     // --- panel IP/port -----------------------------------------------------
     auto* address_group = new QGroupBox(Utf8("HMI IP/PORT 操作"), this);
     address_group->setObjectName(ControlName(1062));
@@ -289,7 +289,7 @@ void CMaintenancePage::BuildControls() {
     }
     fg->addLayout(buttons, 0, 0, 1, 3);
 
-    bar_ = new CPercentBar(flash_group);
+    bar_ = new PercentBar(flash_group);
     bar_->setObjectName(ControlName(1095));
     cancel_ = Button(flash_group, 1102, "取消");
     auto* bar_label = new QLabel(Utf8("操作状态:"), flash_group);
@@ -310,22 +310,22 @@ void CMaintenancePage::BuildControls() {
     page->addWidget(flash_group);
     page->addStretch(1);
 
-    connect(link_choice_, &QComboBox::currentIndexChanged, this, &CMaintenancePage::OnLinkChoice);
-    connect(get_address_, &QPushButton::clicked, this, &CMaintenancePage::OnGetAddress);
-    connect(set_address_, &QPushButton::clicked, this, &CMaintenancePage::OnSetAddress);
-    connect(get_clock_, &QPushButton::clicked, this, &CMaintenancePage::OnGetClock);
-    connect(set_clock_, &QPushButton::clicked, this, &CMaintenancePage::OnSetClock);
-    connect(erase_, &QPushButton::clicked, this, &CMaintenancePage::OnEraseFlash);
-    connect(kernel_, &QPushButton::clicked, this, &CMaintenancePage::OnKernel);
-    connect(boot_loader_, &QPushButton::clicked, this, &CMaintenancePage::OnBootLoader);
-    connect(logo_, &QPushButton::clicked, this, &CMaintenancePage::OnLogo);
-    connect(cancel_, &QPushButton::clicked, this, &CMaintenancePage::OnCancel);
-    connect(end_download, &QAction::triggered, this, &CMaintenancePage::OnEndDownload);
-    connect(enter_download, &QAction::triggered, this, &CMaintenancePage::OnEnterDownload);
-    connect(file_system, &QAction::triggered, this, &CMaintenancePage::OnFileSystem);
+    connect(link_choice_, &QComboBox::currentIndexChanged, this, &MaintenancePage::OnLinkChoice);
+    connect(get_address_, &QPushButton::clicked, this, &MaintenancePage::OnGetAddress);
+    connect(set_address_, &QPushButton::clicked, this, &MaintenancePage::OnSetAddress);
+    connect(get_clock_, &QPushButton::clicked, this, &MaintenancePage::OnGetClock);
+    connect(set_clock_, &QPushButton::clicked, this, &MaintenancePage::OnSetClock);
+    connect(erase_, &QPushButton::clicked, this, &MaintenancePage::OnEraseFlash);
+    connect(kernel_, &QPushButton::clicked, this, &MaintenancePage::OnKernel);
+    connect(boot_loader_, &QPushButton::clicked, this, &MaintenancePage::OnBootLoader);
+    connect(logo_, &QPushButton::clicked, this, &MaintenancePage::OnLogo);
+    connect(cancel_, &QPushButton::clicked, this, &MaintenancePage::OnCancel);
+    connect(end_download, &QAction::triggered, this, &MaintenancePage::OnEndDownload);
+    connect(enter_download, &QAction::triggered, this, &MaintenancePage::OnEnterDownload);
+    connect(file_system, &QAction::triggered, this, &MaintenancePage::OnFileSystem);
 }
 
-void CMaintenancePage::OpenPage() {
+void MaintenancePage::OpenPage() {
     mac_group_->hide();
     change_mac_->hide();
     new_ip_->setText(QStringLiteral("192.168.0.100"));
@@ -348,7 +348,7 @@ void CMaintenancePage::OpenPage() {
     UpdateEnabling();
 }
 
-void CMaintenancePage::OnLinkChoice(int index) {
+void MaintenancePage::OnLinkChoice(int index) {
     // Display only: every operation uses the link of the settings.
     const bool network = index == 1;
     com_choice_->setEnabled(!network);
@@ -356,16 +356,16 @@ void CMaintenancePage::OnLinkChoice(int index) {
     link_ip_->setEnabled(network);
 }
 
-void CMaintenancePage::timerEvent(QTimerEvent* event) {
+void MaintenancePage::timerEvent(QTimerEvent* event) {
     if (event->timerId() != timer_) {
-        CExtResizableDialog::timerEvent(event);
+        AnchoredDialog::timerEvent(event);
         return;
     }
     UpdateEnabling();
     figures_->setText(QString::fromStdString(progress_->FiguresText()));
 }
 
-void CMaintenancePage::UpdateEnabling() {
+void MaintenancePage::UpdateEnabling() {
     const bool idle = !busy_;
     for (QWidget* w : {static_cast<QWidget*>(get_address_), static_cast<QWidget*>(set_address_),
                        static_cast<QWidget*>(new_ip_), static_cast<QWidget*>(new_port_),
@@ -379,18 +379,18 @@ void CMaintenancePage::UpdateEnabling() {
     cancel_->setEnabled(FlashRunActive());
 }
 
-MessageSink& CMaintenancePage::Messages() {
+MessageSink& MaintenancePage::Messages() {
     return panel_.sink();
 }
 
-void CMaintenancePage::Launch(bool flash_run, PanelController::Work work,
-                              std::function<void()> then) {
+void MaintenancePage::Launch(bool flash_run, PanelController::Work work,
+                             std::function<void()> then) {
     busy_ = true;
     flash_run_ = flash_run;
     UpdateEnabling();
     // The controller posts `done` to this thread; a page already gone (its
     // window closed while the report was on its way) takes no report.
-    QPointer<CMaintenancePage> self(this);
+    QPointer<MaintenancePage> self(this);
     const bool started = panel_.RunInBackground(std::move(work), [self, then = std::move(then)] {
         if (!self)
             return;
@@ -410,12 +410,12 @@ void CMaintenancePage::Launch(bool flash_run, PanelController::Work work,
     }
 }
 
-void CMaintenancePage::WaitUntilIdle() {
+void MaintenancePage::WaitUntilIdle() {
     if (!busy_)
         return;
     // Boxes a worker shows come to this thread: keep serving them.
     QEventLoop loop;
-    connect(this, &CMaintenancePage::OperationFinished, &loop, &QEventLoop::quit);
+    connect(this, &MaintenancePage::OperationFinished, &loop, &QEventLoop::quit);
     // Should the job's report never come (a poster that drops it), the
     // controller's own flag ends the wait.
     QTimer idle;
@@ -432,7 +432,7 @@ void CMaintenancePage::WaitUntilIdle() {
     UpdateEnabling();
 }
 
-std::optional<NetworkTexts> CMaintenancePage::ReadNetworkTexts() {
+std::optional<NetworkTexts> MaintenancePage::ReadNetworkTexts() {
     const auto port = ParseNewPanelPort(new_port_->text());
     if (!port) {
         Messages().Show(MessageKind::Error, kInvalidPort);
@@ -446,7 +446,7 @@ std::optional<NetworkTexts> CMaintenancePage::ReadNetworkTexts() {
     return t;
 }
 
-bool CMaintenancePage::ConfirmInput(const InputCheck& check, const char* concern) {
+bool MaintenancePage::ConfirmInput(const InputCheck& check, const char* concern) {
     if (check.Refused())
         return prompts_.Ask(InputQuestion(concern, check));
     if (!check.warnings.empty()) {
@@ -457,7 +457,7 @@ bool CMaintenancePage::ConfirmInput(const InputCheck& check, const char* concern
     return true;
 }
 
-void CMaintenancePage::OnGetAddress() {
+void MaintenancePage::OnGetAddress() {
     auto result = std::make_shared<std::optional<PanelAddress>>();
     Launch(
         false, [result](PanelWork& w) { *result = GetPanelAddress(w.session); },
@@ -469,7 +469,7 @@ void CMaintenancePage::OnGetAddress() {
         });
 }
 
-void CMaintenancePage::OnSetAddress() {
+void MaintenancePage::OnSetAddress() {
     const auto texts = ReadNetworkTexts();
     if (!texts || !ConfirmInput(CheckPanelNetwork(texts->ToRecord()), kNetworkConcern))
         return;
@@ -477,7 +477,7 @@ void CMaintenancePage::OnSetAddress() {
            [values = *texts](PanelWork& w) { SetPanelAddress(w.session, values, &w.settings); });
 }
 
-void CMaintenancePage::OnGetClock() {
+void MaintenancePage::OnGetClock() {
     const auto texts = ReadNetworkTexts();
     if (!texts)
         return;
@@ -493,7 +493,7 @@ void CMaintenancePage::OnGetClock() {
         });
 }
 
-void CMaintenancePage::OnSetClock() {
+void MaintenancePage::OnSetClock() {
     const auto texts = ReadNetworkTexts();
     if (!texts)
         return;
@@ -507,15 +507,15 @@ void CMaintenancePage::OnSetClock() {
     });
 }
 
-void CMaintenancePage::OnEndDownload() {
+void MaintenancePage::OnEndDownload() {
     Launch(false, [](PanelWork& w) { RunEndDownload(w.session); });
 }
 
-void CMaintenancePage::OnEnterDownload() {
+void MaintenancePage::OnEnterDownload() {
     Launch(false, [](PanelWork& w) { RunEnterDownload(w.session); });
 }
 
-void CMaintenancePage::OnEraseFlash() {
+void MaintenancePage::OnEraseFlash() {
     progress_->Begin(0);
     Launch(true, [this](PanelWork& w) {
         if (StartEraseFlash(w.session, *progress_))
@@ -523,21 +523,21 @@ void CMaintenancePage::OnEraseFlash() {
     });
 }
 
-void CMaintenancePage::OnCancel() {
+void MaintenancePage::OnCancel() {
     panel_.CancelRun();
 }
 
-void CMaintenancePage::OnKernel() {
+void MaintenancePage::OnKernel() {
     ChooseAndProgram(ImageKind::Kernel);
 }
-void CMaintenancePage::OnBootLoader() {
+void MaintenancePage::OnBootLoader() {
     ChooseAndProgram(ImageKind::BootLoader);
 }
-void CMaintenancePage::OnFileSystem() {
+void MaintenancePage::OnFileSystem() {
     ChooseAndProgram(ImageKind::FileSystem);
 }
 
-void CMaintenancePage::ChooseAndProgram(ImageKind kind) {
+void MaintenancePage::ChooseAndProgram(ImageKind kind) {
     const QString folder_key = QStringLiteral("%1/ImageFolder").arg(kProfileSection);
     const QString folder = AppProfile::Open()->value(folder_key).toString();
     const auto chosen =
@@ -563,15 +563,15 @@ void CMaintenancePage::ChooseAndProgram(ImageKind kind) {
                  kind == ImageKind::FileSystem ? Utf8(kConfiguringLink) : QString());
 }
 
-void CMaintenancePage::ProgramImage(ImageKind kind, const fs::path& image,
-                                    const QString& popup_text) {
+void MaintenancePage::ProgramImage(ImageKind kind, const fs::path& image,
+                                   const QString& popup_text) {
     std::error_code ec;
     const auto size = fs::file_size(image, ec);
     progress_->Begin(ec ? 0 : size);
-    CProgressPopup* popup = nullptr;
+    ProgressPopup* popup = nullptr;
     if (!popup_text.isEmpty()) {
         if (!popup_)
-            popup_ = std::make_unique<CProgressPopup>();
+            popup_ = std::make_unique<ProgressPopup>();
         popup = popup_.get();
         popup->Open(window(), QStringLiteral("Manager"));
         popup->SetMessage(popup_text);
@@ -595,8 +595,8 @@ void CMaintenancePage::ProgramImage(ImageKind kind, const fs::path& image,
         });
 }
 
-void CMaintenancePage::OnLogo() {
-    CLogoPickerDlg picker(Messages(), prompts_, models_file_, this);
+void MaintenancePage::OnLogo() {
+    LogoPickerDialog picker(Messages(), prompts_, models_file_, this);
     picker.SetPicturePath(picture_path_);
     picker.SetBackground(picture_colour_);
     if (run_picker_(picker) != QDialog::Accepted || picker.picture_path().isEmpty())
@@ -609,7 +609,7 @@ void CMaintenancePage::OnLogo() {
         profile->setValue(QStringLiteral("%1/Colour").arg(kProfileSection), picture_colour_);
     }
 
-    const CHmiType* model = picker.current_model();
+    const PanelModel* model = picker.current_model();
     if (!model) {
         // A logo is made for one screen size: without a model there is none.
         const std::string where = models_file_ ? DisplayPath(*models_file_)
@@ -627,7 +627,7 @@ void CMaintenancePage::OnLogo() {
     ProgramImage(ImageKind::Logo, written.logo_path);
 }
 
-bool CMaintenancePage::ConfirmClose() {
+bool MaintenancePage::ConfirmClose() {
     if (!busy_)
         return true;
     if (!flash_run_) {
@@ -642,7 +642,7 @@ bool CMaintenancePage::ConfirmClose() {
     return true;
 }
 
-void CMaintenancePage::showEvent(QShowEvent* event) {
+void MaintenancePage::showEvent(QShowEvent* event) {
     // The page lives inside the main window: closing that window is what
     // must wait for a run.
     QWidget* top = window();
@@ -652,12 +652,12 @@ void CMaintenancePage::showEvent(QShowEvent* event) {
         watched_window_ = top;
         top->installEventFilter(this);
     }
-    CExtResizableDialog::showEvent(event);
+    AnchoredDialog::showEvent(event);
 }
 
-bool CMaintenancePage::eventFilter(QObject* watched, QEvent* event) {
+bool MaintenancePage::eventFilter(QObject* watched, QEvent* event) {
     if (watched != watched_window_)
-        return CExtResizableDialog::eventFilter(watched, event);
+        return AnchoredDialog::eventFilter(watched, event);
     // Escape closes a dialog window as the close button does: both ask.
     const bool escape = event->type() == QEvent::KeyPress &&
                         static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
@@ -665,15 +665,15 @@ bool CMaintenancePage::eventFilter(QObject* watched, QEvent* event) {
         event->ignore();
         return true;
     }
-    return CExtResizableDialog::eventFilter(watched, event);
+    return AnchoredDialog::eventFilter(watched, event);
 }
 
-void CMaintenancePage::closeEvent(QCloseEvent* event) {
+void MaintenancePage::closeEvent(QCloseEvent* event) {
     if (!ConfirmClose()) {
         event->ignore();
         return;
     }
-    CExtResizableDialog::closeEvent(event);
+    AnchoredDialog::closeEvent(event);
 }
 
 }  // namespace korvane

@@ -1,5 +1,5 @@
 #pragma once
-// CMaintenancePage: the panel maintenance page. Each button reads the page's
+// MaintenancePage: the panel maintenance page. Each button reads the page's
 // controls, hands the matching core operation to the panel controller, which
 // runs it off the user-interface thread, and shows what came back. While any
 // operation runs the buttons that would start another are disabled; Cancel
@@ -18,7 +18,7 @@
 #include "protocol/panel_input_checks.h"
 #include "protocol/panel_operations.h"
 #include "transfer/image_kind.h"
-#include "widgets/ext_resizable_dialog.h"
+#include "widgets/anchored_dialog.h"
 #include "widgets/panel_controller.h"
 
 class QComboBox;
@@ -31,10 +31,10 @@ class QTimeEdit;
 
 namespace korvane {
 
-class CLogoPickerDlg;
-class CPercentBar;
-class CIpAddressEdit;
-class CProgressPopup;
+class LogoPickerDialog;
+class PercentBar;
+class IpAddressEdit;
+class ProgressPopup;
 class PanelController;
 class UserPrompts;
 
@@ -82,11 +82,11 @@ class PageProgress : public ProgressSink {
     std::atomic<int64_t> started_ns_{0};
 };
 
-class CMaintenancePage : public CExtResizableDialog {
+class MaintenancePage : public AnchoredDialog {
     Q_OBJECT
   public:
-    CMaintenancePage(PanelController& panel, UserPrompts& prompts, QWidget* parent = nullptr);
-    ~CMaintenancePage() override;
+    MaintenancePage(PanelController& panel, UserPrompts& prompts, QWidget* parent = nullptr);
+    ~MaintenancePage() override;
 
     bool Busy() const { return busy_; }
     bool FlashRunActive() const { return busy_ && flash_run_; }
@@ -108,7 +108,9 @@ class CMaintenancePage : public CExtResizableDialog {
     void ProgramImage(ImageKind kind, const std::filesystem::path& image,
                       const QString& popup_text = QString());
     // Runs the logo picker modally; tests answer it in place.
-    void SetPickerRunner(std::function<int(CLogoPickerDlg&)> run) { run_picker_ = std::move(run); }
+    void SetPickerRunner(std::function<int(LogoPickerDialog&)> run) {
+        run_picker_ = std::move(run);
+    }
 
   signals:
     void OperationFinished();
@@ -151,7 +153,7 @@ class CMaintenancePage : public CExtResizableDialog {
     PanelController& panel_;
     UserPrompts& prompts_;
     std::optional<std::filesystem::path> models_file_;
-    std::function<int(CLogoPickerDlg&)> run_picker_;
+    std::function<int(LogoPickerDialog&)> run_picker_;
     QString picture_path_;
     uint32_t picture_colour_ = 0;
     bool busy_ = false;
@@ -159,17 +161,17 @@ class CMaintenancePage : public CExtResizableDialog {
     bool opened_ = false;
     QPointer<QWidget> watched_window_;
 
-    QComboBox* link_choice_;    // 1097
-    QComboBox* com_choice_;     // 1098
-    CIpAddressEdit* link_ip_;   // 1025
-    QLineEdit* link_port_;      // 1033
-    CIpAddressEdit* panel_ip_;  // 1064
-    QLineEdit* panel_port_;     // 1063
+    QComboBox* link_choice_;   // 1097
+    QComboBox* com_choice_;    // 1098
+    IpAddressEdit* link_ip_;   // 1025
+    QLineEdit* link_port_;     // 1033
+    IpAddressEdit* panel_ip_;  // 1064
+    QLineEdit* panel_port_;    // 1063
     QPushButton* get_address_;
-    CIpAddressEdit* new_ip_;   // 1032
-    QLineEdit* new_port_;      // 1031
-    CIpAddressEdit* gateway_;  // 1112
-    CIpAddressEdit* mask_;     // 1113
+    IpAddressEdit* new_ip_;   // 1032
+    QLineEdit* new_port_;     // 1031
+    IpAddressEdit* gateway_;  // 1112
+    IpAddressEdit* mask_;     // 1113
     QPushButton* set_address_;
     QWidget* mac_group_;
     QPushButton* change_mac_;
@@ -184,13 +186,13 @@ class CMaintenancePage : public CExtResizableDialog {
     QPushButton* erase_;
     QPushButton* more_;
     QMenu* more_menu_;
-    CPercentBar* bar_;
+    PercentBar* bar_;
     QLabel* figures_;
     QPushButton* cancel_;
 
     std::unique_ptr<ProgressSink> bar_sink_;
     std::unique_ptr<PageProgress> progress_;
-    std::unique_ptr<CProgressPopup> popup_;
+    std::unique_ptr<ProgressPopup> popup_;
     int timer_ = 0;
 };
 

@@ -5,7 +5,7 @@
 namespace korvane {
 
 QWidget* CreateMaintenancePage(PanelController& controller, UserPrompts& prompts, QWidget* parent) {
-    return new CMaintenancePage(controller, prompts, parent);
+    return new MaintenancePage(controller, prompts, parent);
 }
 
 }  // namespace korvane

@@ -9,7 +9,7 @@
 
 namespace korvane {
 
-CPercentBar::CPercentBar(QWidget* parent) : QWidget(parent) {
+PercentBar::PercentBar(QWidget* parent) : QWidget(parent) {
     const QPalette& colors = palette();
     bar_color_ = colors.color(QPalette::Highlight);
     background_color_ = colors.color(QPalette::Base);
@@ -21,11 +21,11 @@ CPercentBar::CPercentBar(QWidget* parent) : QWidget(parent) {
     width_.store(width());
 }
 
-QSize CPercentBar::sizeHint() const {
+QSize PercentBar::sizeHint() const {
     return QSize(200, fontMetrics().height() + 8);
 }
 
-CPercentBar::Shape CPercentBar::ShapeFor(int position, int width) const {
+PercentBar::Shape PercentBar::ShapeFor(int position, int width) const {
     const std::int64_t lower = lower_.load();
     const std::int64_t upper = upper_.load();
     Shape shape;
@@ -43,7 +43,7 @@ CPercentBar::Shape CPercentBar::ShapeFor(int position, int width) const {
     return shape;
 }
 
-QString CPercentBar::BarText(const QString& text, int percent) {
+QString PercentBar::BarText(const QString& text, int percent) {
     if (!text.isEmpty())
         return percent != 0 ? text + QString::number(percent) + QLatin1Char('%') : text;
     if (percent > 0)
@@ -51,25 +51,25 @@ QString CPercentBar::BarText(const QString& text, int percent) {
     return QString();
 }
 
-QString CPercentBar::Text() const {
+QString PercentBar::Text() const {
     std::lock_guard lock(text_mutex_);
     return text_;
 }
 
-QString CPercentBar::CurrentText() const {
+QString PercentBar::CurrentText() const {
     const Shape shape = ShapeFor(position_.load(), width_.load());
     if (!shape.drawable || !show_text_.load())
         return QString();
     return BarText(Text(), shape.percent);
 }
 
-int CPercentBar::MoveTo(int position) {
+int PercentBar::MoveTo(int position) {
     const int previous = position_.exchange(position);
     Moved(position);
     return previous;
 }
 
-int CPercentBar::Step() {
+int PercentBar::Step() {
     const int step = step_.load();
     const int previous = position_.fetch_add(step);
     // Wraps like the stored value does instead of overflowing.
@@ -77,13 +77,13 @@ int CPercentBar::Step() {
     return previous;
 }
 
-int CPercentBar::MoveBy(int offset) {
+int PercentBar::MoveBy(int offset) {
     const int previous = position_.fetch_add(offset);
     Moved(static_cast<int>(static_cast<unsigned>(previous) + static_cast<unsigned>(offset)));
     return previous;
 }
 
-void CPercentBar::Moved(int position) {
+void PercentBar::Moved(int position) {
     // A transfer steps once per packet; only a new pixel or a new percent is
     // worth a trip to the user-interface thread.
     const Shape shape = ShapeFor(position, width_.load());
@@ -94,12 +94,12 @@ void CPercentBar::Moved(int position) {
         RequestRefresh();
 }
 
-void CPercentBar::SetSpan(int lower, int upper) {
+void PercentBar::SetSpan(int lower, int upper) {
     lower_.store(lower);
     upper_.store(upper);
 }
 
-void CPercentBar::SetText(const QString& text) {
+void PercentBar::SetText(const QString& text) {
     {
         std::lock_guard lock(text_mutex_);
         if (text == text_)
@@ -109,16 +109,16 @@ void CPercentBar::SetText(const QString& text) {
     RequestRefresh();
 }
 
-void CPercentBar::ShowText(bool show) {
+void PercentBar::ShowText(bool show) {
     if (show_text_.exchange(show) != show)
         RequestRefresh();
 }
 
-void CPercentBar::RequestRefresh() {
-    RefreshOnOwnThread(this, refresh_posted_, &CPercentBar::Refresh);
+void PercentBar::RequestRefresh() {
+    RefreshOnOwnThread(this, refresh_posted_, &PercentBar::Refresh);
 }
 
-void CPercentBar::Refresh() {
+void PercentBar::Refresh() {
     refresh_posted_.store(false);
     const QString text = CurrentText();
     if (accessibleDescription() != text)
@@ -130,13 +130,13 @@ void CPercentBar::Refresh() {
     update();
 }
 
-void CPercentBar::resizeEvent(QResizeEvent* event) {
+void PercentBar::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     width_.store(event->size().width());
     requested_filled_.store(-1);
 }
 
-void CPercentBar::paintEvent(QPaintEvent*) {
+void PercentBar::paintEvent(QPaintEvent*) {
     ++paint_count_;
     const Shape shape = ShapeFor(position_.load(), width());
     const QString text = CurrentText();
@@ -167,22 +167,22 @@ void CPercentBar::paintEvent(QPaintEvent*) {
     painter.drawText(all, flags, text);
 }
 
-void CPercentBar::SetBarColor(const QColor& color) {
+void PercentBar::SetBarColor(const QColor& color) {
     bar_color_ = color;
     update();
 }
 
-void CPercentBar::SetBackgroundColor(const QColor& color) {
+void PercentBar::SetBackgroundColor(const QColor& color) {
     background_color_ = color;
     update();
 }
 
-void CPercentBar::SetTextOnBarColor(const QColor& color) {
+void PercentBar::SetTextOnBarColor(const QColor& color) {
     text_on_bar_color_ = color;
     update();
 }
 
-void CPercentBar::SetTextOnBackgroundColor(const QColor& color) {
+void PercentBar::SetTextOnBackgroundColor(const QColor& color) {
     text_on_background_color_ = color;
     update();
 }

@@ -16,11 +16,11 @@
 
 namespace korvane {
 
-class CPercentBar : public QWidget {
+class PercentBar : public QWidget {
     Q_OBJECT
 
   public:
-    explicit CPercentBar(QWidget* parent = nullptr);
+    explicit PercentBar(QWidget* parent = nullptr);
 
     // Any thread. Each returns the previous position.
     int MoveTo(int position);

@@ -37,7 +37,7 @@ int PercentOf(int position, int lower, int upper) {
 
 }  // namespace
 
-CProgressPopup::CProgressPopup()
+ProgressPopup::ProgressPopup()
     : QWidget(nullptr,
               Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
     setObjectName(QStringLiteral("ProgressPopup"));
@@ -62,16 +62,16 @@ CProgressPopup::CProgressPopup()
     cancel_->setAccessibleName(kButtonText.trimmed());
     message_->setFont(QApplication::font("QMessageBox"));
     cancel_->setFont(QApplication::font("QMessageBox"));
-    connect(cancel_, &QPushButton::clicked, this, &CProgressPopup::Cancel);
+    connect(cancel_, &QPushButton::clicked, this, &ProgressPopup::Cancel);
     LayOut(kMessageLines, kMessageWidth);
 }
 
-CProgressPopup::~CProgressPopup() {
+ProgressPopup::~ProgressPopup() {
     if (open_.load())
         Close();
 }
 
-void CProgressPopup::LayOut(int lines, int message_width) {
+void ProgressPopup::LayOut(int lines, int message_width) {
     const QFontMetrics message_metrics(message_->font());
     QString probe = QStringLiteral("M");
     for (int i = 1; i < lines; ++i)
@@ -92,7 +92,7 @@ void CProgressPopup::LayOut(int lines, int message_width) {
     setFixedSize(10 + message_width + 10, button_top + button_height + 10);
 }
 
-bool CProgressPopup::Open(QWidget* parent, const QString& title, bool /*smooth*/) {
+bool ProgressPopup::Open(QWidget* parent, const QString& title, bool /*smooth*/) {
     cancelled_ = false;
     escape_cancels_ = true;
     position_ = 0;
@@ -129,7 +129,7 @@ bool CProgressPopup::Open(QWidget* parent, const QString& title, bool /*smooth*/
     return true;
 }
 
-void CProgressPopup::Close() {
+void ProgressPopup::Close() {
     if (!open_.exchange(false))
         return;
     qApp->removeEventFilter(this);
@@ -137,7 +137,7 @@ void CProgressPopup::Close() {
     hide();
 }
 
-void CProgressPopup::SetBounds(int lower, int upper, int step) {
+void ProgressPopup::SetBounds(int lower, int upper, int step) {
     if (!open_.load())
         return;
     lower_ = lower;
@@ -146,7 +146,7 @@ void CProgressPopup::SetBounds(int lower, int upper, int step) {
     RequestRefresh();
 }
 
-void CProgressPopup::SetMessage(const QString& message) {
+void ProgressPopup::SetMessage(const QString& message) {
     if (!open_.load())
         return;
     {
@@ -156,7 +156,7 @@ void CProgressPopup::SetMessage(const QString& message) {
     RequestRefresh();
 }
 
-int CProgressPopup::SetPosition(int position) {
+int ProgressPopup::SetPosition(int position) {
     if (!open_.load())
         return position_.load();
     const int previous = position_.exchange(position);
@@ -165,25 +165,25 @@ int CProgressPopup::SetPosition(int position) {
     return previous;
 }
 
-int CProgressPopup::Advance() {
+int ProgressPopup::Advance() {
     if (!open_.load())
         return position_.load();
     return SetPosition(static_cast<int>(static_cast<unsigned>(position_.load()) +
                                         static_cast<unsigned>(step_.load())));
 }
 
-void CProgressPopup::PumpMessages(bool escape_cancels) {
+void ProgressPopup::PumpMessages(bool escape_cancels) {
     escape_cancels_ = escape_cancels;
     // On a worker thread without an event loop this returns at once: a worker
     // sees no keyboard input.
     QCoreApplication::processEvents();
 }
 
-void CProgressPopup::RequestRefresh() {
-    RefreshOnOwnThread(this, refresh_posted_, &CProgressPopup::Refresh);
+void ProgressPopup::RequestRefresh() {
+    RefreshOnOwnThread(this, refresh_posted_, &ProgressPopup::Refresh);
 }
 
-void CProgressPopup::Refresh() {
+void ProgressPopup::Refresh() {
     refresh_posted_ = false;
     if (!open_.load())
         return;
@@ -214,7 +214,7 @@ void CProgressPopup::Refresh() {
         show();
 }
 
-void CProgressPopup::Cancel() {
+void ProgressPopup::Cancel() {
     SavePosition();
     cancelled_ = true;
     hide();
@@ -233,7 +233,7 @@ void CProgressPopup::Cancel() {
     }
 }
 
-bool CProgressPopup::eventFilter(QObject* watched, QEvent* event) {
+bool ProgressPopup::eventFilter(QObject* watched, QEvent* event) {
     // Escape in a message box shown meanwhile belongs to that box.
     if (event->type() == QEvent::KeyPress && open_.load() && !cancelled_.load() &&
         escape_cancels_.load() && watched->isWidgetType() && !QApplication::activeModalWidget() &&
@@ -244,7 +244,7 @@ bool CProgressPopup::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void CProgressPopup::closeEvent(QCloseEvent* event) {
+void ProgressPopup::closeEvent(QCloseEvent* event) {
     // The popup has no close button: a window manager's close is a cancel.
     // The close is accepted all the same, or the popup would stop the
     // application from quitting while it exists.
@@ -253,7 +253,7 @@ void CProgressPopup::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-void CProgressPopup::SavePosition() {
+void ProgressPopup::SavePosition() {
     if (!remember_position_)
         return;
     auto profile = AppProfile::Open();
@@ -261,7 +261,7 @@ void CProgressPopup::SavePosition() {
     profile->setValue(QStringLiteral("Settings/Y"), y());
 }
 
-void CProgressPopup::RestorePosition() {
+void ProgressPopup::RestorePosition() {
     const QList<QRect> screens = AvailableScreenRects();
     QRect place(QPoint(0, 0), size());
     bool restored = false;

@@ -20,7 +20,7 @@ class QPushButton;
 
 namespace korvane {
 
-class CProgressPopup : public QWidget {
+class ProgressPopup : public QWidget {
     Q_OBJECT
 
   public:
@@ -28,8 +28,8 @@ class CProgressPopup : public QWidget {
     static constexpr int kMessageId = 11;
     static constexpr int kBarId = 12;
 
-    CProgressPopup();
-    ~CProgressPopup() override;
+    ProgressPopup();
+    ~ProgressPopup() override;
 
     // Shows the popup with `title` as caption, at its remembered position or
     // centred. `parent` (may be null) is the window it stays in front of and

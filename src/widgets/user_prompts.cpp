@@ -6,7 +6,7 @@
 #include <QMessageBox>
 #include <QThread>
 
-#include "widgets/logo_pane.h"
+#include "widgets/logo_preview.h"
 #include "widgets/message_box_owner.h"
 
 namespace korvane {

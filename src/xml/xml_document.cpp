@@ -40,13 +40,13 @@ struct FileCloser {
 
 }  // namespace
 
-bool CXmlDocument::SetText(std::u16string text) {
+bool XmlDocument::SetText(std::u16string text) {
     text_ = std::move(text);
     result_.clear();
     return Parse();
 }
 
-bool CXmlDocument::LoadFile(const std::filesystem::path& path) {
+bool XmlDocument::LoadFile(const std::filesystem::path& path) {
     std::unique_ptr<std::FILE, FileCloser> file(OpenFile(path, "rb"));
     if (!file) {
         result_ = SystemText(errno);
@@ -72,7 +72,7 @@ bool CXmlDocument::LoadFile(const std::filesystem::path& path) {
     return LoadBuffer(bytes);
 }
 
-bool CXmlDocument::LoadBuffer(std::string_view bytes) {
+bool XmlDocument::LoadBuffer(std::string_view bytes) {
     if (bytes.size() > kMaxTextLength) {
         result_ = SystemText(EFBIG);
         return false;
@@ -82,7 +82,7 @@ bool CXmlDocument::LoadBuffer(std::string_view bytes) {
     return Parse();
 }
 
-bool CXmlDocument::IsSound() const {
+bool XmlDocument::IsSound() const {
     if (elementsInUse_ == 0)
         return false;
     const ElementRecord& document = elements_[0];
@@ -90,12 +90,12 @@ bool CXmlDocument::IsSound() const {
            elements_[document.firstChild].nextSibling == 0;
 }
 
-void CXmlDocument::ResetPosition() {
+void XmlDocument::ResetPosition() {
     parentPosition_ = currentPosition_ = childPosition_ = 0;
     currentKind_ = 0;
 }
 
-bool CXmlDocument::Parse() {
+bool XmlDocument::Parse() {
     std::u16string summary = std::move(result_);
     result_.clear();
     ResetPosition();
@@ -126,18 +126,18 @@ bool CXmlDocument::Parse() {
     return IsSound();
 }
 
-void CXmlDocument::Report(std::u16string text) {
+void XmlDocument::Report(std::u16string text) {
     // Only the first report of a parse survives.
     if (result_.empty())
         result_ = std::move(text);
 }
 
-void CXmlDocument::MarkIllFormed(int32_t parent) {
+void XmlDocument::MarkIllFormed(int32_t parent) {
     elements_[0].Set(kDocumentIllFormed);
     elements_[parent].Set(kElementHasError);
 }
 
-void CXmlDocument::AppendChild(int32_t parent, int32_t child) {
+void XmlDocument::AppendChild(int32_t parent, int32_t child) {
     ElementRecord& p = elements_[parent];
     ElementRecord& c = elements_[child];
     c.parent = parent;
@@ -157,7 +157,7 @@ void CXmlDocument::AppendChild(int32_t parent, int32_t child) {
 // The element's end tag is missing: it keeps only its start tag and its
 // children follow it as siblings. Their parent links are mended once the
 // parse ends (see ParseElements), so closing never walks the children.
-void CXmlDocument::CloseImplicitly(int32_t index) {
+void XmlDocument::CloseImplicitly(int32_t index) {
     elements_[0].Set(kDocumentIllFormed);
     ElementRecord& e = elements_[index];
     e.Set(kElementNotEnded);
@@ -185,7 +185,7 @@ void CXmlDocument::CloseImplicitly(int32_t index) {
     firstRecord.Clear(kElementFirstChild);
 }
 
-int32_t CXmlDocument::ParseElements() {
+int32_t XmlDocument::ParseElements() {
     struct OpenElement {
         int32_t index;
         std::u16string_view name;

@@ -12,7 +12,7 @@
 
 namespace korvane {
 
-class CXmlDocument {
+class XmlDocument {
   public:
     // Replaces the text, clears the result text and parses. Returns IsSound().
     bool SetText(std::u16string text);

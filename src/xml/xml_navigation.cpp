@@ -1,4 +1,4 @@
-// The query side of CXmlDocument: moving the position and reading values
+// The query side of XmlDocument: moving the position and reading values
 // straight from the text through the element index.
 #include <algorithm>
 
@@ -75,7 +75,7 @@ class StartTagTokens {
 
 }  // namespace
 
-std::u16string_view CXmlDocument::ElementName(int32_t index) const {
+std::u16string_view XmlDocument::ElementName(int32_t index) const {
     const std::u16string_view text = text_;
     size_t i = elements_[index].start + 1;
     while (i < text.size() && IsWhiteSpace(text[i]))
@@ -86,7 +86,7 @@ std::u16string_view CXmlDocument::ElementName(int32_t index) const {
     return text.substr(std::min(i, text.size()), end - std::min(i, text.size()));
 }
 
-int32_t CXmlDocument::FindSibling(int32_t from, std::u16string_view name) const {
+int32_t XmlDocument::FindSibling(int32_t from, std::u16string_view name) const {
     for (int32_t i = from; i != 0; i = elements_[i].nextSibling) {
         if (name.empty() || NameMatches(ElementName(i), name))
             return i;
@@ -94,7 +94,7 @@ int32_t CXmlDocument::FindSibling(int32_t from, std::u16string_view name) const 
     return 0;
 }
 
-bool CXmlDocument::FindElement(std::u16string_view name) {
+bool XmlDocument::FindElement(std::u16string_view name) {
     if (elementsInUse_ == 0)
         return false;
     const int32_t from = currentPosition_ != 0 ? elements_[currentPosition_].nextSibling
@@ -108,7 +108,7 @@ bool CXmlDocument::FindElement(std::u16string_view name) {
     return true;
 }
 
-bool CXmlDocument::FindChildElement(std::u16string_view name) {
+bool XmlDocument::FindChildElement(std::u16string_view name) {
     if (currentPosition_ == 0 && !FindElement())
         return false;
     const int32_t from = childPosition_ != 0 ? elements_[childPosition_].nextSibling
@@ -122,7 +122,7 @@ bool CXmlDocument::FindChildElement(std::u16string_view name) {
     return true;
 }
 
-bool CXmlDocument::EnterElement() {
+bool XmlDocument::EnterElement() {
     if (currentPosition_ == 0 || currentKind_ != 1)
         return false;
     parentPosition_ = currentPosition_;
@@ -132,7 +132,7 @@ bool CXmlDocument::EnterElement() {
     return true;
 }
 
-bool CXmlDocument::LeaveElement() {
+bool XmlDocument::LeaveElement() {
     if (parentPosition_ == 0)
         return false;
     childPosition_ = currentPosition_;
@@ -142,7 +142,7 @@ bool CXmlDocument::LeaveElement() {
     return true;
 }
 
-std::u16string CXmlDocument::GetAttribute(std::u16string_view name) const {
+std::u16string XmlDocument::GetAttribute(std::u16string_view name) const {
     if (currentPosition_ == 0 || currentKind_ != 1)
         return {};
     const ElementRecord& record = elements_[currentPosition_];
@@ -175,7 +175,7 @@ std::u16string CXmlDocument::GetAttribute(std::u16string_view name) const {
     return {};
 }
 
-std::u16string CXmlDocument::GetChildText() const {
+std::u16string XmlDocument::GetChildText() const {
     if (childPosition_ == 0)
         return {};
     const ElementRecord& record = elements_[childPosition_];

@@ -21,7 +21,7 @@ class DesktopMessageSinkTest : public QObject {
   private slots:
     void fromTheUiThreadTheBoxShowsDirectly() {
         ScriptedPrompts prompts;
-        CDesktopMessageSink sink(prompts);
+        DesktopMessageSink sink(prompts);
         sink.Show(MessageKind::Plain, "成功");
         QCOMPARE(prompts.shown().size(), size_t(1));
         QVERIFY(prompts.shown()[0].on_ui_thread);
@@ -31,7 +31,7 @@ class DesktopMessageSinkTest : public QObject {
 
     void aWorkerWaitsOnTheUiThreadsBox() {
         ScriptedPrompts prompts;
-        CDesktopMessageSink sink(prompts);
+        DesktopMessageSink sink(prompts);
         std::atomic<bool> worker_past_box{false};
         bool worker_waited = false;
         prompts.SetOnShow([&](const ScriptedPrompts::Shown&) {
@@ -59,7 +59,7 @@ class DesktopMessageSinkTest : public QObject {
         ScriptedPrompts prompts;
         prompts.AddAnswer(true);
         prompts.AddAnswer(false);
-        CDesktopMessageSink sink(prompts);
+        DesktopMessageSink sink(prompts);
         std::atomic<int> answers{-1};
         std::thread worker([&] { answers = sink.Ask("继续?") * 2 + sink.Ask("again?"); });
         QTRY_COMPARE_WITH_TIMEOUT(answers.load(), 2, 5000);
@@ -75,7 +75,7 @@ class DesktopMessageSinkTest : public QObject {
         std::string error;
         QVERIFY2(server.Start(0, &error), error.c_str());
         ScriptedPrompts prompts;
-        CDesktopMessageSink sink(prompts);
+        DesktopMessageSink sink(prompts);
         PanelController controller(sink, SettingsFile(std::nullopt));
         CommSettings s = CommSettings::Defaults();
         s.address = {127, 0, 0, 1};
@@ -90,8 +90,8 @@ class DesktopMessageSinkTest : public QObject {
         });
         bool finished = false;
         NullProgress progress;
-        QVERIFY(controller.RunInBackground([&](PanelWork& w) { StartEraseFlash(w.session, progress); },
-                                           [&] { finished = true; }));
+        QVERIFY(controller.RunInBackground(
+            [&](PanelWork& w) { StartEraseFlash(w.session, progress); }, [&] { finished = true; }));
         QTRY_VERIFY_WITH_TIMEOUT(finished, 10000);
         server.Stop();
         QVERIFY(done_on_ui);

@@ -30,13 +30,13 @@ class DesktopProgressSinkTest : public QObject {
     void cleanup() { AppProfile::UseFileForTesting(QString()); }
 
     void aLargeRunReachesTheWidgetsOncePerPercent() {
-        CPercentBar bar;
+        PercentBar bar;
         bar.resize(300, 24);
         bar.show();
         QVERIFY(QTest::qWaitForWindowExposed(&bar));
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
-        CDesktopProgressSink sink(&bar);
+        DesktopProgressSink sink(&bar);
         sink.SetPopup(&popup);
         constexpr int kPackets = 262144;  // 256 MiB in 1 KiB packets
         std::thread worker([&] {
@@ -57,9 +57,9 @@ class DesktopProgressSinkTest : public QObject {
     }
 
     void aRunThatStopsMidwayShowsWhereItStopped() {
-        CPercentBar bar;
+        PercentBar bar;
         bar.resize(200, 20);
-        CDesktopProgressSink sink(&bar);
+        DesktopProgressSink sink(&bar);
         sink.SetSpan(0, 3);
         sink.Step();
         QCOMPARE(bar.Position(), 1);
@@ -71,8 +71,8 @@ class DesktopProgressSinkTest : public QObject {
     }
 
     void anEmptySpanNeverDividesByZero() {
-        CPercentBar bar;
-        CDesktopProgressSink sink(&bar);
+        PercentBar bar;
+        DesktopProgressSink sink(&bar);
         sink.SetSpan(5, 5);
         for (int i = 0; i < 10; ++i)
             sink.Step();
@@ -82,12 +82,12 @@ class DesktopProgressSinkTest : public QObject {
     // A wait puts what is awaited and the time that may remain on the
     // popup's line and the bar, once a second, until the run goes on.
     void aWaitShowsWhatAndHowLongUntilTheRunGoesOn() {
-        CPercentBar bar;
-        CProgressPopup popup;
+        PercentBar bar;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
-        auto* line = FindControl<QLabel>(&popup, CProgressPopup::kMessageId);
+        auto* line = FindControl<QLabel>(&popup, ProgressPopup::kMessageId);
         QVERIFY(line);
-        CDesktopProgressSink sink(&bar);
+        DesktopProgressSink sink(&bar);
         sink.SetPopup(&popup);
         const QString run = QString::fromUtf8("LOGO文件下载中");
         auto on_worker = [](auto calls) { std::thread(calls).join(); };
@@ -140,11 +140,11 @@ class DesktopProgressSinkTest : public QObject {
         const QString image = dir_.filePath(QStringLiteral("logo.dat"));
         std::ofstream(image.toStdString(), std::ios::binary) << std::string(3000, 'x');
 
-        CPercentBar bar;
-        CProgressPopup popup;
+        PercentBar bar;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
-        auto* line = FindControl<QLabel>(&popup, CProgressPopup::kMessageId);
-        CDesktopProgressSink sink(&bar);
+        auto* line = FindControl<QLabel>(&popup, ProgressPopup::kMessageId);
+        DesktopProgressSink sink(&bar);
         sink.SetPopup(&popup);
         QVERIFY(UpdateFirmware(session, transfer, ImageKind::Logo, image.toStdString(), sink));
         const QString waiting = QString::fromUtf8("等待面板烧写结果，最多还需 12");

@@ -80,10 +80,10 @@ const std::vector<Case>& Cases() {
          {},
          {"set-ip", "10.0.0.5", "502", "--gateway", "10.0.0.1", "--mask", "255.0.0.0"},
          [](QWidget* p) {
-             FindControl<CIpAddressEdit>(p, 1032)->setText(QStringLiteral("10.0.0.5"));
+             FindControl<IpAddressEdit>(p, 1032)->setText(QStringLiteral("10.0.0.5"));
              FindControl<QLineEdit>(p, 1031)->setText(QStringLiteral("502"));
-             FindControl<CIpAddressEdit>(p, 1112)->setText(QStringLiteral("10.0.0.1"));
-             FindControl<CIpAddressEdit>(p, 1113)->setText(QStringLiteral("255.0.0.0"));
+             FindControl<IpAddressEdit>(p, 1112)->setText(QStringLiteral("10.0.0.1"));
+             FindControl<IpAddressEdit>(p, 1113)->setText(QStringLiteral("255.0.0.0"));
              Click(p, 1038);
          },
          {"设置成功"}},

@@ -19,13 +19,13 @@
 #include "protocol/command_codes.h"
 #include "temp_profile.h"
 #include "transfer/firmware_run.h"
-#include "widgets/communication_set.h"
 #include "widgets/control_ids.h"
 #include "widgets/ip_address_edit.h"
-#include "widgets/logo_pane.h"
-#include "widgets/logo_picker_dlg.h"
+#include "widgets/link_settings_dialog.h"
+#include "widgets/logo_picker_dialog.h"
+#include "widgets/logo_preview.h"
+#include "widgets/main_window.h"
 #include "widgets/maintenance_page_factory.h"
-#include "widgets/orvel_manager_dlg.h"
 #include "widgets/percent_bar.h"
 #include "widgets/progress_popup.h"
 
@@ -150,7 +150,7 @@ class MaintenancePageTest : public QObject {
         {
             // Made for the main window's page area: a child, never a window of its own.
             QWidget host;
-            CMaintenancePage child(rig.controller, rig.prompts, &host);
+            MaintenancePage child(rig.controller, rig.prompts, &host);
             QVERIFY(!child.isWindow());
         }
         const struct {
@@ -166,15 +166,15 @@ class MaintenancePageTest : public QObject {
         QCOMPARE(Control<QGroupBox>(page, 1028)->title(), QString::fromUtf8("HMI Flash 操作"));
         QVERIFY(!Control<QGroupBox>(page, 1075)->isVisible());
         QVERIFY(!Button(page, 1076)->isVisible());
-        QCOMPARE(Control<CIpAddressEdit>(page, 1032)->text(), QStringLiteral("192.168.0.100"));
+        QCOMPARE(Control<IpAddressEdit>(page, 1032)->text(), QStringLiteral("192.168.0.100"));
         QCOMPARE(Control<QLineEdit>(page, 1031)->text(), QStringLiteral("21845"));
-        QCOMPARE(Control<CIpAddressEdit>(page, 1112)->text(), QStringLiteral("192.168.0.1"));
-        QCOMPARE(Control<CIpAddressEdit>(page, 1113)->text(), QStringLiteral("255.255.255.0"));
-        QCOMPARE(Control<CIpAddressEdit>(page, 1064)->text(), QStringLiteral("..."));
-        QVERIFY(!Control<CIpAddressEdit>(page, 1064)->isEnabled());
+        QCOMPARE(Control<IpAddressEdit>(page, 1112)->text(), QStringLiteral("192.168.0.1"));
+        QCOMPARE(Control<IpAddressEdit>(page, 1113)->text(), QStringLiteral("255.255.255.0"));
+        QCOMPARE(Control<IpAddressEdit>(page, 1064)->text(), QStringLiteral("..."));
+        QVERIFY(!Control<IpAddressEdit>(page, 1064)->isEnabled());
         QVERIFY(!Control<QLineEdit>(page, 1063)->isEnabled());
         QVERIFY(!Control<QLineEdit>(page, 1105)->isEnabled());
-        QVERIFY(Control<CPercentBar>(page, 1095));
+        QVERIFY(Control<PercentBar>(page, 1095));
         QCOMPARE(Control<QDateEdit>(page, 1108)->date(), QDate::currentDate());
         QVERIFY(Control<QTimeEdit>(page, 1109));
 
@@ -187,11 +187,11 @@ class MaintenancePageTest : public QObject {
         QCOMPARE(coms->count(), 9);
         QCOMPARE(coms->itemText(0), QString::fromUtf8("串口1"));
         QCOMPARE(coms->itemText(8), QString::fromUtf8("串口9"));
-        QVERIFY(!Control<CIpAddressEdit>(page, 1025)->isEnabled());
+        QVERIFY(!Control<IpAddressEdit>(page, 1025)->isEnabled());
         QVERIFY(!Control<QLineEdit>(page, 1033)->isEnabled());
         links->setCurrentIndex(1);
         QVERIFY(!coms->isEnabled());
-        QVERIFY(Control<CIpAddressEdit>(page, 1025)->isEnabled());
+        QVERIFY(Control<IpAddressEdit>(page, 1025)->isEnabled());
         QVERIFY(Control<QLineEdit>(page, 1033)->isEnabled());
         links->setCurrentIndex(0);
         QVERIFY(coms->isEnabled());
@@ -223,7 +223,7 @@ class MaintenancePageTest : public QObject {
             QVERIFY(AllStartersEnabled(page, false));
             QVERIFY(!Button(page, 1102)->isEnabled());
         }));
-        QCOMPARE(Control<CIpAddressEdit>(page, 1064)->text(), QStringLiteral("192.168.0.100"));
+        QCOMPARE(Control<IpAddressEdit>(page, 1064)->text(), QStringLiteral("192.168.0.100"));
         QCOMPARE(Control<QLineEdit>(page, 1063)->text(), QStringLiteral("21845"));
         QVERIFY(rig.sink.Messages().empty());
         QVERIFY(AllStartersEnabled(page, true));
@@ -232,10 +232,10 @@ class MaintenancePageTest : public QObject {
     void setAddressShowsOneSuccessAndThePanelHoldsTheValues() {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
-        Control<CIpAddressEdit>(page, 1032)->setText(QStringLiteral("10.1.2.3"));
+        Control<IpAddressEdit>(page, 1032)->setText(QStringLiteral("10.1.2.3"));
         Control<QLineEdit>(page, 1031)->setText(QStringLiteral("502"));
-        Control<CIpAddressEdit>(page, 1112)->setText(QStringLiteral("10.1.2.254"));
-        Control<CIpAddressEdit>(page, 1113)->setText(QStringLiteral("255.255.0.0"));
+        Control<IpAddressEdit>(page, 1112)->setText(QStringLiteral("10.1.2.254"));
+        Control<IpAddressEdit>(page, 1113)->setText(QStringLiteral("255.255.0.0"));
         QVERIFY(
             RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
         QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置成功"});
@@ -251,8 +251,8 @@ class MaintenancePageTest : public QObject {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
         rig.panel.SetStatusOverride(cmd::kSetParameter, 0);
-        Control<CIpAddressEdit>(page, 1032)->setText(QStringLiteral("10.9.8.7"));
-        Control<CIpAddressEdit>(page, 1112)->setText(QStringLiteral("10.9.8.1"));
+        Control<IpAddressEdit>(page, 1032)->setText(QStringLiteral("10.9.8.7"));
+        Control<IpAddressEdit>(page, 1112)->setText(QStringLiteral("10.9.8.1"));
         QVERIFY(
             RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
         QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置失败"});
@@ -320,8 +320,8 @@ class MaintenancePageTest : public QObject {
         };
         std::vector<const char*> reasons;
         for (const auto& c : refused) {
-            Control<CIpAddressEdit>(page, 1032)->setText(QString::fromLatin1(c.ip));
-            Control<CIpAddressEdit>(page, 1113)->setText(QString::fromLatin1(c.mask));
+            Control<IpAddressEdit>(page, 1032)->setText(QString::fromLatin1(c.ip));
+            Control<IpAddressEdit>(page, 1113)->setText(QString::fromLatin1(c.mask));
             rig.prompts.AddAnswer(false);
             QTest::mouseClick(Button(page, 1038), Qt::LeftButton);
             QVERIFY2(!rig.page->Busy(), c.ip);
@@ -335,8 +335,8 @@ class MaintenancePageTest : public QObject {
         QCOMPARE(Octets(rig.panel.Network().mask), Octets(before.mask));
 
         // Yes sends as before: the record first, then the three values.
-        Control<CIpAddressEdit>(page, 1032)->setText(QStringLiteral("224.0.0.1"));
-        Control<CIpAddressEdit>(page, 1113)->setText(QStringLiteral("255.255.255.0"));
+        Control<IpAddressEdit>(page, 1032)->setText(QStringLiteral("224.0.0.1"));
+        Control<IpAddressEdit>(page, 1113)->setText(QStringLiteral("255.255.255.0"));
         rig.prompts.AddAnswer(true);
         QVERIFY(
             RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
@@ -351,8 +351,8 @@ class MaintenancePageTest : public QObject {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
         // The page's default gateway 192.168.0.1 stays.
-        Control<CIpAddressEdit>(page, 1032)->setText(QStringLiteral("10.1.2.3"));
-        Control<CIpAddressEdit>(page, 1113)->setText(QStringLiteral("255.255.0.0"));
+        Control<IpAddressEdit>(page, 1032)->setText(QStringLiteral("10.1.2.3"));
+        Control<IpAddressEdit>(page, 1113)->setText(QStringLiteral("255.255.0.0"));
         QVERIFY(
             RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
         QVERIFY(rig.prompts.questions().isEmpty());
@@ -444,7 +444,7 @@ class MaintenancePageTest : public QObject {
         QCOMPARE(rig.sink.Messages(),
                  (std::vector<Message>{
                      {MessageKind::AppDefault, std::string(Text(TextId::EraseWait))}}));
-        auto* bar = Control<CPercentBar>(page, 1095);
+        auto* bar = Control<PercentBar>(page, 1095);
         QCOMPARE(bar->Position(), 0);
         QVERIFY(bar->Text().isEmpty());
         QVERIFY(AllStartersEnabled(page, true));
@@ -468,7 +468,7 @@ class MaintenancePageTest : public QObject {
         const QString image = WriteImage(Folder(), QStringLiteral("kernel.dat"), 48 * 1024 + 100);
         rig.prompts.AddFile(image);
         SlowData(rig.panel, 40, 10);
-        auto* bar = Control<CPercentBar>(page, 1095);
+        auto* bar = Control<PercentBar>(page, 1095);
         auto* figures = page->findChild<QLabel*>(QStringLiteral("IDC_FIGURES"));
         QVERIFY(RunAndWait(*rig.page, [&] {
             QTest::mouseClick(Button(page, 1035), Qt::LeftButton);
@@ -505,11 +505,11 @@ class MaintenancePageTest : public QObject {
             RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1083), Qt::LeftButton); }));
         // The file-system run says what it does while its checks run.
         rig.panel.InjectFault({sim::FaultKind::Delay, cmd::kQueryState, 1, 300});
-        CProgressPopup* popup = nullptr;
+        ProgressPopup* popup = nullptr;
         QVERIFY(RunAndWait(*rig.page, [&] {
             MenuCommand(page, 1036)->trigger();
             for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (auto* p = qobject_cast<CProgressPopup*>(w); p && p->isVisible())
+                if (auto* p = qobject_cast<ProgressPopup*>(w); p && p->isVisible())
                     popup = p;
             }
             QVERIFY(popup);
@@ -558,7 +558,7 @@ class MaintenancePageTest : public QObject {
         rig.prompts.AddFile(image);
         rig.prompts.AddFile(image);
         SlowData(rig.panel, 100, 20);
-        auto* bar = Control<CPercentBar>(page, 1095);
+        auto* bar = Control<PercentBar>(page, 1095);
         QVERIFY(RunAndWait(*rig.page, [&] {
             QTest::mouseClick(Button(page, 1083), Qt::LeftButton);
             QTRY_VERIFY_WITH_TIMEOUT(bar->Position() > 2, 10000);
@@ -577,14 +577,14 @@ class MaintenancePageTest : public QObject {
         PageRig rig(Folder());
         auto window = std::make_unique<QWidget>();
         auto* layout = new QVBoxLayout(window.get());
-        CMaintenancePage* page = rig.page.release();  // the window owns it now
+        MaintenancePage* page = rig.page.release();  // the window owns it now
         layout->addWidget(page);
         window->show();
         const QString image = WriteImage(Folder(), QStringLiteral("big.dat"), 200 * 1024);
         rig.prompts.AddFile(image);
         SlowData(rig.panel, 100, 20);
         QTest::mouseClick(Button(page, 1035), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(Control<CPercentBar>(page, 1095)->Position() > 2, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(Control<PercentBar>(page, 1095)->Position() > 2, 10000);
 
         rig.prompts.AddAnswer(false);
         QVERIFY(!window->close());
@@ -606,16 +606,16 @@ class MaintenancePageTest : public QObject {
         PageRig rig(Folder());
         rig.page.reset();
         {
-            COrvelManagerDlg window(rig.controller, rig.prompts);
+            MainWindow window(rig.controller, rig.prompts);
             window.AddPage(QString::fromUtf8("系统处理"), QIcon(),
                            CreateMaintenancePage(rig.controller, rig.prompts, &window));
             window.show();
-            auto* page = window.findChild<CMaintenancePage*>();
+            auto* page = window.findChild<MaintenancePage*>();
             QVERIFY(page && page->isVisible() && !page->isWindow());
             rig.prompts.AddFile(WriteImage(Folder(), QStringLiteral("big.dat"), 200 * 1024));
             SlowData(rig.panel, 100, 20);
             QTest::mouseClick(Button(page, 1035), Qt::LeftButton);
-            QTRY_VERIFY_WITH_TIMEOUT(Control<CPercentBar>(page, 1095)->Position() > 2, 10000);
+            QTRY_VERIFY_WITH_TIMEOUT(Control<PercentBar>(page, 1095)->Position() > 2, 10000);
             rig.prompts.AddAnswer(false);
             QVERIFY(!window.close());
             QVERIFY(page->Busy());
@@ -633,7 +633,7 @@ class MaintenancePageTest : public QObject {
 
     void closingDuringAPageOperationWaitsForItWithoutAsking() {
         PageRig rig(Folder());
-        CMaintenancePage* page = rig.page.get();
+        MaintenancePage* page = rig.page.get();
         page->show();
         // A silent panel: the operation lasts through its time-outs.
         rig.panel.InjectFault({sim::FaultKind::Drop, cmd::kQueryState, 2});
@@ -642,7 +642,7 @@ class MaintenancePageTest : public QObject {
         QVERIFY(page->close());
         QVERIFY(!page->Busy());
         QVERIFY(rig.prompts.questions().isEmpty());
-        QCOMPARE(Control<CIpAddressEdit>(page, 1064)->text(), QStringLiteral("192.168.0.100"));
+        QCOMPARE(Control<IpAddressEdit>(page, 1064)->text(), QStringLiteral("192.168.0.100"));
     }
 
     void theLogoButtonWritesTheLogoFileAndProgramsIt() {
@@ -660,7 +660,7 @@ class MaintenancePageTest : public QObject {
         {
             PageRig rig(Folder());
             rig.page->SetModelsFile(models.toStdString());
-            rig.page->SetPickerRunner([&](CLogoPickerDlg& dlg) {
+            rig.page->SetPickerRunner([&](LogoPickerDialog& dlg) {
                 dlg.InitDialog();
                 dlg.SelectPicture(picture);
                 dlg.OnColourChanged(0x00102030, 1086);
@@ -682,7 +682,7 @@ class MaintenancePageTest : public QObject {
         QCOMPARE(again.page->remembered_picture(), picture);
         QCOMPARE(again.page->remembered_colour(), 0x00102030u);
         bool shown = false;
-        again.page->SetPickerRunner([&](CLogoPickerDlg& dlg) {
+        again.page->SetPickerRunner([&](LogoPickerDialog& dlg) {
             dlg.InitDialog();
             shown = dlg.pane()->shown() && dlg.picture_path() == picture &&
                     dlg.pane()->colour() == 0x00102030u && !dlg.pane()->picture().IsEmpty();
@@ -702,7 +702,7 @@ class MaintenancePageTest : public QObject {
         const std::filesystem::path missing =
             temp_->filePath(QStringLiteral("none/XMLName.dat")).toStdString();
         rig.page->SetModelsFile(missing);
-        rig.page->SetPickerRunner([&](CLogoPickerDlg& dlg) {
+        rig.page->SetPickerRunner([&](LogoPickerDialog& dlg) {
             dlg.InitDialog();
             dlg.SelectPicture(picture);
             dlg.accept();
@@ -725,7 +725,7 @@ class MaintenancePageTest : public QObject {
         image.save(picture);
         PageRig rig(Folder(), 3);
         rig.page->SetModelsFile(std::nullopt);
-        rig.page->SetPickerRunner([&](CLogoPickerDlg& dlg) {
+        rig.page->SetPickerRunner([&](LogoPickerDialog& dlg) {
             dlg.InitDialog();
             dlg.SelectPicture(picture);
             dlg.accept();

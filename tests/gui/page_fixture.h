@@ -29,7 +29,7 @@ struct PageRig {
         controller.SetPoster([](PanelController::Job done) {
             QMetaObject::invokeMethod(qApp, std::move(done), Qt::QueuedConnection);
         });
-        page = std::make_unique<CMaintenancePage>(controller, prompts);
+        page = std::make_unique<MaintenancePage>(controller, prompts);
     }
     ~PageRig() {
         page.reset();
@@ -50,13 +50,13 @@ struct PageRig {
     RecordingSink sink;
     ScriptedPrompts prompts;
     PanelController controller;
-    std::unique_ptr<CMaintenancePage> page;
+    std::unique_ptr<MaintenancePage> page;
 };
 
 // Runs `start` (a click) and waits until the page's operation has ended.
 template <typename Start>
-bool RunAndWait(CMaintenancePage& page, Start start, int limit_ms = 30000) {
-    QSignalSpy finished(&page, &CMaintenancePage::OperationFinished);
+bool RunAndWait(MaintenancePage& page, Start start, int limit_ms = 30000) {
+    QSignalSpy finished(&page, &MaintenancePage::OperationFinished);
     start();
     return finished.count() > 0 || finished.wait(limit_ms);
 }

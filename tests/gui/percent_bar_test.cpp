@@ -9,12 +9,12 @@
 
 #include "widgets/percent_bar.h"
 
-using korvane::CPercentBar;
+using korvane::PercentBar;
 
 namespace {
 
 // A shown bar whose first paint has happened, so that counts start clean.
-void ShowAndSettle(CPercentBar& bar) {
+void ShowAndSettle(PercentBar& bar) {
     bar.resize(200, 24);
     bar.show();
     QVERIFY(QTest::qWaitForWindowExposed(&bar));
@@ -41,7 +41,7 @@ class PercentBarTest : public QObject {
         QFETCH(QString, text);
         QFETCH(int, percent);
         QFETCH(QString, expected);
-        QCOMPARE(CPercentBar::BarText(text, percent), expected);
+        QCOMPARE(PercentBar::BarText(text, percent), expected);
     }
 
     void drawsTheTextForThePosition_data() {
@@ -68,7 +68,7 @@ class PercentBarTest : public QObject {
         QFETCH(int, upper);
         QFETCH(int, position);
         QFETCH(QString, expected);
-        CPercentBar bar;
+        PercentBar bar;
         bar.SetSpan(lower, upper);
         bar.SetText(text);
         bar.MoveTo(position);
@@ -78,7 +78,7 @@ class PercentBarTest : public QObject {
     }
 
     void paintsBarLeftAndBackgroundRight() {
-        CPercentBar bar;
+        PercentBar bar;
         bar.SetBarColor(Qt::blue);
         bar.SetBackgroundColor(Qt::white);
         bar.SetSpan(0, 200);
@@ -92,7 +92,7 @@ class PercentBarTest : public QObject {
     }
 
     void emptySpanPaintsNoBar() {
-        CPercentBar bar;
+        PercentBar bar;
         bar.SetBarColor(Qt::blue);
         bar.SetBackgroundColor(Qt::white);
         bar.SetSpan(7, 7);
@@ -106,7 +106,7 @@ class PercentBarTest : public QObject {
     }
 
     void moveAndStepReturnThePreviousPosition() {
-        CPercentBar bar;
+        PercentBar bar;
         QCOMPARE(bar.MoveTo(10), 0);
         QCOMPARE(bar.Step(), 10);
         bar.SetStep(5);
@@ -116,7 +116,7 @@ class PercentBarTest : public QObject {
     }
 
     void repaintsOnlyForAChange() {
-        CPercentBar bar;
+        PercentBar bar;
         bar.SetSpan(0, 1000);
         bar.SetText(QStringLiteral("text "));
         ShowAndSettle(bar);
@@ -147,7 +147,7 @@ class PercentBarTest : public QObject {
     }
 
     void resizeRefreshesTheNextMove() {
-        CPercentBar bar;
+        PercentBar bar;
         bar.SetSpan(0, 100);
         bar.MoveTo(50);
         ShowAndSettle(bar);
@@ -161,7 +161,7 @@ class PercentBarTest : public QObject {
 
     // A 32 MiB image in 1024-byte packets: 32768 steps from a worker thread.
     void workerDrivesAWholeTransfer() {
-        CPercentBar bar;
+        PercentBar bar;
         ShowAndSettle(bar);
         const int paints_before = bar.PaintCount();
         constexpr int kPackets = 32768;

@@ -17,8 +17,8 @@
 #include "widgets/screen_placement.h"
 
 using korvane::AppProfile;
-using korvane::CProgressPopup;
 using korvane::FindControl;
+using korvane::ProgressPopup;
 
 class ProgressPopupTest : public QObject {
     Q_OBJECT
@@ -28,7 +28,7 @@ class ProgressPopupTest : public QObject {
     void initTestCase() { QVERIFY(profile_.IsValid()); }
 
     void captionShowsThePercentOnceItChanges() {
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
         popup.SetBounds(0, 3, 1);
         QCOMPARE(popup.SetPosition(0), 0);
@@ -39,7 +39,7 @@ class ProgressPopupTest : public QObject {
         QCOMPARE(popup.windowTitle(), QStringLiteral("Manager [67%]"));
         QCOMPARE(popup.Advance(), 2);
         QCOMPARE(popup.windowTitle(), QStringLiteral("Manager [100%]"));
-        auto* bar = FindControl<QProgressBar>(&popup, CProgressPopup::kBarId);
+        auto* bar = FindControl<QProgressBar>(&popup, ProgressPopup::kBarId);
         QVERIFY(bar);
         QCOMPARE(bar->value(), 3);
         QCOMPARE(bar->accessibleDescription(), QStringLiteral("100%"));
@@ -47,7 +47,7 @@ class ProgressPopupTest : public QObject {
     }
 
     void titleIsTakenLiterally() {
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("A%2B")));
         popup.SetBounds(0, 2, 1);
         popup.SetPosition(1);
@@ -56,7 +56,7 @@ class ProgressPopupTest : public QObject {
     }
 
     void emptyRangeNeverShowsAPercent() {
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
         popup.SetBounds(5, 5, 1);
         for (int position = 0; position < 10; ++position) {
@@ -67,11 +67,11 @@ class ProgressPopupTest : public QObject {
     }
 
     void layoutKeepsEveryControlInside() {
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
-        auto* message = FindControl<QLabel>(&popup, CProgressPopup::kMessageId);
-        auto* bar = FindControl<QProgressBar>(&popup, CProgressPopup::kBarId);
-        auto* cancel = FindControl<QPushButton>(&popup, CProgressPopup::kCancelId);
+        auto* message = FindControl<QLabel>(&popup, ProgressPopup::kMessageId);
+        auto* bar = FindControl<QProgressBar>(&popup, ProgressPopup::kBarId);
+        auto* cancel = FindControl<QPushButton>(&popup, ProgressPopup::kCancelId);
         QVERIFY(message && bar && cancel);
         QCOMPARE(cancel->text(), QStringLiteral(" Cancel "));
         QCOMPARE(cancel->geometry().right(), message->geometry().right());
@@ -87,7 +87,7 @@ class ProgressPopupTest : public QObject {
     }
 
     void isTheMessageBoxOwnerWhileOpen() {
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
         QCOMPARE(korvane::MessageBoxOwner(), &popup);
         popup.Close();
@@ -99,7 +99,7 @@ class ProgressPopupTest : public QObject {
         main.resize(300, 200);
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(&main, QStringLiteral("Manager")));
         popup.PumpMessages(true);
         QVERIFY(!popup.Cancelled());
@@ -121,7 +121,7 @@ class ProgressPopupTest : public QObject {
         QWidget main;
         main.show();
         QVERIFY(QTest::qWaitForWindowExposed(&main));
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(&main, QStringLiteral("Manager")));
         popup.PumpMessages(false);
         QTest::keyClick(&main, Qt::Key_Escape);
@@ -131,10 +131,10 @@ class ProgressPopupTest : public QObject {
     }
 
     void cancelButtonCancels() {
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
         QVERIFY(QTest::qWaitForWindowExposed(&popup));
-        auto* cancel = FindControl<QPushButton>(&popup, CProgressPopup::kCancelId);
+        auto* cancel = FindControl<QPushButton>(&popup, ProgressPopup::kCancelId);
         QTest::mouseClick(cancel, Qt::LeftButton);
         QVERIFY(popup.Cancelled());
         QVERIFY(popup.isHidden());
@@ -144,7 +144,7 @@ class ProgressPopupTest : public QObject {
     // A close from the window manager or the application's quit is accepted
     // (a refused close would keep the application from quitting) and cancels.
     void closingTheWindowCancels() {
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
         QVERIFY(popup.close());
         QVERIFY(popup.Cancelled());
@@ -153,7 +153,7 @@ class ProgressPopupTest : public QObject {
     }
 
     void closedPopupKeepsItsPosition() {
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
         popup.SetPosition(40);
         popup.Close();
@@ -165,7 +165,7 @@ class ProgressPopupTest : public QObject {
 
     void positionIsRemembered() {
         {
-            CProgressPopup popup;
+            ProgressPopup popup;
             QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
             popup.move(23, 45);
             QTRY_COMPARE(popup.pos(), QPoint(23, 45));
@@ -176,7 +176,7 @@ class ProgressPopupTest : public QObject {
             QCOMPARE(profile->value(QStringLiteral("Settings/X")).toInt(), 23);
             QCOMPARE(profile->value(QStringLiteral("Settings/Y")).toInt(), 45);
         }
-        CProgressPopup again;
+        ProgressPopup again;
         QVERIFY(again.Open(nullptr, QStringLiteral("Manager")));
         QCOMPARE(again.pos(), QPoint(23, 45));
         again.Close();
@@ -197,7 +197,7 @@ class ProgressPopupTest : public QObject {
             profile->setValue(QStringLiteral("Settings/X"), x);
             profile->setValue(QStringLiteral("Settings/Y"), y);
         }
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
         QRect centred(QPoint(0, 0), popup.size());
         centred.moveCenter(korvane::AvailableScreenRects().front().center());
@@ -212,14 +212,14 @@ class ProgressPopupTest : public QObject {
             profile->setValue(QStringLiteral("Settings/X"), screen.right() - 100);
             profile->setValue(QStringLiteral("Settings/Y"), 20);
         }
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
         QCOMPARE(popup.pos(), QPoint(screen.right() + 1 - popup.width(), 20));
         popup.Close();
     }
 
     void workerDrivesThePopup() {
-        CProgressPopup popup;
+        ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
         std::atomic<bool> done{false};
         std::thread worker([&] {
@@ -234,7 +234,7 @@ class ProgressPopupTest : public QObject {
         QTRY_VERIFY(done.load());
         worker.join();
         QTRY_COMPARE(popup.windowTitle(), QStringLiteral("Manager [100%]"));
-        auto* message = FindControl<QLabel>(&popup, CProgressPopup::kMessageId);
+        auto* message = FindControl<QLabel>(&popup, ProgressPopup::kMessageId);
         QCOMPARE(message->text(), QString::fromUtf8("下载完成，请等待烧写成功！"));
         popup.Close();
     }

@@ -20,14 +20,14 @@
 
 #include "app/startup.h"
 #include "discovery/discover_panels.h"
-#include "models/hmi_types.h"
+#include "models/panel_models.h"
 #include "system/program_files.h"
 #include "widgets/about_dialog.h"
-#include "widgets/communication_set.h"
 #include "widgets/control_ids.h"
-#include "widgets/logo_picker_dlg.h"
+#include "widgets/link_settings_dialog.h"
+#include "widgets/logo_picker_dialog.h"
+#include "widgets/main_window.h"
 #include "widgets/maintenance_page.h"
-#include "widgets/orvel_manager_dlg.h"
 #include "widgets/panel_controller.h"
 #include "widgets/percent_bar.h"
 
@@ -51,8 +51,8 @@ void Save(QWidget& target, const QString& path) {
 
 // Taken once the bar is part-way; the run is cancelled before the end.
 void ShootKernelRun(DesktopParts& parts, const Shot& shot) {
-    auto* page = parts.window.findChild<CMaintenancePage*>();
-    auto* bar = page ? page->findChild<CPercentBar*>(ControlName(1095)) : nullptr;
+    auto* page = parts.window.findChild<MaintenancePage*>();
+    auto* bar = page ? page->findChild<PercentBar*>(ControlName(1095)) : nullptr;
     if (!bar) {
         std::fputs("korvane_screenshots: the page has no progress bar\n", stderr);
         QApplication::exit(1);
@@ -60,7 +60,7 @@ void ShootKernelRun(DesktopParts& parts, const Shot& shot) {
     }
     page->ProgramImage(ImageKind::Kernel, shot.image.toStdString());
     auto* poll = new QTimer(&parts.window);
-    COrvelManagerDlg* window = &parts.window;
+    MainWindow* window = &parts.window;
     PanelController* controller = &parts.controller;
     const QString path = shot.out;
     QObject::connect(poll, &QTimer::timeout, window, [window, controller, bar, poll, path] {
@@ -88,7 +88,7 @@ void ShootDiscover(DesktopParts& parts, const Shot& shot) {
         QApplication::exit(1);
         return;
     }
-    auto* dlg = new CCommunicationSet(parts.controller, parts.prompts, &parts.window);
+    auto* dlg = new LinkSettingsDialog(parts.controller, parts.prompts, &parts.window);
     DiscoverOptions options;
     options.target = DiscoverOptions::Target::Range;
     options.range = *range;
@@ -122,13 +122,13 @@ void Shoot(DesktopParts& parts, const Shot& shot) {
             return;
         }
         if (shot.what == QLatin1String("settings")) {
-            target = new CCommunicationSet(parts.controller, parts.prompts, &parts.window);
+            target = new LinkSettingsDialog(parts.controller, parts.prompts, &parts.window);
         } else if (shot.what == QLatin1String("about")) {
-            target = new CAboutDlg(&parts.window);
+            target = new AboutDialog(&parts.window);
         } else if (shot.what == QLatin1String("logo")) {
-            auto* picker = new CLogoPickerDlg(
+            auto* picker = new LogoPickerDialog(
                 parts.controller.sink(), parts.prompts,
-                HmiTypesFileFor(RunningExecutable().parent_path() / "korvane"), &parts.window);
+                PanelModelsFileFor(RunningExecutable().parent_path() / "korvane"), &parts.window);
             picker->SetPicturePath(shot.picture);
             picker->SetBackground(0x00603818);
             target = picker;

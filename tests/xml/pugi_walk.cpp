@@ -29,7 +29,7 @@ std::string PugiChildText(const pugi::xml_node& node) {
 // have the same elements with the same names in the same order.
 class Walker {
   public:
-    Walker(CXmlDocument& named, CXmlDocument& any, std::vector<std::string>& differences)
+    Walker(XmlDocument& named, XmlDocument& any, std::vector<std::string>& differences)
         : named_(named), any_(any), differences_(differences) {}
 
     void WalkDocument(const pugi::xml_node& root) {
@@ -86,8 +86,8 @@ class Walker {
             Differ(path, "more child elements than pugixml has");
     }
 
-    CXmlDocument& named_;
-    CXmlDocument& any_;
+    XmlDocument& named_;
+    XmlDocument& any_;
     std::vector<std::string>& differences_;
 };
 
@@ -107,8 +107,8 @@ std::vector<std::string> CompareWithPugixml(std::string_view utf8) {
         differences.push_back(std::string("pugixml: ") + parsed.description());
         return differences;
     }
-    CXmlDocument named;
-    CXmlDocument any;
+    XmlDocument named;
+    XmlDocument any;
     if (!named.LoadBuffer(utf8) || !any.LoadBuffer(utf8)) {
         differences.push_back("not sound: " + EncodeUtf8(named.ResultText()));
         return differences;

@@ -54,7 +54,7 @@ TEST(XmlDocumentParse, ReportsTheFirstProblem) {
         {u"<a><!x", false, u"tag at offset 3 unterminated"},
     };
     for (const auto& c : cases) {
-        CXmlDocument doc;
+        XmlDocument doc;
         EXPECT_EQ(doc.SetText(std::u16string(c.text)), c.sound) << EncodeUtf8(c.text);
         EXPECT_EQ(doc.IsSound(), c.sound) << EncodeUtf8(c.text);
         EXPECT_EQ(EncodeUtf8(doc.ResultText()), EncodeUtf8(c.result)) << EncodeUtf8(c.text);
@@ -62,14 +62,14 @@ TEST(XmlDocumentParse, ReportsTheFirstProblem) {
 }
 
 TEST(XmlDocumentParse, FreshDocumentIsNotSound) {
-    CXmlDocument doc;
+    XmlDocument doc;
     EXPECT_FALSE(doc.IsSound());
     EXPECT_TRUE(doc.ResultText().empty());
     EXPECT_FALSE(doc.FindElement());
 }
 
 TEST(XmlDocumentParse, BothTopLevelElementsAreIndexed) {
-    CXmlDocument doc;
+    XmlDocument doc;
     EXPECT_FALSE(doc.SetText(u"<a/><b/>"));
     EXPECT_TRUE(doc.FindElement(u"a"));
     EXPECT_TRUE(doc.FindElement(u"b"));
@@ -79,7 +79,7 @@ TEST(XmlDocumentParse, BothTopLevelElementsAreIndexed) {
 // Children of an element closed implicitly follow it as siblings, and their
 // parent becomes the closed element's parent.
 TEST(XmlDocumentParse, ImplicitCloseMovesChildrenUp) {
-    CXmlDocument doc;
+    XmlDocument doc;
     EXPECT_FALSE(doc.SetText(u"<a id='A'><b id='B'><c id='C'/><e><d id='D'/></a>"));
     EXPECT_EQ(doc.ResultText(),
               u"End tag 'a' at offset 46 does not match start tag 'e' at offset 31");
@@ -96,7 +96,7 @@ TEST(XmlDocumentParse, ImplicitCloseMovesChildrenUp) {
     EXPECT_EQ(doc.GetAttribute(u"id"), u"A");
     EXPECT_FALSE(doc.LeaveElement());
     // b and e lost their children.
-    CXmlDocument again;
+    XmlDocument again;
     again.SetText(u"<a id='A'><b id='B'><c id='C'/><e><d id='D'/></a>");
     ASSERT_TRUE(again.FindChildElement(u"b"));
     ASSERT_TRUE(again.EnterElement());
@@ -104,7 +104,7 @@ TEST(XmlDocumentParse, ImplicitCloseMovesChildrenUp) {
 }
 
 TEST(XmlDocumentParse, UnfinishedTagInsideRootClosesRootWithoutFurtherReport) {
-    CXmlDocument doc;
+    XmlDocument doc;
     EXPECT_FALSE(doc.SetText(u"<r>text<b x='1'"));
     EXPECT_EQ(doc.ResultText(), u"Element tag at offset 7 unterminated");
     ASSERT_TRUE(doc.FindElement(u"r"));
@@ -117,7 +117,7 @@ TEST(XmlDocumentParse, UnfinishedTagInsideRootClosesRootWithoutFurtherReport) {
 }
 
 TEST(XmlDocumentParse, NewTextReplacesTheOldIndex) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.SetText(u"<x><y/></x>"));
     ASSERT_TRUE(doc.FindElement(u"x"));
     ASSERT_TRUE(doc.FindChildElement(u"y"));
@@ -134,7 +134,7 @@ TEST(XmlDocumentParse, IndexesElementsAcrossPages) {
     for (int i = 0; i < kCount; ++i)
         text += u"<e/>";
     text += u"<e id='last'/></r>";
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.SetText(text));
     ASSERT_TRUE(doc.FindElement(u"r"));
     int found = 0;
@@ -156,7 +156,7 @@ TEST(XmlDocumentParse, FindsMarkupAtEveryOffset) {
             const std::u16string child =
                 u"<" + name + u" a='" + value + u"' b=\"q>\">" + value + u"</" + name + u">";
             const std::u16string text = before + child + u"</r>";
-            CXmlDocument doc;
+            XmlDocument doc;
             ASSERT_TRUE(doc.SetText(text)) << pad << " " << nameLength;
             ASSERT_TRUE(doc.FindElement(u"r"));
             ASSERT_TRUE(doc.FindChildElement(name));
@@ -197,7 +197,7 @@ TEST(XmlDocumentLimits, StartTagLength) {
         tag.append(length - tag.size() - 3, u'y');
         tag += u"'/>";
         ASSERT_EQ(tag.size(), length);
-        CXmlDocument doc;
+        XmlDocument doc;
         const bool sound = doc.SetText(u"<r>" + tag + u"</r>");
         if (length < 4194304) {
             EXPECT_TRUE(sound) << length;
@@ -217,7 +217,7 @@ TEST(XmlDocumentLimits, EndTagLength) {
         std::u16string end = u"</a";
         end.append(length - end.size() - 1, u' ');
         end += u'>';
-        CXmlDocument doc;
+        XmlDocument doc;
         const bool sound = doc.SetText(u"<r><a>text" + end + u"</r>");
         if (length < 1024) {
             EXPECT_TRUE(sound) << length;
@@ -238,7 +238,7 @@ TEST(XmlDocumentLimits, NestingDepth) {
         text += u"deep";
         for (size_t i = 0; i < depth; ++i)
             text += u"</e>";
-        CXmlDocument doc;
+        XmlDocument doc;
         const bool sound = doc.SetText(text);
         if (depth == 65536) {
             EXPECT_TRUE(sound);
@@ -297,7 +297,7 @@ TEST_F(XmlDocumentFile, LoadSummaryPrecedesTheParseOutcome) {
     };
     int n = 0;
     for (const auto& c : cases) {
-        CXmlDocument doc;
+        XmlDocument doc;
         EXPECT_EQ(doc.LoadFile(Write("case" + std::to_string(n++) + ".xml", c.bytes)), c.sound)
             << c.bytes;
         EXPECT_EQ(EncodeUtf8(doc.ResultText()), EncodeUtf8(c.result)) << c.bytes;
@@ -305,7 +305,7 @@ TEST_F(XmlDocumentFile, LoadSummaryPrecedesTheParseOutcome) {
 }
 
 TEST_F(XmlDocumentFile, DecodedTextReachesTheValues) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.LoadFile(Write("t.xml", "<a n='\xC3\xA9t\xC3\xA9'><b>\xE4\xB8\xAD</b></a>")));
     ASSERT_TRUE(doc.FindChildElement(u"b"));
     EXPECT_EQ(doc.GetChildText(), u"\u4E2D");
@@ -313,7 +313,7 @@ TEST_F(XmlDocumentFile, DecodedTextReachesTheValues) {
 }
 
 TEST_F(XmlDocumentFile, UnreadableFileKeepsTheDocument) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.LoadFile(Write("keep.xml", "<keep v='1'/>")));
     EXPECT_FALSE(doc.LoadFile(dir_ / "missing.xml"));
     EXPECT_EQ(doc.ResultText(), u"No such file or directory");

@@ -18,14 +18,14 @@ TEST(XmlNavigation, NameMayCarryATrailingPart) {
         {u"ab", false}, {u"A", false},   {u"", true},    {u"b", false},
     };
     for (const auto& c : cases) {
-        CXmlDocument doc;
+        XmlDocument doc;
         ASSERT_TRUE(doc.SetText(u"<a/>"));
         EXPECT_EQ(doc.FindElement(c.requested), c.found) << EncodeUtf8(c.requested);
     }
 }
 
 TEST(XmlNavigation, NameIsReadUpToItsFirstDelimiter) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.SetText(u"<r><x:y/><p.q a='1'/><m\tb='2'/></r>"));
     ASSERT_TRUE(doc.FindElement(u"r"));
     EXPECT_TRUE(doc.FindChildElement(u"x:y"));
@@ -34,7 +34,7 @@ TEST(XmlNavigation, NameIsReadUpToItsFirstDelimiter) {
 }
 
 TEST(XmlNavigation, FindElementContinuesAfterTheCurrentOne) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.SetText(u"<r><x n='1'/><y n='2'/><x n='3'/></r>"));
     ASSERT_TRUE(doc.FindElement(u"r"));
     EXPECT_FALSE(doc.FindElement(u"r"));
@@ -50,7 +50,7 @@ TEST(XmlNavigation, FindElementContinuesAfterTheCurrentOne) {
 }
 
 TEST(XmlNavigation, FindChildElementFindsTheCurrentElementFirst) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.SetText(u"<r id='R'><c id='1'/><d/><c id='2'/></r>"));
     ASSERT_TRUE(doc.FindChildElement(u"c"));
     EXPECT_EQ(doc.GetAttribute(u"id"), u"R");
@@ -62,14 +62,14 @@ TEST(XmlNavigation, FindChildElementFindsTheCurrentElementFirst) {
 }
 
 TEST(XmlNavigation, FindChildElementFailsOnAnEmptyDocumentLevel) {
-    CXmlDocument doc;
+    XmlDocument doc;
     EXPECT_FALSE(doc.SetText(u"no elements"));
     EXPECT_FALSE(doc.FindChildElement());
     EXPECT_FALSE(doc.FindElement());
 }
 
 TEST(XmlNavigation, EnterAndLeave) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.SetText(u"<r id='R'><a id='A'><b id='B'/></a></r>"));
     EXPECT_FALSE(doc.EnterElement());  // no current element yet
     EXPECT_FALSE(doc.LeaveElement());  // document level
@@ -92,7 +92,7 @@ TEST(XmlNavigation, EnterAndLeave) {
 }
 
 TEST(XmlNavigation, EnteringWithoutAChildLeavesNoCurrentElement) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.SetText(u"<r id='R'><a/></r>"));
     ASSERT_TRUE(doc.FindElement(u"r"));
     ASSERT_TRUE(doc.EnterElement());
@@ -135,7 +135,7 @@ TEST(XmlNavigation, GetAttribute) {
         {u"<a b='1' / c='2'>", u"c", u""},  // a '/' ends the search
     };
     for (const auto& c : cases) {
-        CXmlDocument doc;
+        XmlDocument doc;
         doc.SetText(std::u16string(c.tag));
         ASSERT_TRUE(doc.FindElement()) << EncodeUtf8(c.tag);
         EXPECT_EQ(EncodeUtf8(doc.GetAttribute(c.name)), EncodeUtf8(c.value))
@@ -144,7 +144,7 @@ TEST(XmlNavigation, GetAttribute) {
 }
 
 TEST(XmlNavigation, UnquotedValueEndingInSlashLeavesTheElementOpen) {
-    CXmlDocument doc;
+    XmlDocument doc;
     EXPECT_FALSE(doc.SetText(u"<r><a b=1/></r>"));
     EXPECT_EQ(doc.ResultText(),
               u"End tag 'r' at offset 12 does not match start tag 'a' at offset 3");
@@ -156,14 +156,14 @@ TEST(XmlNavigation, UnquotedValueEndingInSlashLeavesTheElementOpen) {
 // The start tag ends at its first '>' outside a value; what follows is
 // content, even when it looks like an attribute.
 TEST(XmlNavigation, GetAttributeStaysInsideTheStartTag) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.SetText(u"<a 'x>' c=1></a>"));
     ASSERT_TRUE(doc.FindElement(u"a"));
     EXPECT_EQ(doc.GetAttribute(u"c"), u"");
 }
 
 TEST(XmlNavigation, GetAttributeNeedsACurrentElement) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.SetText(u"<a b='1'/>"));
     EXPECT_EQ(doc.GetAttribute(u"b"), u"");
 }
@@ -191,7 +191,7 @@ TEST(XmlNavigation, GetChildText) {
         {u"<c>a>b<!---->c</c>", u"a>bc"},
     };
     for (const auto& c : cases) {
-        CXmlDocument doc;
+        XmlDocument doc;
         ASSERT_TRUE(doc.SetText(u"<r>" + std::u16string(c.child) + u"</r>")) << EncodeUtf8(c.child);
         ASSERT_TRUE(doc.FindChildElement(u"c")) << EncodeUtf8(c.child);
         EXPECT_EQ(EncodeUtf8(doc.GetChildText()), EncodeUtf8(c.text)) << EncodeUtf8(c.child);
@@ -199,7 +199,7 @@ TEST(XmlNavigation, GetChildText) {
 }
 
 TEST(XmlNavigation, GetChildTextNeedsAChildPosition) {
-    CXmlDocument doc;
+    XmlDocument doc;
     ASSERT_TRUE(doc.SetText(u"<r>text</r>"));
     EXPECT_EQ(doc.GetChildText(), u"");
     ASSERT_TRUE(doc.FindElement(u"r"));
@@ -207,7 +207,7 @@ TEST(XmlNavigation, GetChildTextNeedsAChildPosition) {
 }
 
 TEST(XmlNavigation, ElementClosedImplicitlyHasNoText) {
-    CXmlDocument doc;
+    XmlDocument doc;
     EXPECT_FALSE(doc.SetText(u"<r><c>text</r>"));
     ASSERT_TRUE(doc.FindChildElement(u"c"));
     EXPECT_EQ(doc.GetChildText(), u"");

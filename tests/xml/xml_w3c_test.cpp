@@ -74,7 +74,7 @@ TEST_F(W3cSuite, NotWellFormedStandaloneDocuments) {
     int total = 0;
     std::string accepted;
     for (const auto& file : XmlFilesIn(kSuite / "xmltest/not-wf/sa")) {
-        CXmlDocument doc;
+        XmlDocument doc;
         if (!doc.LoadBuffer(ReadBytes(file))) {
             ++illFormed;
         } else {
@@ -94,7 +94,7 @@ TEST_F(W3cSuite, NotWellFormedStandaloneDocuments) {
 // Walks every element with every query; the number of elements reached can
 // never exceed the number of '<' in the text, so a broken link shows up as a
 // count beyond it rather than a walk without end.
-size_t WalkEverything(CXmlDocument& doc, size_t limit) {
+size_t WalkEverything(XmlDocument& doc, size_t limit) {
     static const std::u16string_view kNames[] = {u"", u"id", u"a", u"xml:lang", u"version"};
     size_t reached = 0;
     while (doc.FindChildElement() && reached <= limit) {
@@ -117,7 +117,7 @@ TEST_F(W3cSuite, EveryFileOfTheSuiteLoadsAndWalksSafely) {
         if (!entry.is_regular_file())
             continue;
         const std::string bytes = ReadBytes(entry.path());
-        CXmlDocument doc;
+        XmlDocument doc;
         doc.LoadBuffer(bytes);
         const size_t tags = std::count(doc.Text().begin(), doc.Text().end(), u'<');
         EXPECT_LE(WalkEverything(doc, tags + 1), tags) << entry.path();

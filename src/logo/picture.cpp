@@ -1,4 +1,4 @@
-#include "logo/picture_holder.h"
+#include "logo/picture.h"
 
 #include <QFile>
 #include <QImageReader>
@@ -10,7 +10,7 @@
 
 namespace korvane {
 
-bool CPictureHolder::Load(const std::filesystem::path& path, std::string* error) {
+bool Picture::Load(const std::filesystem::path& path, std::string* error) {
     // Opened by its own name: Qt cannot name a file whose name is no UTF-8.
     std::FILE* handle = OpenFile(path, "rb");
     if (handle == nullptr) {
@@ -38,21 +38,21 @@ bool CPictureHolder::Load(const std::filesystem::path& path, std::string* error)
     return true;
 }
 
-void CPictureHolder::Release() {
+void Picture::Release() {
     image_ = QImage();
 }
 
-QSize CPictureHolder::NaturalSize() const {
+QSize Picture::NaturalSize() const {
     return image_.isNull() ? QSize(0, 0) : image_.size();
 }
 
-void CPictureHolder::Render(QPainter& painter, const QRect& target) const {
+void Picture::Render(QPainter& painter, const QRect& target) const {
     if (image_.isNull() || target.isEmpty())
         return;
     painter.drawImage(target, image_);
 }
 
-bool CPictureHolder::RenderInto(Canvas& canvas) const {
+bool Picture::RenderInto(Canvas& canvas) const {
     if (image_.isNull() || canvas.empty())
         return false;
     // Paint straight into the canvas's pixels: Format_RGB32 has its layout.

@@ -1,4 +1,4 @@
-#include "widgets/ext_resizable_dialog.h"
+#include "widgets/anchored_dialog.h"
 
 #include <QPolygon>
 #include <QRegion>
@@ -39,7 +39,7 @@ QString MaximizedKey(const QString& entry) {
 
 }  // namespace
 
-CExtResizableDialog::CExtResizableDialog(QWidget* parent) : QDialog(parent) {
+AnchoredDialog::AnchoredDialog(QWidget* parent) : QDialog(parent) {
     grip_ = new QSizeGrip(this);
     grip_->setObjectName(ControlName(kSizeGripId));
     const int side = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
@@ -50,17 +50,17 @@ CExtResizableDialog::CExtResizableDialog(QWidget* parent) : QDialog(parent) {
     PlaceSizeGrip();
 }
 
-CExtResizableDialog::~CExtResizableDialog() {
+AnchoredDialog::~AnchoredDialog() {
     // QWidget's own destructor hides the window without reaching hideEvent.
     if (isVisible())
         SaveWindowRect();
 }
 
-QRect CExtResizableDialog::ChildRect(const QWidget* child) const {
+QRect AnchoredDialog::ChildRect(const QWidget* child) const {
     return QRect(child->mapTo(this, QPoint(0, 0)), child->size());
 }
 
-bool CExtResizableDialog::AddAnchor(QWidget* child, QPoint top_left, QPoint bottom_right) {
+bool AnchoredDialog::AddAnchor(QWidget* child, QPoint top_left, QPoint bottom_right) {
     if (top_left == QPoint(-1, -1) || child == nullptr || child == this || !isAncestorOf(child))
         return false;
     if (bottom_right == QPoint(-1, -1))
@@ -86,13 +86,13 @@ bool CExtResizableDialog::AddAnchor(QWidget* child, QPoint top_left, QPoint bott
     return true;
 }
 
-bool CExtResizableDialog::AddAnchor(int id, QPoint top_left, QPoint bottom_right) {
+bool AnchoredDialog::AddAnchor(int id, QPoint top_left, QPoint bottom_right) {
     if (top_left.x() == -1 && top_left.y() == -1)
         return false;
     return AddAnchor(FindControl<QWidget>(this, id), top_left, bottom_right);
 }
 
-void CExtResizableDialog::ArrangeLayout(int w, int h) {
+void AnchoredDialog::ArrangeLayout(int w, int h) {
     if (w < 0 || h < 0) {
         w = width();
         h = height();
@@ -117,12 +117,12 @@ void CExtResizableDialog::ArrangeLayout(int w, int h) {
     }
 }
 
-void CExtResizableDialog::PlaceSizeGrip() {
+void AnchoredDialog::PlaceSizeGrip() {
     grip_->move(width() - grip_->width(), height() - grip_->height());
     grip_->raise();
 }
 
-void CExtResizableDialog::ShowSizeGrip(bool show) {
+void AnchoredDialog::ShowSizeGrip(bool show) {
     if (show == grip_shown_)
         return;
     grip_shown_ = show;
@@ -131,13 +131,13 @@ void CExtResizableDialog::ShowSizeGrip(bool show) {
         update(grip_->geometry());
 }
 
-void CExtResizableDialog::resizeEvent(QResizeEvent* event) {
+void AnchoredDialog::resizeEvent(QResizeEvent* event) {
     QDialog::resizeEvent(event);
     ArrangeLayout(event->size().width(), event->size().height());
     PlaceSizeGrip();
 }
 
-void CExtResizableDialog::showEvent(QShowEvent* event) {
+void AnchoredDialog::showEvent(QShowEvent* event) {
     QDialog::showEvent(event);
     shown_once_ = true;
     // A gripper resizes the whole window; in a dialog embedded as a page it
@@ -145,22 +145,22 @@ void CExtResizableDialog::showEvent(QShowEvent* event) {
     grip_->setVisible(grip_shown_ && isWindow());
 }
 
-void CExtResizableDialog::hideEvent(QHideEvent* event) {
+void AnchoredDialog::hideEvent(QHideEvent* event) {
     // Closing, hiding and the end of a modal run all pass through here.
     if (!event->spontaneous())
         SaveWindowRect();
     QDialog::hideEvent(event);
 }
 
-void CExtResizableDialog::EnableSaveRestore(const QString& section, const QString& entry,
-                                            bool rect_only) {
+void AnchoredDialog::EnableSaveRestore(const QString& section, const QString& entry,
+                                       bool rect_only) {
     section_ = section;
     entry_ = entry;
     save_restore_ = true;
     LoadWindowRect(rect_only);
 }
 
-void CExtResizableDialog::SaveWindowRect() {
+void AnchoredDialog::SaveWindowRect() {
     // Before the first show the geometry is a default, not the user's choice.
     if (!save_restore_ || !shown_once_ || !isWindow())
         return;
@@ -172,7 +172,7 @@ void CExtResizableDialog::SaveWindowRect() {
     profile->endGroup();
 }
 
-void CExtResizableDialog::LoadWindowRect(bool rect_only) {
+void AnchoredDialog::LoadWindowRect(bool rect_only) {
     if (!isWindow())
         return;
     auto profile = AppProfile::Open();

@@ -10,8 +10,8 @@
 
 #include "link/message_sink.h"
 #include "widgets/control_ids.h"
-#include "widgets/logo_pane.h"
-#include "widgets/logo_picker_dlg.h"
+#include "widgets/logo_picker_dialog.h"
+#include "widgets/logo_preview.h"
 #include "widgets/user_prompts.h"
 
 using namespace korvane;
@@ -34,7 +34,7 @@ void WriteModels(const QString& path) {
 
 }  // namespace
 
-class LogoPickerTest : public QObject {
+class LogoPickerDialogTest : public QObject {
     Q_OBJECT
 
   private:
@@ -61,11 +61,11 @@ class LogoPickerTest : public QObject {
     void controlsCarryTheirIdsAndCaptions() {
         RecordingSink sink;
         ScriptedPrompts prompts;
-        CLogoPickerDlg dlg(sink, prompts, ModelsPath());
+        LogoPickerDialog dlg(sink, prompts, ModelsPath());
         dlg.InitDialog();
         QCOMPARE(dlg.objectName(), QStringLiteral("IDD_149"));
         QCOMPARE(dlg.windowTitle(), QString::fromUtf8("选择LOGO图片"));
-        QVERIFY(FindControl<CLogoPane>(&dlg, 1077));
+        QVERIFY(FindControl<LogoPreview>(&dlg, 1077));
         QVERIFY(FindControl<QPushButton>(&dlg, 1078)->text().contains(QStringLiteral("Select")));
         QVERIFY(
             FindControl<QPushButton>(&dlg, 1086)->text().contains(QString::fromUtf8("LOGO背景色")));
@@ -96,7 +96,7 @@ class LogoPickerTest : public QObject {
         QFETCH(bool, accepted);
         RecordingSink sink;
         ScriptedPrompts prompts;
-        CLogoPickerDlg dlg(sink, prompts, ModelsPath());
+        LogoPickerDialog dlg(sink, prompts, ModelsPath());
         dlg.InitDialog();
         dlg.SelectModel(model);
         const QString path = Picture(w, h);
@@ -129,7 +129,7 @@ class LogoPickerTest : public QObject {
     void okWithoutPictureStaysOpen() {
         RecordingSink sink;
         ScriptedPrompts prompts;
-        CLogoPickerDlg dlg(sink, prompts, ModelsPath());
+        LogoPickerDialog dlg(sink, prompts, ModelsPath());
         dlg.show();
         QTest::mouseClick(FindControl<QPushButton>(&dlg, 1), Qt::LeftButton);
         QVERIFY(dlg.isVisible());
@@ -142,7 +142,7 @@ class LogoPickerTest : public QObject {
     void smallerScreenLaterKeepsThePicture() {
         RecordingSink sink;
         ScriptedPrompts prompts;
-        CLogoPickerDlg dlg(sink, prompts, ModelsPath());
+        LogoPickerDialog dlg(sink, prompts, ModelsPath());
         dlg.InitDialog();
         const QString path = Picture(300, 200);
         dlg.SelectPicture(path);
@@ -154,7 +154,7 @@ class LogoPickerTest : public QObject {
     void unreadablePictureShowsOnlyTheBackground() {
         RecordingSink sink;
         ScriptedPrompts prompts;
-        CLogoPickerDlg dlg(sink, prompts, ModelsPath());
+        LogoPickerDialog dlg(sink, prompts, ModelsPath());
         dlg.InitDialog();
         const QString path = dir_.filePath(QStringLiteral("not-a-picture.bmp"));
         std::ofstream(path.toStdString()) << "no picture here";
@@ -170,7 +170,7 @@ class LogoPickerTest : public QObject {
     void picturesNamedInAnyScriptLoad() {
         RecordingSink sink;
         ScriptedPrompts prompts;
-        CLogoPickerDlg dlg(sink, prompts, ModelsPath());
+        LogoPickerDialog dlg(sink, prompts, ModelsPath());
         dlg.InitDialog();
         const QString named = dir_.filePath(QString::fromUtf8("启动画面.bmp"));
         QVERIFY(QFile::copy(Picture(30, 20), named));
@@ -186,7 +186,7 @@ class LogoPickerTest : public QObject {
     void colourFromTheChooser() {
         RecordingSink sink;
         ScriptedPrompts prompts;
-        CLogoPickerDlg dlg(sink, prompts, ModelsPath());
+        LogoPickerDialog dlg(sink, prompts, ModelsPath());
         dlg.InitDialog();
         QCOMPARE(dlg.background(), 0u);  // black the first time
         prompts.AddColour(0x00804020);
@@ -205,7 +205,7 @@ class LogoPickerTest : public QObject {
     void reopeningShowsTheRememberedPictureOnItsColour() {
         RecordingSink sink;
         ScriptedPrompts prompts;
-        CLogoPickerDlg dlg(sink, prompts, ModelsPath());
+        LogoPickerDialog dlg(sink, prompts, ModelsPath());
         dlg.SetPicturePath(Picture(20, 10, Qt::green));
         dlg.SetBackground(0x00FF0000);  // blue, as 0x00BBGGRR
         dlg.InitDialog();
@@ -222,7 +222,7 @@ class LogoPickerTest : public QObject {
     void noModelListAcceptsAnySize() {
         RecordingSink sink;
         ScriptedPrompts prompts;
-        CLogoPickerDlg dlg(sink, prompts, std::nullopt);
+        LogoPickerDialog dlg(sink, prompts, std::nullopt);
         dlg.InitDialog();
         QVERIFY(dlg.current_model() == nullptr);
         dlg.SelectPicture(Picture(330, 250));
@@ -230,5 +230,5 @@ class LogoPickerTest : public QObject {
     }
 };
 
-QTEST_MAIN(LogoPickerTest)
-#include "logo_picker_test.moc"
+QTEST_MAIN(LogoPickerDialogTest)
+#include "logo_picker_dialog_test.moc"

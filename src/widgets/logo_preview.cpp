@@ -1,4 +1,4 @@
-#include "widgets/logo_pane.h"
+#include "widgets/logo_preview.h"
 
 #include <QPainter>
 
@@ -9,7 +9,7 @@ QColor ColourFromBgr(uint32_t colour) {
                   static_cast<int>((colour >> 16) & 0xFF));
 }
 
-QImage ComposeLogoPane(const CPictureHolder& picture, uint32_t colour, QSize size) {
+QImage ComposeLogoPane(const Picture& picture, uint32_t colour, QSize size) {
     QImage image(size, QImage::Format_RGB32);
     if (image.isNull())
         return image;
@@ -25,11 +25,11 @@ QImage ComposeLogoPane(const CPictureHolder& picture, uint32_t colour, QSize siz
     return image;
 }
 
-CLogoPane::CLogoPane(QWidget* parent) : QWidget(parent) {
+LogoPreview::LogoPreview(QWidget* parent) : QWidget(parent) {
     setMinimumSize(320, 240);
 }
 
-void CLogoPane::paintEvent(QPaintEvent*) {
+void LogoPreview::paintEvent(QPaintEvent*) {
     if (!shown_)
         return;
     // Composed off screen first, so a large picture never flickers.

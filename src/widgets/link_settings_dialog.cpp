@@ -1,4 +1,4 @@
-#include "widgets/communication_set.h"
+#include "widgets/link_settings_dialog.h"
 
 #include <QGridLayout>
 #include <QGroupBox>
@@ -78,9 +78,9 @@ uint16_t ParseComText(const QString& text) {
     return ParsePortLoose(digits.toStdString());
 }
 
-CCommunicationSet::CCommunicationSet(PanelController& controller, UserPrompts& prompts,
-                                     QWidget* parent)
-    : CExtResizableDialog(parent), controller_(controller), prompts_(prompts) {
+LinkSettingsDialog::LinkSettingsDialog(PanelController& controller, UserPrompts& prompts,
+                                       QWidget* parent)
+    : AnchoredDialog(parent), controller_(controller), prompts_(prompts) {
     setObjectName(DialogName(138));
     setWindowTitle(QString::fromUtf8("通讯参数设置"));
 
@@ -104,7 +104,7 @@ CCommunicationSet::CCommunicationSet(PanelController& controller, UserPrompts& p
 
     auto* params = new QGroupBox(QString::fromUtf8("通讯参数设置"), this);
     params->setObjectName(ControlName(1068));
-    ip_ = new CIpAddressEdit(params);
+    ip_ = new IpAddressEdit(params);
     ip_->setObjectName(ControlName(1024));
     port_ = new QLineEdit(params);
     port_->setObjectName(ControlName(1026));
@@ -162,11 +162,11 @@ CCommunicationSet::CCommunicationSet(PanelController& controller, UserPrompts& p
     ok->setDefault(true);
     auto* cancel = new QPushButton(QString::fromUtf8("取消"), this);
     cancel->setObjectName(ControlName(2));
-    connect(ok, &QPushButton::clicked, this, &CCommunicationSet::accept);
-    connect(cancel, &QPushButton::clicked, this, &CCommunicationSet::reject);
-    connect(links_, &QButtonGroup::idClicked, this, &CCommunicationSet::OnLinkChosen);
-    connect(com_, &QComboBox::currentTextChanged, this, &CCommunicationSet::UpdateDevice);
-    connect(find_, &QPushButton::clicked, this, &CCommunicationSet::FindPanels);
+    connect(ok, &QPushButton::clicked, this, &LinkSettingsDialog::accept);
+    connect(cancel, &QPushButton::clicked, this, &LinkSettingsDialog::reject);
+    connect(links_, &QButtonGroup::idClicked, this, &LinkSettingsDialog::OnLinkChosen);
+    connect(com_, &QComboBox::currentTextChanged, this, &LinkSettingsDialog::UpdateDevice);
+    connect(find_, &QPushButton::clicked, this, &LinkSettingsDialog::FindPanels);
     connect(found_list_, &QTreeWidget::currentItemChanged, this,
             [this](QTreeWidgetItem* item) { UsePanel(found_list_->indexOfTopLevelItem(item)); });
 
@@ -209,7 +209,7 @@ CCommunicationSet::CCommunicationSet(PanelController& controller, UserPrompts& p
     AddAnchor(cancel, QPoint(100, 100));
 }
 
-void CCommunicationSet::ShowRecord() {
+void LinkSettingsDialog::ShowRecord() {
     com_->setCurrentText(QStringLiteral("COM%1").arg(record_.com));
     ip_->setText(Dotted(record_.address));
     port_->setText(QString::number(record_.port));
@@ -220,7 +220,7 @@ void CCommunicationSet::ShowRecord() {
     UpdateDevice();
 }
 
-void CCommunicationSet::OnLinkChosen(int mode) {
+void LinkSettingsDialog::OnLinkChosen(int mode) {
     // Only the dialog's copy changes: Cancel leaves the settings in use alone.
     record_.link_mode = static_cast<uint32_t>(mode);
     ip_->setEnabled(mode == 1);
@@ -231,14 +231,14 @@ void CCommunicationSet::OnLinkChosen(int mode) {
     com_->setEnabled(mode == 2);
 }
 
-void CCommunicationSet::UpdateDevice() {
+void LinkSettingsDialog::UpdateDevice() {
     // Which device the COM number opens on this machine, as `korvane-cli ports` lists them.
     const uint16_t n = ParseComText(com_->currentText());
     const auto device = ComPortDevice(n);
     device_->setText(device ? QString::fromStdString(*device) : QString::fromUtf8("本机无此串口"));
 }
 
-void CCommunicationSet::accept() {
+void LinkSettingsDialog::accept() {
     if (record_.link_mode == 1 && !ParseDialogPort(port_->text())) {
         prompts_.ShowMessage(MessageKind::Error, QString::fromUtf8(kInvalidPort));
         port_->setFocus();
@@ -249,23 +249,23 @@ void CCommunicationSet::accept() {
     record_.com = ParseComText(com_->currentText());
     record_.baud = kDefaultBaud;
     controller_.SaveSettings(record_);
-    CExtResizableDialog::accept();
+    AnchoredDialog::accept();
 }
 
 }  // namespace korvane
 
 namespace korvane {
 
-CCommunicationSet::~CCommunicationSet() {
+LinkSettingsDialog::~LinkSettingsDialog() {
     // The search posts to this dialog: it must have ended first.
     controller_.StopDiscover();
 }
 
-bool CCommunicationSet::discovering() const {
+bool LinkSettingsDialog::discovering() const {
     return searching_;
 }
 
-void CCommunicationSet::FindPanels() {
+void LinkSettingsDialog::FindPanels() {
     if (discovering())
         return;
     DiscoverOptions options = discover_;
@@ -291,7 +291,7 @@ void CCommunicationSet::FindPanels() {
     }
 }
 
-void CCommunicationSet::ShowFound(const DiscoverResult& result) {
+void LinkSettingsDialog::ShowFound(const DiscoverResult& result) {
     searching_ = false;
     find_progress_->hide();
     find_->setEnabled(record_.link_mode == 1);
@@ -338,7 +338,7 @@ void CCommunicationSet::ShowFound(const DiscoverResult& result) {
     find_status_->setText(status);
 }
 
-void CCommunicationSet::UsePanel(int row) {
+void LinkSettingsDialog::UsePanel(int row) {
     if (row < 0 || row >= static_cast<int>(found_.size()))
         return;
     const FoundPanel& p = found_[static_cast<size_t>(row)];

@@ -16,7 +16,7 @@
 #include "discovery/discover_panels.h"
 
 #include "settings/settings_record.h"
-#include "widgets/ext_resizable_dialog.h"
+#include "widgets/anchored_dialog.h"
 #include "widgets/ip_address_edit.h"
 
 class QProgressBar;
@@ -39,12 +39,13 @@ std::optional<int> ParseDialogPort(const QString& text);
 // anything without digits 0.
 uint16_t ParseComText(const QString& text);
 
-class CCommunicationSet : public CExtResizableDialog {
+class LinkSettingsDialog : public AnchoredDialog {
     Q_OBJECT
   public:
-    CCommunicationSet(PanelController& controller, UserPrompts& prompts, QWidget* parent = nullptr);
+    LinkSettingsDialog(PanelController& controller, UserPrompts& prompts,
+                       QWidget* parent = nullptr);
     // A search still running is cancelled and waited for (a few tens of ms).
-    ~CCommunicationSet() override;
+    ~LinkSettingsDialog() override;
 
     // The settings as the dialog shows them now (link mode from the radios).
     const CommSettings& edited() const { return record_; }
@@ -76,7 +77,7 @@ class CCommunicationSet : public CExtResizableDialog {
     QRadioButton* network_ = nullptr;
     QRadioButton* serial_ = nullptr;
     QRadioButton* usb_ = nullptr;
-    CIpAddressEdit* ip_ = nullptr;
+    IpAddressEdit* ip_ = nullptr;
     QLineEdit* port_ = nullptr;
     QComboBox* com_ = nullptr;
     QLabel* device_ = nullptr;

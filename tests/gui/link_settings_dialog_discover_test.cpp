@@ -16,9 +16,9 @@
 #include "sim/panel.h"
 #include "sim/udp_server.h"
 #include "widgets/app_profile.h"
-#include "widgets/communication_set.h"
 #include "widgets/control_ids.h"
 #include "widgets/ip_address_edit.h"
+#include "widgets/link_settings_dialog.h"
 #include "widgets/panel_controller.h"
 #include "widgets/user_prompts.h"
 
@@ -39,7 +39,7 @@ struct Served {
 
 }  // namespace
 
-class CommunicationSetDiscoverTest : public QObject {
+class LinkSettingsDialogDiscoverTest : public QObject {
     Q_OBJECT
 
   private slots:
@@ -67,7 +67,7 @@ class CommunicationSetDiscoverTest : public QObject {
         Add(2);
         Add(3).SetJumper(2);
         Add(6).InjectFault({sim::FaultKind::Drop, 0x03, 1 << 30});  // silent
-        CCommunicationSet dlg(*controller_, *prompts_);
+        LinkSettingsDialog dlg(*controller_, *prompts_);
         dlg.SetDiscoverTarget(Range(1, 8, 300));
         dlg.show();
         Port(dlg)->setText(QString::number(port_));
@@ -102,7 +102,7 @@ class CommunicationSetDiscoverTest : public QObject {
 
     void theWindowStaysLiveWhileItListens() {
         Add(2);
-        CCommunicationSet dlg(*controller_, *prompts_);
+        LinkSettingsDialog dlg(*controller_, *prompts_);
         dlg.SetDiscoverTarget(Range(1, 3, 1500));
         dlg.show();
         Port(dlg)->setText(QString::number(port_));
@@ -119,7 +119,7 @@ class CommunicationSetDiscoverTest : public QObject {
 
     void closingDuringASearchEndsItSoon() {
         Add(2);
-        auto dlg = std::make_unique<CCommunicationSet>(*controller_, *prompts_);
+        auto dlg = std::make_unique<LinkSettingsDialog>(*controller_, *prompts_);
         dlg->SetDiscoverTarget(Range(1, 3, 20000));
         dlg->show();
         Port(*dlg)->setText(QString::number(port_));
@@ -134,7 +134,7 @@ class CommunicationSetDiscoverTest : public QObject {
 
     void noneFoundSaysWhatToCheck() {
         Add(2).InjectFault({sim::FaultKind::Drop, 0x03, 1 << 30});
-        CCommunicationSet dlg(*controller_, *prompts_);
+        LinkSettingsDialog dlg(*controller_, *prompts_);
         dlg.SetDiscoverTarget(Range(2, 2, 200));
         dlg.show();
         Port(dlg)->setText(QString::number(port_));
@@ -147,7 +147,7 @@ class CommunicationSetDiscoverTest : public QObject {
     }
 
     void onlyTheNetworkLinkFindsAndTheListHasItsLabel() {
-        CCommunicationSet dlg(*controller_, *prompts_);
+        LinkSettingsDialog dlg(*controller_, *prompts_);
         QVERIFY(Find(dlg)->isEnabled());
         FindControl<QRadioButton>(&dlg, 1070)->click();
         QVERIFY(!Find(dlg)->isEnabled());
@@ -186,7 +186,7 @@ class CommunicationSetDiscoverTest : public QObject {
             texts << list->topLevelItem(row)->text(c);
         return texts;
     }
-    static CIpAddressEdit* Ip(QWidget& d) { return FindControl<CIpAddressEdit>(&d, 1024); }
+    static IpAddressEdit* Ip(QWidget& d) { return FindControl<IpAddressEdit>(&d, 1024); }
     static QLineEdit* Port(QWidget& d) { return FindControl<QLineEdit>(&d, 1026); }
     static QPushButton* Find(QWidget& d) { return FindControl<QPushButton>(&d, 1201); }
     static QTreeWidget* List(QWidget& d) { return FindControl<QTreeWidget>(&d, 1202); }
@@ -201,5 +201,5 @@ class CommunicationSetDiscoverTest : public QObject {
     uint16_t port_ = 0;
 };
 
-QTEST_MAIN(CommunicationSetDiscoverTest)
-#include "communication_set_discover_test.moc"
+QTEST_MAIN(LinkSettingsDialogDiscoverTest)
+#include "link_settings_dialog_discover_test.moc"

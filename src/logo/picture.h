@@ -1,5 +1,5 @@
 #pragma once
-// CPictureHolder: owns at most one decoded picture (BMP, GIF, JPEG, PNG) for the
+// Picture: owns at most one decoded picture (BMP, GIF, JPEG, PNG) for the
 // logo picker's pane and the logo writer, so that the desktop window and the
 // command-line tool decode and stretch pictures the same way.
 #include <QImage>
@@ -14,9 +14,9 @@ class QPainter;
 
 namespace korvane {
 
-class CPictureHolder {
+class Picture {
   public:
-    CPictureHolder() = default;
+    Picture() = default;
 
     // Decodes the file. On failure the holder keeps what it had, returns false
     // and, when `error` is given, says why.

@@ -11,8 +11,8 @@
 
 #include "link/serial_devices.h"
 #include "widgets/app_profile.h"
-#include "widgets/communication_set.h"
 #include "widgets/control_ids.h"
+#include "widgets/link_settings_dialog.h"
 #include "widgets/panel_controller.h"
 #include "widgets/user_prompts.h"
 
@@ -29,7 +29,7 @@ QByteArray Bytes(std::initializer_list<int> values) {
 
 }  // namespace
 
-class CommunicationSetTest : public QObject {
+class LinkSettingsDialogTest : public QObject {
     Q_OBJECT
 
   private slots:
@@ -53,7 +53,7 @@ class CommunicationSetTest : public QObject {
         s.com = 4;
         s.address = {10, 1, 2, 3};
         QVERIFY(controller_->SaveSettings(s));
-        CCommunicationSet dlg(*controller_, *prompts_);
+        LinkSettingsDialog dlg(*controller_, *prompts_);
         QVERIFY(FindControl<QRadioButton>(&dlg, 1070)->isChecked());
         QVERIFY(!Ip(dlg)->isEnabled());
         QVERIFY(!Port(dlg)->isEnabled());
@@ -86,7 +86,7 @@ class CommunicationSetTest : public QObject {
         QFETCH(int, saved);
         const QByteArray before = FileBytes();
         const CommSettings in_use = controller_->settings();
-        CCommunicationSet dlg(*controller_, *prompts_);
+        LinkSettingsDialog dlg(*controller_, *prompts_);
         dlg.show();
         FindControl<QRadioButton>(&dlg, 1069)->click();
         Port(dlg)->setText(text);
@@ -108,7 +108,7 @@ class CommunicationSetTest : public QObject {
     }
 
     void serialLinkSavesTheWholeRecord() {
-        CCommunicationSet dlg(*controller_, *prompts_);
+        LinkSettingsDialog dlg(*controller_, *prompts_);
         dlg.show();
         FindControl<QRadioButton>(&dlg, 1070)->click();
         Com(dlg)->setCurrentText(QStringLiteral("COM12"));
@@ -153,7 +153,7 @@ class CommunicationSetTest : public QObject {
     void ipControlTakesTypedAddresses() {
         QFETCH(QString, typed);
         QFETCH(QString, text);
-        CIpAddressEdit ip;
+        IpAddressEdit ip;
         ip.setText(QStringLiteral("..."));
         ip.show();
         QVERIFY(QTest::qWaitForWindowExposed(&ip));
@@ -164,7 +164,7 @@ class CommunicationSetTest : public QObject {
     }
 
     void usbDisablesEveryParameter() {
-        CCommunicationSet dlg(*controller_, *prompts_);
+        LinkSettingsDialog dlg(*controller_, *prompts_);
         FindControl<QRadioButton>(&dlg, 1071)->click();
         QVERIFY(!Ip(dlg)->isEnabled());
         QVERIFY(!Port(dlg)->isEnabled());
@@ -175,7 +175,7 @@ class CommunicationSetTest : public QObject {
     void cancelKeepsMemoryAndFile() {
         const QByteArray before = FileBytes();
         const CommSettings in_use = controller_->settings();
-        CCommunicationSet dlg(*controller_, *prompts_);
+        LinkSettingsDialog dlg(*controller_, *prompts_);
         dlg.show();
         FindControl<QRadioButton>(&dlg, 1070)->click();
         Port(dlg)->setText(QStringLiteral("80"));
@@ -188,7 +188,7 @@ class CommunicationSetTest : public QObject {
     }
 
     void enterIsOk() {
-        CCommunicationSet dlg(*controller_, *prompts_);
+        LinkSettingsDialog dlg(*controller_, *prompts_);
         dlg.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dlg));
         Port(dlg)->setFocus();
@@ -204,7 +204,7 @@ class CommunicationSetTest : public QObject {
         QFile f(ParaPath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    static CIpAddressEdit* Ip(QWidget& d) { return FindControl<CIpAddressEdit>(&d, 1024); }
+    static IpAddressEdit* Ip(QWidget& d) { return FindControl<IpAddressEdit>(&d, 1024); }
     static QLineEdit* Port(QWidget& d) { return FindControl<QLineEdit>(&d, 1026); }
     static QComboBox* Com(QWidget& d) { return FindControl<QComboBox>(&d, 1074); }
 
@@ -214,5 +214,5 @@ class CommunicationSetTest : public QObject {
     std::unique_ptr<ScriptedPrompts> prompts_;
 };
 
-QTEST_MAIN(CommunicationSetTest)
-#include "communication_set_test.moc"
+QTEST_MAIN(LinkSettingsDialogTest)
+#include "link_settings_dialog_test.moc"

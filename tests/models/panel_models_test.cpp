@@ -1,4 +1,4 @@
-#include "models/hmi_types.h"
+#include "models/panel_models.h"
 
 #include <gtest/gtest.h>
 
@@ -13,14 +13,14 @@
 
 namespace korvane {
 
-void PrintTo(const CHmiType& t, std::ostream* os) {
+void PrintTo(const PanelModel& t, std::ostream* os) {
     *os << "{" << t.id << ", \"" << EncodeUtf8(t.name) << "\", " << t.screen_width << "x"
         << t.screen_height << "}";
 }
 
 namespace {
 
-class HmiTypesFile : public ::testing::Test {
+class PanelModelsFile : public ::testing::Test {
   protected:
     void SetUp() override {
         dir_ = std::filesystem::temp_directory_path() /
@@ -52,11 +52,11 @@ struct FileCase {
     const char* what;
     std::string bytes;
     bool loaded;
-    std::vector<CHmiType> models;
-    std::vector<CHmiType> refused = {};  // as read, left out for impossible values
+    std::vector<PanelModel> models;
+    std::vector<PanelModel> refused = {};  // as read, left out for impossible values
 };
 
-TEST_F(HmiTypesFile, ReadsModelsAsTheFileGivesThem) {
+TEST_F(PanelModelsFile, ReadsModelsAsTheFileGivesThem) {
     const std::string sizes =
         "<screen_size_cx>800</screen_size_cx><screen_size_cy>480</screen_size_cy>";
     const FileCase cases[] = {
@@ -129,11 +129,11 @@ TEST_F(HmiTypesFile, ReadsModelsAsTheFileGivesThem) {
         {"empty file", "", false, {}},
     };
     for (const auto& c : cases) {
-        std::vector<CHmiType> models{{7, u"stale", 1, 1}};
-        std::vector<HmiTypeRefusal> refused(1);
-        EXPECT_EQ(LoadHmiTypes(Write(c.bytes), models, &refused), c.loaded) << c.what;
+        std::vector<PanelModel> models{{7, u"stale", 1, 1}};
+        std::vector<PanelModelRefusal> refused(1);
+        EXPECT_EQ(LoadPanelModels(Write(c.bytes), models, &refused), c.loaded) << c.what;
         EXPECT_EQ(models, c.models) << c.what;
-        std::vector<CHmiType> refused_models;
+        std::vector<PanelModel> refused_models;
         for (const auto& r : refused)
             refused_models.push_back(r.model);
         EXPECT_EQ(refused_models, c.refused) << c.what;
@@ -141,7 +141,7 @@ TEST_F(HmiTypesFile, ReadsModelsAsTheFileGivesThem) {
 }
 
 // Each impossible model is left out with all its faults; the good ones stay.
-TEST_F(HmiTypesFile, ImpossibleModelsAreRefusedOneByOne) {
+TEST_F(PanelModelsFile, ImpossibleModelsAreRefusedOneByOne) {
     auto sized = [](const std::string& name, const std::string& w, const std::string& h) {
         return Model(
             "name='" + name + "'",
@@ -153,15 +153,15 @@ TEST_F(HmiTypesFile, ImpossibleModelsAreRefusedOneByOne) {
                   sized("Over", "32768", "480") + sized("", "800", "480") +
                   sized("Tab&#9;bed", "800", "480") + sized("Del\x7F", "800", "480") +
                   sized("Edge", "800", "480") + sized("Fine", "800", "480"));
-    std::vector<CHmiType> models;
-    std::vector<HmiTypeRefusal> refused;
-    ASSERT_TRUE(LoadHmiTypes(Write(file), models, &refused));
-    EXPECT_EQ(models, (std::vector<CHmiType>{{0, u"Edge", 32767, 1}, {0, u"Fine", 800, 480}}));
-    using F = HmiTypeFault;
+    std::vector<PanelModel> models;
+    std::vector<PanelModelRefusal> refused;
+    ASSERT_TRUE(LoadPanelModels(Write(file), models, &refused));
+    EXPECT_EQ(models, (std::vector<PanelModel>{{0, u"Edge", 32767, 1}, {0, u"Fine", 800, 480}}));
+    using F = PanelModelFault;
     struct Expected {
         size_t position;
         std::u16string name;
-        std::vector<HmiTypeFault> faults;
+        std::vector<PanelModelFault> faults;
     };
     const std::vector<Expected> expected = {
         {1, u"Negative", {F::BadWidth}},
@@ -180,28 +180,28 @@ TEST_F(HmiTypesFile, ImpossibleModelsAreRefusedOneByOne) {
         EXPECT_EQ(refused[i].faults, expected[i].faults) << i;
     }
     // Without a list for them, they are still left out.
-    std::vector<CHmiType> quiet;
-    ASSERT_TRUE(LoadHmiTypes(Write(file), quiet));
+    std::vector<PanelModel> quiet;
+    ASSERT_TRUE(LoadPanelModels(Write(file), quiet));
     EXPECT_EQ(quiet, models);
 }
 
-TEST_F(HmiTypesFile, MissingFileGivesNoModels) {
-    std::vector<CHmiType> models;
-    EXPECT_FALSE(LoadHmiTypes(dir_ / "XMLName.dat", models));
+TEST_F(PanelModelsFile, MissingFileGivesNoModels) {
+    std::vector<PanelModel> models;
+    EXPECT_FALSE(LoadPanelModels(dir_ / "XMLName.dat", models));
     EXPECT_TRUE(models.empty());
 }
 
-TEST_F(HmiTypesFile, ModelFileBesideTheProgram) {
+TEST_F(PanelModelsFile, ModelFileBesideTheProgram) {
     const auto program = dir_ / testing::kProgramFileName;
-    const auto file = HmiTypesFileFor(program);
+    const auto file = PanelModelsFileFor(program);
     ASSERT_TRUE(file.has_value());
     EXPECT_EQ(*file, dir_ / "XMLName.dat");
     std::ofstream(*file, std::ios::binary)
         << ModelFile(Model("id='5' name='Five'",
                            "<screen_size_cx>5</screen_size_cx><screen_size_cy>5</screen_size_cy>"));
-    std::vector<CHmiType> models;
-    EXPECT_TRUE(LoadHmiTypes(*file, models));
-    EXPECT_EQ(models, (std::vector<CHmiType>{{5, u"Five", 5, 5}}));
+    std::vector<PanelModel> models;
+    EXPECT_TRUE(LoadPanelModels(*file, models));
+    EXPECT_EQ(models, (std::vector<PanelModel>{{5, u"Five", 5, 5}}));
 }
 
 TEST(HmiNumber, ConvertsLikeTheModelFileExpects) {
@@ -226,36 +226,37 @@ TEST(HmiNumber, ConvertsLikeTheModelFileExpects) {
         {u"-99999999999", -2147483647 - 1},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(ParseHmiNumber(c.text), c.value) << EncodeUtf8(c.text);
+        EXPECT_EQ(ParsePanelModelNumber(c.text), c.value) << EncodeUtf8(c.text);
     }
 }
 
 // The name rule itself is the program files' (tests/system); here only that
 // the model list follows it and is named XMLName.dat.
-TEST(HmiTypesPath, TheModelFileLiesBesideTheProgram) {
-    EXPECT_EQ(HmiTypesFileFor(std::filesystem::path("/Opt/My Tools") / testing::kProgramFileName),
-              std::filesystem::path("/Opt/My Tools/XMLName.dat"));
-    EXPECT_FALSE(HmiTypesFileFor("/opt/tools/korvane-cli"));
-    EXPECT_EQ(HmiTypesFileIn(ProgramFiles::InFolder("/opt/tools")),
+TEST(PanelModelsPath, TheModelFileLiesBesideTheProgram) {
+    EXPECT_EQ(
+        PanelModelsFileFor(std::filesystem::path("/Opt/My Tools") / testing::kProgramFileName),
+        std::filesystem::path("/Opt/My Tools/XMLName.dat"));
+    EXPECT_FALSE(PanelModelsFileFor("/opt/tools/korvane-cli"));
+    EXPECT_EQ(PanelModelsFileIn(ProgramFiles::InFolder("/opt/tools")),
               std::filesystem::path("/opt/tools/XMLName.dat"));
 }
 
 // This test program is not the program itself, so nothing beside it is read,
 // although the shipped model file lies there.
-TEST(HmiTypesPath, TestProgramFindsNoModelFile) {
+TEST(PanelModelsPath, TestProgramFindsNoModelFile) {
     const auto self = RunningExecutable();
     ASSERT_FALSE(self.empty());
     ASSERT_TRUE(std::filesystem::exists(self.parent_path() / "XMLName.dat"));
-    std::vector<CHmiType> models{{1, u"stale", 1, 1}};
-    EXPECT_FALSE(LoadHmiTypes(models));
+    std::vector<PanelModel> models{{1, u"stale", 1, 1}};
+    EXPECT_FALSE(LoadPanelModels(models));
     EXPECT_TRUE(models.empty());
 }
 
 TEST(ShippedModelFile, ListsTheCommonPanelSizes) {
     const auto file = RunningExecutable().parent_path() / "XMLName.dat";
-    std::vector<CHmiType> models;
-    ASSERT_TRUE(LoadHmiTypes(file, models));
-    const std::vector<CHmiType> expected = {
+    std::vector<PanelModel> models;
+    ASSERT_TRUE(LoadPanelModels(file, models));
+    const std::vector<PanelModel> expected = {
         {1, u"320 x 240", 320, 240},   {2, u"480 x 272", 480, 272},   {3, u"640 x 480", 640, 480},
         {4, u"800 x 480", 800, 480},   {5, u"800 x 600", 800, 600},   {6, u"1024 x 600", 1024, 600},
         {7, u"1024 x 768", 1024, 768}, {8, u"1280 x 800", 1280, 800},

@@ -8,15 +8,15 @@
 #include <QTest>
 
 #include "gui/temp_profile.h"
+#include "widgets/anchored_dialog.h"
 #include "widgets/app_profile.h"
 #include "widgets/control_ids.h"
-#include "widgets/ext_resizable_dialog.h"
 #include "widgets/screen_placement.h"
 
+using korvane::AnchoredDialog;
 using korvane::AppProfile;
-using korvane::CExtResizableDialog;
 
-class ExtResizableDialogTest : public QObject {
+class AnchoredDialogTest : public QObject {
     Q_OBJECT
 
   private slots:
@@ -72,7 +72,7 @@ class ExtResizableDialogTest : public QObject {
         QFETCH(QSize, arranged);
         QFETCH(QRect, expected);
 
-        CExtResizableDialog dialog;
+        AnchoredDialog dialog;
         dialog.resize(registered);
         auto* label = new QLabel(&dialog);
         label->setGeometry(child);
@@ -82,7 +82,7 @@ class ExtResizableDialogTest : public QObject {
     }
 
     void resizingTheShownDialogArranges() {
-        CExtResizableDialog dialog;
+        AnchoredDialog dialog;
         dialog.resize(200, 100);
         auto* label = new QLabel(&dialog);
         label->setGeometry(10, 10, 150, 60);
@@ -98,7 +98,7 @@ class ExtResizableDialogTest : public QObject {
     }
 
     void nestedChildKeepsDialogCoordinates() {
-        CExtResizableDialog dialog;
+        AnchoredDialog dialog;
         dialog.resize(200, 100);
         auto* frame = new QWidget(&dialog);
         frame->setGeometry(20, 20, 160, 70);
@@ -110,7 +110,7 @@ class ExtResizableDialogTest : public QObject {
     }
 
     void growingByOnePixelNeverMovesAFixedChild() {
-        CExtResizableDialog dialog;
+        AnchoredDialog dialog;
         dialog.resize(100, 50);
         auto* label = new QLabel(&dialog);
         const QRect start(7, 9, 31, 13);
@@ -123,7 +123,7 @@ class ExtResizableDialogTest : public QObject {
     }
 
     void destroyedChildIsDropped() {
-        CExtResizableDialog dialog;
+        AnchoredDialog dialog;
         dialog.resize(200, 100);
         auto* kept = new QLabel(&dialog);
         auto* gone = new QLabel(&dialog);
@@ -146,7 +146,7 @@ class ExtResizableDialogTest : public QObject {
     }
 
     void addAnchorFailures() {
-        CExtResizableDialog dialog;
+        AnchoredDialog dialog;
         dialog.resize(200, 100);
         auto* label = new QLabel(&dialog);
         label->setObjectName(korvane::ControlName(1002));
@@ -173,7 +173,7 @@ class ExtResizableDialogTest : public QObject {
     }
 
     void sizeGripSitsBottomRightAndHides() {
-        CExtResizableDialog dialog;
+        AnchoredDialog dialog;
         dialog.resize(200, 100);
         dialog.show();
         QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -194,7 +194,7 @@ class ExtResizableDialogTest : public QObject {
 
     void embeddedDialogShowsNoGripper() {
         QWidget window;
-        auto* page = new CExtResizableDialog(&window);
+        auto* page = new AnchoredDialog(&window);
         page->setWindowFlags(Qt::Widget);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -205,7 +205,7 @@ class ExtResizableDialogTest : public QObject {
     void savedRectangleIsRestored() {
         const QRect chosen(100, 120, 300, 200);
         {
-            CExtResizableDialog dialog;
+            AnchoredDialog dialog;
             dialog.EnableSaveRestore(QStringLiteral("Dialog Positions"),
                                      QStringLiteral("OrvelManagerDlg"));
             dialog.show();
@@ -220,7 +220,7 @@ class ExtResizableDialogTest : public QObject {
                 profile->value(QStringLiteral("Dialog Positions/OrvelManagerDlg/Rect")).toRect(),
                 chosen);
         }
-        CExtResizableDialog again;
+        AnchoredDialog again;
         again.EnableSaveRestore(QStringLiteral("Dialog Positions"),
                                 QStringLiteral("OrvelManagerDlg"));
         QCOMPARE(again.geometry(), chosen);
@@ -229,7 +229,7 @@ class ExtResizableDialogTest : public QObject {
     void destroyingAShownDialogSaves() {
         const QRect chosen(40, 50, 220, 150);
         {
-            CExtResizableDialog dialog;
+            AnchoredDialog dialog;
             dialog.EnableSaveRestore(QStringLiteral("Dialog Positions"), QStringLiteral("Other"));
             dialog.show();
             QVERIFY(QTest::qWaitForWindowExposed(&dialog));
@@ -246,7 +246,7 @@ class ExtResizableDialogTest : public QObject {
             profile->setValue(QStringLiteral("Dialog Positions/OrvelManagerDlg/Rect"),
                               QRect(5000, -3000, 300, 200));
         }
-        CExtResizableDialog dialog;
+        AnchoredDialog dialog;
         dialog.EnableSaveRestore(QStringLiteral("Dialog Positions"),
                                  QStringLiteral("OrvelManagerDlg"));
         const QRect screen = korvane::AvailableScreenRects().front();
@@ -302,5 +302,5 @@ class ExtResizableDialogTest : public QObject {
     korvane::testing::TempProfile profile_;
 };
 
-QTEST_MAIN(ExtResizableDialogTest)
-#include "ext_resizable_dialog_test.moc"
+QTEST_MAIN(AnchoredDialogTest)
+#include "anchored_dialog_test.moc"

@@ -1,4 +1,4 @@
-#include "widgets/page_list_box.h"
+#include "widgets/page_list.h"
 
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -16,7 +16,7 @@ constexpr int kCaptionGap = 4;
 // carries no text.
 class PageEntryDelegate : public QStyledItemDelegate {
   public:
-    explicit PageEntryDelegate(CPageListBox* list) : QStyledItemDelegate(list), list_(list) {}
+    explicit PageEntryDelegate(PageList* list) : QStyledItemDelegate(list), list_(list) {}
 
     QSize sizeHint(const QStyleOptionViewItem&, const QModelIndex& index) const override {
         return QSize(list_->viewport()->width(), list_->EntryHeight(index.row()));
@@ -63,12 +63,12 @@ class PageEntryDelegate : public QStyledItemDelegate {
     }
 
   private:
-    CPageListBox* list_;
+    PageList* list_;
 };
 
 }  // namespace
 
-CPageListBox::CPageListBox(QWidget* parent) : QListWidget(parent) {
+PageList::PageList(QWidget* parent) : QListWidget(parent) {
     setItemDelegate(new PageEntryDelegate(this));
     setSelectionMode(QAbstractItemView::SingleSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -85,13 +85,12 @@ CPageListBox::CPageListBox(QWidget* parent) : QListWidget(parent) {
     });
 }
 
-CPageListBox::~CPageListBox() {
+PageList::~PageList() {
     // Empty the control first: painting must never reach a freed entry.
     clear();
 }
 
-int CPageListBox::AddPage(const QString& caption, const QIcon& icon, QSize icon_size,
-                          QWidget* page) {
+int PageList::AddPage(const QString& caption, const QIcon& icon, QSize icon_size, QWidget* page) {
     entries_.push_back(std::make_unique<PageEntry>(PageEntry{caption, icon, icon_size, page}));
     auto* item = new QListWidgetItem(QString());
     // The drawn caption is not the item's text; screen readers get it here.
@@ -101,20 +100,20 @@ int CPageListBox::AddPage(const QString& caption, const QIcon& icon, QSize icon_
     return count() - 1;
 }
 
-const PageEntry* CPageListBox::Entry(int index) const {
+const PageEntry* PageList::Entry(int index) const {
     if (index < 0 || index >= EntryCount())
         return nullptr;
     return entries_[static_cast<size_t>(index)].get();
 }
 
-int CPageListBox::GutterWidth() const {
+int PageList::GutterWidth() const {
     int widest = 0;
     for (const auto& entry : entries_)
         widest = std::max(widest, entry->icon_size.width());
     return widest + kGutterExtra;
 }
 
-int CPageListBox::EntryHeight(int index) const {
+int PageList::EntryHeight(int index) const {
     const PageEntry* entry = Entry(index);
     if (entry == nullptr)
         return 0;
@@ -125,31 +124,31 @@ int CPageListBox::EntryHeight(int index) const {
     return std::max(entry->icon_size.height(), caption.height()) + kEntryExtra;
 }
 
-QFont CPageListBox::CaptionFont(bool selected) const {
+QFont PageList::CaptionFont(bool selected) const {
     QFont chosen = font();
     chosen.setBold(selected);
     return chosen;
 }
 
-QColor CPageListBox::GutterColor() const {
+QColor PageList::GutterColor() const {
     return palette().color(QPalette::Button);
 }
 
-void CPageListBox::SelectPrevious() {
+void PageList::SelectPrevious() {
     if (count() == 0)
         return;
     const int row = currentRow();
     setCurrentRow(row <= 0 ? count() - 1 : row - 1);
 }
 
-void CPageListBox::SelectNext() {
+void PageList::SelectNext() {
     if (count() == 0)
         return;
     const int row = currentRow();
     setCurrentRow(row >= 0 && row < count() - 1 ? row + 1 : 0);
 }
 
-void CPageListBox::ShowSelectedPage() {
+void PageList::ShowSelectedPage() {
     const PageEntry* selected = Entry(currentRow());
     for (const auto& entry : entries_) {
         if (entry->page && entry.get() != selected)
@@ -159,7 +158,7 @@ void CPageListBox::ShowSelectedPage() {
         selected->page->show();
 }
 
-void CPageListBox::paintEvent(QPaintEvent* event) {
+void PageList::paintEvent(QPaintEvent* event) {
     {
         // The gutter runs the whole height, also below the last entry; the
         // entries paint over it.
@@ -170,12 +169,12 @@ void CPageListBox::paintEvent(QPaintEvent* event) {
     QListWidget::paintEvent(event);
 }
 
-void CPageListBox::focusInEvent(QFocusEvent* event) {
+void PageList::focusInEvent(QFocusEvent* event) {
     QListWidget::focusInEvent(event);
     viewport()->update();
 }
 
-void CPageListBox::focusOutEvent(QFocusEvent* event) {
+void PageList::focusOutEvent(QFocusEvent* event) {
     QListWidget::focusOutEvent(event);
     viewport()->update();
 }

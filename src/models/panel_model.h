@@ -6,13 +6,13 @@
 
 namespace korvane {
 
-struct CHmiType {
+struct PanelModel {
     int32_t id = 0;
     std::u16string name;
     int32_t screen_width = 0;   // pixels
     int32_t screen_height = 0;  // pixels
 
-    bool operator==(const CHmiType&) const = default;
+    bool operator==(const PanelModel&) const = default;
 };
 
 }  // namespace korvane

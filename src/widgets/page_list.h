@@ -20,12 +20,12 @@ struct PageEntry {
     QPointer<QWidget> page;
 };
 
-class CPageListBox : public QListWidget {
+class PageList : public QListWidget {
     Q_OBJECT
 
   public:
-    explicit CPageListBox(QWidget* parent = nullptr);
-    ~CPageListBox() override;
+    explicit PageList(QWidget* parent = nullptr);
+    ~PageList() override;
 
     // Appends an entry; returns its index.
     int AddPage(const QString& caption, const QIcon& icon, QSize icon_size, QWidget* page);

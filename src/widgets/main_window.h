@@ -7,8 +7,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include "widgets/ext_resizable_dialog.h"
-#include "widgets/page_list_box.h"
+#include "widgets/anchored_dialog.h"
+#include "widgets/page_list.h"
 
 class QGroupBox;
 
@@ -19,10 +19,10 @@ class UserPrompts;
 
 inline constexpr int kLinkDisplayPeriodMs = 200;
 
-class COrvelManagerDlg : public CExtResizableDialog {
+class MainWindow : public AnchoredDialog {
     Q_OBJECT
   public:
-    COrvelManagerDlg(PanelController& controller, UserPrompts& prompts, QWidget* parent = nullptr);
+    MainWindow(PanelController& controller, UserPrompts& prompts, QWidget* parent = nullptr);
 
     // Lists `page` under `caption` with `icon` and lays it over the page
     // area; the window takes the page as its child. The first page is selected.
@@ -52,7 +52,7 @@ class COrvelManagerDlg : public CExtResizableDialog {
 
     PanelController& controller_;
     UserPrompts& prompts_;
-    CPageListBox* page_list_ = nullptr;
+    PageList* page_list_ = nullptr;
     QGroupBox* page_area_ = nullptr;
     QLabel* mode_ = nullptr;
     QLabel* address_ = nullptr;

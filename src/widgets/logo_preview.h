@@ -1,12 +1,12 @@
 #pragma once
-// CLogoPane: the logo picker's picture pane. Shows the picture at its natural
+// LogoPreview: the logo picker's picture pane. Shows the picture at its natural
 // size, centred, on the chosen background colour; nothing until a picture
 // has been accepted.
 #include <QImage>
 #include <QWidget>
 #include <cstdint>
 
-#include "logo/picture_holder.h"
+#include "logo/picture.h"
 
 namespace korvane {
 
@@ -15,15 +15,15 @@ QColor ColourFromBgr(uint32_t colour);
 
 // What the pane shows for a client area of `size`: white, then the colour,
 // then the picture (when it holds one) at its natural size, centred.
-QImage ComposeLogoPane(const CPictureHolder& picture, uint32_t colour, QSize size);
+QImage ComposeLogoPane(const Picture& picture, uint32_t colour, QSize size);
 
-class CLogoPane : public QWidget {
+class LogoPreview : public QWidget {
     Q_OBJECT
   public:
-    explicit CLogoPane(QWidget* parent = nullptr);
+    explicit LogoPreview(QWidget* parent = nullptr);
 
-    CPictureHolder& picture() { return picture_; }
-    const CPictureHolder& picture() const { return picture_; }
+    Picture& picture() { return picture_; }
+    const Picture& picture() const { return picture_; }
     uint32_t colour() const { return colour_; }
     void SetColour(uint32_t colour) { colour_ = colour; }
     bool shown() const { return shown_; }
@@ -33,7 +33,7 @@ class CLogoPane : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    CPictureHolder picture_;
+    Picture picture_;
     uint32_t colour_ = 0x00FFFFFF;
     bool shown_ = false;
 };

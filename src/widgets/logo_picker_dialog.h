@@ -1,5 +1,5 @@
 #pragma once
-// CLogoPickerDlg: chooses the logo picture, its background colour and the
+// LogoPickerDialog: chooses the logo picture, its background colour and the
 // panel's touch-screen type. Refuses a picture larger than the chosen screen
 // when it is selected, and one of more than 131072 pixels at OK.
 #include <QDialog>
@@ -9,14 +9,14 @@
 #include <optional>
 #include <vector>
 
-#include "models/hmi_type.h"
+#include "models/panel_model.h"
 
 class QComboBox;
 class QPushButton;
 
 namespace korvane {
 
-class CLogoPane;
+class LogoPreview;
 class MessageSink;
 class UserPrompts;
 
@@ -24,13 +24,13 @@ inline constexpr char kLogoPictureTooLarge[] = "图片尺寸大于触摸屏的�
 inline constexpr char kNoPictureChosen[] = "未选择图片!";
 inline constexpr char kPictureTooManyPixels[] = "图片过大!";
 
-class CLogoPickerDlg : public QDialog {
+class LogoPickerDialog : public QDialog {
     Q_OBJECT
   public:
     // `models_file`: where the model list is read from (nothing: no models).
-    CLogoPickerDlg(MessageSink& messages, UserPrompts& prompts,
-                   std::optional<std::filesystem::path> models_file, QWidget* parent = nullptr);
-    ~CLogoPickerDlg() override;
+    LogoPickerDialog(MessageSink& messages, UserPrompts& prompts,
+                     std::optional<std::filesystem::path> models_file, QWidget* parent = nullptr);
+    ~LogoPickerDialog() override;
 
     // In before the dialog opens, out after OK.
     const QString& picture_path() const { return picture_path_; }
@@ -38,8 +38,8 @@ class CLogoPickerDlg : public QDialog {
     uint32_t background() const { return background_; }
     void SetBackground(uint32_t colour) { background_ = colour; }
     // The selected touch-screen type; null while the list is empty.
-    const CHmiType* current_model() const;
-    const std::vector<CHmiType>& models() const { return models_; }
+    const PanelModel* current_model() const;
+    const std::vector<PanelModel>& models() const { return models_; }
 
     // Dialog opening: the remembered picture on the remembered colour, the
     // colour button, the model list. Runs once, when the dialog is first shown.
@@ -50,7 +50,7 @@ class CLogoPickerDlg : public QDialog {
     void OnColourChanged(uint32_t colour, int id);
     void SelectModel(int index);
 
-    CLogoPane* pane() const { return pane_; }
+    LogoPreview* pane() const { return pane_; }
 
   public slots:
     void accept() override;
@@ -69,10 +69,10 @@ class CLogoPickerDlg : public QDialog {
     QString picture_path_;
     uint32_t background_ = 0;
     int current_ = -1;
-    std::vector<CHmiType> models_;
+    std::vector<PanelModel> models_;
     bool initialised_ = false;
 
-    CLogoPane* pane_;
+    LogoPreview* pane_;
     QPushButton* select_;
     QPushButton* colour_;
     QComboBox* types_;

@@ -14,16 +14,16 @@
 
 #include "widgets/about_dialog.h"
 #include "widgets/app_profile.h"
-#include "widgets/communication_set.h"
 #include "widgets/control_ids.h"
-#include "widgets/orvel_manager_dlg.h"
+#include "widgets/link_settings_dialog.h"
+#include "widgets/main_window.h"
 #include "widgets/panel_controller.h"
 #include "widgets/resource_bundle.h"
 #include "widgets/user_prompts.h"
 
 using namespace korvane;
 
-class OrvelManagerDlgTest : public QObject {
+class MainWindowTest : public QObject {
     Q_OBJECT
 
   private slots:
@@ -38,7 +38,7 @@ class OrvelManagerDlgTest : public QObject {
         controller_ = std::make_unique<PanelController>(
             sink_, SettingsFile(dir_.filePath(QStringLiteral("Para.dat")).toStdString()));
         controller_->LoadSettings();
-        window_ = std::make_unique<COrvelManagerDlg>(*controller_, prompts_);
+        window_ = std::make_unique<MainWindow>(*controller_, prompts_);
     }
     void cleanup() {
         window_.reset();
@@ -102,7 +102,7 @@ class OrvelManagerDlgTest : public QObject {
         // serial link and COM7 and presses Enter.
         bool handled = false;
         QTimer::singleShot(0, this, [&] {
-            auto* dlg = qobject_cast<CCommunicationSet*>(QApplication::activeModalWidget());
+            auto* dlg = qobject_cast<LinkSettingsDialog*>(QApplication::activeModalWidget());
             if (!dlg)
                 return;
             FindControl<QRadioButton>(dlg, 1070)->click();
@@ -124,7 +124,7 @@ class OrvelManagerDlgTest : public QObject {
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
         window_->resize(1000, 700);
         window_->close();  // keeps the rectangle in the profile
-        window_ = std::make_unique<COrvelManagerDlg>(*controller_, prompts_);
+        window_ = std::make_unique<MainWindow>(*controller_, prompts_);
         QCOMPARE(window_->size(), QSize(1000, 700));
         auto* page = new QWidget;
         window_->AddPage(QStringLiteral("page"), QIcon(), page);
@@ -178,7 +178,7 @@ class OrvelManagerDlgTest : public QObject {
         QCOMPARE(window_->contextMenuPolicy(), Qt::ActionsContextMenu);
         QString shown;
         QTimer::singleShot(0, this, [&] {
-            if (auto* about = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+            if (auto* about = qobject_cast<AboutDialog*>(QApplication::activeModalWidget())) {
                 shown = about->objectName();
                 about->accept();
             }
@@ -212,8 +212,8 @@ class OrvelManagerDlgTest : public QObject {
     RecordingSink sink_;
     ScriptedPrompts prompts_;
     std::unique_ptr<PanelController> controller_;
-    std::unique_ptr<COrvelManagerDlg> window_;
+    std::unique_ptr<MainWindow> window_;
 };
 
-QTEST_MAIN(OrvelManagerDlgTest)
-#include "orvel_manager_dlg_test.moc"
+QTEST_MAIN(MainWindowTest)
+#include "main_window_test.moc"

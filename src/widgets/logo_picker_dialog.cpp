@@ -1,4 +1,4 @@
-#include "widgets/logo_picker_dlg.h"
+#include "widgets/logo_picker_dialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -11,9 +11,9 @@
 #include "link/message_sink.h"
 #include "logo/logo_limits.h"
 #include "logo/qt_path.h"
-#include "models/hmi_types.h"
+#include "models/panel_models.h"
 #include "widgets/control_ids.h"
-#include "widgets/logo_pane.h"
+#include "widgets/logo_preview.h"
 #include "widgets/user_prompts.h"
 
 namespace korvane {
@@ -26,13 +26,14 @@ constexpr char kPictureFilter[] = "Graphics File(*.bmp *.gif *.jpg *.jpeg *.png)
 
 }  // namespace
 
-CLogoPickerDlg::CLogoPickerDlg(MessageSink& messages, UserPrompts& prompts,
-                               std::optional<std::filesystem::path> models_file, QWidget* parent)
+LogoPickerDialog::LogoPickerDialog(MessageSink& messages, UserPrompts& prompts,
+                                   std::optional<std::filesystem::path> models_file,
+                                   QWidget* parent)
     : QDialog(parent),
       messages_(messages),
       prompts_(prompts),
       models_file_(std::move(models_file)),
-      pane_(new CLogoPane(this)),
+      pane_(new LogoPreview(this)),
       select_(new QPushButton(QStringLiteral("&Select"), this)),
       colour_(new QPushButton(QString::fromUtf8("LOGO背景色(&C)"), this)),
       types_(new QComboBox(this)) {
@@ -54,8 +55,8 @@ CLogoPickerDlg::CLogoPickerDlg(MessageSink& messages, UserPrompts& prompts,
     ok->setObjectName(ControlName(1));
     cancel->setObjectName(ControlName(2));
     ok->setDefault(true);
-    connect(buttons, &QDialogButtonBox::accepted, this, &CLogoPickerDlg::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &CLogoPickerDlg::reject);
+    connect(buttons, &QDialogButtonBox::accepted, this, &LogoPickerDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &LogoPickerDialog::reject);
 
     auto* grid = new QGridLayout(this);
     grid->addWidget(pane_, 0, 0, 1, 3);
@@ -66,25 +67,25 @@ CLogoPickerDlg::CLogoPickerDlg(MessageSink& messages, UserPrompts& prompts,
     grid->addWidget(types_, 2, 1, 1, 2);
     grid->addWidget(buttons, 3, 0, 1, 3);
 
-    connect(select_, &QPushButton::clicked, this, &CLogoPickerDlg::OnSelect);
-    connect(colour_, &QPushButton::clicked, this, &CLogoPickerDlg::OnColourButton);
-    connect(types_, &QComboBox::currentIndexChanged, this, &CLogoPickerDlg::SelectModel);
+    connect(select_, &QPushButton::clicked, this, &LogoPickerDialog::OnSelect);
+    connect(colour_, &QPushButton::clicked, this, &LogoPickerDialog::OnColourButton);
+    connect(types_, &QComboBox::currentIndexChanged, this, &LogoPickerDialog::SelectModel);
 }
 
-CLogoPickerDlg::~CLogoPickerDlg() = default;
+LogoPickerDialog::~LogoPickerDialog() = default;
 
-const CHmiType* CLogoPickerDlg::current_model() const {
+const PanelModel* LogoPickerDialog::current_model() const {
     if (current_ < 0 || current_ >= static_cast<int>(models_.size()))
         return nullptr;
     return &models_[static_cast<size_t>(current_)];
 }
 
-void CLogoPickerDlg::showEvent(QShowEvent* event) {
+void LogoPickerDialog::showEvent(QShowEvent* event) {
     InitDialog();
     QDialog::showEvent(event);
 }
 
-void CLogoPickerDlg::InitDialog() {
+void LogoPickerDialog::InitDialog() {
     if (initialised_)
         return;
     initialised_ = true;
@@ -97,36 +98,36 @@ void CLogoPickerDlg::InitDialog() {
     PaintColourButton();
     models_.clear();
     if (models_file_)
-        LoadHmiTypes(*models_file_, models_);
+        LoadPanelModels(*models_file_, models_);
     QSignalBlocker quiet(types_);
     types_->clear();
-    for (const CHmiType& m : models_)
+    for (const PanelModel& m : models_)
         types_->addItem(QString::fromStdU16String(m.name));
     current_ = models_.empty() ? -1 : 0;
     types_->setCurrentIndex(current_);
 }
 
-void CLogoPickerDlg::SelectModel(int index) {
+void LogoPickerDialog::SelectModel(int index) {
     // A smaller screen does not drop the picture already chosen: the size
     // is checked only when a picture is selected.
     current_ = index;
 }
 
-void CLogoPickerDlg::OnSelect() {
+void LogoPickerDialog::OnSelect() {
     const auto chosen =
         prompts_.ChooseOpenFile(this, QString(), QString::fromUtf8(kPictureFilter), QString());
     if (chosen)
         SelectPicture(*chosen);
 }
 
-void CLogoPickerDlg::SelectPicture(const QString& path) {
-    CPictureHolder& picture = pane_->picture();
+void LogoPickerDialog::SelectPicture(const QString& path) {
+    Picture& picture = pane_->picture();
     picture.Release();
     // A file that cannot be decoded leaves the pane empty: 0 × 0 fits any
     // screen and shows only the background.
     picture.Load(PathFromQString(path));
     const QSize size = picture.NaturalSize();
-    const CHmiType* model = current_model();
+    const PanelModel* model = current_model();
     if (!model || CheckLogoPicture(size.width(), size.height(), model->screen_width,
                                    model->screen_height) != LogoPictureFit::LargerThanScreen) {
         pane_->SetShown(true);
@@ -141,13 +142,13 @@ void CLogoPickerDlg::SelectPicture(const QString& path) {
     pane_->update();
 }
 
-void CLogoPickerDlg::OnColourButton() {
+void LogoPickerDialog::OnColourButton() {
     const auto chosen = prompts_.ChooseColour(this, background_);
     if (chosen)
         OnColourChanged(*chosen, 1086);
 }
 
-void CLogoPickerDlg::OnColourChanged(uint32_t colour, int id) {
+void LogoPickerDialog::OnColourChanged(uint32_t colour, int id) {
     if (id != 1086)
         return;
     background_ = colour;
@@ -156,7 +157,7 @@ void CLogoPickerDlg::OnColourChanged(uint32_t colour, int id) {
     pane_->update();
 }
 
-void CLogoPickerDlg::PaintColourButton() {
+void LogoPickerDialog::PaintColourButton() {
     // Beyond 0x00FFFFFF the button shows black; the value itself is kept.
     const uint32_t shown = background_ > 0x00FFFFFFu ? 0u : background_;
     QPixmap swatch(16, 16);
@@ -168,12 +169,12 @@ void CLogoPickerDlg::PaintColourButton() {
     colour_->setAccessibleDescription(ColourFromBgr(shown).name());
 }
 
-void CLogoPickerDlg::accept() {
+void LogoPickerDialog::accept() {
     if (picture_path_.isEmpty()) {
         messages_.Show(MessageKind::Error, kNoPictureChosen);
         return;
     }
-    CPictureHolder fresh;
+    Picture fresh;
     fresh.Load(PathFromQString(picture_path_));
     const QSize size = fresh.NaturalSize();
     if (int64_t{size.width()} * size.height() > kLogoMaxPixels) {

@@ -1,4 +1,4 @@
-#include "logo/picture_holder.h"
+#include "logo/picture.h"
 
 #include <gtest/gtest.h>
 
@@ -41,7 +41,7 @@ bool TailIsZero(const std::vector<uint8_t>& file, int width, int height) {
                        [](uint8_t b) { return b == 0; });
 }
 
-TEST(PictureHolder, BmpRoundTripKeepsEveryPixelAndTheFileIsExact) {
+TEST(Picture, BmpRoundTripKeepsEveryPixelAndTheFileIsExact) {
     struct Pixel {
         QRgb rgb;
         uint16_t expected;
@@ -89,7 +89,7 @@ TEST(PictureHolder, BmpRoundTripKeepsEveryPixelAndTheFileIsExact) {
     EXPECT_TRUE(TailIsZero(file, 6, 3));
 }
 
-TEST(PictureHolder, OddWidthIsStretchedOrSqueezedToTheEvenWidth) {
+TEST(Picture, OddWidthIsStretchedOrSqueezedToTheEvenWidth) {
     struct Case {
         int width, even_width;
     };
@@ -117,7 +117,7 @@ TEST(PictureHolder, OddWidthIsStretchedOrSqueezedToTheEvenWidth) {
     }
 }
 
-TEST(PictureHolder, TransparentGifAreaIsBlack) {
+TEST(Picture, TransparentGifAreaIsBlack) {
     const test::GifPalette palette = {
         {{0xFF, 0, 0}, {0, 0xFF, 0}, {0, 0, 0xFF}, {0xFF, 0xFF, 0xFF}}};
     const std::vector<uint8_t> indices = {0, 1, 2, 3, 3, 2, 1, 0};
@@ -125,7 +125,7 @@ TEST(PictureHolder, TransparentGifAreaIsBlack) {
     WriteBytes(dir / "t.gif", test::EncodeGif(4, 2, palette, indices, uint8_t{3}));
     WriteBytes(dir / "o.gif", test::EncodeGif(4, 2, palette, indices, std::nullopt));
 
-    CPictureHolder holder;
+    Picture holder;
     ASSERT_TRUE(holder.Load(dir / "t.gif"));
     EXPECT_EQ(holder.NaturalSize(), QSize(4, 2));
 
@@ -145,7 +145,7 @@ TEST(PictureHolder, TransparentGifAreaIsBlack) {
     }
 }
 
-TEST(PictureHolder, JpegRoundTripMatchesTheDecodedColours) {
+TEST(Picture, JpegRoundTripMatchesTheDecodedColours) {
     QImage image(16, 8, QImage::Format_RGB32);
     image.fill(QColor(0x40, 0x80, 0xC0));
     TempDir dir;
@@ -172,7 +172,7 @@ TEST(PictureHolder, JpegRoundTripMatchesTheDecodedColours) {
     }
 }
 
-TEST(PictureHolder, UnreadableFileKeepsThePreviousPictureAndWritesNothing) {
+TEST(Picture, UnreadableFileKeepsThePreviousPictureAndWritesNothing) {
     TempDir dir;
     QImage image(12, 7, QImage::Format_RGB32);
     image.fill(Qt::red);
@@ -184,7 +184,7 @@ TEST(PictureHolder, UnreadableFileKeepsThePreviousPictureAndWritesNothing) {
 
     for (const char* name : {"bad.jpg", "missing.bmp"}) {
         SCOPED_TRACE(name);
-        CPictureHolder holder;
+        Picture holder;
         ASSERT_TRUE(holder.Load(dir / "good.bmp"));
         std::string error;
         EXPECT_FALSE(holder.Load(dir / name, &error));
@@ -203,7 +203,7 @@ TEST(PictureHolder, UnreadableFileKeepsThePreviousPictureAndWritesNothing) {
 // A name is the system's bytes: one that is no UTF-8 loads, and its logo file
 // is written beside it, named by the same bytes; a name from a file dialog
 // reaches the system through QFile's own encoding.
-TEST(PictureHolder, APictureNamedByBytesThatAreNoUtf8Loads) {
+TEST(Picture, APictureNamedByBytesThatAreNoUtf8Loads) {
     TempDir dir;
     QImage image(6, 4, QImage::Format_RGB32);
     image.fill(Qt::blue);
@@ -211,7 +211,7 @@ TEST(PictureHolder, APictureNamedByBytesThatAreNoUtf8Loads) {
     const auto odd = dir / "\xFF\xFEstart.bmp";
     std::filesystem::copy_file(dir / "plain.bmp", odd);
 
-    CPictureHolder holder;
+    Picture holder;
     std::string error;
     EXPECT_TRUE(holder.Load(odd, &error)) << error;
     EXPECT_EQ(holder.NaturalSize(), QSize(6, 4));
@@ -230,13 +230,13 @@ TEST(PictureHolder, APictureNamedByBytesThatAreNoUtf8Loads) {
 }
 #endif
 
-TEST(PictureHolder, EmptyHolderHasNoSizeAndDrawsNothing) {
+TEST(Picture, EmptyHolderHasNoSizeAndDrawsNothing) {
     TempDir dir;
     QImage image(3, 2, QImage::Format_RGB32);
     image.fill(Qt::white);
     ASSERT_TRUE(image.save(Q(dir / "w.bmp"), "BMP"));
 
-    CPictureHolder holder;
+    Picture holder;
     EXPECT_TRUE(holder.IsEmpty());
     EXPECT_EQ(holder.NaturalSize(), QSize(0, 0));
     Canvas canvas(3, 2, 0xFF123456);

@@ -1,4 +1,4 @@
-#include "models/hmi_types.h"
+#include "models/panel_models.h"
 
 #include <algorithm>
 #include <limits>
@@ -22,25 +22,27 @@ bool IsControl(char16_t c) {
 }
 
 // Every fault of `model`, given the models kept before it.
-std::vector<HmiTypeFault> FaultsOf(const CHmiType& model, const std::vector<CHmiType>& kept) {
-    std::vector<HmiTypeFault> faults;
+std::vector<PanelModelFault> FaultsOf(const PanelModel& model,
+                                      const std::vector<PanelModel>& kept) {
+    std::vector<PanelModelFault> faults;
     if (model.name.empty())
-        faults.push_back(HmiTypeFault::EmptyName);
+        faults.push_back(PanelModelFault::EmptyName);
     if (std::any_of(model.name.begin(), model.name.end(), IsControl))
-        faults.push_back(HmiTypeFault::ControlInName);
-    if (!model.name.empty() && std::any_of(kept.begin(), kept.end(),
-                                           [&](const CHmiType& k) { return k.name == model.name; }))
-        faults.push_back(HmiTypeFault::DuplicateName);
+        faults.push_back(PanelModelFault::ControlInName);
+    if (!model.name.empty() && std::any_of(kept.begin(), kept.end(), [&](const PanelModel& k) {
+            return k.name == model.name;
+        }))
+        faults.push_back(PanelModelFault::DuplicateName);
     if (!IsScreenSide(model.screen_width))
-        faults.push_back(HmiTypeFault::BadWidth);
+        faults.push_back(PanelModelFault::BadWidth);
     if (!IsScreenSide(model.screen_height))
-        faults.push_back(HmiTypeFault::BadHeight);
+        faults.push_back(PanelModelFault::BadHeight);
     return faults;
 }
 
 }  // namespace
 
-int32_t ParseHmiNumber(std::u16string_view text) {
+int32_t ParsePanelModelNumber(std::u16string_view text) {
     size_t i = 0;
     while (i < text.size() && IsNumberSpace(text[i]))
         ++i;
@@ -60,12 +62,12 @@ int32_t ParseHmiNumber(std::u16string_view text) {
     return static_cast<int32_t>(std::min<int64_t>(value, std::numeric_limits<int32_t>::max()));
 }
 
-bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& models,
-                  std::vector<HmiTypeRefusal>* refused) {
+bool LoadPanelModels(const std::filesystem::path& file, std::vector<PanelModel>& models,
+                     std::vector<PanelModelRefusal>* refused) {
     models.clear();
     if (refused)
         refused->clear();
-    CXmlDocument doc;
+    XmlDocument doc;
     if (!doc.LoadFile(file))
         return false;
     if (!doc.FindElement(u"ge"))
@@ -77,16 +79,16 @@ bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& mode
     size_t position = 0;
     while (doc.FindChildElement(u"HMI_Type")) {
         ++position;
-        CHmiType model;
+        PanelModel model;
         doc.EnterElement();
-        model.id = ParseHmiNumber(doc.GetAttribute(u"id"));
+        model.id = ParsePanelModelNumber(doc.GetAttribute(u"id"));
         model.name = doc.GetAttribute(u"name");
         // The height is searched after the width, so its element must follow.
         if (doc.FindChildElement(u"screen_size_cx")) {
-            model.screen_width = ParseHmiNumber(doc.GetChildText());
+            model.screen_width = ParsePanelModelNumber(doc.GetChildText());
         }
         if (doc.FindChildElement(u"screen_size_cy")) {
-            model.screen_height = ParseHmiNumber(doc.GetChildText());
+            model.screen_height = ParsePanelModelNumber(doc.GetChildText());
         }
         doc.LeaveElement();
         // A screen no panel has would reach the logo writer; a name that is
@@ -103,18 +105,18 @@ bool LoadHmiTypes(const std::filesystem::path& file, std::vector<CHmiType>& mode
     return true;
 }
 
-bool LoadHmiTypes(std::vector<CHmiType>& models) {
+bool LoadPanelModels(std::vector<PanelModel>& models) {
     models.clear();
-    const auto file = HmiTypesFileIn(ProgramFiles::ForRunningProgram());
-    return file && LoadHmiTypes(*file, models);
+    const auto file = PanelModelsFileIn(ProgramFiles::ForRunningProgram());
+    return file && LoadPanelModels(*file, models);
 }
 
-std::optional<std::filesystem::path> HmiTypesFileIn(const ProgramFiles& program) {
+std::optional<std::filesystem::path> PanelModelsFileIn(const ProgramFiles& program) {
     return program.Beside(kModelFileName);
 }
 
-std::optional<std::filesystem::path> HmiTypesFileFor(const std::filesystem::path& executable) {
-    return HmiTypesFileIn(ProgramFiles::ForExecutable(executable));
+std::optional<std::filesystem::path> PanelModelsFileFor(const std::filesystem::path& executable) {
+    return PanelModelsFileIn(ProgramFiles::ForExecutable(executable));
 }
 
 }  // namespace korvane

@@ -5,9 +5,9 @@
 #include <QSignalSpy>
 #include <QTest>
 
-#include "widgets/page_list_box.h"
+#include "widgets/page_list.h"
 
-using korvane::CPageListBox;
+using korvane::PageList;
 
 namespace {
 
@@ -34,12 +34,12 @@ int InkIn(const QImage& image, const QRect& area, const QColor& ink) {
 
 }  // namespace
 
-class PageListBoxTest : public QObject {
+class PageListTest : public QObject {
     Q_OBJECT
 
   private slots:
     void entryHeightIsTheLargerPartPlusEight() {
-        CPageListBox list;
+        PageList list;
         list.resize(160, 300);
         const int line = QFontMetrics(list.font()).height();
         list.AddPage(QString::fromUtf8("系统处理"), SquareIcon(32, Qt::red), QSize(32, 32),
@@ -58,7 +58,7 @@ class PageListBoxTest : public QObject {
     }
 
     void gutterIsTheWidestIconPlusTen() {
-        CPageListBox list;
+        PageList list;
         QCOMPARE(list.GutterWidth(), 10);
         list.AddPage(QStringLiteral("a"), QIcon(), QSize(32, 32), nullptr);
         QCOMPARE(list.GutterWidth(), 42);
@@ -68,7 +68,7 @@ class PageListBoxTest : public QObject {
     }
 
     void gutterRunsBelowTheLastEntry() {
-        CPageListBox list;
+        PageList list;
         list.resize(160, 240);
         list.AddPage(QString::fromUtf8("系统处理"), SquareIcon(32, Qt::red), QSize(32, 32),
                      nullptr);
@@ -86,7 +86,7 @@ class PageListBoxTest : public QObject {
     }
 
     void selectedEntryIsHighlightedAndBold() {
-        CPageListBox list;
+        PageList list;
         list.resize(200, 200);
         const QString caption = QStringLiteral("Maintenance");
         list.AddPage(caption, SquareIcon(32, Qt::red), QSize(32, 32), nullptr);
@@ -115,12 +115,12 @@ class PageListBoxTest : public QObject {
     }
 
     void selectionNamesThePageAndNavigationWraps() {
-        CPageListBox list;
+        PageList list;
         QWidget first, second, third;
         list.AddPage(QStringLiteral("1"), QIcon(), QSize(32, 32), &first);
         list.AddPage(QStringLiteral("2"), QIcon(), QSize(32, 32), &second);
         list.AddPage(QStringLiteral("3"), QIcon(), QSize(32, 32), &third);
-        QSignalSpy spy(&list, &CPageListBox::PageSelected);
+        QSignalSpy spy(&list, &PageList::PageSelected);
         list.setCurrentRow(0);
         QCOMPARE(spy.count(), 1);
         QCOMPARE(spy.last().at(0).toInt(), 0);
@@ -144,7 +144,7 @@ class PageListBoxTest : public QObject {
     }
 
     void oneEntryStaysSelected() {
-        CPageListBox list;
+        PageList list;
         QWidget page;
         list.AddPage(QString::fromUtf8("系统处理"), QIcon(), QSize(32, 32), &page);
         list.SelectPrevious();  // nothing selected yet: the last entry
@@ -159,5 +159,5 @@ class PageListBoxTest : public QObject {
     }
 };
 
-QTEST_MAIN(PageListBoxTest)
-#include "page_list_box_test.moc"
+QTEST_MAIN(PageListTest)
+#include "page_list_test.moc"

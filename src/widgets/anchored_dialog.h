@@ -15,12 +15,12 @@ class QSizeGrip;
 
 namespace korvane {
 
-class CExtResizableDialog : public QDialog {
+class AnchoredDialog : public QDialog {
     Q_OBJECT
 
   public:
-    explicit CExtResizableDialog(QWidget* parent = nullptr);
-    ~CExtResizableDialog() override;
+    explicit AnchoredDialog(QWidget* parent = nullptr);
+    ~AnchoredDialog() override;
 
     // Registers `child` (any descendant) with its two anchor points in
     // percent. False when the top-left point is (-1, -1), the child is null

@@ -1,4 +1,4 @@
-#include "widgets/orvel_manager_dlg.h"
+#include "widgets/main_window.h"
 
 #include <QAction>
 #include <QCloseEvent>
@@ -7,8 +7,8 @@
 #include <QHBoxLayout>
 
 #include "widgets/about_dialog.h"
-#include "widgets/communication_set.h"
 #include "widgets/control_ids.h"
+#include "widgets/link_settings_dialog.h"
 #include "widgets/panel_controller.h"
 #include "widgets/resource_bundle.h"
 #include "widgets/user_prompts.h"
@@ -37,15 +37,14 @@ QPushButton* Button(int id, const QString& text, QWidget* parent) {
 
 }  // namespace
 
-COrvelManagerDlg::COrvelManagerDlg(PanelController& controller, UserPrompts& prompts,
-                                   QWidget* parent)
-    : CExtResizableDialog(parent), controller_(controller), prompts_(prompts) {
+MainWindow::MainWindow(PanelController& controller, UserPrompts& prompts, QWidget* parent)
+    : AnchoredDialog(parent), controller_(controller), prompts_(prompts) {
     setObjectName(DialogName(102));
     setWindowTitle(QString::fromUtf8("T3固件烧写工具(V1.0.0)"));
     setWindowIcon(ResourceIcon(IDI_PANEL));
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
 
-    page_list_ = new CPageListBox(this);
+    page_list_ = new PageList(this);
     page_list_->setObjectName(ControlName(1002));
     page_list_->setAccessibleName(QString::fromUtf8("页面"));
 
@@ -113,21 +112,21 @@ COrvelManagerDlg::COrvelManagerDlg(PanelController& controller, UserPrompts& pro
     setTabOrder(next, settings);
     setTabOrder(settings, about);
 
-    connect(previous, &QPushButton::clicked, this, &COrvelManagerDlg::OnPrevious);
-    connect(next, &QPushButton::clicked, this, &COrvelManagerDlg::OnNext);
-    connect(settings, &QPushButton::clicked, this, &COrvelManagerDlg::OnSettings);
-    connect(about, &QPushButton::clicked, this, &COrvelManagerDlg::ShowAbout);
-    connect(page_list_, &CPageListBox::PageSelected, page_list_, &CPageListBox::ShowSelectedPage);
+    connect(previous, &QPushButton::clicked, this, &MainWindow::OnPrevious);
+    connect(next, &QPushButton::clicked, this, &MainWindow::OnNext);
+    connect(settings, &QPushButton::clicked, this, &MainWindow::OnSettings);
+    connect(about, &QPushButton::clicked, this, &MainWindow::ShowAbout);
+    connect(page_list_, &PageList::PageSelected, page_list_, &PageList::ShowSelectedPage);
 
     // The About item of the window's menu: here the window's context menu.
     auto* about_action = new QAction(ResourceString(IDS_ABOUTBOX), this);
     about_action->setObjectName(QStringLiteral("aboutAction"));
-    connect(about_action, &QAction::triggered, this, &COrvelManagerDlg::ShowAbout);
+    connect(about_action, &QAction::triggered, this, &MainWindow::ShowAbout);
     addAction(about_action);
     setContextMenuPolicy(Qt::ActionsContextMenu);
 
     RefreshLinkDisplay();
-    connect(&timer_, &QTimer::timeout, this, &COrvelManagerDlg::OnTick);
+    connect(&timer_, &QTimer::timeout, this, &MainWindow::OnTick);
     timer_.start(kLinkDisplayPeriodMs);
     EnableSaveRestore(QStringLiteral("Dialog Positions"), QStringLiteral("OrvelManagerDlg"));
     // A hidden window gets its resize event only when shown; arrange for the
@@ -135,7 +134,7 @@ COrvelManagerDlg::COrvelManagerDlg(PanelController& controller, UserPrompts& pro
     ArrangeLayout();
 }
 
-void COrvelManagerDlg::AddPage(const QString& caption, const QIcon& icon, QWidget* page) {
+void MainWindow::AddPage(const QString& caption, const QIcon& icon, QWidget* page) {
     page->setParent(this);
     // The page covers the page area inside its frame and follows its size.
     const int inset = 2;
@@ -147,21 +146,21 @@ void COrvelManagerDlg::AddPage(const QString& caption, const QIcon& icon, QWidge
     page_list_->ShowSelectedPage();
 }
 
-int COrvelManagerDlg::CurrentPage() const {
+int MainWindow::CurrentPage() const {
     return page_list_->currentRow();
 }
 
-void COrvelManagerDlg::OnPrevious() {
+void MainWindow::OnPrevious() {
     page_list_->SelectPrevious();
     page_list_->ShowSelectedPage();
 }
 
-void COrvelManagerDlg::OnNext() {
+void MainWindow::OnNext() {
     page_list_->SelectNext();
     page_list_->ShowSelectedPage();
 }
 
-void COrvelManagerDlg::RefreshLinkDisplay() {
+void MainWindow::RefreshLinkDisplay() {
     const LinkDisplayTexts t = controller_.LinkDisplay();
     mode_->setText(QString::fromStdString(t.mode));
     address_->setText(QString::fromStdString(t.address));
@@ -169,25 +168,25 @@ void COrvelManagerDlg::RefreshLinkDisplay() {
     com_->setText(QString::fromStdString(t.com));
 }
 
-void COrvelManagerDlg::OnTick() {
+void MainWindow::OnTick() {
     RefreshLinkDisplay();
     if (close_pending_ && !controller_.busy()) {
         close_pending_ = false;
-        CExtResizableDialog::reject();
+        AnchoredDialog::reject();
     }
 }
 
-void COrvelManagerDlg::OnSettings() {
-    CCommunicationSet dialog(controller_, prompts_, this);
+void MainWindow::OnSettings() {
+    LinkSettingsDialog dialog(controller_, prompts_, this);
     dialog.exec();
 }
 
-void COrvelManagerDlg::ShowAbout() {
-    CAboutDlg about(this);
+void MainWindow::ShowAbout() {
+    AboutDialog about(this);
     about.exec();
 }
 
-void COrvelManagerDlg::reject() {
+void MainWindow::reject() {
     if (controller_.busy()) {
         // A worker may be waiting on a message box: never block here; stop
         // the transfer and close when the timer sees the work has ended.
@@ -195,16 +194,16 @@ void COrvelManagerDlg::reject() {
         close_pending_ = true;
         return;
     }
-    CExtResizableDialog::reject();
+    AnchoredDialog::reject();
 }
 
-void COrvelManagerDlg::closeEvent(QCloseEvent* event) {
+void MainWindow::closeEvent(QCloseEvent* event) {
     if (controller_.busy()) {
         event->ignore();
         reject();
         return;
     }
-    CExtResizableDialog::closeEvent(event);
+    AnchoredDialog::closeEvent(event);
 }
 
 }  // namespace korvane
