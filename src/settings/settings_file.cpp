@@ -3,7 +3,6 @@
 #include <fstream>
 #include <string>
 
-#include "link/serial_config.h"
 #include "system/atomic_file.h"
 #include "system/display_path.h"
 #include "system/file_kind.h"
@@ -95,24 +94,8 @@ std::string SettingsFile::UnusableBecause() const {
         return name + " is " + std::to_string(read_from_->size) + " bytes long, not " +
                std::to_string(kRecordSize);
     }
-    if (record_.link_mode < 1 || record_.link_mode > 3) {
-        return name + " names no link (link mode " + std::to_string(record_.link_mode) +
-               "; 1 is udp, 2 serial, 3 usb)";
-    }
-    // What an emptied file becomes once only the link is chosen again.
-    if (LinkMode{record_.link_mode} == LinkMode::Udp &&
-        (record_.address == std::array<uint8_t, 4>{} || record_.port == 0)) {
-        return name + " names no panel to reach over udp (address " +
-               std::to_string(record_.address[0]) + "." + std::to_string(record_.address[1]) + "." +
-               std::to_string(record_.address[2]) + "." + std::to_string(record_.address[3]) +
-               ", port " + std::to_string(record_.port) + ")";
-    }
-    // Only a garbled file holds a rate no serial port is set to (every
-    // writer of the file puts 115200).
-    if (!IsSupportedBaud(record_.baud)) {
-        return name + " names no baud rate the serial link can set (baud " +
-               std::to_string(record_.baud) + ")";
-    }
+    if (const std::string problem = RecordProblem(record_); !problem.empty())
+        return name + " " + problem;
     return {};
 }
 

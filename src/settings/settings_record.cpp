@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "link/serial_config.h"
+
 namespace korvane {
 
 namespace {
@@ -112,6 +114,28 @@ std::array<uint8_t, 4> ParseDottedLoose(std::string_view text) {
 
 uint16_t ParsePortLoose(std::string_view text) {
     return static_cast<uint16_t>(LeadingDecimal(text));
+}
+
+std::string RecordProblem(const CommSettings& record) {
+    if (record.link_mode < 1 || record.link_mode > 3) {
+        return "names no link (link mode " + std::to_string(record.link_mode) +
+               "; 1 is udp, 2 serial, 3 usb)";
+    }
+    // What an emptied file becomes once only the link is chosen again.
+    if (LinkMode{record.link_mode} == LinkMode::Udp &&
+        (record.address == std::array<uint8_t, 4>{} || record.port == 0)) {
+        return "names no panel to reach over udp (address " + std::to_string(record.address[0]) +
+               "." + std::to_string(record.address[1]) + "." + std::to_string(record.address[2]) +
+               "." + std::to_string(record.address[3]) + ", port " + std::to_string(record.port) +
+               ")";
+    }
+    // Only a garbled file holds a rate no serial port is set to (every
+    // writer of the file puts 115200).
+    if (!IsSupportedBaud(record.baud)) {
+        return "names no baud rate the serial link can set (baud " + std::to_string(record.baud) +
+               ")";
+    }
+    return {};
 }
 
 }  // namespace korvane

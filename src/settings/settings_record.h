@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <span>
+#include <string>
 #include <string_view>
 
 #include "link/link_settings.h"
@@ -42,6 +43,11 @@ struct CommSettings {
     LinkSettings ToLinkSettings() const;
     bool operator==(const CommSettings&) const = default;
 };
+
+// Why a whole record cannot serve as the link's settings (no link mode, no
+// panel to reach over udp, a baud rate no serial port takes), in English;
+// empty when it can.
+std::string RecordProblem(const CommSettings& record);
 
 struct PanelNetworkRecord {
     std::array<uint8_t, 4> address{};
