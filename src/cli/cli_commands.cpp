@@ -48,7 +48,7 @@ ProgramDoc Build() {
              {"-q, --quiet", "", "no progress display"},
              {"--json", "",
               "results, messages and the final verdict as JSON lines on stdout\n"
-              "(the README describes each event)"},
+              "(docs/command-line.md describes each event)"},
              {"--force", "",
               "send a value that would cut you off the panel or overwrite\n"
               "another image (refused otherwise, exit 65)"},
