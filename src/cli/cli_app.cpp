@@ -43,8 +43,9 @@ bool LooksLikeOption(const std::string& a) {
     return a.size() > 1 && a[0] == '-' && !(a[1] >= '0' && a[1] <= '9');
 }
 
-std::optional<UsageError> ApplyGlobal(Invocation& inv, const std::string& name,
-                                      const std::string& v) {
+// --udp, --serial or --usb: the link of this run, one only.
+std::optional<UsageError> ApplyLink(Invocation& inv, const std::string& name,
+                                    const std::string& v) {
     auto link = [&](LinkMode mode) -> std::optional<UsageError> {
         if (inv.mode)
             return UsageError{"give one link only: --udp, --serial or --usb"};
@@ -84,6 +85,14 @@ std::optional<UsageError> ApplyGlobal(Invocation& inv, const std::string& name,
         if (v.empty())
             return UsageError{"--usb needs a device path, not an empty word"};
         inv.device = v;
+    }
+    return std::nullopt;
+}
+
+std::optional<UsageError> ApplyGlobal(Invocation& inv, const std::string& name,
+                                      const std::string& v) {
+    if (name == "--udp" || name == "--serial" || name == "--usb") {
+        return ApplyLink(inv, name, v);
     } else if (name == "--settings" || name == "--models") {
         if (v.empty())
             return UsageError{name + " needs a file, not an empty word"};
