@@ -1,7 +1,9 @@
 #include "cli/discover_command.h"
 
+#include <map>
 #include <optional>
 #include <ostream>
+#include <variant>
 
 #include "cli/cli_args.h"
 #include "discovery/discover_panels.h"
@@ -57,13 +59,10 @@ class SearchLine : public NullProgress {
     int shown_ = -1;
 };
 
-}  // namespace
-
-int RunDiscover(const std::vector<std::string>& args,
-                const std::map<std::string, std::string>& options, bool quiet, Output& out,
-                CliEnvironment& env, const std::function<int(const std::string&)>& usage) {
-    if (!args.empty())
-        return usage("discover takes only options");
+// The search the options ask for; the usage error's exit status when one
+// is wrong.
+std::variant<DiscoverOptions, int> ReadDiscoverOptions(CommandContext& c) {
+    const std::map<std::string, std::string>& options = c.inv().options;
     DiscoverOptions o;
     auto option = [&](const char* name) -> std::optional<std::string> {
         const auto it = options.find(name);
@@ -72,19 +71,19 @@ int RunDiscover(const std::vector<std::string>& args,
     const auto broadcast = option("--broadcast");
     const auto range = option("--range");
     if (broadcast && range)
-        return usage("give either --broadcast or --range, not both");
+        return c.Usage("give either --broadcast or --range, not both");
     if (broadcast) {
         const auto a = ParseHostDotted(*broadcast);
         if (!a)
-            return usage("not an IPv4 address: " + *broadcast);
+            return c.Usage("not an IPv4 address: " + *broadcast);
         o.target = DiscoverOptions::Target::Broadcast;
         o.broadcast = *a;
     }
     if (range) {
         const auto r = ParseAddressRange(*range);
         if (!r) {
-            return usage("not an address range A-B (e.g. 192.168.0.1-254, at most " +
-                         std::to_string(kSweepMaxAddresses) + " addresses): " + *range);
+            return c.Usage("not an address range A-B (e.g. 192.168.0.1-254, at most " +
+                           std::to_string(kSweepMaxAddresses) + " addresses): " + *range);
         }
         o.target = DiscoverOptions::Target::Range;
         o.range = *r;
@@ -92,29 +91,28 @@ int RunDiscover(const std::vector<std::string>& args,
     if (const auto port = option("--port")) {
         const auto n = ParseNumber(*port, 1, 65535);
         if (!n)
-            return usage("not a port from 1 to 65535: " + *port);
+            return c.Usage("not a port from 1 to 65535: " + *port);
         o.port = static_cast<uint16_t>(*n);
     }
     if (const auto wait = option("--wait")) {
         const auto n = ParseNumber(*wait, 0, 60000);
         if (!n)
-            return usage("not a listening time from 0 to 60000 ms: " + *wait);
+            return c.Usage("not a listening time from 0 to 60000 ms: " + *wait);
         o.wait_ms = static_cast<uint32_t>(*n);
     }
-    o.cancel = env.interrupt;
+    o.cancel = c.env().interrupt;
+    return o;
+}
 
-    NullProgress silent;
-    std::optional<SearchLine> shown;
-    if (env.err_is_terminal && !quiet && !out.json())
-        shown.emplace(env.err);
-    const DiscoverResult r = DiscoverPanels(o, shown ? static_cast<ProgressSink&>(*shown) : silent);
-    shown.reset();
-
+// A search that could not ask at all: its exit status after saying why.
+std::optional<int> SearchFailure(CommandContext& c, const DiscoverOptions& o,
+                                 const DiscoverResult& r) {
+    Output& out = c.out();
     switch (r.outcome) {
         case DiscoverOutcome::NotABroadcast:
-            return usage(HostDotted(o.broadcast) +
-                         " is not the broadcast address of an interface here; they are: " +
-                         InterfaceList(ListBroadcastInterfaces()));
+            return c.Usage(HostDotted(o.broadcast) +
+                           " is not the broadcast address of an interface here; they are: " +
+                           InterfaceList(ListBroadcastInterfaces()));
         case DiscoverOutcome::NoInterfaces:
             out.Problem(
                 "no network interface with a broadcast address is up; sweep the panel's "
@@ -130,24 +128,48 @@ int RunDiscover(const std::vector<std::string>& args,
         case DiscoverOutcome::Cancelled:
             break;
     }
+    return std::nullopt;
+}
 
-    for (const FoundPanel& p : r.panels) {
-        const std::string address = HostDotted(p.address);
-        std::string line =
-            address + "  port " + std::to_string(p.port) + "  jumper " + std::to_string(p.jumper);
-        if (!p.reported) {
-            line += "  (its own address not read)";
-        } else if (p.reported->IpText() != address || p.reported->port != p.port) {
-            line +=
-                "  reports " + p.reported->IpText() + " port " + std::to_string(p.reported->port);
-        }
-        out.Result(line, {{"address", JsonString(address)},
-                          {"port", std::to_string(p.port)},
-                          {"jumper", std::to_string(p.jumper)},
-                          {"reported_ip", p.reported ? JsonString(p.reported->IpText()) : "null"},
-                          {"reported_port",
-                           p.reported ? std::to_string(p.reported->port) : std::string("null")}});
+void PrintPanel(Output& out, const FoundPanel& p) {
+    const std::string address = HostDotted(p.address);
+    std::string line =
+        address + "  port " + std::to_string(p.port) + "  jumper " + std::to_string(p.jumper);
+    if (!p.reported) {
+        line += "  (its own address not read)";
+    } else if (p.reported->IpText() != address || p.reported->port != p.port) {
+        line += "  reports " + p.reported->IpText() + " port " + std::to_string(p.reported->port);
     }
+    out.Result(line, {{"address", JsonString(address)},
+                      {"port", std::to_string(p.port)},
+                      {"jumper", std::to_string(p.jumper)},
+                      {"reported_ip", p.reported ? JsonString(p.reported->IpText()) : "null"},
+                      {"reported_port",
+                       p.reported ? std::to_string(p.reported->port) : std::string("null")}});
+}
+
+// Exit status: 0 when a panel answered, 2 (Timeout) when none did, 8 when
+// interrupted.
+int Discover(CommandContext& c) {
+    if (!c.inv().args.empty())
+        return c.Usage("discover takes only options");
+    const auto read = ReadDiscoverOptions(c);
+    if (const int* status = std::get_if<int>(&read))
+        return *status;
+    const DiscoverOptions& o = std::get<DiscoverOptions>(read);
+    Output& out = c.out();
+
+    NullProgress silent;
+    std::optional<SearchLine> shown;
+    if (c.env().err_is_terminal && !c.inv().quiet && !out.json())
+        shown.emplace(c.env().err);
+    const DiscoverResult r = DiscoverPanels(o, shown ? static_cast<ProgressSink&>(*shown) : silent);
+    shown.reset();
+    if (const auto failed = SearchFailure(c, o, r))
+        return *failed;
+
+    for (const FoundPanel& p : r.panels)
+        PrintPanel(out, p);
     if (r.outcome == DiscoverOutcome::Cancelled) {
         out.Problem("cancelled");
         out.Verdict(LinkResult::RunCancelled);
@@ -165,6 +187,26 @@ int RunDiscover(const std::vector<std::string>& args,
     }
     out.Verdict(LinkResult::Ok);
     return 0;
+}
+
+}  // namespace
+
+CliCommand DiscoverCommand() {
+    return {{"discover",
+             {"[--broadcast ADDR | --range A-B] [--port N] [--wait MS]"},
+             "the panels on the network, one line each",
+             "Finds the panels on the network: asks at the broadcast address of every interface\n"
+             "(or only at ADDR, one of those), or at each address of a range such as\n"
+             "192.168.0.1-254 (200 a second, for networks that drop broadcasts), on port N\n"
+             "(default 21845), and listens MS milliseconds (default 1000). Prints one line per\n"
+             "panel: the address it answered from, its port and jumper, and the address it\n"
+             "reports when that differs. Exit status 0 when a panel answered, 2 when none did.",
+             "korvane-cli discover --range 192.168.0.1-254",
+             {{"--broadcast", "ADDR", "ask only at this interface broadcast address"},
+              {"--range", "A-B", "ask each address from A to B (e.g. 192.168.0.1-254)"},
+              {"--port", "N", "the panels' port (default 21845)"},
+              {"--wait", "MS", "how long to listen for answers (default 1000)"}}},
+            Discover};
 }
 
 }  // namespace korvane::cli
