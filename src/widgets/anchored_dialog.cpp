@@ -9,15 +9,12 @@
 #include <cstdint>
 
 #include "widgets/app_profile.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/screen_placement.h"
 
 namespace korvane {
 
 namespace {
-
-// The gripper keeps the id the old resource layout gave it.
-constexpr int kSizeGripId = 0xFFFF;
 
 // number * numerator / denominator rounded to the nearest integer, halves away
 // from zero. Arranging rounds this way while registration truncates, as the
@@ -41,7 +38,7 @@ QString MaximizedKey(const QString& entry) {
 
 AnchoredDialog::AnchoredDialog(QWidget* parent) : QDialog(parent) {
     grip_ = new QSizeGrip(this);
-    grip_->setObjectName(ControlName(kSizeGripId));
+    grip_->setObjectName(kSizeGripName);
     const int side = style()->pixelMetric(QStyle::PM_SmallIconSize, nullptr, this);
     grip_->resize(side, side);
     // Only the lower-right half of the square belongs to the gripper, so the
@@ -86,10 +83,10 @@ bool AnchoredDialog::AddAnchor(QWidget* child, QPoint top_left, QPoint bottom_ri
     return true;
 }
 
-bool AnchoredDialog::AddAnchor(int id, QPoint top_left, QPoint bottom_right) {
+bool AnchoredDialog::AddAnchor(const char* name, QPoint top_left, QPoint bottom_right) {
     if (top_left.x() == -1 && top_left.y() == -1)
         return false;
-    return AddAnchor(FindControl<QWidget>(this, id), top_left, bottom_right);
+    return AddAnchor(FindControl<QWidget>(this, name), top_left, bottom_right);
 }
 
 void AnchoredDialog::ArrangeLayout(int w, int h) {

@@ -27,9 +27,9 @@ class AnchoredDialog : public QDialog {
     // or not a descendant. A bottom-right point of (-1, -1) means the
     // top-left one. Registering a child again replaces its record.
     bool AddAnchor(QWidget* child, QPoint top_left, QPoint bottom_right = QPoint(-1, -1));
-    // The same for the control with `id` ("IDC_<id>"); false also when both
-    // top-left values are -1 or no such control exists.
-    bool AddAnchor(int id, QPoint top_left, QPoint bottom_right = QPoint(-1, -1));
+    // The same for the descendant named `name`; false also when both top-left
+    // values are -1 or no such control exists.
+    bool AddAnchor(const char* name, QPoint top_left, QPoint bottom_right = QPoint(-1, -1));
 
     // Moves every registered child for a client size; a negative width or
     // height means the current one. Children destroyed or moved out of the

@@ -9,7 +9,7 @@
 #include <QTreeWidget>
 
 #include "link/serial_devices.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/panel_controller.h"
 #include "widgets/user_prompts.h"
 
@@ -81,17 +81,17 @@ uint16_t ParseComText(const QString& text) {
 LinkSettingsDialog::LinkSettingsDialog(PanelController& controller, UserPrompts& prompts,
                                        QWidget* parent)
     : AnchoredDialog(parent), controller_(controller), prompts_(prompts) {
-    setObjectName(DialogName(138));
+    setObjectName(link_settings_names::kDialog);
     setWindowTitle(QString::fromUtf8("通讯参数设置"));
 
     auto* choice = new QGroupBox(QString::fromUtf8("通讯方式选择"), this);
-    choice->setObjectName(ControlName(1067));
+    choice->setObjectName(link_settings_names::kLinkChoiceGroup);
     network_ = new QRadioButton(QString::fromUtf8("网口"), choice);
-    network_->setObjectName(ControlName(1069));
+    network_->setObjectName(link_settings_names::kNetworkRadio);
     serial_ = new QRadioButton(QString::fromUtf8("串口"), choice);
-    serial_->setObjectName(ControlName(1070));
+    serial_->setObjectName(link_settings_names::kSerialRadio);
     usb_ = new QRadioButton(QStringLiteral("&USB"), choice);
-    usb_->setObjectName(ControlName(1071));
+    usb_->setObjectName(link_settings_names::kUsbRadio);
     links_ = new QButtonGroup(this);
     links_->addButton(network_, 1);
     links_->addButton(serial_, 2);
@@ -103,17 +103,17 @@ LinkSettingsDialog::LinkSettingsDialog(PanelController& controller, UserPrompts&
     radios->addStretch();
 
     auto* params = new QGroupBox(QString::fromUtf8("通讯参数设置"), this);
-    params->setObjectName(ControlName(1068));
+    params->setObjectName(link_settings_names::kParametersGroup);
     ip_ = new IpAddressEdit(params);
-    ip_->setObjectName(ControlName(1024));
+    ip_->setObjectName(link_settings_names::kIpEdit);
     port_ = new QLineEdit(params);
-    port_->setObjectName(ControlName(1026));
+    port_->setObjectName(link_settings_names::kPortEdit);
     com_ = new QComboBox(params);
-    com_->setObjectName(ControlName(1074));
+    com_->setObjectName(link_settings_names::kComChoice);
     com_->setEditable(true);
     com_->setInsertPolicy(QComboBox::NoInsert);
     device_ = new QLabel(params);
-    device_->setObjectName(QStringLiteral("comDevice"));
+    device_->setObjectName(link_settings_names::kComDeviceLabel);
     auto* ip_label = new QLabel(QStringLiteral("&IP:"), params);
     ip_label->setBuddy(ip_);
     auto* port_label = new QLabel(QStringLiteral("&PORT:"), params);
@@ -121,10 +121,10 @@ LinkSettingsDialog::LinkSettingsDialog(PanelController& controller, UserPrompts&
     auto* com_label = new QLabel(QString::fromUtf8("串口号:"), params);
     com_label->setBuddy(com_);
     find_ = new QPushButton(QString::fromUtf8(kFindPanels), params);
-    find_->setObjectName(ControlName(1201));
+    find_->setObjectName(link_settings_names::kFindPanelsButton);
     find_->setAutoDefault(false);  // Enter stays OK
     found_list_ = new QTreeWidget(params);
-    found_list_->setObjectName(ControlName(1202));
+    found_list_->setObjectName(link_settings_names::kFoundPanelsList);
     found_list_->setRootIsDecorated(false);
     found_list_->setHeaderLabels(
         {QStringLiteral("IP"), QStringLiteral("PORT"), QString::fromUtf8("跳线")});
@@ -132,12 +132,12 @@ LinkSettingsDialog::LinkSettingsDialog(PanelController& controller, UserPrompts&
     auto* found_label = new QLabel(QString::fromUtf8("找到的面板(&F):"), params);
     found_label->setBuddy(found_list_);
     find_progress_ = new QProgressBar(params);
-    find_progress_->setObjectName(ControlName(1203));
+    find_progress_->setObjectName(link_settings_names::kFindProgressBar);
     find_progress_->setRange(0, 100);
     find_progress_->setAccessibleName(QString::fromUtf8("查找进度"));
     find_progress_->hide();
     find_status_ = new QLabel(params);
-    find_status_->setObjectName(ControlName(1204));
+    find_status_->setObjectName(link_settings_names::kFindStatusLabel);
     find_status_->setAccessibleName(QString::fromUtf8("查找结果"));
     find_status_->setWordWrap(true);
     ip_->octet(0)->setAccessibleName(QStringLiteral("IP"));
@@ -158,10 +158,10 @@ LinkSettingsDialog::LinkSettingsDialog(PanelController& controller, UserPrompts&
     grid->setColumnStretch(2, 1);
 
     auto* ok = new QPushButton(QString::fromUtf8("确定"), this);
-    ok->setObjectName(ControlName(1));
+    ok->setObjectName(link_settings_names::kOkButton);
     ok->setDefault(true);
     auto* cancel = new QPushButton(QString::fromUtf8("取消"), this);
-    cancel->setObjectName(ControlName(2));
+    cancel->setObjectName(link_settings_names::kCancelButton);
     connect(ok, &QPushButton::clicked, this, &LinkSettingsDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &LinkSettingsDialog::reject);
     connect(links_, &QButtonGroup::idClicked, this, &LinkSettingsDialog::OnLinkChosen);

@@ -12,7 +12,7 @@
 #include "logo/logo_limits.h"
 #include "logo/qt_path.h"
 #include "models/panel_models.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/logo_preview.h"
 #include "widgets/user_prompts.h"
 
@@ -37,12 +37,12 @@ LogoPickerDialog::LogoPickerDialog(MessageSink& messages, UserPrompts& prompts,
       select_(new QPushButton(QStringLiteral("&Select"), this)),
       colour_(new QPushButton(QString::fromUtf8("LOGO背景色(&C)"), this)),
       types_(new QComboBox(this)) {
-    setObjectName(DialogName(149));
+    setObjectName(logo_picker_names::kDialog);
     setWindowTitle(QString::fromUtf8("选择LOGO图片"));
-    pane_->setObjectName(ControlName(1077));
-    select_->setObjectName(ControlName(1078));
-    colour_->setObjectName(ControlName(1086));
-    types_->setObjectName(ControlName(1104));
+    pane_->setObjectName(logo_picker_names::kPreview);
+    select_->setObjectName(logo_picker_names::kSelectPictureButton);
+    colour_->setObjectName(logo_picker_names::kBackgroundButton);
+    types_->setObjectName(logo_picker_names::kPanelTypeChoice);
     pane_->setAccessibleName(QString::fromUtf8("LOGO图片"));
 
     auto* type_label = new QLabel(QString::fromUtf8("触摸屏类型(&T)："), this);
@@ -52,8 +52,8 @@ LogoPickerDialog::LogoPickerDialog(MessageSink& messages, UserPrompts& prompts,
     QPushButton* ok = buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole);
     QPushButton* cancel =
         buttons->addButton(QStringLiteral("Cancel"), QDialogButtonBox::RejectRole);
-    ok->setObjectName(ControlName(1));
-    cancel->setObjectName(ControlName(2));
+    ok->setObjectName(logo_picker_names::kOkButton);
+    cancel->setObjectName(logo_picker_names::kCancelButton);
     ok->setDefault(true);
     connect(buttons, &QDialogButtonBox::accepted, this, &LogoPickerDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &LogoPickerDialog::reject);
@@ -145,12 +145,10 @@ void LogoPickerDialog::SelectPicture(const QString& path) {
 void LogoPickerDialog::OnColourButton() {
     const auto chosen = prompts_.ChooseColour(this, background_);
     if (chosen)
-        OnColourChanged(*chosen, 1086);
+        OnColourChanged(*chosen);
 }
 
-void LogoPickerDialog::OnColourChanged(uint32_t colour, int id) {
-    if (id != 1086)
-        return;
+void LogoPickerDialog::OnColourChanged(uint32_t colour) {
     background_ = colour;
     pane_->SetColour(colour);
     PaintColourButton();

@@ -46,8 +46,8 @@ class LogoPickerDialog : public QDialog {
     void InitDialog();
     // "Select" after the file chooser: loads and checks the picture.
     void SelectPicture(const QString& path);
-    // The colour chooser's report for control `id`.
-    void OnColourChanged(uint32_t colour, int id);
+    // The colour chooser's report for the background button.
+    void OnColourChanged(uint32_t colour);
     void SelectModel(int index);
 
     LogoPreview* pane() const { return pane_; }

@@ -7,7 +7,7 @@
 #include <QHBoxLayout>
 
 #include "widgets/about_dialog.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/link_settings_dialog.h"
 #include "widgets/panel_controller.h"
 #include "widgets/resource_bundle.h"
@@ -17,20 +17,22 @@ namespace korvane {
 
 namespace {
 
+namespace names = main_window_names;
+
 constexpr int kMargin = 10;
 constexpr QSize kStartSize(780, 520);
 
-QLabel* ValueField(int id, const QString& label, QWidget* parent) {
+QLabel* ValueField(const char* name, const QString& label, QWidget* parent) {
     auto* field = new QLabel(QStringLiteral("NULL"), parent);
-    field->setObjectName(ControlName(id));
+    field->setObjectName(name);
     field->setAccessibleName(label);
     field->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return field;
 }
 
-QPushButton* Button(int id, const QString& text, QWidget* parent) {
+QPushButton* Button(const char* name, const QString& text, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
-    b->setObjectName(ControlName(id));
+    b->setObjectName(name);
     b->setAutoDefault(false);
     return b;
 }
@@ -39,28 +41,28 @@ QPushButton* Button(int id, const QString& text, QWidget* parent) {
 
 MainWindow::MainWindow(PanelController& controller, UserPrompts& prompts, QWidget* parent)
     : AnchoredDialog(parent), controller_(controller), prompts_(prompts) {
-    setObjectName(DialogName(102));
+    setObjectName(names::kWindow);
     setWindowTitle(QString::fromUtf8("T3固件烧写工具(V1.0.0)"));
     setWindowIcon(ResourceIcon(IDI_PANEL));
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
 
     page_list_ = new PageList(this);
-    page_list_->setObjectName(ControlName(1002));
+    page_list_->setObjectName(names::kPageList);
     page_list_->setAccessibleName(QString::fromUtf8("页面"));
 
-    auto* previous = Button(1000, QString::fromUtf8("<<上页"), this);
-    auto* next = Button(1001, QString::fromUtf8("下页>>"), this);
+    auto* previous = Button(names::kPreviousPageButton, QString::fromUtf8("<<上页"), this);
+    auto* next = Button(names::kNextPageButton, QString::fromUtf8("下页>>"), this);
 
     // The link display, visible below the page list so that the settings
     // dialog is always one click away.
     auto* group = new QGroupBox(QString::fromUtf8("通讯参数设置"), this);
-    group->setObjectName(ControlName(1005));
-    mode_ = ValueField(1066, QString::fromUtf8("当前通讯方式:"), group);
-    address_ = ValueField(1007, QStringLiteral("IP:"), group);
-    port_ = ValueField(1009, QStringLiteral("PORT:"), group);
-    com_ = ValueField(1008, QString::fromUtf8("串口号:"), group);
-    auto* settings = Button(1030, QString::fromUtf8("设置"), group);
-    auto* about = Button(1031, QString::fromUtf8("关于…"), group);
+    group->setObjectName(names::kLinkDisplayGroup);
+    mode_ = ValueField(names::kLinkModeLabel, QString::fromUtf8("当前通讯方式:"), group);
+    address_ = ValueField(names::kLinkAddressLabel, QStringLiteral("IP:"), group);
+    port_ = ValueField(names::kLinkPortLabel, QStringLiteral("PORT:"), group);
+    com_ = ValueField(names::kLinkComLabel, QString::fromUtf8("串口号:"), group);
+    auto* settings = Button(names::kLinkSettingsButton, QString::fromUtf8("设置"), group);
+    auto* about = Button(names::kAboutButton, QString::fromUtf8("关于…"), group);
     auto* grid = new QGridLayout(group);
     const QString labels[] = {QString::fromUtf8("当前通讯方式:"), QStringLiteral("IP:"),
                               QStringLiteral("PORT:"), QString::fromUtf8("串口号:")};
@@ -78,7 +80,7 @@ MainWindow::MainWindow(PanelController& controller, UserPrompts& prompts, QWidge
     grid->setColumnStretch(1, 1);
 
     page_area_ = new QGroupBox(this);
-    page_area_->setObjectName(ControlName(1003));
+    page_area_->setObjectName(names::kPageArea);
 
     // Measure the address field at its widest so that no address is cut.
     address_->setText(QStringLiteral("255.255.255.255"));
@@ -120,7 +122,7 @@ MainWindow::MainWindow(PanelController& controller, UserPrompts& prompts, QWidge
 
     // The About item of the window's menu: here the window's context menu.
     auto* about_action = new QAction(ResourceString(IDS_ABOUTBOX), this);
-    about_action->setObjectName(QStringLiteral("aboutAction"));
+    about_action->setObjectName(names::kAboutAction);
     connect(about_action, &QAction::triggered, this, &MainWindow::ShowAbout);
     addAction(about_action);
     setContextMenuPolicy(Qt::ActionsContextMenu);

@@ -30,7 +30,7 @@
 #include "transfer/firmware_run.h"
 #include "transfer/transfer_figures.h"
 #include "widgets/app_profile.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/desktop_progress_sink.h"
 #include "widgets/ip_address_edit.h"
 #include "widgets/link_settings_dialog.h"
@@ -45,6 +45,7 @@ namespace korvane {
 namespace {
 
 namespace fs = std::filesystem;
+namespace names = maintenance_page_names;
 
 constexpr int kTimerMs = 200;
 constexpr char kProfileSection[] = "Maintenance";
@@ -59,9 +60,9 @@ QString Utf8(const char* text) {
     return QString::fromUtf8(text);
 }
 
-IpAddressEdit* AddressEdit(QWidget* parent, int id) {
+IpAddressEdit* AddressEdit(QWidget* parent, const char* name) {
     auto* edit = new IpAddressEdit(parent);
-    edit->setObjectName(ControlName(id));
+    edit->setObjectName(name);
     // Four whole octet fields, however narrow the page gets.
     const QFontMetrics fm = edit->fontMetrics();
     edit->setMinimumWidth(4 * (fm.horizontalAdvance(QStringLiteral("0000")) + 12) +
@@ -69,15 +70,15 @@ IpAddressEdit* AddressEdit(QWidget* parent, int id) {
     return edit;
 }
 
-QLineEdit* PlainEdit(QWidget* parent, int id, const char* text) {
+QLineEdit* PlainEdit(QWidget* parent, const char* name, const char* text) {
     auto* edit = new QLineEdit(QString::fromLatin1(text), parent);
-    edit->setObjectName(ControlName(id));
+    edit->setObjectName(name);
     return edit;
 }
 
-QPushButton* Button(QWidget* parent, int id, const char* caption) {
+QPushButton* Button(QWidget* parent, const char* name, const char* caption) {
     auto* button = new QPushButton(Utf8(caption), parent);
-    button->setObjectName(ControlName(id));
+    button->setObjectName(name);
     return button;
 }
 
@@ -163,7 +164,7 @@ MaintenancePage::MaintenancePage(PanelController& panel, UserPrompts& prompts, Q
       panel_(panel),
       prompts_(prompts),
       models_file_(PanelModelsFileFor(RunningExecutable())) {
-    setObjectName(DialogName(132));
+    setObjectName(names::kPage);
     // A page inside the main window, not a window of its own.
     setWindowFlags(Qt::Widget);
     BuildControls();
@@ -189,33 +190,33 @@ MaintenancePage::~MaintenancePage() {
 void MaintenancePage::BuildControls() {
     // --- panel IP/port -----------------------------------------------------
     auto* address_group = new QGroupBox(Utf8("HMI IP/PORT 操作"), this);
-    address_group->setObjectName(ControlName(1062));
+    address_group->setObjectName(names::kAddressGroup);
     auto* ag = new QGridLayout(address_group);
     link_choice_ = new QComboBox(address_group);
-    link_choice_->setObjectName(ControlName(1097));
+    link_choice_->setObjectName(names::kLinkModeChoice);
     com_choice_ = new QComboBox(address_group);
-    com_choice_->setObjectName(ControlName(1098));
-    link_ip_ = AddressEdit(address_group, 1025);
-    link_port_ = PlainEdit(address_group, 1033, "");
+    com_choice_->setObjectName(names::kComPortChoice);
+    link_ip_ = AddressEdit(address_group, names::kLinkIpEdit);
+    link_port_ = PlainEdit(address_group, names::kLinkPortEdit, "");
     LabelledRow(ag, 0, 0, "通讯方式:", link_choice_);
     LabelledRow(ag, 0, 2, "COM Port:", com_choice_);
     LabelledRow(ag, 1, 0, "IP:", link_ip_);
     LabelledRow(ag, 1, 2, "PORT:", link_port_);
 
-    panel_ip_ = AddressEdit(address_group, 1064);
+    panel_ip_ = AddressEdit(address_group, names::kPanelIpEdit);
     panel_ip_->setEnabled(false);
-    panel_port_ = PlainEdit(address_group, 1063, "");
+    panel_port_ = PlainEdit(address_group, names::kPanelPortEdit, "");
     panel_port_->setEnabled(false);
-    get_address_ = Button(address_group, 1065, "获取");
+    get_address_ = Button(address_group, names::kGetAddressButton, "获取");
     LabelledRow(ag, 2, 0, "IP:", panel_ip_);
     LabelledRow(ag, 2, 2, "PORT:", panel_port_);
     ag->addWidget(get_address_, 2, 4);
 
-    new_ip_ = AddressEdit(address_group, 1032);
-    new_port_ = PlainEdit(address_group, 1031, "");
-    gateway_ = AddressEdit(address_group, 1112);
-    mask_ = AddressEdit(address_group, 1113);
-    set_address_ = Button(address_group, 1038, "更新");
+    new_ip_ = AddressEdit(address_group, names::kNewIpEdit);
+    new_port_ = PlainEdit(address_group, names::kNewPortEdit, "");
+    gateway_ = AddressEdit(address_group, names::kGatewayEdit);
+    mask_ = AddressEdit(address_group, names::kMaskEdit);
+    set_address_ = Button(address_group, names::kSetAddressButton, "更新");
     LabelledRow(ag, 3, 0, "IP:", new_ip_);
     LabelledRow(ag, 3, 2, "PORT:", new_port_);
     LabelledRow(ag, 4, 0, "网关:", gateway_);
@@ -231,26 +232,27 @@ void MaintenancePage::BuildControls() {
 
     // --- MAC (kept hidden; korvane-cli change-mac offers it) ----------------
     auto* mac_group = new QGroupBox(Utf8("HMI MAC地址操作"), this);
-    mac_group->setObjectName(ControlName(1075));
+    mac_group->setObjectName(names::kMacGroup);
     auto* mg = new QHBoxLayout(mac_group);
-    change_mac_ = Button(mac_group, 1076, "更改MAC地址");
+    change_mac_ = Button(mac_group, names::kChangeMacButton, "更改MAC地址");
     mg->addWidget(change_mac_);
     mac_group_ = mac_group;
 
     // --- clock -------------------------------------------------------------
     auto* clock_group = new QGroupBox(Utf8("HMI 时间操作"), this);
+    clock_group->setObjectName(names::kClockGroup);
     auto* cg = new QGridLayout(clock_group);
-    clock_text_ = PlainEdit(clock_group, 1105, "");
+    clock_text_ = PlainEdit(clock_group, names::kPanelClockEdit, "");
     clock_text_->setEnabled(false);
-    get_clock_ = Button(clock_group, 1106, "获取");
+    get_clock_ = Button(clock_group, names::kGetClockButton, "获取");
     new_date_ = new QDateEdit(QDate::currentDate(), clock_group);
-    new_date_->setObjectName(ControlName(1108));
+    new_date_->setObjectName(names::kNewDateEdit);
     new_date_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
     new_date_->setCalendarPopup(true);
     new_time_ = new QTimeEdit(QTime::currentTime(), clock_group);
-    new_time_->setObjectName(ControlName(1109));
+    new_time_->setObjectName(names::kNewTimeEdit);
     new_time_->setDisplayFormat(QStringLiteral("HH:mm:ss"));
-    set_clock_ = Button(clock_group, 1110, "更新");
+    set_clock_ = Button(clock_group, names::kSetClockButton, "更新");
     LabelledRow(cg, 0, 0, "面板时间:", clock_text_);
     cg->addWidget(get_clock_, 0, 4);
     LabelledRow(cg, 1, 0, "日期:", new_date_);
@@ -261,22 +263,22 @@ void MaintenancePage::BuildControls() {
 
     // --- flash ---------------------------------------------------------------
     auto* flash_group = new QGroupBox(Utf8("HMI Flash 操作"), this);
-    flash_group->setObjectName(ControlName(1028));
+    flash_group->setObjectName(names::kFlashGroup);
     auto* fg = new QGridLayout(flash_group);
-    boot_loader_ = Button(flash_group, 1083, "更新BootLoader");
-    kernel_ = Button(flash_group, 1035, "更新内核");
-    logo_ = Button(flash_group, 1085, "更新LOGO");
-    erase_ = Button(flash_group, 1084, "擦除Flash");
+    boot_loader_ = Button(flash_group, names::kBootLoaderButton, "更新BootLoader");
+    kernel_ = Button(flash_group, names::kKernelButton, "更新内核");
+    logo_ = Button(flash_group, names::kLogoButton, "更新LOGO");
+    erase_ = Button(flash_group, names::kEraseButton, "擦除Flash");
     more_ = new QPushButton(Utf8("更多…"), flash_group);
-    more_->setObjectName(QStringLiteral("IDC_MORE"));
+    more_->setObjectName(names::kMoreButton);
     more_->setAccessibleName(QStringLiteral("More"));
     more_menu_ = new QMenu(more_);
     QAction* end_download = more_menu_->addAction(Utf8("结束下载"));
-    end_download->setObjectName(QStringLiteral("IDM_1033"));
+    end_download->setObjectName(names::kEndDownloadAction);
     QAction* enter_download = more_menu_->addAction(Utf8("进入下载"));
-    enter_download->setObjectName(QStringLiteral("IDM_1034"));
+    enter_download->setObjectName(names::kEnterDownloadAction);
     QAction* file_system = more_menu_->addAction(Utf8("更新文件系统"));
-    file_system->setObjectName(QStringLiteral("IDM_1036"));
+    file_system->setObjectName(names::kFileSystemAction);
     more_->setMenu(more_menu_);
     auto* buttons = new QHBoxLayout;
     for (QWidget* b : {static_cast<QWidget*>(boot_loader_), static_cast<QWidget*>(kernel_),
@@ -290,8 +292,8 @@ void MaintenancePage::BuildControls() {
     fg->addLayout(buttons, 0, 0, 1, 3);
 
     bar_ = new PercentBar(flash_group);
-    bar_->setObjectName(ControlName(1095));
-    cancel_ = Button(flash_group, 1102, "取消");
+    bar_->setObjectName(names::kRunProgressBar);
+    cancel_ = Button(flash_group, names::kCancelButton, "取消");
     auto* bar_label = new QLabel(Utf8("操作状态:"), flash_group);
     bar_label->setBuddy(bar_);
     fg->addWidget(bar_label, 1, 0);
@@ -299,7 +301,7 @@ void MaintenancePage::BuildControls() {
     fg->addWidget(cancel_, 1, 2);
     fg->setColumnStretch(1, 1);
     figures_ = new QLabel(flash_group);
-    figures_->setObjectName(QStringLiteral("IDC_FIGURES"));
+    figures_->setObjectName(names::kRunFiguresLabel);
     figures_->setAccessibleName(Utf8("传输进度"));
     fg->addWidget(figures_, 2, 1, 1, 2);
 

@@ -10,7 +10,7 @@
 #include <algorithm>
 
 #include "widgets/app_profile.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/message_box_owner.h"
 #include "widgets/screen_placement.h"
 #include "widgets/ui_thread_refresh.h"
@@ -40,7 +40,7 @@ int PercentOf(int position, int lower, int upper) {
 ProgressPopup::ProgressPopup()
     : QWidget(nullptr,
               Qt::Tool | Qt::WindowStaysOnTopHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint) {
-    setObjectName(QStringLiteral("ProgressPopup"));
+    setObjectName(progress_popup_names::kPopup);
     // The operation goes on in the window the user works in; the popup only
     // reports, so it never takes the focus by appearing.
     setAttribute(Qt::WA_ShowWithoutActivating);
@@ -50,15 +50,15 @@ ProgressPopup::ProgressPopup()
     setWindowTitle(title_);
 
     message_ = new QLabel(this);
-    message_->setObjectName(ControlName(kMessageId));
+    message_->setObjectName(progress_popup_names::kMessageLabel);
     message_->setTextFormat(Qt::PlainText);
     message_->setWordWrap(false);
     message_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     bar_ = new QProgressBar(this);
-    bar_->setObjectName(ControlName(kBarId));
+    bar_->setObjectName(progress_popup_names::kProgressBar);
     bar_->setTextVisible(false);
     cancel_ = new QPushButton(kButtonText, this);
-    cancel_->setObjectName(ControlName(kCancelId));
+    cancel_->setObjectName(progress_popup_names::kCancelButton);
     cancel_->setAccessibleName(kButtonText.trimmed());
     message_->setFont(QApplication::font("QMessageBox"));
     cancel_->setFont(QApplication::font("QMessageBox"));

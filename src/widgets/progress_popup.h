@@ -24,10 +24,6 @@ class ProgressPopup : public QWidget {
     Q_OBJECT
 
   public:
-    static constexpr int kCancelId = 10;
-    static constexpr int kMessageId = 11;
-    static constexpr int kBarId = 12;
-
     ProgressPopup();
     ~ProgressPopup() override;
 

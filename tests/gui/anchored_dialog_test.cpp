@@ -10,7 +10,7 @@
 #include "gui/temp_profile.h"
 #include "widgets/anchored_dialog.h"
 #include "widgets/app_profile.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/screen_placement.h"
 
 using korvane::AnchoredDialog;
@@ -149,21 +149,21 @@ class AnchoredDialogTest : public QObject {
         AnchoredDialog dialog;
         dialog.resize(200, 100);
         auto* label = new QLabel(&dialog);
-        label->setObjectName(korvane::ControlName(1002));
+        label->setObjectName("statusLabel");
         QWidget elsewhere;
         auto* stranger = new QLabel(&elsewhere);
-        stranger->setObjectName(korvane::ControlName(1003));
+        stranger->setObjectName("strangerLabel");
 
         QVERIFY(!dialog.AddAnchor(label, QPoint(-1, -1), QPoint(100, 100)));
         QVERIFY(!dialog.AddAnchor(static_cast<QWidget*>(nullptr), QPoint(0, 0)));
         QVERIFY(!dialog.AddAnchor(stranger, QPoint(0, 0)));
         QVERIFY(!dialog.AddAnchor(&dialog, QPoint(0, 0)));
-        QVERIFY(!dialog.AddAnchor(1002, QPoint(-1, -1)));
-        QVERIFY(!dialog.AddAnchor(1003, QPoint(0, 0)));  // not in this dialog
-        QVERIFY(!dialog.AddAnchor(4711, QPoint(0, 0)));
+        QVERIFY(!dialog.AddAnchor("statusLabel", QPoint(-1, -1)));
+        QVERIFY(!dialog.AddAnchor("strangerLabel", QPoint(0, 0)));  // not in this dialog
+        QVERIFY(!dialog.AddAnchor("nothingLabel", QPoint(0, 0)));
         QCOMPARE(dialog.AnchorCount(), 0);
 
-        QVERIFY(dialog.AddAnchor(1002, QPoint(0, 0), QPoint(0, 100)));
+        QVERIFY(dialog.AddAnchor("statusLabel", QPoint(0, 0), QPoint(0, 100)));
         // Registering again replaces the record.
         label->setGeometry(10, 10, 50, 20);
         QVERIFY(dialog.AddAnchor(label, QPoint(0, 0), QPoint(100, 0)));

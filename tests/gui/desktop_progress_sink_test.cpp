@@ -12,7 +12,7 @@
 #include "sim/udp_server.h"
 #include "transfer/firmware_run.h"
 #include "widgets/app_profile.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/desktop_progress_sink.h"
 #include "widgets/percent_bar.h"
 #include "widgets/progress_popup.h"
@@ -85,7 +85,7 @@ class DesktopProgressSinkTest : public QObject {
         PercentBar bar;
         ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
-        auto* line = FindControl<QLabel>(&popup, ProgressPopup::kMessageId);
+        auto* line = FindControl<QLabel>(&popup, korvane::progress_popup_names::kMessageLabel);
         QVERIFY(line);
         DesktopProgressSink sink(&bar);
         sink.SetPopup(&popup);
@@ -143,7 +143,7 @@ class DesktopProgressSinkTest : public QObject {
         PercentBar bar;
         ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
-        auto* line = FindControl<QLabel>(&popup, ProgressPopup::kMessageId);
+        auto* line = FindControl<QLabel>(&popup, korvane::progress_popup_names::kMessageLabel);
         DesktopProgressSink sink(&bar);
         sink.SetPopup(&popup);
         QVERIFY(UpdateFirmware(session, transfer, ImageKind::Logo, image.toStdString(), sink));

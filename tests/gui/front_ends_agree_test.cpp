@@ -13,12 +13,13 @@
 #include "page_fixture.h"
 #include "protocol/command_codes.h"
 #include "temp_profile.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/ip_address_edit.h"
 
 using namespace korvane;
 using korvane::testing::PageRig;
 using korvane::testing::RunAndWait;
+namespace page_names = korvane::maintenance_page_names;
 
 namespace {
 
@@ -54,108 +55,119 @@ struct Case {
     std::vector<std::string> expected;
 };
 
-void Click(QWidget* page, int id) {
-    QTest::mouseClick(FindControl<QPushButton>(page, id), Qt::LeftButton);
+void Click(QWidget* page, const char* name) {
+    QTest::mouseClick(FindControl<QPushButton>(page, name), Qt::LeftButton);
 }
-void Command(QWidget* page, int id) {
-    page->findChild<QAction*>(QStringLiteral("IDM_%1").arg(id))->trigger();
+void Command(QWidget* page, const char* name) {
+    page->findChild<QAction*>(QString::fromLatin1(name))->trigger();
 }
 
 const std::vector<Case>& Cases() {
     static const std::vector<Case> cases = {
-        {"get address", {}, {"get-ip"}, [](QWidget* p) { Click(p, 1065); }, {}},
+        {"get address",
+         {},
+         {"get-ip"},
+         [](QWidget* p) { Click(p, page_names::kGetAddressButton); },
+         {}},
         {"get address refused",
          [](sim::Panel& s) { s.SetStatusOverride(cmd::kGetParameter, 0); },
          {"get-ip"},
-         [](QWidget* p) { Click(p, 1065); },
+         [](QWidget* p) { Click(p, page_names::kGetAddressButton); },
          {"失败"}},
         {"silent panel",
          [](sim::Panel& s) {
              s.InjectFault({sim::FaultKind::Drop, cmd::kQueryState, 1 << 30});
          },
          {"get-ip"},
-         [](QWidget* p) { Click(p, 1065); },
+         [](QWidget* p) { Click(p, page_names::kGetAddressButton); },
          {"通讯超时"}},
         {"set address",
          {},
          {"set-ip", "10.0.0.5", "502", "--gateway", "10.0.0.1", "--mask", "255.0.0.0"},
          [](QWidget* p) {
-             FindControl<IpAddressEdit>(p, 1032)->setText(QStringLiteral("10.0.0.5"));
-             FindControl<QLineEdit>(p, 1031)->setText(QStringLiteral("502"));
-             FindControl<IpAddressEdit>(p, 1112)->setText(QStringLiteral("10.0.0.1"));
-             FindControl<IpAddressEdit>(p, 1113)->setText(QStringLiteral("255.0.0.0"));
-             Click(p, 1038);
+             FindControl<IpAddressEdit>(p, page_names::kNewIpEdit)
+                 ->setText(QStringLiteral("10.0.0.5"));
+             FindControl<QLineEdit>(p, page_names::kNewPortEdit)->setText(QStringLiteral("502"));
+             FindControl<IpAddressEdit>(p, page_names::kGatewayEdit)
+                 ->setText(QStringLiteral("10.0.0.1"));
+             FindControl<IpAddressEdit>(p, page_names::kMaskEdit)
+                 ->setText(QStringLiteral("255.0.0.0"));
+             Click(p, page_names::kSetAddressButton);
          },
          {"设置成功"}},
         {"set mask refused",
          [](sim::Panel& s) { s.SetStatusOverride(cmd::kSetParameter, 0); },
          {"set-ip", "192.168.0.100", "21845"},
-         [](QWidget* p) { Click(p, 1038); },
+         [](QWidget* p) { Click(p, page_names::kSetAddressButton); },
          {"设置失败"}},
         {"set clock",
          {},
          {"set-clock", "2021-02-03 04:05:06"},
          [](QWidget* p) {
-             FindControl<QDateEdit>(p, 1108)->setDate(QDate(2021, 2, 3));
-             FindControl<QTimeEdit>(p, 1109)->setTime(QTime(4, 5, 6));
-             Click(p, 1110);
+             FindControl<QDateEdit>(p, page_names::kNewDateEdit)->setDate(QDate(2021, 2, 3));
+             FindControl<QTimeEdit>(p, page_names::kNewTimeEdit)->setTime(QTime(4, 5, 6));
+             Click(p, page_names::kSetClockButton);
          },
          {"设置成功"}},
         {"get clock refused",
          [](sim::Panel& s) { s.SetStatusOverride(cmd::kGetClock, 0); },
          {"get-clock"},
-         [](QWidget* p) { Click(p, 1106); },
+         [](QWidget* p) { Click(p, page_names::kGetClockButton); },
          {"失败"}},
-        {"erase", {}, {"erase"}, [](QWidget* p) { Click(p, 1084); }, {"请等待擦写Flash成功！"}},
+        {"erase",
+         {},
+         {"erase"},
+         [](QWidget* p) { Click(p, page_names::kEraseButton); },
+         {"请等待擦写Flash成功！"}},
         {"enter download, update jumper",
          {},
          {"enter-download"},
-         [](QWidget* p) { Command(p, 1034); },
+         [](QWidget* p) { Command(p, page_names::kEnterDownloadAction); },
          {"请将屏跳线,置1-OFF,2-OFF"}},
         {"end download, update jumper",
          {},
          {"end-download"},
-         [](QWidget* p) { Command(p, 1033); },
+         [](QWidget* p) { Command(p, page_names::kEndDownloadAction); },
          {"请将屏跳线,置1-OFF,2-OFF"}},
         {"enter download, normal jumper",
          [](sim::Panel& s) { s.SetJumper(2); },
          {"enter-download"},
-         [](QWidget* p) { Command(p, 1034); },
+         [](QWidget* p) { Command(p, page_names::kEnterDownloadAction); },
          {"成功"}},
         {"end download, normal jumper",
          [](sim::Panel& s) { s.SetJumper(2); },
          {"end-download"},
-         [](QWidget* p) { Command(p, 1033); },
+         [](QWidget* p) { Command(p, page_names::kEndDownloadAction); },
          {"成功"}},
         {"kernel",
          {},
          {"flash", "kernel", "IMAGE"},
-         [](QWidget* p) { Click(p, 1035); },
+         [](QWidget* p) { Click(p, page_names::kKernelButton); },
          {"下载完成，请等待烧写成功！", "更新完毕!"}},
         {"kernel, normal jumper",
          [](sim::Panel& s) { s.SetJumper(2); },
          {"flash", "kernel", "IMAGE"},
-         [](QWidget* p) { Click(p, 1035); },
+         [](QWidget* p) { Click(p, page_names::kKernelButton); },
          {"请拨跳线1到指定位置\n进行系统更新\n"}},
         {"boot loader, two checksum failures",
          [](sim::Panel& s) { s.FailNextFinals(2); },
          {"flash", "bootloader", "IMAGE"},
-         [](QWidget* p) { Click(p, 1083); },
+         [](QWidget* p) { Click(p, page_names::kBootLoaderButton); },
          {"更新完毕!"}},
         {"boot loader, six checksum failures",
          [](sim::Panel& s) { s.FailNextFinals(6); },
          {"flash", "bootloader", "IMAGE"},
-         [](QWidget* p) { Click(p, 1083); },
+         [](QWidget* p) { Click(p, page_names::kBootLoaderButton); },
          {"包校验错误,烧写失败", "更新有错误!"}},
         {"file system, download mode refused",
          [](sim::Panel& s) { s.SetStatusOverride(cmd::kEnterDownload, 240); },
          {"flash", "filesystem", "IMAGE"},
-         [](QWidget* p) { Command(p, 1036); },
+         [](QWidget* p) { Command(p, page_names::kFileSystemAction); },
          {"失败, 未能进入下载状态"}},
         {"file system, range refused",
          [](sim::Panel& s) { s.SetStatusOverride(cmd::kFlashPrepare, 0); },
          {"flash", "filesystem", "IMAGE"},
-         [](QWidget* p) { Command(p, 1036); },
+         [](QWidget* p) { Command(p, page_names::kFileSystemAction); },
          {"校验失败", "更新有错误!"}},
     };
     return cases;

@@ -16,7 +16,7 @@
 #include "sim/panel.h"
 #include "sim/udp_server.h"
 #include "widgets/app_profile.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/ip_address_edit.h"
 #include "widgets/link_settings_dialog.h"
 #include "widgets/panel_controller.h"
@@ -94,7 +94,7 @@ class LinkSettingsDialogDiscoverTest : public QObject {
                           list->visualItemRect(list->topLevelItem(1)).center());
         QCOMPARE(Ip(dlg)->text(), QStringLiteral("127.0.3.3"));
         QCOMPARE(Port(dlg)->text(), port);
-        FindControl<QPushButton>(&dlg, 1)->click();
+        FindControl<QPushButton>(&dlg, link_settings_names::kOkButton)->click();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QCOMPARE(controller_->settings().address, (std::array<uint8_t, 4>{127, 0, 3, 3}));
         QCOMPARE(int(controller_->settings().port), int(port_));
@@ -149,10 +149,10 @@ class LinkSettingsDialogDiscoverTest : public QObject {
     void onlyTheNetworkLinkFindsAndTheListHasItsLabel() {
         LinkSettingsDialog dlg(*controller_, *prompts_);
         QVERIFY(Find(dlg)->isEnabled());
-        FindControl<QRadioButton>(&dlg, 1070)->click();
+        FindControl<QRadioButton>(&dlg, link_settings_names::kSerialRadio)->click();
         QVERIFY(!Find(dlg)->isEnabled());
         QVERIFY(!List(dlg)->isEnabled());
-        FindControl<QRadioButton>(&dlg, 1069)->click();
+        FindControl<QRadioButton>(&dlg, link_settings_names::kNetworkRadio)->click();
         QVERIFY(Find(dlg)->isEnabled());
         QCOMPARE(Find(dlg)->text(), QString::fromUtf8("查找面板"));
         QVERIFY(!Find(dlg)->autoDefault());  // Enter stays OK
@@ -186,12 +186,24 @@ class LinkSettingsDialogDiscoverTest : public QObject {
             texts << list->topLevelItem(row)->text(c);
         return texts;
     }
-    static IpAddressEdit* Ip(QWidget& d) { return FindControl<IpAddressEdit>(&d, 1024); }
-    static QLineEdit* Port(QWidget& d) { return FindControl<QLineEdit>(&d, 1026); }
-    static QPushButton* Find(QWidget& d) { return FindControl<QPushButton>(&d, 1201); }
-    static QTreeWidget* List(QWidget& d) { return FindControl<QTreeWidget>(&d, 1202); }
-    static QProgressBar* Bar(QWidget& d) { return FindControl<QProgressBar>(&d, 1203); }
-    static QString Status(QWidget& d) { return FindControl<QLabel>(&d, 1204)->text(); }
+    static IpAddressEdit* Ip(QWidget& d) {
+        return FindControl<IpAddressEdit>(&d, link_settings_names::kIpEdit);
+    }
+    static QLineEdit* Port(QWidget& d) {
+        return FindControl<QLineEdit>(&d, link_settings_names::kPortEdit);
+    }
+    static QPushButton* Find(QWidget& d) {
+        return FindControl<QPushButton>(&d, link_settings_names::kFindPanelsButton);
+    }
+    static QTreeWidget* List(QWidget& d) {
+        return FindControl<QTreeWidget>(&d, link_settings_names::kFoundPanelsList);
+    }
+    static QProgressBar* Bar(QWidget& d) {
+        return FindControl<QProgressBar>(&d, link_settings_names::kFindProgressBar);
+    }
+    static QString Status(QWidget& d) {
+        return FindControl<QLabel>(&d, link_settings_names::kFindStatusLabel)->text();
+    }
 
     QTemporaryDir dir_;
     RecordingSink sink_;

@@ -11,7 +11,7 @@
 
 #include "link/serial_devices.h"
 #include "widgets/app_profile.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/link_settings_dialog.h"
 #include "widgets/panel_controller.h"
 #include "widgets/user_prompts.h"
@@ -54,7 +54,7 @@ class LinkSettingsDialogTest : public QObject {
         s.address = {10, 1, 2, 3};
         QVERIFY(controller_->SaveSettings(s));
         LinkSettingsDialog dlg(*controller_, *prompts_);
-        QVERIFY(FindControl<QRadioButton>(&dlg, 1070)->isChecked());
+        QVERIFY(FindControl<QRadioButton>(&dlg, link_settings_names::kSerialRadio)->isChecked());
         QVERIFY(!Ip(dlg)->isEnabled());
         QVERIFY(!Port(dlg)->isEnabled());
         QVERIFY(Com(dlg)->isEnabled());
@@ -63,7 +63,7 @@ class LinkSettingsDialogTest : public QObject {
         QCOMPARE(Com(dlg)->count(), 9);
         // The device COM4 opens here, as korvane-cli ports names it.
         const auto device = ComPortDevice(4, ListSerialDevices());
-        QCOMPARE(dlg.findChild<QLabel*>(QStringLiteral("comDevice"))->text(),
+        QCOMPARE(FindControl<QLabel>(&dlg, link_settings_names::kComDeviceLabel)->text(),
                  device ? QString::fromStdString(*device) : QString::fromUtf8("本机无此串口"));
     }
 
@@ -88,9 +88,9 @@ class LinkSettingsDialogTest : public QObject {
         const CommSettings in_use = controller_->settings();
         LinkSettingsDialog dlg(*controller_, *prompts_);
         dlg.show();
-        FindControl<QRadioButton>(&dlg, 1069)->click();
+        FindControl<QRadioButton>(&dlg, link_settings_names::kNetworkRadio)->click();
         Port(dlg)->setText(text);
-        FindControl<QPushButton>(&dlg, 1)->click();
+        FindControl<QPushButton>(&dlg, link_settings_names::kOkButton)->click();
         if (accepted) {
             QVERIFY(prompts_->shown().empty());
             QCOMPARE(dlg.result(), int(QDialog::Accepted));
@@ -110,11 +110,11 @@ class LinkSettingsDialogTest : public QObject {
     void serialLinkSavesTheWholeRecord() {
         LinkSettingsDialog dlg(*controller_, *prompts_);
         dlg.show();
-        FindControl<QRadioButton>(&dlg, 1070)->click();
+        FindControl<QRadioButton>(&dlg, link_settings_names::kSerialRadio)->click();
         Com(dlg)->setCurrentText(QStringLiteral("COM12"));
         Ip(dlg)->setText(QStringLiteral("192.168.0.100"));
         Port(dlg)->setText(QStringLiteral("abc"));  // not checked on the serial link: 0
-        FindControl<QPushButton>(&dlg, 1)->click();
+        FindControl<QPushButton>(&dlg, link_settings_names::kOkButton)->click();
         QCOMPARE(dlg.result(), int(QDialog::Accepted));
         QVERIFY(prompts_->shown().empty());
         QCOMPARE(FileBytes(),
@@ -165,7 +165,7 @@ class LinkSettingsDialogTest : public QObject {
 
     void usbDisablesEveryParameter() {
         LinkSettingsDialog dlg(*controller_, *prompts_);
-        FindControl<QRadioButton>(&dlg, 1071)->click();
+        FindControl<QRadioButton>(&dlg, link_settings_names::kUsbRadio)->click();
         QVERIFY(!Ip(dlg)->isEnabled());
         QVERIFY(!Port(dlg)->isEnabled());
         QVERIFY(!Com(dlg)->isEnabled());
@@ -177,7 +177,7 @@ class LinkSettingsDialogTest : public QObject {
         const CommSettings in_use = controller_->settings();
         LinkSettingsDialog dlg(*controller_, *prompts_);
         dlg.show();
-        FindControl<QRadioButton>(&dlg, 1070)->click();
+        FindControl<QRadioButton>(&dlg, link_settings_names::kSerialRadio)->click();
         Port(dlg)->setText(QStringLiteral("80"));
         QTest::keyClick(&dlg, Qt::Key_Escape);
         QCOMPARE(dlg.result(), int(QDialog::Rejected));
@@ -204,9 +204,15 @@ class LinkSettingsDialogTest : public QObject {
         QFile f(ParaPath());
         return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
     }
-    static IpAddressEdit* Ip(QWidget& d) { return FindControl<IpAddressEdit>(&d, 1024); }
-    static QLineEdit* Port(QWidget& d) { return FindControl<QLineEdit>(&d, 1026); }
-    static QComboBox* Com(QWidget& d) { return FindControl<QComboBox>(&d, 1074); }
+    static IpAddressEdit* Ip(QWidget& d) {
+        return FindControl<IpAddressEdit>(&d, link_settings_names::kIpEdit);
+    }
+    static QLineEdit* Port(QWidget& d) {
+        return FindControl<QLineEdit>(&d, link_settings_names::kPortEdit);
+    }
+    static QComboBox* Com(QWidget& d) {
+        return FindControl<QComboBox>(&d, link_settings_names::kComChoice);
+    }
 
     QTemporaryDir dir_;
     RecordingSink sink_;

@@ -9,7 +9,7 @@
 #include <fstream>
 
 #include "link/message_sink.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/logo_picker_dialog.h"
 #include "widgets/logo_preview.h"
 #include "widgets/user_prompts.h"
@@ -63,14 +63,19 @@ class LogoPickerDialogTest : public QObject {
         ScriptedPrompts prompts;
         LogoPickerDialog dlg(sink, prompts, ModelsPath());
         dlg.InitDialog();
-        QCOMPARE(dlg.objectName(), QStringLiteral("IDD_149"));
+        QCOMPARE(dlg.objectName(), QString::fromLatin1(logo_picker_names::kDialog));
         QCOMPARE(dlg.windowTitle(), QString::fromUtf8("选择LOGO图片"));
-        QVERIFY(FindControl<LogoPreview>(&dlg, 1077));
-        QVERIFY(FindControl<QPushButton>(&dlg, 1078)->text().contains(QStringLiteral("Select")));
-        QVERIFY(
-            FindControl<QPushButton>(&dlg, 1086)->text().contains(QString::fromUtf8("LOGO背景色")));
-        QCOMPARE(FindControl<QPushButton>(&dlg, 1)->text(), QStringLiteral("OK"));
-        QCOMPARE(FindControl<QPushButton>(&dlg, 2)->text(), QStringLiteral("Cancel"));
+        QVERIFY(FindControl<LogoPreview>(&dlg, logo_picker_names::kPreview));
+        QVERIFY(FindControl<QPushButton>(&dlg, logo_picker_names::kSelectPictureButton)
+                    ->text()
+                    .contains(QStringLiteral("Select")));
+        QVERIFY(FindControl<QPushButton>(&dlg, logo_picker_names::kBackgroundButton)
+                    ->text()
+                    .contains(QString::fromUtf8("LOGO背景色")));
+        QCOMPARE(FindControl<QPushButton>(&dlg, logo_picker_names::kOkButton)->text(),
+                 QStringLiteral("OK"));
+        QCOMPARE(FindControl<QPushButton>(&dlg, logo_picker_names::kCancelButton)->text(),
+                 QStringLiteral("Cancel"));
         QCOMPARE(dlg.models().size(), size_t{4});
         QCOMPARE(dlg.current_model()->screen_width, 320);
     }
@@ -101,7 +106,8 @@ class LogoPickerDialogTest : public QObject {
         dlg.SelectModel(model);
         const QString path = Picture(w, h);
         prompts.AddFile(path);
-        QTest::mouseClick(FindControl<QPushButton>(&dlg, 1078), Qt::LeftButton);
+        QTest::mouseClick(FindControl<QPushButton>(&dlg, logo_picker_names::kSelectPictureButton),
+                          Qt::LeftButton);
         QCOMPARE(prompts.file_requests().at(0).filter,
                  QStringLiteral("Graphics File(*.bmp *.gif *.jpg *.jpeg *.png)"));
         if (!selected) {
@@ -115,7 +121,8 @@ class LogoPickerDialogTest : public QObject {
         QCOMPARE(dlg.picture_path(), path);
         QVERIFY(dlg.pane()->shown());
         QVERIFY(sink.Messages().empty());
-        QTest::mouseClick(FindControl<QPushButton>(&dlg, 1), Qt::LeftButton);
+        QTest::mouseClick(FindControl<QPushButton>(&dlg, logo_picker_names::kOkButton),
+                          Qt::LeftButton);
         if (accepted) {
             QCOMPARE(dlg.result(), int(QDialog::Accepted));
             QVERIFY(sink.Messages().empty());
@@ -131,11 +138,13 @@ class LogoPickerDialogTest : public QObject {
         ScriptedPrompts prompts;
         LogoPickerDialog dlg(sink, prompts, ModelsPath());
         dlg.show();
-        QTest::mouseClick(FindControl<QPushButton>(&dlg, 1), Qt::LeftButton);
+        QTest::mouseClick(FindControl<QPushButton>(&dlg, logo_picker_names::kOkButton),
+                          Qt::LeftButton);
         QVERIFY(dlg.isVisible());
         QCOMPARE(sink.Messages(), (std::vector<Message>{{MessageKind::Error, kNoPictureChosen}}));
         // A cancelled file chooser changes nothing.
-        QTest::mouseClick(FindControl<QPushButton>(&dlg, 1078), Qt::LeftButton);
+        QTest::mouseClick(FindControl<QPushButton>(&dlg, logo_picker_names::kSelectPictureButton),
+                          Qt::LeftButton);
         QVERIFY(dlg.picture_path().isEmpty());
     }
 
@@ -190,16 +199,16 @@ class LogoPickerDialogTest : public QObject {
         dlg.InitDialog();
         QCOMPARE(dlg.background(), 0u);  // black the first time
         prompts.AddColour(0x00804020);
-        QTest::mouseClick(FindControl<QPushButton>(&dlg, 1086), Qt::LeftButton);
+        QTest::mouseClick(FindControl<QPushButton>(&dlg, logo_picker_names::kBackgroundButton),
+                          Qt::LeftButton);
         QCOMPARE(dlg.background(), 0x00804020u);
         QCOMPARE(dlg.pane()->colour(), 0x00804020u);
         // Out of range: the button shows black, the value stays as given.
-        dlg.OnColourChanged(0xFF000000u, 1086);
+        dlg.OnColourChanged(0xFF000000u);
         QCOMPARE(dlg.background(), 0xFF000000u);
-        QCOMPARE(FindControl<QPushButton>(&dlg, 1086)->accessibleDescription(),
+        QCOMPARE(FindControl<QPushButton>(&dlg, logo_picker_names::kBackgroundButton)
+                     ->accessibleDescription(),
                  QStringLiteral("#000000"));
-        dlg.OnColourChanged(0x000000FFu, 1104);  // not the colour button
-        QCOMPARE(dlg.background(), 0xFF000000u);
     }
 
     void reopeningShowsTheRememberedPictureOnItsColour() {

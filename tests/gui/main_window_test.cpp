@@ -14,7 +14,7 @@
 
 #include "widgets/about_dialog.h"
 #include "widgets/app_profile.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/link_settings_dialog.h"
 #include "widgets/main_window.h"
 #include "widgets/panel_controller.h"
@@ -105,12 +105,13 @@ class MainWindowTest : public QObject {
             auto* dlg = qobject_cast<LinkSettingsDialog*>(QApplication::activeModalWidget());
             if (!dlg)
                 return;
-            FindControl<QRadioButton>(dlg, 1070)->click();
-            FindControl<QComboBox>(dlg, 1074)->setCurrentText(QStringLiteral("COM7"));
-            FindControl<QPushButton>(dlg, 1)->click();
+            FindControl<QRadioButton>(dlg, link_settings_names::kSerialRadio)->click();
+            FindControl<QComboBox>(dlg, link_settings_names::kComChoice)
+                ->setCurrentText(QStringLiteral("COM7"));
+            FindControl<QPushButton>(dlg, link_settings_names::kOkButton)->click();
             handled = true;
         });
-        FindControl<QPushButton>(window_.get(), 1030)->click();
+        FindControl<QPushButton>(window_.get(), main_window_names::kLinkSettingsButton)->click();
         QVERIFY(handled);
         QElapsedTimer since_ok;
         since_ok.start();
@@ -130,7 +131,8 @@ class MainWindowTest : public QObject {
         window_->AddPage(QStringLiteral("page"), QIcon(), page);
         window_->show();
         QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
-        const QRect area = FindControl<QWidget>(window_.get(), 1003)->geometry();
+        const QRect area =
+            FindControl<QWidget>(window_.get(), main_window_names::kPageArea)->geometry();
         QCOMPARE(page->geometry(), area.adjusted(2, 2, -2, -2));
         QCOMPARE(area.right(), window_->width() - 11);
     }
@@ -139,9 +141,9 @@ class MainWindowTest : public QObject {
         auto* page = new QWidget;
         window_->AddPage(QString::fromUtf8("系统处理"), ResourceIcon(IDI_PANEL), page);
         QCOMPARE(window_->CurrentPage(), 0);
-        FindControl<QPushButton>(window_.get(), 1000)->click();
+        FindControl<QPushButton>(window_.get(), main_window_names::kPreviousPageButton)->click();
         QCOMPARE(window_->CurrentPage(), 0);
-        FindControl<QPushButton>(window_.get(), 1001)->click();
+        FindControl<QPushButton>(window_.get(), main_window_names::kNextPageButton)->click();
         QCOMPARE(window_->CurrentPage(), 0);
         QCOMPARE(page->parentWidget(), window_.get());
     }
@@ -159,8 +161,9 @@ class MainWindowTest : public QObject {
             return v;
         };
         QCOMPARE(visible(), QList<int>{0});
-        auto* previous = FindControl<QPushButton>(window_.get(), 1000);
-        auto* next = FindControl<QPushButton>(window_.get(), 1001);
+        auto* previous =
+            FindControl<QPushButton>(window_.get(), main_window_names::kPreviousPageButton);
+        auto* next = FindControl<QPushButton>(window_.get(), main_window_names::kNextPageButton);
         previous->click();
         QCOMPARE(window_->CurrentPage(), 2);
         QCOMPARE(visible(), QList<int>{2});
@@ -172,7 +175,8 @@ class MainWindowTest : public QObject {
     }
 
     void aboutIsInTheContextMenuAndBehindAButton() {
-        auto* action = window_->findChild<QAction*>(QStringLiteral("aboutAction"));
+        auto* action =
+            window_->findChild<QAction*>(QString::fromLatin1(main_window_names::kAboutAction));
         QVERIFY(action);
         QCOMPARE(action->text(), QString::fromUtf8("关于 OrvelManager(&A)..."));
         QCOMPARE(window_->contextMenuPolicy(), Qt::ActionsContextMenu);
@@ -183,8 +187,8 @@ class MainWindowTest : public QObject {
                 about->accept();
             }
         });
-        FindControl<QPushButton>(window_.get(), 1031)->click();
-        QCOMPARE(shown, QStringLiteral("IDD_100"));
+        FindControl<QPushButton>(window_.get(), main_window_names::kAboutButton)->click();
+        QCOMPARE(shown, QString::fromLatin1(about_names::kDialog));
     }
 
     void closingWhileWorkRunsWaitsForIt() {
@@ -203,8 +207,10 @@ class MainWindowTest : public QObject {
   private:
     QStringList Fields() const {
         QStringList t;
-        for (int id : {1066, 1007, 1009, 1008})
-            t.append(FindControl<QLabel>(window_.get(), id)->text());
+        for (const char* name :
+             {main_window_names::kLinkModeLabel, main_window_names::kLinkAddressLabel,
+              main_window_names::kLinkPortLabel, main_window_names::kLinkComLabel})
+            t.append(FindControl<QLabel>(window_.get(), name)->text());
         return t;
     }
 

@@ -19,7 +19,7 @@
 #include "protocol/command_codes.h"
 #include "temp_profile.h"
 #include "transfer/firmware_run.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/ip_address_edit.h"
 #include "widgets/link_settings_dialog.h"
 #include "widgets/logo_picker_dialog.h"
@@ -32,6 +32,7 @@
 using namespace korvane;
 using korvane::testing::PageRig;
 using korvane::testing::RunAndWait;
+namespace page_names = korvane::maintenance_page_names;
 
 namespace {
 
@@ -58,30 +59,33 @@ QString WriteImage(const QString& folder, const QString& name, size_t size) {
 }
 
 template <class T>
-T* Control(QWidget* page, int id) {
-    T* c = FindControl<T>(page, id);
+T* Control(QWidget* page, const char* name) {
+    T* c = FindControl<T>(page, name);
     if (!c)
-        qFatal("no control %d", id);
+        qFatal("no control %s", name);
     return c;
 }
 
-QPushButton* Button(QWidget* page, int id) {
-    return Control<QPushButton>(page, id);
+QPushButton* Button(QWidget* page, const char* name) {
+    return Control<QPushButton>(page, name);
 }
 
-QAction* MenuCommand(QWidget* page, int id) {
-    return page->findChild<QAction*>(QStringLiteral("IDM_%1").arg(id));
+QAction* MenuCommand(QWidget* page, const char* name) {
+    return page->findChild<QAction*>(QString::fromLatin1(name));
 }
 
 // The buttons that start an operation.
-const int kStarters[] = {1065, 1038, 1106, 1110, 1083, 1035, 1085, 1084};
+const char* const kStarters[] = {page_names::kGetAddressButton, page_names::kSetAddressButton,
+                                 page_names::kGetClockButton,   page_names::kSetClockButton,
+                                 page_names::kBootLoaderButton, page_names::kKernelButton,
+                                 page_names::kLogoButton,       page_names::kEraseButton};
 
 bool AllStartersEnabled(QWidget* page, bool enabled) {
-    for (int id : kStarters) {
-        if (Button(page, id)->isEnabled() != enabled)
+    for (const char* name : kStarters) {
+        if (Button(page, name)->isEnabled() != enabled)
             return false;
     }
-    return page->findChild<QPushButton*>(QStringLiteral("IDC_MORE"))->isEnabled() == enabled;
+    return Button(page, page_names::kMoreButton)->isEnabled() == enabled;
 }
 
 // The page asked once per entry of `reasons`, each time with `concern`, a
@@ -110,8 +114,10 @@ std::vector<int> Octets(const uint8_t* o) {
 // Clicks the boot-loader button (its file queued) and waits: the run says
 // "更新完毕!" alone and the panel's flash from 0 holds the file.
 bool BootLoaderRunLands(PageRig& rig, const QString& image) {
-    if (!RunAndWait(*rig.page,
-                    [&] { QTest::mouseClick(Button(rig.page.get(), 1083), Qt::LeftButton); }))
+    if (!RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(rig.page.get(), page_names::kBootLoaderButton),
+                              Qt::LeftButton);
+        }))
         return false;
     const auto file = Bytes(image.toStdString());
     return rig.sink.Texts() == std::vector<std::string>{std::string(Text(TextId::UpdateDone))} &&
@@ -146,7 +152,7 @@ class MaintenancePageTest : public QObject {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
         rig.page->show();
-        QCOMPARE(page->objectName(), QStringLiteral("IDD_132"));
+        QCOMPARE(page->objectName(), QString::fromLatin1(page_names::kPage));
         {
             // Made for the main window's page area: a child, never a window of its own.
             QWidget host;
@@ -154,61 +160,82 @@ class MaintenancePageTest : public QObject {
             QVERIFY(!child.isWindow());
         }
         const struct {
-            int id;
+            const char* name;
             const char* caption;
-        } captions[] = {{1065, "获取"},       {1038, "更新"},           {1106, "获取"},
-                        {1110, "更新"},       {1083, "更新BootLoader"}, {1035, "更新内核"},
-                        {1085, "更新LOGO"},   {1084, "擦除Flash"},      {1102, "取消"},
-                        {1076, "更改MAC地址"}};
+        } captions[] = {{page_names::kGetAddressButton, "获取"},
+                        {page_names::kSetAddressButton, "更新"},
+                        {page_names::kGetClockButton, "获取"},
+                        {page_names::kSetClockButton, "更新"},
+                        {page_names::kBootLoaderButton, "更新BootLoader"},
+                        {page_names::kKernelButton, "更新内核"},
+                        {page_names::kLogoButton, "更新LOGO"},
+                        {page_names::kEraseButton, "擦除Flash"},
+                        {page_names::kCancelButton, "取消"},
+                        {page_names::kChangeMacButton, "更改MAC地址"}};
         for (const auto& c : captions)
-            QCOMPARE(Button(page, c.id)->text(), QString::fromUtf8(c.caption));
-        QCOMPARE(Control<QGroupBox>(page, 1062)->title(), QString::fromUtf8("HMI IP/PORT 操作"));
-        QCOMPARE(Control<QGroupBox>(page, 1028)->title(), QString::fromUtf8("HMI Flash 操作"));
-        QVERIFY(!Control<QGroupBox>(page, 1075)->isVisible());
-        QVERIFY(!Button(page, 1076)->isVisible());
-        QCOMPARE(Control<IpAddressEdit>(page, 1032)->text(), QStringLiteral("192.168.0.100"));
-        QCOMPARE(Control<QLineEdit>(page, 1031)->text(), QStringLiteral("21845"));
-        QCOMPARE(Control<IpAddressEdit>(page, 1112)->text(), QStringLiteral("192.168.0.1"));
-        QCOMPARE(Control<IpAddressEdit>(page, 1113)->text(), QStringLiteral("255.255.255.0"));
-        QCOMPARE(Control<IpAddressEdit>(page, 1064)->text(), QStringLiteral("..."));
-        QVERIFY(!Control<IpAddressEdit>(page, 1064)->isEnabled());
-        QVERIFY(!Control<QLineEdit>(page, 1063)->isEnabled());
-        QVERIFY(!Control<QLineEdit>(page, 1105)->isEnabled());
-        QVERIFY(Control<PercentBar>(page, 1095));
-        QCOMPARE(Control<QDateEdit>(page, 1108)->date(), QDate::currentDate());
-        QVERIFY(Control<QTimeEdit>(page, 1109));
+            QCOMPARE(Button(page, c.name)->text(), QString::fromUtf8(c.caption));
+        QCOMPARE(Control<QGroupBox>(page, page_names::kAddressGroup)->title(),
+                 QString::fromUtf8("HMI IP/PORT 操作"));
+        QCOMPARE(Control<QGroupBox>(page, page_names::kFlashGroup)->title(),
+                 QString::fromUtf8("HMI Flash 操作"));
+        QVERIFY(!Control<QGroupBox>(page, page_names::kMacGroup)->isVisible());
+        QVERIFY(!Button(page, page_names::kChangeMacButton)->isVisible());
+        QCOMPARE(Control<IpAddressEdit>(page, page_names::kNewIpEdit)->text(),
+                 QStringLiteral("192.168.0.100"));
+        QCOMPARE(Control<QLineEdit>(page, page_names::kNewPortEdit)->text(),
+                 QStringLiteral("21845"));
+        QCOMPARE(Control<IpAddressEdit>(page, page_names::kGatewayEdit)->text(),
+                 QStringLiteral("192.168.0.1"));
+        QCOMPARE(Control<IpAddressEdit>(page, page_names::kMaskEdit)->text(),
+                 QStringLiteral("255.255.255.0"));
+        QCOMPARE(Control<IpAddressEdit>(page, page_names::kPanelIpEdit)->text(),
+                 QStringLiteral("..."));
+        QVERIFY(!Control<IpAddressEdit>(page, page_names::kPanelIpEdit)->isEnabled());
+        QVERIFY(!Control<QLineEdit>(page, page_names::kPanelPortEdit)->isEnabled());
+        QVERIFY(!Control<QLineEdit>(page, page_names::kPanelClockEdit)->isEnabled());
+        QVERIFY(Control<PercentBar>(page, page_names::kRunProgressBar));
+        QCOMPARE(Control<QDateEdit>(page, page_names::kNewDateEdit)->date(), QDate::currentDate());
+        QVERIFY(Control<QTimeEdit>(page, page_names::kNewTimeEdit));
 
-        auto* links = Control<QComboBox>(page, 1097);
+        auto* links = Control<QComboBox>(page, page_names::kLinkModeChoice);
         QCOMPARE(links->count(), 2);
         QCOMPARE(links->itemText(0), QString::fromUtf8("串口"));
         QCOMPARE(links->itemText(1), QString::fromUtf8("网口"));
         QCOMPARE(links->currentIndex(), 0);
-        auto* coms = Control<QComboBox>(page, 1098);
+        auto* coms = Control<QComboBox>(page, page_names::kComPortChoice);
         QCOMPARE(coms->count(), 9);
         QCOMPARE(coms->itemText(0), QString::fromUtf8("串口1"));
         QCOMPARE(coms->itemText(8), QString::fromUtf8("串口9"));
-        QVERIFY(!Control<IpAddressEdit>(page, 1025)->isEnabled());
-        QVERIFY(!Control<QLineEdit>(page, 1033)->isEnabled());
+        QVERIFY(!Control<IpAddressEdit>(page, page_names::kLinkIpEdit)->isEnabled());
+        QVERIFY(!Control<QLineEdit>(page, page_names::kLinkPortEdit)->isEnabled());
         links->setCurrentIndex(1);
         QVERIFY(!coms->isEnabled());
-        QVERIFY(Control<IpAddressEdit>(page, 1025)->isEnabled());
-        QVERIFY(Control<QLineEdit>(page, 1033)->isEnabled());
+        QVERIFY(Control<IpAddressEdit>(page, page_names::kLinkIpEdit)->isEnabled());
+        QVERIFY(Control<QLineEdit>(page, page_names::kLinkPortEdit)->isEnabled());
         links->setCurrentIndex(0);
         QVERIFY(coms->isEnabled());
-        QVERIFY(!Control<QLineEdit>(page, 1033)->isEnabled());
+        QVERIFY(!Control<QLineEdit>(page, page_names::kLinkPortEdit)->isEnabled());
 
         QVERIFY(AllStartersEnabled(page, true));
-        QVERIFY(!Button(page, 1102)->isEnabled());
-        QCOMPARE(MenuCommand(page, 1033)->text(), QString::fromUtf8("结束下载"));
-        QCOMPARE(MenuCommand(page, 1034)->text(), QString::fromUtf8("进入下载"));
-        QCOMPARE(MenuCommand(page, 1036)->text(), QString::fromUtf8("更新文件系统"));
+        QVERIFY(!Button(page, page_names::kCancelButton)->isEnabled());
+        QCOMPARE(MenuCommand(page, page_names::kEndDownloadAction)->text(),
+                 QString::fromUtf8("结束下载"));
+        QCOMPARE(MenuCommand(page, page_names::kEnterDownloadAction)->text(),
+                 QString::fromUtf8("进入下载"));
+        QCOMPARE(MenuCommand(page, page_names::kFileSystemAction)->text(),
+                 QString::fromUtf8("更新文件系统"));
         // Every input has a visible label naming it.
-        for (int id :
-             {1097, 1098, 1025, 1033, 1064, 1063, 1032, 1031, 1112, 1113, 1105, 1108, 1109, 1095}) {
+        for (const char* name :
+             {page_names::kLinkModeChoice, page_names::kComPortChoice, page_names::kLinkIpEdit,
+              page_names::kLinkPortEdit, page_names::kPanelIpEdit, page_names::kPanelPortEdit,
+              page_names::kNewIpEdit, page_names::kNewPortEdit, page_names::kGatewayEdit,
+              page_names::kMaskEdit, page_names::kPanelClockEdit, page_names::kNewDateEdit,
+              page_names::kNewTimeEdit, page_names::kRunProgressBar}) {
             bool labelled = false;
             for (QLabel* l : page->findChildren<QLabel*>())
-                labelled = labelled || l->buddy() == FindControl<QWidget>(page, id);
-            QVERIFY2(labelled, qPrintable(QStringLiteral("no label for %1").arg(id)));
+                labelled = labelled || l->buddy() == FindControl<QWidget>(page, name);
+            QVERIFY2(labelled,
+                     qPrintable(QStringLiteral("no label for %1").arg(QString::fromLatin1(name))));
         }
     }
 
@@ -217,14 +244,16 @@ class MaintenancePageTest : public QObject {
         QVERIFY(rig.started);
         QWidget* page = rig.page.get();
         QVERIFY(RunAndWait(*rig.page, [&] {
-            QTest::mouseClick(Button(page, 1065), Qt::LeftButton);
+            QTest::mouseClick(Button(page, page_names::kGetAddressButton), Qt::LeftButton);
             // The window stays live: the operation runs on a worker.
             QVERIFY(rig.page->Busy());
             QVERIFY(AllStartersEnabled(page, false));
-            QVERIFY(!Button(page, 1102)->isEnabled());
+            QVERIFY(!Button(page, page_names::kCancelButton)->isEnabled());
         }));
-        QCOMPARE(Control<IpAddressEdit>(page, 1064)->text(), QStringLiteral("192.168.0.100"));
-        QCOMPARE(Control<QLineEdit>(page, 1063)->text(), QStringLiteral("21845"));
+        QCOMPARE(Control<IpAddressEdit>(page, page_names::kPanelIpEdit)->text(),
+                 QStringLiteral("192.168.0.100"));
+        QCOMPARE(Control<QLineEdit>(page, page_names::kPanelPortEdit)->text(),
+                 QStringLiteral("21845"));
         QVERIFY(rig.sink.Messages().empty());
         QVERIFY(AllStartersEnabled(page, true));
     }
@@ -232,12 +261,14 @@ class MaintenancePageTest : public QObject {
     void setAddressShowsOneSuccessAndThePanelHoldsTheValues() {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
-        Control<IpAddressEdit>(page, 1032)->setText(QStringLiteral("10.1.2.3"));
-        Control<QLineEdit>(page, 1031)->setText(QStringLiteral("502"));
-        Control<IpAddressEdit>(page, 1112)->setText(QStringLiteral("10.1.2.254"));
-        Control<IpAddressEdit>(page, 1113)->setText(QStringLiteral("255.255.0.0"));
-        QVERIFY(
-            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
+        Control<IpAddressEdit>(page, page_names::kNewIpEdit)->setText(QStringLiteral("10.1.2.3"));
+        Control<QLineEdit>(page, page_names::kNewPortEdit)->setText(QStringLiteral("502"));
+        Control<IpAddressEdit>(page, page_names::kGatewayEdit)
+            ->setText(QStringLiteral("10.1.2.254"));
+        Control<IpAddressEdit>(page, page_names::kMaskEdit)->setText(QStringLiteral("255.255.0.0"));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kSetAddressButton), Qt::LeftButton);
+        }));
         QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置成功"});
         const sim::PanelNetwork n = rig.panel.Network();
         QCOMPARE(std::vector<int>(n.ip, n.ip + 4), (std::vector<int>{10, 1, 2, 3}));
@@ -251,10 +282,11 @@ class MaintenancePageTest : public QObject {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
         rig.panel.SetStatusOverride(cmd::kSetParameter, 0);
-        Control<IpAddressEdit>(page, 1032)->setText(QStringLiteral("10.9.8.7"));
-        Control<IpAddressEdit>(page, 1112)->setText(QStringLiteral("10.9.8.1"));
-        QVERIFY(
-            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
+        Control<IpAddressEdit>(page, page_names::kNewIpEdit)->setText(QStringLiteral("10.9.8.7"));
+        Control<IpAddressEdit>(page, page_names::kGatewayEdit)->setText(QStringLiteral("10.9.8.1"));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kSetAddressButton), Qt::LeftButton);
+        }));
         QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置失败"});
         QCOMPARE(SavedPanelAddress(Folder()), (std::vector<int>{10, 9, 8, 7}));
     }
@@ -264,9 +296,10 @@ class MaintenancePageTest : public QObject {
         QWidget* page = rig.page.get();
         for (const char* port : {"70000", "0", "-1", "80x", ""}) {
             rig.sink.Clear();
-            Control<QLineEdit>(page, 1031)->setText(QString::fromLatin1(port));
-            for (int id : {1038, 1106, 1110}) {
-                QTest::mouseClick(Button(page, id), Qt::LeftButton);
+            Control<QLineEdit>(page, page_names::kNewPortEdit)->setText(QString::fromLatin1(port));
+            for (const char* name : {page_names::kSetAddressButton, page_names::kGetClockButton,
+                                     page_names::kSetClockButton}) {
+                QTest::mouseClick(Button(page, name), Qt::LeftButton);
                 QVERIFY(!rig.page->Busy());
             }
             QCOMPARE(rig.sink.Texts(), (std::vector<std::string>(3, kInvalidPort)));
@@ -282,18 +315,20 @@ class MaintenancePageTest : public QObject {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
         rig.panel.SetClock({2020, 12, 31, 23, 59, 58});
-        QVERIFY(
-            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1106), Qt::LeftButton); }));
-        const QString shown = Control<QLineEdit>(page, 1105)->text();
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kGetClockButton), Qt::LeftButton);
+        }));
+        const QString shown = Control<QLineEdit>(page, page_names::kPanelClockEdit)->text();
         QVERIFY2(shown.startsWith(QStringLiteral("2020-12-31 23:59:5")) ||
                      shown == QStringLiteral("2021-01-01 00:00:00"),
                  qPrintable(shown));
         QVERIFY(rig.sink.Messages().empty());
 
-        Control<QDateEdit>(page, 1108)->setDate(QDate(2024, 2, 29));
-        Control<QTimeEdit>(page, 1109)->setTime(QTime(8, 30, 0));
-        QVERIFY(
-            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1110), Qt::LeftButton); }));
+        Control<QDateEdit>(page, page_names::kNewDateEdit)->setDate(QDate(2024, 2, 29));
+        Control<QTimeEdit>(page, page_names::kNewTimeEdit)->setTime(QTime(8, 30, 0));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kSetClockButton), Qt::LeftButton);
+        }));
         QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置成功"});
         const sim::ClockFields c = rig.panel.Clock();
         QCOMPARE((std::vector<int>{c.year, c.month, c.day, c.hour, c.minute}),
@@ -320,10 +355,12 @@ class MaintenancePageTest : public QObject {
         };
         std::vector<const char*> reasons;
         for (const auto& c : refused) {
-            Control<IpAddressEdit>(page, 1032)->setText(QString::fromLatin1(c.ip));
-            Control<IpAddressEdit>(page, 1113)->setText(QString::fromLatin1(c.mask));
+            Control<IpAddressEdit>(page, page_names::kNewIpEdit)
+                ->setText(QString::fromLatin1(c.ip));
+            Control<IpAddressEdit>(page, page_names::kMaskEdit)
+                ->setText(QString::fromLatin1(c.mask));
             rig.prompts.AddAnswer(false);
-            QTest::mouseClick(Button(page, 1038), Qt::LeftButton);
+            QTest::mouseClick(Button(page, page_names::kSetAddressButton), Qt::LeftButton);
             QVERIFY2(!rig.page->Busy(), c.ip);
             reasons.push_back(c.reason);
         }
@@ -335,11 +372,13 @@ class MaintenancePageTest : public QObject {
         QCOMPARE(Octets(rig.panel.Network().mask), Octets(before.mask));
 
         // Yes sends as before: the record first, then the three values.
-        Control<IpAddressEdit>(page, 1032)->setText(QStringLiteral("224.0.0.1"));
-        Control<IpAddressEdit>(page, 1113)->setText(QStringLiteral("255.255.255.0"));
+        Control<IpAddressEdit>(page, page_names::kNewIpEdit)->setText(QStringLiteral("224.0.0.1"));
+        Control<IpAddressEdit>(page, page_names::kMaskEdit)
+            ->setText(QStringLiteral("255.255.255.0"));
         rig.prompts.AddAnswer(true);
-        QVERIFY(
-            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kSetAddressButton), Qt::LeftButton);
+        }));
         QCOMPARE(rig.prompts.questions().size(), qsizetype(std::size(refused) + 1));
         QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置成功"});
         QCOMPARE(Octets(rig.panel.Network().ip), (std::vector<int>{224, 0, 0, 1}));
@@ -351,10 +390,11 @@ class MaintenancePageTest : public QObject {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
         // The page's default gateway 192.168.0.1 stays.
-        Control<IpAddressEdit>(page, 1032)->setText(QStringLiteral("10.1.2.3"));
-        Control<IpAddressEdit>(page, 1113)->setText(QStringLiteral("255.255.0.0"));
-        QVERIFY(
-            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1038), Qt::LeftButton); }));
+        Control<IpAddressEdit>(page, page_names::kNewIpEdit)->setText(QStringLiteral("10.1.2.3"));
+        Control<IpAddressEdit>(page, page_names::kMaskEdit)->setText(QStringLiteral("255.255.0.0"));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kSetAddressButton), Qt::LeftButton);
+        }));
         QVERIFY(rig.prompts.questions().isEmpty());
         const auto shown = rig.sink.Messages();
         QCOMPARE(shown.size(), size_t{2});
@@ -372,12 +412,12 @@ class MaintenancePageTest : public QObject {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
         rig.panel.SetClock({2020, 6, 1, 12, 0, 0});
-        auto* date = Control<QDateEdit>(page, 1108);
+        auto* date = Control<QDateEdit>(page, page_names::kNewDateEdit);
         for (const QDate& d : {QDate(1999, 12, 31), QDate(2100, 1, 1)}) {
             date->setDate(d);
             QCOMPARE(date->date(), d);
             rig.prompts.AddAnswer(false);
-            QTest::mouseClick(Button(page, 1110), Qt::LeftButton);
+            QTest::mouseClick(Button(page, page_names::kSetClockButton), Qt::LeftButton);
             QVERIFY(!rig.page->Busy());
         }
         QVERIFY(AskedAbout(rig.prompts, kClockConcern, {"year 1999", "year 2100"}));
@@ -386,9 +426,10 @@ class MaintenancePageTest : public QObject {
         QCOMPARE(rig.panel.Clock().year, 2020);
 
         rig.prompts.AddAnswer(true);
-        Control<QTimeEdit>(page, 1109)->setTime(QTime(8, 30, 0));
-        QVERIFY(
-            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1110), Qt::LeftButton); }));
+        Control<QTimeEdit>(page, page_names::kNewTimeEdit)->setTime(QTime(8, 30, 0));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kSetClockButton), Qt::LeftButton);
+        }));
         QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置成功"});
         QCOMPARE(rig.panel.FramesWithCommand(cmd::kSetClock).size(), size_t{1});
         const sim::ClockFields c = rig.panel.Clock();
@@ -402,10 +443,11 @@ class MaintenancePageTest : public QObject {
         // A kernel chosen at the boot-loader button, and a kernel into the file system.
         const QString boot = WriteImage(Folder(), QStringLiteral("boot.dat"), 0x80001);
         const QString kernel = WriteImage(Folder(), QStringLiteral("kernel.dat"), 0x200001);
-        for (const auto& [id, image] : {std::pair{1083, boot}, std::pair{1035, kernel}}) {
+        for (const auto& [name, image] : {std::pair{page_names::kBootLoaderButton, boot},
+                                          std::pair{page_names::kKernelButton, kernel}}) {
             rig.prompts.AddFile(image);
             rig.prompts.AddAnswer(false);
-            QTest::mouseClick(Button(page, id), Qt::LeftButton);
+            QTest::mouseClick(Button(page, name), Qt::LeftButton);
             QVERIFY(!rig.page->Busy());
         }
         QVERIFY(AskedAbout(rig.prompts, kImageConcern,
@@ -425,7 +467,8 @@ class MaintenancePageTest : public QObject {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
         rig.prompts.AddFile(WriteImage(Folder(), QStringLiteral("empty.img"), 0));
-        QVERIFY(RunAndWait(*rig.page, [&] { MenuCommand(page, 1036)->trigger(); }));
+        QVERIFY(RunAndWait(*rig.page,
+                           [&] { MenuCommand(page, page_names::kFileSystemAction)->trigger(); }));
         QVERIFY(rig.prompts.questions().isEmpty());
         const auto shown = rig.sink.Messages();
         QVERIFY(!shown.empty());
@@ -439,12 +482,13 @@ class MaintenancePageTest : public QObject {
     void eraseOverUdpAsksToWaitAndLeavesTheBarEmpty() {
         PageRig rig(Folder());
         QWidget* page = rig.page.get();
-        QVERIFY(
-            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1084), Qt::LeftButton); }));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kEraseButton), Qt::LeftButton);
+        }));
         QCOMPARE(rig.sink.Messages(),
                  (std::vector<Message>{
                      {MessageKind::AppDefault, std::string(Text(TextId::EraseWait))}}));
-        auto* bar = Control<PercentBar>(page, 1095);
+        auto* bar = Control<PercentBar>(page, page_names::kRunProgressBar);
         QCOMPARE(bar->Position(), 0);
         QVERIFY(bar->Text().isEmpty());
         QVERIFY(AllStartersEnabled(page, true));
@@ -453,8 +497,9 @@ class MaintenancePageTest : public QObject {
     void eraseOverUsbRefusesAndOpensNothing() {
         PageRig rig(Folder(), 3);
         QWidget* page = rig.page.get();
-        QVERIFY(
-            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1084), Qt::LeftButton); }));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kEraseButton), Qt::LeftButton);
+        }));
         QCOMPARE(rig.sink.Messages(),
                  (std::vector<Message>{
                      {MessageKind::Error, std::string(Text(TextId::NoUsbProgramming))}}));
@@ -468,12 +513,12 @@ class MaintenancePageTest : public QObject {
         const QString image = WriteImage(Folder(), QStringLiteral("kernel.dat"), 48 * 1024 + 100);
         rig.prompts.AddFile(image);
         SlowData(rig.panel, 40, 10);
-        auto* bar = Control<PercentBar>(page, 1095);
-        auto* figures = page->findChild<QLabel*>(QStringLiteral("IDC_FIGURES"));
+        auto* bar = Control<PercentBar>(page, page_names::kRunProgressBar);
+        auto* figures = Control<QLabel>(page, page_names::kRunFiguresLabel);
         QVERIFY(RunAndWait(*rig.page, [&] {
-            QTest::mouseClick(Button(page, 1035), Qt::LeftButton);
+            QTest::mouseClick(Button(page, page_names::kKernelButton), Qt::LeftButton);
             QVERIFY(AllStartersEnabled(page, false));
-            QVERIFY(Button(page, 1102)->isEnabled());
+            QVERIFY(Button(page, page_names::kCancelButton)->isEnabled());
             QTRY_VERIFY_WITH_TIMEOUT(bar->Position() > 0, 10000);
             QTRY_VERIFY_WITH_TIMEOUT(figures->text().contains(QStringLiteral(" bytes ")), 10000);
             QVERIFY(bar->Text().startsWith(QString::fromUtf8("内核下载中")));
@@ -490,7 +535,7 @@ class MaintenancePageTest : public QObject {
         QVERIFY(bar->Text().isEmpty());
         QVERIFY(figures->text().isEmpty());
         QVERIFY(AllStartersEnabled(page, true));
-        QVERIFY(!Button(page, 1102)->isEnabled());
+        QVERIFY(!Button(page, page_names::kCancelButton)->isEnabled());
         QVERIFY(rig.prompts.questions().isEmpty());
     }
 
@@ -501,13 +546,14 @@ class MaintenancePageTest : public QObject {
         const QString fs = WriteImage(Folder(), QStringLiteral("rootfs.img"), 9000);
         rig.prompts.AddFile(boot);
         rig.prompts.AddFile(fs);
-        QVERIFY(
-            RunAndWait(*rig.page, [&] { QTest::mouseClick(Button(page, 1083), Qt::LeftButton); }));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kBootLoaderButton), Qt::LeftButton);
+        }));
         // The file-system run says what it does while its checks run.
         rig.panel.InjectFault({sim::FaultKind::Delay, cmd::kQueryState, 1, 300});
         ProgressPopup* popup = nullptr;
         QVERIFY(RunAndWait(*rig.page, [&] {
-            MenuCommand(page, 1036)->trigger();
+            MenuCommand(page, page_names::kFileSystemAction)->trigger();
             for (QWidget* w : QApplication::topLevelWidgets()) {
                 if (auto* p = qobject_cast<ProgressPopup*>(w); p && p->isVisible())
                     popup = p;
@@ -542,11 +588,13 @@ class MaintenancePageTest : public QObject {
             PageRig rig(Folder());
             rig.prompts.AddFile(image);
             QVERIFY(RunAndWait(*rig.page, [&] {
-                QTest::mouseClick(Button(rig.page.get(), 1083), Qt::LeftButton);
+                QTest::mouseClick(Button(rig.page.get(), page_names::kBootLoaderButton),
+                                  Qt::LeftButton);
             }));
         }
         PageRig again(Folder());
-        QTest::mouseClick(Button(again.page.get(), 1083), Qt::LeftButton);  // chooser cancelled
+        QTest::mouseClick(Button(again.page.get(), page_names::kBootLoaderButton),
+                          Qt::LeftButton);  // chooser cancelled
         QCOMPARE(again.prompts.file_requests().at(0).folder, sub);
         QVERIFY(!again.page->Busy());
     }
@@ -558,17 +606,17 @@ class MaintenancePageTest : public QObject {
         rig.prompts.AddFile(image);
         rig.prompts.AddFile(image);
         SlowData(rig.panel, 100, 20);
-        auto* bar = Control<PercentBar>(page, 1095);
+        auto* bar = Control<PercentBar>(page, page_names::kRunProgressBar);
         QVERIFY(RunAndWait(*rig.page, [&] {
-            QTest::mouseClick(Button(page, 1083), Qt::LeftButton);
+            QTest::mouseClick(Button(page, page_names::kBootLoaderButton), Qt::LeftButton);
             QTRY_VERIFY_WITH_TIMEOUT(bar->Position() > 2, 10000);
-            QTest::mouseClick(Button(page, 1102), Qt::LeftButton);
+            QTest::mouseClick(Button(page, page_names::kCancelButton), Qt::LeftButton);
         }));
         QVERIFY(rig.sink.Messages().empty());
         QCOMPARE(bar->Position(), 0);
         QVERIFY(bar->Text().isEmpty());
         QVERIFY(AllStartersEnabled(page, true));
-        QVERIFY(!Button(page, 1102)->isEnabled());
+        QVERIFY(!Button(page, page_names::kCancelButton)->isEnabled());
 
         QVERIFY(BootLoaderRunLands(rig, image));
     }
@@ -583,8 +631,9 @@ class MaintenancePageTest : public QObject {
         const QString image = WriteImage(Folder(), QStringLiteral("big.dat"), 200 * 1024);
         rig.prompts.AddFile(image);
         SlowData(rig.panel, 100, 20);
-        QTest::mouseClick(Button(page, 1035), Qt::LeftButton);
-        QTRY_VERIFY_WITH_TIMEOUT(Control<PercentBar>(page, 1095)->Position() > 2, 10000);
+        QTest::mouseClick(Button(page, page_names::kKernelButton), Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            Control<PercentBar>(page, page_names::kRunProgressBar)->Position() > 2, 10000);
 
         rig.prompts.AddAnswer(false);
         QVERIFY(!window->close());
@@ -614,8 +663,9 @@ class MaintenancePageTest : public QObject {
             QVERIFY(page && page->isVisible() && !page->isWindow());
             rig.prompts.AddFile(WriteImage(Folder(), QStringLiteral("big.dat"), 200 * 1024));
             SlowData(rig.panel, 100, 20);
-            QTest::mouseClick(Button(page, 1035), Qt::LeftButton);
-            QTRY_VERIFY_WITH_TIMEOUT(Control<PercentBar>(page, 1095)->Position() > 2, 10000);
+            QTest::mouseClick(Button(page, page_names::kKernelButton), Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(
+                Control<PercentBar>(page, page_names::kRunProgressBar)->Position() > 2, 10000);
             rig.prompts.AddAnswer(false);
             QVERIFY(!window.close());
             QVERIFY(page->Busy());
@@ -637,12 +687,13 @@ class MaintenancePageTest : public QObject {
         page->show();
         // A silent panel: the operation lasts through its time-outs.
         rig.panel.InjectFault({sim::FaultKind::Drop, cmd::kQueryState, 2});
-        QTest::mouseClick(Button(page, 1065), Qt::LeftButton);
+        QTest::mouseClick(Button(page, page_names::kGetAddressButton), Qt::LeftButton);
         QVERIFY(page->Busy());
         QVERIFY(page->close());
         QVERIFY(!page->Busy());
         QVERIFY(rig.prompts.questions().isEmpty());
-        QCOMPARE(Control<IpAddressEdit>(page, 1064)->text(), QStringLiteral("192.168.0.100"));
+        QCOMPARE(Control<IpAddressEdit>(page, page_names::kPanelIpEdit)->text(),
+                 QStringLiteral("192.168.0.100"));
     }
 
     void theLogoButtonWritesTheLogoFileAndProgramsIt() {
@@ -663,12 +714,12 @@ class MaintenancePageTest : public QObject {
             rig.page->SetPickerRunner([&](LogoPickerDialog& dlg) {
                 dlg.InitDialog();
                 dlg.SelectPicture(picture);
-                dlg.OnColourChanged(0x00102030, 1086);
+                dlg.OnColourChanged(0x00102030);
                 dlg.accept();
                 return dlg.result();
             });
             QVERIFY(RunAndWait(*rig.page, [&] {
-                QTest::mouseClick(Button(rig.page.get(), 1085), Qt::LeftButton);
+                QTest::mouseClick(Button(rig.page.get(), page_names::kLogoButton), Qt::LeftButton);
             }));
             const auto logo = Bytes((picture + QStringLiteral(".logo")).toStdString());
             QVERIFY(!logo.empty());
@@ -688,7 +739,7 @@ class MaintenancePageTest : public QObject {
                     dlg.pane()->colour() == 0x00102030u && !dlg.pane()->picture().IsEmpty();
             return int(QDialog::Rejected);
         });
-        QTest::mouseClick(Button(again.page.get(), 1085), Qt::LeftButton);
+        QTest::mouseClick(Button(again.page.get(), page_names::kLogoButton), Qt::LeftButton);
         QVERIFY(shown);
         QVERIFY(!again.page->Busy());
     }
@@ -708,7 +759,7 @@ class MaintenancePageTest : public QObject {
             dlg.accept();
             return dlg.result();
         });
-        QTest::mouseClick(Button(rig.page.get(), 1085), Qt::LeftButton);
+        QTest::mouseClick(Button(rig.page.get(), page_names::kLogoButton), Qt::LeftButton);
         QVERIFY(!rig.page->Busy());
         const auto texts = rig.sink.Texts();
         QCOMPARE(texts.size(), size_t{1});
@@ -735,8 +786,9 @@ class MaintenancePageTest : public QObject {
         std::ofstream(temp_->filePath(QStringLiteral("XMLName.dat")).toStdString())
             << "<ge><HMI_Types><HMI_Type id=\"1\" name=\"m\"><screen_size_cx>320</screen_size_cx>"
                "<screen_size_cy>240</screen_size_cy></HMI_Type></HMI_Types></ge>";
-        QVERIFY(RunAndWait(
-            *rig.page, [&] { QTest::mouseClick(Button(rig.page.get(), 1085), Qt::LeftButton); }));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(rig.page.get(), page_names::kLogoButton), Qt::LeftButton);
+        }));
         QVERIFY(QFile::exists(picture + QStringLiteral(".logo")));
         QCOMPARE(rig.sink.Texts(),
                  std::vector<std::string>{std::string(Text(TextId::NoUsbProgramming))});

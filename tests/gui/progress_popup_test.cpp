@@ -11,7 +11,7 @@
 
 #include "gui/temp_profile.h"
 #include "widgets/app_profile.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/message_box_owner.h"
 #include "widgets/progress_popup.h"
 #include "widgets/screen_placement.h"
@@ -39,7 +39,7 @@ class ProgressPopupTest : public QObject {
         QCOMPARE(popup.windowTitle(), QStringLiteral("Manager [67%]"));
         QCOMPARE(popup.Advance(), 2);
         QCOMPARE(popup.windowTitle(), QStringLiteral("Manager [100%]"));
-        auto* bar = FindControl<QProgressBar>(&popup, ProgressPopup::kBarId);
+        auto* bar = FindControl<QProgressBar>(&popup, korvane::progress_popup_names::kProgressBar);
         QVERIFY(bar);
         QCOMPARE(bar->value(), 3);
         QCOMPARE(bar->accessibleDescription(), QStringLiteral("100%"));
@@ -69,9 +69,10 @@ class ProgressPopupTest : public QObject {
     void layoutKeepsEveryControlInside() {
         ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
-        auto* message = FindControl<QLabel>(&popup, ProgressPopup::kMessageId);
-        auto* bar = FindControl<QProgressBar>(&popup, ProgressPopup::kBarId);
-        auto* cancel = FindControl<QPushButton>(&popup, ProgressPopup::kCancelId);
+        auto* message = FindControl<QLabel>(&popup, korvane::progress_popup_names::kMessageLabel);
+        auto* bar = FindControl<QProgressBar>(&popup, korvane::progress_popup_names::kProgressBar);
+        auto* cancel =
+            FindControl<QPushButton>(&popup, korvane::progress_popup_names::kCancelButton);
         QVERIFY(message && bar && cancel);
         QCOMPARE(cancel->text(), QStringLiteral(" Cancel "));
         QCOMPARE(cancel->geometry().right(), message->geometry().right());
@@ -134,7 +135,8 @@ class ProgressPopupTest : public QObject {
         ProgressPopup popup;
         QVERIFY(popup.Open(nullptr, QStringLiteral("Manager")));
         QVERIFY(QTest::qWaitForWindowExposed(&popup));
-        auto* cancel = FindControl<QPushButton>(&popup, ProgressPopup::kCancelId);
+        auto* cancel =
+            FindControl<QPushButton>(&popup, korvane::progress_popup_names::kCancelButton);
         QTest::mouseClick(cancel, Qt::LeftButton);
         QVERIFY(popup.Cancelled());
         QVERIFY(popup.isHidden());
@@ -234,7 +236,7 @@ class ProgressPopupTest : public QObject {
         QTRY_VERIFY(done.load());
         worker.join();
         QTRY_COMPARE(popup.windowTitle(), QStringLiteral("Manager [100%]"));
-        auto* message = FindControl<QLabel>(&popup, ProgressPopup::kMessageId);
+        auto* message = FindControl<QLabel>(&popup, korvane::progress_popup_names::kMessageLabel);
         QCOMPARE(message->text(), QString::fromUtf8("下载完成，请等待烧写成功！"));
         popup.Close();
     }

@@ -23,7 +23,7 @@
 #include "models/panel_models.h"
 #include "system/program_files.h"
 #include "widgets/about_dialog.h"
-#include "widgets/control_ids.h"
+#include "widgets/control_names.h"
 #include "widgets/link_settings_dialog.h"
 #include "widgets/logo_picker_dialog.h"
 #include "widgets/main_window.h"
@@ -52,7 +52,8 @@ void Save(QWidget& target, const QString& path) {
 // Taken once the bar is part-way; the run is cancelled before the end.
 void ShootKernelRun(DesktopParts& parts, const Shot& shot) {
     auto* page = parts.window.findChild<MaintenancePage*>();
-    auto* bar = page ? page->findChild<PercentBar*>(ControlName(1095)) : nullptr;
+    auto* bar =
+        page ? FindControl<PercentBar>(page, maintenance_page_names::kRunProgressBar) : nullptr;
     if (!bar) {
         std::fputs("korvane_screenshots: the page has no progress bar\n", stderr);
         QApplication::exit(1);
@@ -102,7 +103,7 @@ void ShootDiscover(DesktopParts& parts, const Shot& shot) {
         if (dlg->discovering())
             return;
         poll->stop();
-        if (auto* list = dlg->findChild<QTreeWidget*>(ControlName(1202));
+        if (auto* list = FindControl<QTreeWidget>(dlg, link_settings_names::kFoundPanelsList);
             list && list->topLevelItemCount())
             list->setCurrentItem(list->topLevelItem(0));
         QTimer::singleShot(300, dlg, [dlg, path] { Save(*dlg, path); });
