@@ -1,9 +1,9 @@
 #include "settings/settings_record.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <string>
+
+#include "system/number_text.h"
 
 namespace korvane {
 
@@ -17,23 +17,6 @@ void Put16(RecordBytes& b, size_t at, uint16_t v) {
 void Put32(RecordBytes& b, size_t at, uint32_t v) {
     for (int i = 0; i < 4; ++i)
         b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-// Leading white space, optional sign, digits up to the first non-digit.
-long LeadingDecimal(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    long value = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > 0xFFFFFFFL)
-            value = 0xFFFFFFFL;  // keep huge texts from overflowing
-    }
-    return negative ? -value : value;
 }
 
 }  // namespace
@@ -105,13 +88,13 @@ std::array<uint8_t, 4> ParseDottedLoose(std::string_view text) {
                 break;
             at = dot + 1;
         }
-        out[i] = static_cast<uint8_t>(LeadingDecimal(text.substr(at)));
+        out[i] = static_cast<uint8_t>(ReadLeadingDecimal(text.substr(at)).value);
     }
     return out;
 }
 
 uint16_t ParsePortLoose(std::string_view text) {
-    return static_cast<uint16_t>(LeadingDecimal(text));
+    return static_cast<uint16_t>(ReadLeadingDecimal(text).value);
 }
 
 }  // namespace korvane
