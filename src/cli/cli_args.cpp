@@ -6,32 +6,21 @@
 
 #include "models/screen_size.h"
 #include "system/local_time.h"
+#include "system/number_text.h"
 
 namespace korvane::cli {
 
 std::optional<long> ParseNumber(std::string_view text, long lo, long hi) {
-    long value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    if (value < lo || value > hi)
-        return std::nullopt;
-    return value;
+    return ParseDecimal(text, lo, hi);
 }
 
 std::optional<std::array<uint8_t, 4>> ParseIpv4(std::string_view text) {
-    std::array<uint8_t, 4> out{};
-    for (int i = 0; i < 4; ++i) {
-        const size_t dot = i < 3 ? text.find('.') : text.size();
-        if (dot == std::string_view::npos)
-            return std::nullopt;
-        const auto part = ParseNumber(text.substr(0, dot), 0, 255);
-        if (!part || dot > 3)
-            return std::nullopt;
-        out[i] = static_cast<uint8_t>(*part);
-        text = i < 3 ? text.substr(dot + 1) : std::string_view{};
-    }
-    return out;
+    const auto address = ParseDottedQuad(text);
+    if (!address)
+        return std::nullopt;
+    return std::array<uint8_t, 4>{
+        static_cast<uint8_t>(*address >> 24), static_cast<uint8_t>(*address >> 16),
+        static_cast<uint8_t>(*address >> 8), static_cast<uint8_t>(*address)};
 }
 
 std::optional<ClockValue> ParseClock(std::string_view text) {

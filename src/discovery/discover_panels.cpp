@@ -7,6 +7,7 @@
 #include "link/frame.h"
 #include "protocol/command_codes.h"
 #include "protocol/requests.h"
+#include "system/number_text.h"
 
 namespace korvane {
 
@@ -97,28 +98,7 @@ std::string HostDotted(uint32_t a) {
 }
 
 std::optional<uint32_t> ParseHostDotted(std::string_view text) {
-    uint32_t value = 0;
-    size_t i = 0;
-    for (int octet = 0; octet < 4; ++octet) {
-        if (octet > 0) {
-            if (i >= text.size() || text[i] != '.')
-                return std::nullopt;
-            ++i;
-        }
-        size_t digits = 0;
-        uint32_t v = 0;
-        while (i < text.size() && text[i] >= '0' && text[i] <= '9' && digits < 3) {
-            v = v * 10 + static_cast<uint32_t>(text[i] - '0');
-            ++i;
-            ++digits;
-        }
-        if (digits == 0 || v > 255)
-            return std::nullopt;
-        value = value << 8 | v;
-    }
-    if (i != text.size())
-        return std::nullopt;
-    return value;
+    return ParseDottedQuad(text);
 }
 
 std::optional<AddressRange> ParseAddressRange(std::string_view text) {

@@ -1,4 +1,3 @@
-#include <fcntl.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -7,6 +6,7 @@
 #include <cerrno>
 #include <chrono>
 
+#include "link/device_node.h"
 #include "link/serial_port.h"
 #include "system/descriptor_write.h"
 
@@ -37,14 +37,10 @@ SerialPort::~SerialPort() {
 bool SerialPort::Open(const std::string& path) {
     Close();
     error_ = {};
-    // Non-blocking: every wait below is a poll with its own time-out, and an
-    // open must not hang on a modem's carrier line.
     path_ = path;
-    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) {
-        error_ = LastDeviceError(path);
+    fd_ = OpenDeviceNode(path, &error_);
+    if (fd_ < 0)
         return false;
-    }
     // A second program on the same port would steal reply bytes; keep others
     // out while the link is open. Devices that do not support it still work.
     (void)::ioctl(fd_, TIOCEXCL);

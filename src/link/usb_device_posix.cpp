@@ -1,5 +1,4 @@
 #include <dirent.h>
-#include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
 
@@ -9,6 +8,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "link/device_node.h"
 #include "link/usb_device.h"
 #include "system/descriptor_write.h"
 
@@ -72,13 +72,8 @@ bool UsbDevice::Open(const std::string& path) {
     Close();
     error_ = {};
     path_ = path;
-    // Non-blocking, so that every transfer waits in poll with its time-out.
-    fd_ = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-    if (fd_ < 0) {
-        error_ = LastDeviceError(path);
-        return false;
-    }
-    return true;
+    fd_ = OpenDeviceNode(path, &error_);
+    return fd_ >= 0;
 }
 
 void UsbDevice::Close() {

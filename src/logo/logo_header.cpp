@@ -3,6 +3,7 @@
 #include <limits>
 
 #include "logo/rgb565.h"
+#include "system/little_endian.h"
 
 namespace korvane {
 
@@ -10,16 +11,6 @@ namespace {
 
 bool FitsInt16(long long v) {
     return v >= std::numeric_limits<int16_t>::min() && v <= std::numeric_limits<int16_t>::max();
-}
-
-void WriteLe16(uint8_t* bytes, uint16_t value) {
-    bytes[0] = static_cast<uint8_t>(value);
-    bytes[1] = static_cast<uint8_t>(value >> 8);
-}
-
-void WriteLe32(uint8_t* bytes, uint32_t value) {
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = static_cast<uint8_t>(value >> (8 * i));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "logo/rgb565.h"
+#include "system/little_endian.h"
 
 namespace korvane {
 
@@ -23,9 +24,7 @@ std::vector<uint8_t> BuildLogoPixelArea(const LogoHeader& header, const Canvas& 
         const uint32_t* src = canvas.pixels.data() + static_cast<size_t>(y) * canvas.width;
         uint8_t* dst = area.data() + static_cast<size_t>(y) * row_bytes;
         for (int x = 0; x < cols; ++x) {
-            const uint16_t v = Rgb565FromPixel(src[x]);
-            dst[2 * x] = static_cast<uint8_t>(v);
-            dst[2 * x + 1] = static_cast<uint8_t>(v >> 8);
+            WriteLe16(dst + 2 * x, Rgb565FromPixel(src[x]));
         }
     }
     return area;

@@ -2,6 +2,7 @@
 
 #include "link/texts.h"
 #include "protocol/command_codes.h"
+#include "system/little_endian.h"
 
 namespace korvane {
 
@@ -104,7 +105,7 @@ std::optional<PanelAddress> GetPanelAddress(PanelSession& s) {
         PanelAddress a;
         for (int i = 0; i < 4; ++i)
             a.ip[i] = r[reply_offset::kAddress + i];
-        a.port = static_cast<uint16_t>(r[reply_offset::kPort] | r[reply_offset::kPort + 1] << 8);
+        a.port = ReadLe16(&r[reply_offset::kPort]);
         out = a;
     });
     return out;

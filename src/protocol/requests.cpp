@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "protocol/command_codes.h"
+#include "system/little_endian.h"
 
 namespace korvane {
 
@@ -90,12 +91,9 @@ uint16_t BuildFlashData(FrameBuffer& out, uint32_t address, std::span<const uint
 }
 
 SixBytes AddressValue(const std::array<uint8_t, 4>& address, uint16_t port) {
-    return {address[0],
-            address[1],
-            address[2],
-            address[3],
-            static_cast<uint8_t>(port & 0xFF),
-            static_cast<uint8_t>(port >> 8)};
+    SixBytes out{address[0], address[1], address[2], address[3], 0, 0};
+    WriteLe16(&out[4], port);
+    return out;
 }
 
 ClockValue ReadClockReply(const FrameBuffer& r) {

@@ -1,44 +1,13 @@
 #include "settings/settings_record.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstdlib>
 #include <string>
 
 #include "link/serial_config.h"
+#include "system/little_endian.h"
+#include "system/number_text.h"
 
 namespace korvane {
-
-namespace {
-
-void Put16(RecordBytes& b, size_t at, uint16_t v) {
-    b[at] = static_cast<uint8_t>(v);
-    b[at + 1] = static_cast<uint8_t>(v >> 8);
-}
-
-void Put32(RecordBytes& b, size_t at, uint32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
-
-// Leading white space, optional sign, digits up to the first non-digit.
-long LeadingDecimal(std::string_view text) {
-    size_t i = 0;
-    while (i < text.size() && std::isspace(static_cast<unsigned char>(text[i])))
-        ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-'))
-        negative = text[i++] == '-';
-    long value = 0;
-    for (; i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])); ++i) {
-        value = value * 10 + (text[i] - '0');
-        if (value > 0xFFFFFFFL)
-            value = 0xFFFFFFFL;  // keep huge texts from overflowing
-    }
-    return negative ? -value : value;
-}
-
-}  // namespace
 
 CommSettings CommSettings::Defaults() {
     CommSettings s;
@@ -52,11 +21,11 @@ CommSettings CommSettings::Defaults() {
 
 RecordBytes CommSettings::Encode() const {
     RecordBytes b{};
-    Put32(b, record_offset::kLinkMode, link_mode);
+    WriteLe32(&b[record_offset::kLinkMode], link_mode);
     std::copy(address.begin(), address.end(), b.begin() + record_offset::kAddress);
-    Put16(b, record_offset::kPort, port);
-    Put16(b, record_offset::kCom, com);
-    Put32(b, record_offset::kBaud, baud);
+    WriteLe16(&b[record_offset::kPort], port);
+    WriteLe16(&b[record_offset::kCom], com);
+    WriteLe32(&b[record_offset::kBaud], baud);
     std::copy(reserved.begin(), reserved.end(), b.begin() + record_offset::kReserved);
     return b;
 }
@@ -64,11 +33,8 @@ RecordBytes CommSettings::Encode() const {
 void CommSettings::DecodeOver(std::span<const uint8_t> bytes) {
     RecordBytes b = Encode();
     std::copy_n(bytes.begin(), std::min(bytes.size(), kRecordSize), b.begin());
-    auto get32 = [&](size_t at) {
-        return uint32_t{b[at]} | uint32_t{b[at + 1]} << 8 | uint32_t{b[at + 2]} << 16 |
-               uint32_t{b[at + 3]} << 24;
-    };
-    auto get16 = [&](size_t at) { return static_cast<uint16_t>(b[at] | b[at + 1] << 8); };
+    auto get32 = [&](size_t at) { return ReadLe32(&b[at]); };
+    auto get16 = [&](size_t at) { return ReadLe16(&b[at]); };
     link_mode = get32(record_offset::kLinkMode);
     std::copy_n(b.begin() + record_offset::kAddress, 4, address.begin());
     port = get16(record_offset::kPort);
@@ -80,8 +46,7 @@ void CommSettings::DecodeOver(std::span<const uint8_t> bytes) {
 LinkSettings CommSettings::ToLinkSettings() const {
     LinkSettings s;
     s.mode = LinkMode{link_mode};
-    s.address = uint32_t{address[0]} | uint32_t{address[1]} << 8 | uint32_t{address[2]} << 16 |
-                uint32_t{address[3]} << 24;
+    s.address = ReadLe32(address.data());
     s.port = port;
     s.com = com;
     s.baud = baud;
@@ -91,7 +56,7 @@ LinkSettings CommSettings::ToLinkSettings() const {
 RecordBytes PanelNetworkRecord::Encode() const {
     RecordBytes b{};
     std::copy(address.begin(), address.end(), b.begin() + record_offset::kAddress);
-    Put16(b, record_offset::kPort, port);
+    WriteLe16(&b[record_offset::kPort], port);
     std::copy(gateway.begin(), gateway.end(), b.begin() + record_offset::kGateway);
     std::copy(mask.begin(), mask.end(), b.begin() + record_offset::kMask);
     return b;
@@ -107,13 +72,13 @@ std::array<uint8_t, 4> ParseDottedLoose(std::string_view text) {
                 break;
             at = dot + 1;
         }
-        out[i] = static_cast<uint8_t>(LeadingDecimal(text.substr(at)));
+        out[i] = static_cast<uint8_t>(ReadLeadingDecimal(text.substr(at)).value);
     }
     return out;
 }
 
 uint16_t ParsePortLoose(std::string_view text) {
-    return static_cast<uint16_t>(LeadingDecimal(text));
+    return static_cast<uint16_t>(ReadLeadingDecimal(text).value);
 }
 
 std::string RecordProblem(const CommSettings& record) {

@@ -14,29 +14,26 @@
 #include "sim/udp_server.h"
 #include "system/atomic_file.h"
 #include "system/console.h"
+#include "system/number_text.h"
 #include "system/version.h"
 #include "transfer/image_kind.h"
 
 namespace {
 
 bool ParseInt(const std::string& text, long lo, long hi, long* out) {
-    char* end = nullptr;
-    const long v = std::strtol(text.c_str(), &end, 10);
-    if (text.empty() || *end || v < lo || v > hi)
+    const auto v = korvane::ParseDecimal(text, lo, hi);
+    if (!v)
         return false;
-    *out = v;
+    *out = *v;
     return true;
 }
 
 // "0x20" or "32": a command code or a status byte.
 bool ParseByte(const std::string& text, uint8_t* out) {
-    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
-    char* end = nullptr;
-    const char* digits = text.c_str() + (hex ? 2 : 0);
-    const long v = std::strtol(digits, &end, hex ? 16 : 10);
-    if (!*digits || *end || v < 0 || v > 255 || *digits == '-' || *digits == '+')
+    const auto v = korvane::ParseDecimalOrHex(text, 255);
+    if (!v)
         return false;
-    *out = static_cast<uint8_t>(v);
+    *out = static_cast<uint8_t>(*v);
     return true;
 }
 
@@ -51,12 +48,10 @@ bool SplitCodeValue(const std::string& text, uint8_t* code, std::string* value) 
 
 // "127.x.y.z" as a host-order number.
 bool ParseLoopback(const std::string& text, uint32_t* out) {
-    unsigned o[4];
-    char extra = 0;
-    if (std::sscanf(text.c_str(), "%3u.%3u.%3u.%3u%c", &o[0], &o[1], &o[2], &o[3], &extra) != 4 ||
-        o[0] != 127 || o[1] > 255 || o[2] > 255 || o[3] > 255)
+    const auto address = korvane::ParseDottedQuad(text);
+    if (!address || *address >> 24 != 127)
         return false;
-    *out = o[0] << 24 | o[1] << 16 | o[2] << 8 | o[3];
+    *out = *address;
     return true;
 }
 

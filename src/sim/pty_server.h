@@ -3,15 +3,13 @@
 // opens the slave path as its serial port (or as its USB device) and the
 // panel answers byte by byte, faults included.
 #include <atomic>
-#include <chrono>
 #include <cstdint>
-#include <deque>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "sim/panel.h"
+#include "sim/reply_schedule.h"
 #include "system/native_handle.h"
 
 namespace korvane::sim {
@@ -35,16 +33,7 @@ class PtyServer {
     void Inject(std::vector<uint8_t> bytes, int delay_ms = 0);
 
   private:
-    using Clock = std::chrono::steady_clock;
-    struct Pending {
-        Clock::time_point due;
-        std::vector<uint8_t> bytes;
-    };
-
     void Run();
-    // On a byte stream the panel's output keeps its order: each emission's
-    // delay counts from the one queued before it (the first from `start`).
-    void Queue(std::vector<Emission> emissions, Clock::time_point start);
     void SendDue();
     void Wake();
 
@@ -54,9 +43,7 @@ class PtyServer {
     std::string slave_path_;
     std::thread thread_;
     std::atomic<bool> stop_{false};
-    std::mutex mutex_;  // guards pending_ and last_due_
-    std::deque<Pending> pending_;
-    Clock::time_point last_due_{};
+    ReplySchedule schedule_{ReplySchedule::Empty::kDrop};
 };
 
 }  // namespace korvane::sim

@@ -78,8 +78,7 @@ void PtyServer::Stop() {
             ::close(*fd);
         *fd = -1;
     }
-    std::lock_guard lock(mutex_);
-    pending_.clear();
+    schedule_.Clear();
 }
 
 void PtyServer::Wake() {
@@ -88,36 +87,16 @@ void PtyServer::Wake() {
 }
 
 void PtyServer::Inject(std::vector<uint8_t> bytes, int delay_ms) {
-    Queue({{std::move(bytes), delay_ms}}, Clock::now());
+    schedule_.Queue({{std::move(bytes), delay_ms}}, ReplySchedule::Clock::now());
     Wake();
 }
 
-void PtyServer::Queue(std::vector<Emission> emissions, Clock::time_point start) {
-    std::lock_guard lock(mutex_);
-    auto at = std::max(start, last_due_);
-    for (auto& e : emissions) {
-        at += std::chrono::milliseconds(e.delay_ms);
-        // An empty datagram has no meaning on a byte stream.
-        if (!e.bytes.empty())
-            pending_.push_back({at, std::move(e.bytes)});
-    }
-    last_due_ = at;
-}
-
 void PtyServer::SendDue() {
-    for (;;) {
-        std::vector<uint8_t> bytes;
-        {
-            std::lock_guard lock(mutex_);
-            if (pending_.empty() || pending_.front().due > Clock::now())
-                return;
-            bytes = std::move(pending_.front().bytes);
-            pending_.pop_front();
-        }
+    while (auto reply = schedule_.TakeDue(ReplySchedule::Clock::now())) {
         // A serial line with no one listening loses what is sent on it; a
         // tool that opens the port later must not find old replies waiting.
         if (!HungUp(master_))
-            (void)WriteAllTo(master_, bytes.data(), bytes.size(), kWriteWaitMs);
+            (void)WriteAllTo(master_, reply->bytes.data(), reply->bytes.size(), kWriteWaitMs);
     }
 }
 
@@ -128,15 +107,9 @@ void PtyServer::Run() {
     while (!stop_.load()) {
         SendDue();
         int timeout = idle ? kIdleMs : -1;
-        {
-            std::lock_guard lock(mutex_);
-            if (!pending_.empty()) {
-                const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
-                    pending_.front().due - Clock::now());
-                const int due = static_cast<int>(std::max<long long>(0, wait.count() + 1));
-                timeout = timeout < 0 ? due : std::min(timeout, due);
-            }
-        }
+        const int due = schedule_.PollTimeoutMs(ReplySchedule::Clock::now());
+        if (due >= 0)
+            timeout = timeout < 0 ? due : std::min(timeout, due);
         pollfd fds[2] = {{wake_[0], POLLIN, 0}, {idle ? -1 : master_, POLLIN, 0}};
         const int n = ::poll(fds, 2, timeout);
         if (n < 0 && errno != EINTR)
@@ -164,9 +137,9 @@ void PtyServer::Run() {
                 idle = true;  // EIO: no slave open
             continue;
         }
-        const auto received = Clock::now();
+        const auto received = ReplySchedule::Clock::now();
         for (const auto& frame : assembler.Feed({buffer, static_cast<size_t>(got)}))
-            Queue(panel_.Handle(frame), received);
+            schedule_.Queue(panel_.Handle(frame), received);
     }
 }
 

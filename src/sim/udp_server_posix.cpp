@@ -5,28 +5,15 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <vector>
 
 #include "link/frame.h"
+#include "sim/reply_schedule.h"
 #include "sim/udp_server.h"
 
 namespace korvane::sim {
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-struct Pending {
-    Clock::time_point due;
-    std::vector<uint8_t> bytes;
-    sockaddr_in to;
-};
-
-}  // namespace
 
 UdpServer::~UdpServer() {
     Stop();
@@ -73,28 +60,20 @@ void UdpServer::Stop() {
 }
 
 void UdpServer::Run() {
-    std::vector<Pending> pending;
-    Clock::time_point last_due{};
+    ReplySchedule schedule(ReplySchedule::Empty::kSend);
     std::vector<uint8_t> buffer(65536);
     for (;;) {
         // Send whatever is due, then sleep until the next due reply or request.
-        const auto now = Clock::now();
-        std::stable_sort(pending.begin(), pending.end(),
-                         [](const Pending& a, const Pending& b) { return a.due < b.due; });
-        while (!pending.empty() && pending.front().due <= now) {
-            const Pending& p = pending.front();
-            ::sendto(fd_, p.bytes.data(), p.bytes.size(), 0,
-                     reinterpret_cast<const sockaddr*>(&p.to), sizeof p.to);
-            pending.erase(pending.begin());
-        }
-        int timeout = -1;
-        if (!pending.empty()) {
-            const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
-                pending.front().due - Clock::now());
-            timeout = static_cast<int>(std::max<long long>(0, wait.count()));
+        while (auto reply = schedule.TakeDue(ReplySchedule::Clock::now())) {
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_port = htons(reply->to.port);
+            to.sin_addr.s_addr = htonl(reply->to.address);
+            ::sendto(fd_, reply->bytes.data(), reply->bytes.size(), 0,
+                     reinterpret_cast<const sockaddr*>(&to), sizeof to);
         }
         pollfd fds[2] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
-        const int n = ::poll(fds, 2, timeout);
+        const int n = ::poll(fds, 2, schedule.PollTimeoutMs(ReplySchedule::Clock::now()));
         if (n < 0 && errno != EINTR)
             return;
         if (n <= 0)
@@ -109,14 +88,9 @@ void UdpServer::Run() {
                                        reinterpret_cast<sockaddr*>(&from), &len);
         if (got < 0)
             continue;
-        // Each reply leaves its delay after the one before it, even across
-        // requests: a panel answers in order, however slowly.
-        auto due = std::max(Clock::now(), last_due);
-        for (auto& e : panel_.Handle({buffer.data(), static_cast<size_t>(got)})) {
-            due += std::chrono::milliseconds(e.delay_ms);
-            pending.push_back({due, std::move(e.bytes), from});
-        }
-        last_due = due;
+        schedule.Queue(panel_.Handle({buffer.data(), static_cast<size_t>(got)}),
+                       ReplySchedule::Clock::now(),
+                       {ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)});
     }
 }
 

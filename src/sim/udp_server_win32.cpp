@@ -1,25 +1,17 @@
 #include <winsock2.h>
 #include <ws2tcpip.h>
 
-#include <algorithm>
 #include <chrono>
 #include <vector>
 
 #include "link/frame.h"
 #include "link/winsock_win32.h"
+#include "sim/reply_schedule.h"
 #include "sim/udp_server.h"
 
 namespace korvane::sim {
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
-
-struct Pending {
-    Clock::time_point due;
-    std::vector<uint8_t> bytes;
-    sockaddr_in to;
-};
 
 // A datagram socket bound to 127.0.0.1:`port`; its address in `*addr`.
 SOCKET LoopbackSocket(uint16_t port, sockaddr_in* addr) {
@@ -94,27 +86,23 @@ void UdpServer::Stop() {
 }
 
 void UdpServer::Run() {
-    std::vector<Pending> pending;
-    Clock::time_point last_due{};
+    ReplySchedule schedule(ReplySchedule::Empty::kSend);
     std::vector<uint8_t> buffer(65536);
     for (;;) {
         // Send whatever is due, then sleep until the next due reply or request.
-        const auto now = Clock::now();
-        std::stable_sort(pending.begin(), pending.end(),
-                         [](const Pending& a, const Pending& b) { return a.due < b.due; });
-        while (!pending.empty() && pending.front().due <= now) {
-            const Pending& p = pending.front();
-            sendto(AsSocket(fd_), reinterpret_cast<const char*>(p.bytes.data()),
-                   static_cast<int>(p.bytes.size()), 0, reinterpret_cast<const sockaddr*>(&p.to),
-                   sizeof p.to);
-            pending.erase(pending.begin());
+        while (auto reply = schedule.TakeDue(ReplySchedule::Clock::now())) {
+            sockaddr_in to{};
+            to.sin_family = AF_INET;
+            to.sin_port = htons(reply->to.port);
+            to.sin_addr.s_addr = htonl(reply->to.address);
+            sendto(AsSocket(fd_), reinterpret_cast<const char*>(reply->bytes.data()),
+                   static_cast<int>(reply->bytes.size()), 0, reinterpret_cast<const sockaddr*>(&to),
+                   sizeof to);
         }
         timeval tv{};
         timeval* timeout = nullptr;
-        if (!pending.empty()) {
-            const auto wait = std::chrono::duration_cast<std::chrono::microseconds>(
-                pending.front().due - Clock::now());
-            const long long us = std::max<long long>(0, wait.count());
+        if (const auto wait = schedule.UntilNext(ReplySchedule::Clock::now())) {
+            const long long us = std::chrono::ceil<std::chrono::microseconds>(*wait).count();
             tv.tv_sec = static_cast<long>(us / 1000000);
             tv.tv_usec = static_cast<long>(us % 1000000);
             timeout = &tv;
@@ -137,14 +125,9 @@ void UdpServer::Run() {
                      static_cast<int>(buffer.size()), 0, reinterpret_cast<sockaddr*>(&from), &len);
         if (got == SOCKET_ERROR)
             continue;  // e.g. a tool that went away, reported by ICMP
-        // Each reply leaves its delay after the one before it, even across
-        // requests: a panel answers in order, however slowly.
-        auto due = std::max(Clock::now(), last_due);
-        for (auto& e : panel_.Handle({buffer.data(), static_cast<size_t>(got)})) {
-            due += std::chrono::milliseconds(e.delay_ms);
-            pending.push_back({due, std::move(e.bytes), from});
-        }
-        last_due = due;
+        schedule.Queue(panel_.Handle({buffer.data(), static_cast<size_t>(got)}),
+                       ReplySchedule::Clock::now(),
+                       {ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)});
     }
 }
 

@@ -9,6 +9,7 @@
 #include <QTreeWidget>
 
 #include "link/serial_devices.h"
+#include "system/number_text.h"
 #include "widgets/control_names.h"
 #include "widgets/panel_controller.h"
 #include "widgets/user_prompts.h"
@@ -47,26 +48,13 @@ std::optional<int> ParseDialogPort(const QString& text) {
     qsizetype i = 0;
     while (i < text.size() && text[i].isSpace())
         ++i;
-    bool negative = false;
-    bool sign = false;
-    if (i < text.size() && (text[i] == QLatin1Char('+') || text[i] == QLatin1Char('-'))) {
-        negative = text[i] == QLatin1Char('-');
-        sign = true;
-        ++i;
-    }
-    long long value = 0;
-    qsizetype digits = 0;
-    for (; i < text.size() && text[i] >= QLatin1Char('0') && text[i] <= QLatin1Char('9'); ++i) {
-        value = std::min<long long>(value * 10 + (text[i].unicode() - '0'), 1'000'000);
-        ++digits;
-    }
-    if (i != text.size() || (sign && digits == 0))
+    const std::string rest = text.mid(i).toStdString();
+    const LeadingDecimal n = ReadLeadingDecimal(rest);
+    if (n.length != rest.size() || (n.has_sign && n.digits == 0))
         return std::nullopt;  // something follows the number, or a bare sign
-    if (negative)
-        value = -value;
-    if (value < 0 || value > 65535)
+    if (n.value < 0 || n.value > 65535)
         return std::nullopt;
-    return static_cast<int>(value);
+    return static_cast<int>(n.value);
 }
 
 uint16_t ParseComText(const QString& text) {

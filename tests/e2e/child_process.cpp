@@ -3,10 +3,11 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+
+#include "child_exec.h"
 
 namespace korvane::testing {
 
@@ -18,13 +19,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     if (pid_ == 0) {
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
+        ExecProgram(program, args);
     }
     ::close(out[1]);
     ::close(err[1]);
@@ -33,10 +28,8 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
 }
 
 ChildProcess::~ChildProcess() {
-    if (status_ == -1 && pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
+    if (status_ == -1 && pid_ > 0)
+        KillAndReap(pid_);
     if (out_fd_ >= 0)
         ::close(out_fd_);
     if (err_fd_ >= 0)
@@ -85,21 +78,13 @@ int ChildProcess::Wait(std::chrono::milliseconds limit) {
             break;
         Pump(50);
     }
-    int status = 0;
-    for (;;) {
-        const pid_t done = ::waitpid(pid_, &status, WNOHANG);
-        if (done == pid_)
-            break;
-        if (std::chrono::steady_clock::now() >= until) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, &status, 0);
-            status_ = -1;
-            pid_ = -1;
-            return -1;
-        }
-        ::usleep(10000);
+    const auto code = WaitOrKill(pid_, until, [] { ::usleep(10000); });
+    if (!code) {
+        status_ = -1;
+        pid_ = -1;
+        return -1;
     }
-    status_ = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    status_ = *code;
     return status_;
 }
 

@@ -12,6 +12,7 @@
 #include <sstream>
 
 #include "child_process.h"
+#include "cli_fixture.h"
 #include "pty_child.h"
 #include "support/temp_dir.h"
 
@@ -45,31 +46,10 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return lines;
 }
 
-class ConventionsTest : public ::testing::Test {
+// The simulator, the settings folder and Cli() come from CliTest.
+class ConventionsTest : public CliTest {
   protected:
-    void StartSim(std::vector<std::string> options = {}) {
-        options.insert(options.begin(), {"--udp-port", "0"});
-        sim_ = std::make_unique<ChildProcess>(KORVANE_SIM, options);
-        ASSERT_TRUE(sim_->WaitForOutput("\n", false, 5s)) << sim_->err();
-        std::smatch m;
-        const std::string out = sim_->out();
-        ASSERT_TRUE(std::regex_search(out, m, std::regex("udp 127\\.0\\.0\\.1:(\\d+)")));
-        port_ = m[1];
-    }
-    void TearDown() override {
-        if (sim_) {
-            sim_->Signal(SIGTERM);
-            sim_->Wait(5s);
-        }
-    }
     std::string Settings() const { return (dir.path() / "Para.dat").string(); }
-    RunResult Cli(std::vector<std::string> args) {
-        std::vector<std::string> all = {"--settings", Settings()};
-        if (!port_.empty())
-            all.insert(all.end(), {"--udp", "127.0.0.1:" + port_});
-        all.insert(all.end(), args.begin(), args.end());
-        return RunProgram(KORVANE_CLI, all);
-    }
     std::string WriteModels() {
         const auto file = dir.path() / "models.xml";
         std::ofstream(file) << "<ge><HMI_Types>"
@@ -80,10 +60,6 @@ class ConventionsTest : public ::testing::Test {
                                "</HMI_Types></ge>";
         return file.string();
     }
-
-    korvane::testing::TempDir dir;
-    std::unique_ptr<ChildProcess> sim_;
-    std::string port_;
 };
 
 // 1. Whatever the command, a command line that is wrong exits 64 with the

@@ -3,12 +3,12 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
-#include <signal.h>
 #include <sys/ioctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+
+#include "child_exec.h"
 
 namespace korvane::testing {
 
@@ -30,13 +30,7 @@ PtyChild::PtyChild(const std::string& program, const std::vector<std::string>& a
         ::close(slave);
         ::close(master_);
         ::unsetenv("COLUMNS");
-        std::vector<char*> argv;
-        argv.push_back(const_cast<char*>(program.c_str()));
-        for (const auto& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(program.c_str(), argv.data());
-        ::_exit(127);
+        ExecProgram(program, args);
     }
     ::close(slave);
     ::close(out[1]);
@@ -44,10 +38,8 @@ PtyChild::PtyChild(const std::string& program, const std::vector<std::string>& a
 }
 
 PtyChild::~PtyChild() {
-    if (!done_ && pid_ > 0) {
-        ::kill(pid_, SIGKILL);
-        ::waitpid(pid_, nullptr, 0);
-    }
+    if (!done_ && pid_ > 0)
+        KillAndReap(pid_);
     if (master_ >= 0)
         ::close(master_);
     if (out_fd_ >= 0)
@@ -88,23 +80,14 @@ void PtyChild::ReadFor(std::chrono::milliseconds span) {
 
 int PtyChild::Wait(std::chrono::milliseconds limit) {
     const auto until = std::chrono::steady_clock::now() + limit;
-    int status = 0;
-    for (;;) {
-        Pump(20);
-        if (::waitpid(pid_, &status, WNOHANG) == pid_)
-            break;
-        if (std::chrono::steady_clock::now() >= until) {
-            ::kill(pid_, SIGKILL);
-            ::waitpid(pid_, nullptr, 0);
-            done_ = true;
-            return -1;
-        }
-    }
+    const auto code = WaitOrKill(pid_, until, [this] { Pump(20); });
     done_ = true;
+    if (!code)
+        return -1;
     // What is still buffered on either side.
     for (int i = 0; i < 20 && (master_ >= 0 || out_fd_ >= 0); ++i)
         Pump(10);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return *code;
 }
 
 }  // namespace korvane::testing

@@ -1,0 +1,26 @@
+#pragma once
+// What every child process of the whole-program tests does the same way:
+// start the program, and wait for its end without hanging the test.
+#include <sys/types.h>
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korvane::testing {
+
+// In the forked child: runs `program` with `args`; exits 127 if it cannot.
+[[noreturn]] void ExecProgram(const std::string& program, const std::vector<std::string>& args);
+
+// Waits for `pid` to end until `until`, calling `meanwhile` between looks
+// (to read its output, or to rest): its exit code, or 128 plus the signal
+// that ended it. Past `until` it is killed and reaped, and there is none.
+std::optional<int> WaitOrKill(pid_t pid, std::chrono::steady_clock::time_point until,
+                              const std::function<void()>& meanwhile);
+
+// For a child nobody waited for.
+void KillAndReap(pid_t pid);
+
+}  // namespace korvane::testing
