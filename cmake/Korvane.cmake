@@ -54,27 +54,17 @@ function(korvane_add_gtest name)
     endif()
 endfunction()
 
-# korvane_platform_sources(target): the sources of a target name each
-# platform service by its POSIX file (name_posix.cpp). A Windows build takes
-# name_win32.cpp beside it instead, and leaves out the POSIX-only services
-# that have none (writing to a descriptor: Windows devices are handles).
-function(korvane_platform_sources target)
-    if(NOT WIN32)
-        return()
+# korvane_platform_files(target POSIX a_posix.cpp ... WIN32 a_win32.cpp ...):
+# both platforms' files named side by side; the build compiles its own. A
+# service a platform has no file for (writing to a descriptor: Windows devices
+# are handles) is simply not named there.
+function(korvane_platform_files target)
+    cmake_parse_arguments(ARG "" "" "POSIX;WIN32" ${ARGN})
+    if(WIN32)
+        target_sources(${target} PRIVATE ${ARG_WIN32})
+    else()
+        target_sources(${target} PRIVATE ${ARG_POSIX})
     endif()
-    get_target_property(folder ${target} SOURCE_DIR)
-    get_target_property(sources ${target} SOURCES)
-    set(chosen "")
-    foreach(source ${sources})
-        if(source MATCHES "^(.*)_posix\\.cpp$")
-            if(EXISTS ${folder}/${CMAKE_MATCH_1}_win32.cpp)
-                list(APPEND chosen ${CMAKE_MATCH_1}_win32.cpp)
-            endif()
-        else()
-            list(APPEND chosen ${source})
-        endif()
-    endforeach()
-    set_property(TARGET ${target} PROPERTY SOURCES ${chosen})
 endfunction()
 
 # The library that holds `dir`/`header`.h: the folder's own, but for the few

@@ -7,7 +7,7 @@
 #include <QSizeGrip>
 #include <QTest>
 
-#include "gui/temp_profile.h"
+#include "widgets/temp_profile.h"
 #include "widgets/anchored_dialog.h"
 #include "widgets/app_profile.h"
 #include "widgets/control_names.h"

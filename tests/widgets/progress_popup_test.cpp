@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "gui/temp_profile.h"
+#include "widgets/temp_profile.h"
 #include "widgets/app_profile.h"
 #include "widgets/control_names.h"
 #include "widgets/message_box_owner.h"
