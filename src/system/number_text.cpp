@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
+#include <cstdint>
 
 namespace korvane {
 
@@ -74,7 +75,10 @@ LeadingDecimal ReadLeadingDecimal(std::string_view text) {
         out.has_sign = true;
     }
     for (; i < text.size() && IsDigit(text[i]); ++i) {
-        out.value = std::min(out.value * 10 + (text[i] - '0'), kLeadingDecimalMax);
+        // In 64 bits: `long` is 32 bits on Windows, where the step past the
+        // cap would overflow.
+        out.value = static_cast<long>(std::min<int64_t>(int64_t{out.value} * 10 + (text[i] - '0'),
+                                                        int64_t{kLeadingDecimalMax}));
         ++out.digits;
     }
     if (negative)

@@ -36,7 +36,16 @@ TEST_P(FinalResult, IsHeardHoweverSoonItFollows) {
     ASSERT_TRUE(Program(ImageKind::FileSystem, WriteImage(bytes)));
     EXPECT_EQ(link.result(), LinkResult::Ok);
     EXPECT_EQ(sink.Messages(), kDone);
-    EXPECT_EQ(panel.FinalResultsSent(), 1);
+    // Heard the first time: the image went out once. On a loaded machine an
+    // acknowledgement may come after its packet's time-out; that packet goes
+    // again, and a copy of the last one makes the panel answer once more,
+    // which is no fault. A missed final result would send everything again.
+    const size_t packets = size / static_cast<size_t>(link.properties().packet_size) + 1;
+    EXPECT_GE(panel.FinalResultsSent(), 1);
+    EXPECT_LT(DataFrames(), packets + packets / 2 + 1);
+    if (size == 0) {
+        EXPECT_EQ(panel.FinalResultsSent(), 1);
+    }
     EXPECT_EQ(
         panel.ReadFlash(ImageStartAddress(ImageKind::FileSystem), static_cast<uint32_t>(size)),
         bytes);
