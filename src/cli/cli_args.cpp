@@ -7,6 +7,7 @@
 #include "models/screen_size.h"
 #include "system/local_time.h"
 #include "system/number_text.h"
+#include "system/utf8_append.h"
 
 namespace korvane::cli {
 
@@ -86,21 +87,7 @@ std::string Utf16ToUtf8(std::u16string_view text) {
         } else if (c >= 0xD800 && c < 0xE000) {
             c = 0xFFFD;  // a lone surrogate
         }
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
+        AppendUtf8(out, c);
     }
     return out;
 }

@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <type_traits>
 
+#include "system/utf8_append.h"
+
 namespace korvane {
 
 namespace {
@@ -47,25 +49,6 @@ void AppendEscape(std::string& out, const char* format, unsigned value) {
 // Windows names: UTF-16 units, of which an unpaired surrogate has no UTF-8.
 template <typename Unit>
 std::string FromUtf16(std::basic_string_view<Unit> units) {
-    // Here rather than a function of its own: only the Windows build
-    // instantiates this template, and clang warns of a function no build uses.
-    const auto AppendUtf8 = [](std::string& out, char32_t c) {
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else if (c < 0x800) {
-            out += static_cast<char>(0xC0 | c >> 6);
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            out += static_cast<char>(0xE0 | c >> 12);
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | c >> 18);
-            out += static_cast<char>(0x80 | (c >> 12 & 0x3F));
-            out += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-            out += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    };
     std::string out;
     out.reserve(units.size());
     for (size_t i = 0; i < units.size(); ++i) {
