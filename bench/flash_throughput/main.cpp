@@ -36,6 +36,7 @@
 #include <string>
 #include <vector>
 
+#include "../bench_support.h"
 #include "link/frame.h"
 #include "link/link_manager.h"
 #include "link/message_sink.h"
@@ -533,24 +534,10 @@ int Bench(const fs::path& dir, const Sizes& sizes) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    Sizes sizes = kFull;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--short") == 0) {
-            sizes = kShort;
-        } else {
-            std::fprintf(stderr, "usage: flash_throughput [--short]\n");
-            return 2;
-        }
-    }
-    char pattern[] = "/tmp/korvane-flash-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    if (made == nullptr) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    const fs::path dir = made;
-    const int rc = Bench(dir, sizes);
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-    return rc;
+    const auto short_run = korvane::bench::ParseShortOption(argc, argv, "flash_throughput");
+    if (!short_run)
+        return 2;
+    const Sizes sizes = *short_run ? kShort : kFull;
+    return korvane::bench::InTemporaryFolder(
+        "flash", [&](const fs::path& dir) { return Bench(dir, sizes); });
 }

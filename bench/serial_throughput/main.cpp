@@ -32,6 +32,7 @@
 #include <thread>
 #include <vector>
 
+#include "../bench_support.h"
 #include "link/frame.h"
 #include "link/link_manager.h"
 #include "link/message_sink.h"
@@ -338,24 +339,9 @@ int Bench(const fs::path& dir, bool short_run) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    bool short_run = false;
-    for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--short") == 0) {
-            short_run = true;
-        } else {
-            std::fprintf(stderr, "usage: serial_throughput [--short]\n");
-            return 2;
-        }
-    }
-    char pattern[] = "/tmp/korvane-serial-XXXXXX";
-    const char* made = ::mkdtemp(pattern);
-    if (made == nullptr) {
-        std::perror("mkdtemp");
-        return 1;
-    }
-    const fs::path dir = made;
-    const int rc = Bench(dir, short_run);
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-    return rc;
+    const auto short_run = korvane::bench::ParseShortOption(argc, argv, "serial_throughput");
+    if (!short_run)
+        return 2;
+    return korvane::bench::InTemporaryFolder(
+        "serial", [&](const fs::path& dir) { return Bench(dir, *short_run); });
 }
