@@ -1,0 +1,54 @@
+#pragma once
+// The window's own texts beyond the core's (link/texts.h): each in Chinese,
+// the language the window shows, and in English, under a stable name.
+// Templates use %1, %2 … as QString::arg() fills them.
+#include <QString>
+#include <cstddef>
+
+namespace korvane {
+
+enum class WindowTextId {
+    // runs and the link display
+    RunCancelled,
+    LinkLockedDuringRun,
+    // the settings dialog
+    // the logo picker
+    // start-up
+};
+
+struct WindowTextEntry {
+    WindowTextId id;
+    const char* name;     // stable snake_case identifier
+    const char* chinese;  // the text the window shows
+    const char* english;  // the same text in English
+};
+
+// In the order of WindowTextId.
+inline constexpr WindowTextEntry kWindowTexts[] = {
+    // runs and the link display
+    {WindowTextId::RunCancelled, "run_cancelled", "已取消：面板保留已经写入的内容。",
+     "Cancelled: the panel keeps what it had written so far."},
+    {WindowTextId::LinkLockedDuringRun, "link_locked_during_run", "操作进行中，不能更改通讯参数。",
+     "A run is under way; the link cannot be changed now."},
+
+    // the settings dialog
+
+    // the logo picker
+
+    // start-up
+};
+
+constexpr bool WindowTextsInIdOrder() {
+    for (size_t i = 0; i < std::size(kWindowTexts); ++i)
+        if (static_cast<size_t>(kWindowTexts[i].id) != i)
+            return false;
+    return true;
+}
+static_assert(WindowTextsInIdOrder(), "one entry per WindowTextId, in order");
+
+// The text as the window shows it.
+inline QString WindowText(WindowTextId id) {
+    return QString::fromUtf8(kWindowTexts[static_cast<size_t>(id)].chinese);
+}
+
+}  // namespace korvane
