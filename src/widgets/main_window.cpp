@@ -5,6 +5,8 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <algorithm>
 
 #include "widgets/about_dialog.h"
 #include "widgets/control_names.h"
@@ -12,6 +14,7 @@
 #include "widgets/panel_controller.h"
 #include "widgets/resource_bundle.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_texts.h"
 
 namespace korvane {
 
@@ -61,7 +64,8 @@ MainWindow::MainWindow(PanelController& controller, UserPrompts& prompts, QWidge
     address_ = ValueField(names::kLinkAddressLabel, QStringLiteral("IP:"), group);
     port_ = ValueField(names::kLinkPortLabel, QStringLiteral("PORT:"), group);
     com_ = ValueField(names::kLinkComLabel, QString::fromUtf8("串口号:"), group);
-    auto* settings = Button(names::kLinkSettingsButton, QString::fromUtf8("设置"), group);
+    settings_ = Button(names::kLinkSettingsButton, QString::fromUtf8("设置"), group);
+    auto* settings = settings_;
     auto* about = Button(names::kAboutButton, QString::fromUtf8("关于…"), group);
     auto* grid = new QGridLayout(group);
     const QString labels[] = {QString::fromUtf8("当前通讯方式:"), QStringLiteral("IP:"),
@@ -101,7 +105,8 @@ MainWindow::MainWindow(PanelController& controller, UserPrompts& prompts, QWidge
     const int area_x = 2 * kMargin + column;
     page_area_->setGeometry(area_x, kMargin / 2, kStartSize.width() - area_x - kMargin,
                             h - kMargin / 2 - kMargin);
-    setMinimumSize(area_x + 300, g.height() + b.height() + 160);
+    left_column_ = QSize(area_x, g.height() + b.height() + 160);
+    setMinimumSize(left_column_.width() + 300, left_column_.height());
 
     AddAnchor(page_list_, QPoint(0, 0), QPoint(0, 100));
     AddAnchor(previous, QPoint(0, 100));
@@ -143,6 +148,15 @@ void MainWindow::AddPage(const QString& caption, const QIcon& icon, QWidget* pag
     page->setGeometry(page_area_->geometry().adjusted(inset, inset, -inset, -inset));
     AddAnchor(page, QPoint(0, 0), QPoint(100, 100));
     page_list_->AddPage(caption, icon, QSize(32, 32), page);
+    // The window never gets smaller than the page needs to show every
+    // control whole: the page area is the window less the left column.
+    const QSize need = page->minimumSizeHint();
+    const int frame = 2 * inset + kMargin;
+    setMinimumSize(
+        std::max(minimumWidth(), left_column_.width() + need.width() + frame),
+        std::max({minimumHeight(), left_column_.height(), need.height() + frame + kMargin / 2}));
+    if (width() < minimumWidth() || height() < minimumHeight())
+        resize(size().expandedTo(minimumSize()));
     if (page_list_->currentRow() < 0)
         page_list_->setCurrentRow(0);
     page_list_->ShowSelectedPage();
@@ -172,13 +186,35 @@ void MainWindow::RefreshLinkDisplay() {
 
 void MainWindow::OnTick() {
     RefreshLinkDisplay();
+    UpdateSettingsLock();
     if (close_pending_ && !controller_.busy()) {
         close_pending_ = false;
         AnchoredDialog::reject();
     }
 }
 
+void MainWindow::UpdateSettingsLock() {
+    // A run keeps the link it started with: changing the settings under it
+    // would show a link that is not the one in use.
+    const bool busy = controller_.busy();
+    settings_->setEnabled(!busy);
+    settings_->setToolTip(busy ? WindowText(WindowTextId::LinkLockedDuringRun) : QString());
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    // The window is the program: Escape must not end it the way it cancels a
+    // dialog. The close box asks when a run would be cut short.
+    if (event->key() == Qt::Key_Escape) {
+        event->accept();
+        return;
+    }
+    AnchoredDialog::keyPressEvent(event);
+}
+
 void MainWindow::OnSettings() {
+    UpdateSettingsLock();
+    if (controller_.busy())
+        return;
     LinkSettingsDialog dialog(controller_, prompts_, this);
     dialog.exec();
 }

@@ -36,19 +36,23 @@ class MainWindow : public AnchoredDialog {
     void OnPrevious();
     void OnNext();
     // Runs the settings dialog modally; the display follows at the next tick.
+    // Refused (the button disabled, with a tooltip why) while panel work runs.
     void OnSettings();
     void ShowAbout();
 
   public slots:
-    // Escape and the close box: while panel work runs, the transfer is
-    // cancelled and the window closes once the work has ended.
+    // The close box: while panel work runs, the transfer is cancelled and
+    // the window closes once the work has ended.
     void reject() override;
 
   protected:
     void closeEvent(QCloseEvent* event) override;
+    // Escape does nothing here: only dialogs are cancelled by it.
+    void keyPressEvent(QKeyEvent* event) override;
 
   private:
     void OnTick();
+    void UpdateSettingsLock();
 
     PanelController& controller_;
     UserPrompts& prompts_;
@@ -58,6 +62,8 @@ class MainWindow : public AnchoredDialog {
     QLabel* address_ = nullptr;
     QLabel* port_ = nullptr;
     QLabel* com_ = nullptr;
+    QPushButton* settings_ = nullptr;
+    QSize left_column_;  // the room the page list and the link display need
     QTimer timer_;
     bool close_pending_ = false;
 };

@@ -39,6 +39,7 @@
 #include "widgets/percent_bar.h"
 #include "widgets/progress_popup.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_texts.h"
 
 namespace korvane {
 
@@ -63,10 +64,9 @@ QString Utf8(const char* text) {
 IpAddressEdit* AddressEdit(QWidget* parent, const char* name) {
     auto* edit = new IpAddressEdit(parent);
     edit->setObjectName(name);
-    // Four whole octet fields, however narrow the page gets.
-    const QFontMetrics fm = edit->fontMetrics();
-    edit->setMinimumWidth(4 * (fm.horizontalAdvance(QStringLiteral("0000")) + 12) +
-                          3 * fm.horizontalAdvance(QStringLiteral(" . ")) + 8);
+    // Four whole octet fields, however narrow the page gets, and no wider
+    // however wide it gets: the dots would drift apart.
+    edit->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     return edit;
 }
 
@@ -222,7 +222,8 @@ void MaintenancePage::BuildControls() {
     LabelledRow(ag, 4, 0, "网关:", gateway_);
     LabelledRow(ag, 5, 0, "子网掩码:", mask_);
     ag->addWidget(set_address_, 5, 4);
-    ag->setColumnStretch(1, 1);
+    // Spare width goes to an empty last column, not to the fields.
+    ag->setColumnStretch(5, 1);
     // Ports and the COM list need little room; the address fields take the rest.
     const int narrow = fontMetrics().horizontalAdvance(QStringLiteral("串口99")) + 40;
     for (QWidget* w : {static_cast<QWidget*>(com_choice_), static_cast<QWidget*>(link_port_),
@@ -364,7 +365,8 @@ void MaintenancePage::timerEvent(QTimerEvent* event) {
         return;
     }
     UpdateEnabling();
-    figures_->setText(QString::fromStdString(progress_->FiguresText()));
+    const QString figures = QString::fromStdString(progress_->FiguresText());
+    figures_->setText(figures.isEmpty() ? status_note_ : figures);
 }
 
 void MaintenancePage::UpdateEnabling() {
@@ -389,21 +391,35 @@ void MaintenancePage::Launch(bool flash_run, PanelController::Work work,
                              std::function<void()> then) {
     busy_ = true;
     flash_run_ = flash_run;
+    status_note_.clear();
     UpdateEnabling();
+    // Whether the run ended by Cancel: the worker writes it before the job
+    // ends, `done` reads it after.
+    auto cancelled = std::make_shared<std::atomic<bool>>(false);
+    auto watched = [work = std::move(work), cancelled](PanelWork& w) {
+        work(w);
+        w.session.WaitForRun();
+        cancelled->store(w.session.result() == LinkResult::RunCancelled);
+    };
     // The controller posts `done` to this thread; a page already gone (its
     // window closed while the report was on its way) takes no report.
     QPointer<MaintenancePage> self(this);
-    const bool started = panel_.RunInBackground(std::move(work), [self, then = std::move(then)] {
-        if (!self)
-            return;
-        self->busy_ = false;
-        self->flash_run_ = false;
-        if (then)
-            then();
-        self->figures_->clear();
-        self->UpdateEnabling();
-        emit self->OperationFinished();
-    });
+    const bool started =
+        panel_.RunInBackground(std::move(watched), [self, cancelled, then = std::move(then)] {
+            if (!self)
+                return;
+            self->busy_ = false;
+            self->flash_run_ = false;
+            if (then)
+                then();
+            // A cancelled run leaves part of an image on the panel: say so where
+            // the run was followed, without a box.
+            if (cancelled->load())
+                self->status_note_ = WindowText(WindowTextId::RunCancelled);
+            self->figures_->setText(self->status_note_);
+            self->UpdateEnabling();
+            emit self->OperationFinished();
+        });
     if (!started) {
         // The main window's own panel work holds the controller.
         busy_ = false;
@@ -660,14 +676,19 @@ void MaintenancePage::showEvent(QShowEvent* event) {
 bool MaintenancePage::eventFilter(QObject* watched, QEvent* event) {
     if (watched != watched_window_)
         return AnchoredDialog::eventFilter(watched, event);
-    // Escape closes a dialog window as the close button does: both ask.
-    const bool escape = event->type() == QEvent::KeyPress &&
-                        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape;
-    if ((event->type() == QEvent::Close || escape) && !ConfirmClose()) {
+    if (event->type() == QEvent::Close && !ConfirmClose()) {
         event->ignore();
         return true;
     }
     return AnchoredDialog::eventFilter(watched, event);
+}
+
+void MaintenancePage::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        event->ignore();
+        return;
+    }
+    AnchoredDialog::keyPressEvent(event);
 }
 
 void MaintenancePage::closeEvent(QCloseEvent* event) {

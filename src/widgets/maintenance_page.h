@@ -118,6 +118,9 @@ class MaintenancePage : public AnchoredDialog {
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    // Escape is not the page's: it goes on to the window (a page that a
+    // dialog's Escape hid would take its bar and Cancel out of sight).
+    void keyPressEvent(QKeyEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
 
@@ -159,6 +162,9 @@ class MaintenancePage : public AnchoredDialog {
     bool busy_ = false;
     bool flash_run_ = false;
     bool opened_ = false;
+    // What the status line says once a run has ended and no figures show
+    // (a cancelled run); cleared when the next operation starts.
+    QString status_note_;
     QPointer<QWidget> watched_window_;
 
     QComboBox* link_choice_;   // 1097

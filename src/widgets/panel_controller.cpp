@@ -24,7 +24,11 @@ LinkDisplayTexts DescribeLink(const CommSettings& s) {
 }
 
 PanelController::PanelController(MessageSink& sink, SettingsFile settings)
-    : settings_(std::move(settings)), link_(sink), session_(link_), transfer_(link_) {}
+    : settings_(std::move(settings)),
+      sink_(sink, link_),
+      link_(sink_),
+      session_(link_),
+      transfer_(link_) {}
 
 PanelController::~PanelController() {
     StopDiscover();

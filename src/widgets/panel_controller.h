@@ -14,6 +14,7 @@
 #include "protocol/panel_session.h"
 #include "settings/settings_file.h"
 #include "transfer/flash_transfer.h"
+#include "widgets/open_failure_sink.h"
 
 namespace korvane {
 
@@ -96,6 +97,7 @@ class PanelController {
 
   private:
     SettingsFile settings_;
+    OpenFailureSink sink_;  // before the link, which reports through it
     LinkManager link_;
     PanelSession session_;
     FlashTransfer transfer_;

@@ -113,6 +113,35 @@ TEST(PanelControllerJobs, OneJobAtATimeAndDoneGoesThroughThePoster) {
     EXPECT_TRUE(c.RunInBackground([](PanelWork&) {}));
 }
 
+TEST(PanelControllerMessages, AUsbLinkThatDoesNotOpenNamesWhatItTriedAndWhy) {
+    TempDir dir;
+    RecordingSink sink;
+    PanelController c(sink, SettingsFile(dir.path() / "Para.dat"));
+    c.LoadSettings();
+    ASSERT_TRUE(c.SaveSettings(Record(3, {0, 0, 0, 0}, 0, 1)));
+    // However the machine's USB devices stand, nothing is found in the
+    // test's own folder: the link looks where the settings say.
+    ASSERT_TRUE(c.RunInBackground([](PanelWork& w) { GetPanelAddress(w.session); }));
+    c.WaitIdle();
+    const auto messages = sink.Messages();
+    ASSERT_EQ(messages.size(), 1u);
+    ASSERT_TRUE(messages[0].id.has_value());
+    EXPECT_EQ(*messages[0].id, TextId::UsbOpenFailed);
+    const std::string& text = messages[0].text;
+    EXPECT_EQ(text.rfind(std::string(Text(TextId::UsbOpenFailed)) + "\n", 0), 0u) << text;
+    EXPECT_NE(text.find("usb"), std::string::npos)
+        << "names the device or where it looked: " << text;
+
+    // Other links keep the text they always had.
+    sink.Clear();
+    ASSERT_TRUE(c.SaveSettings(Record(2, {0, 0, 0, 0}, 0, 250)));
+    ASSERT_TRUE(c.RunInBackground([](PanelWork& w) { GetPanelAddress(w.session); }));
+    c.WaitIdle();
+    const auto ids = sink.Ids();
+    ASSERT_FALSE(ids.empty());
+    EXPECT_EQ(ids.back(), TextId::LinkSetupFailed);
+}
+
 // A controller whose settings point at a simulated panel on loopback UDP.
 class ServedController : public ::testing::Test {
   protected:

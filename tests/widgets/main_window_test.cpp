@@ -15,11 +15,14 @@
 #include "widgets/about_dialog.h"
 #include "widgets/app_profile.h"
 #include "widgets/control_names.h"
+#include "widgets/ip_address_edit.h"
 #include "widgets/link_settings_dialog.h"
 #include "widgets/main_window.h"
+#include "widgets/maintenance_page_factory.h"
 #include "widgets/panel_controller.h"
 #include "widgets/resource_bundle.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_texts.h"
 
 using namespace korvane;
 
@@ -204,7 +207,92 @@ class MainWindowTest : public QObject {
         QTRY_VERIFY_WITH_TIMEOUT(!window_->isVisible(), 1000);
     }
 
+    void escapeNeitherEndsTheProgramNorHidesThePage() {
+        QWidget* page = AddRealPage();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        auto* settings =
+            FindControl<QPushButton>(window_.get(), main_window_names::kLinkSettingsButton);
+        settings->setFocus();
+        QTest::keyClick(settings, Qt::Key_Escape);
+        QVERIFY(window_->isVisible());
+        QCOMPARE(window_->result(), 0);
+        auto* kernel = FindControl<QPushButton>(page, maintenance_page_names::kKernelButton);
+        kernel->setFocus();
+        QTest::keyClick(kernel, Qt::Key_Escape);
+        QVERIFY(page->isVisible());
+        QVERIFY(window_->isVisible());
+        QVERIFY(prompts_.questions().isEmpty());
+    }
+
+    void theSettingsButtonIsLockedWhileWorkRuns() {
+        window_->show();
+        auto* settings =
+            FindControl<QPushButton>(window_.get(), main_window_names::kLinkSettingsButton);
+        QVERIFY(settings->isEnabled());
+        std::promise<void> release;
+        std::shared_future<void> gate = release.get_future().share();
+        QVERIFY(controller_->RunInBackground([gate](PanelWork&) { gate.wait(); }));
+        QTRY_VERIFY_WITH_TIMEOUT(!settings->isEnabled(), 2 * kLinkDisplayPeriodMs + 500);
+        QCOMPARE(settings->toolTip(), WindowText(WindowTextId::LinkLockedDuringRun));
+        // Reached another way (a shortcut, assistive technology), the dialog
+        // still does not open: a dialog that opened would be modal here.
+        bool dialog_opened = false;
+        QTimer::singleShot(0, this, [&] {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                dialog_opened = true;
+                modal->close();
+            }
+        });
+        window_->OnSettings();
+        QTest::qWait(50);
+        QVERIFY(!dialog_opened);
+        release.set_value();
+        QTRY_VERIFY_WITH_TIMEOUT(settings->isEnabled(), 2 * kLinkDisplayPeriodMs + 500);
+        QVERIFY(settings->toolTip().isEmpty());
+    }
+
+    void atTheMinimumSizeEveryControlIsWholeAndWideWindowsKeepNaturalWidths() {
+        QWidget* page = AddRealPage();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        window_->resize(window_->minimumSize());
+        QTRY_COMPARE(window_->size(), window_->minimumSize());
+        QCoreApplication::processEvents();
+        for (QWidget* w : page->findChildren<QWidget*>()) {
+            if (!w->isVisibleTo(page) || w->inherits("QMenu"))
+                continue;
+            const QString name = w->objectName().isEmpty()
+                                     ? QString::fromLatin1(w->metaObject()->className())
+                                     : w->objectName();
+            // Captions are whole: a button or label is at least as wide as
+            // its text needs; nothing sticks out of its parent.
+            if (qobject_cast<QPushButton*>(w) || qobject_cast<QLabel*>(w)) {
+                QVERIFY2(w->width() >= w->minimumSizeHint().width(), qPrintable(name));
+            }
+            QVERIFY2(w->parentWidget()->rect().contains(w->geometry()), qPrintable(name));
+        }
+        const QRect area =
+            FindControl<QWidget>(window_.get(), main_window_names::kPageArea)->geometry();
+        QVERIFY(window_->rect().contains(area));
+
+        // Grown very large, address fields keep their natural width.
+        window_->resize(2300, 1400);
+        QTRY_COMPARE(window_->width(), 2300);
+        QCoreApplication::processEvents();
+        const auto edits = page->findChildren<IpAddressEdit*>();
+        QVERIFY(!edits.isEmpty());
+        for (IpAddressEdit* edit : edits)
+            QVERIFY2(edit->width() <= edit->sizeHint().width(), qPrintable(edit->objectName()));
+    }
+
   private:
+    QWidget* AddRealPage() {
+        QWidget* page = CreateMaintenancePage(*controller_, prompts_, window_.get());
+        window_->AddPage(QString::fromUtf8("系统处理"), QIcon(), page);
+        return page;
+    }
+
     QStringList Fields() const {
         QStringList t;
         for (const char* name :

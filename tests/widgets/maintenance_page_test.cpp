@@ -28,6 +28,7 @@
 #include "widgets/maintenance_page_factory.h"
 #include "widgets/percent_bar.h"
 #include "widgets/progress_popup.h"
+#include "widgets/window_texts.h"
 
 using namespace korvane;
 using korvane::testing::PageRig;
@@ -617,8 +618,15 @@ class MaintenancePageTest : public QObject {
         QVERIFY(bar->Text().isEmpty());
         QVERIFY(AllStartersEnabled(page, true));
         QVERIFY(!Button(page, page_names::kCancelButton)->isEnabled());
+        // No box, but the status line says what the panel now holds, and
+        // keeps saying it while the page's timer runs.
+        auto* status = Control<QLabel>(page, page_names::kRunFiguresLabel);
+        QCOMPARE(status->text(), WindowText(WindowTextId::RunCancelled));
+        QTest::qWait(500);
+        QCOMPARE(status->text(), WindowText(WindowTextId::RunCancelled));
 
         QVERIFY(BootLoaderRunLands(rig, image));
+        QVERIFY(status->text().isEmpty());
     }
 
     void closingMidRunAsksAndYesEndsTheWorkerFirst() {
@@ -669,14 +677,21 @@ class MaintenancePageTest : public QObject {
             rig.prompts.AddAnswer(false);
             QVERIFY(!window.close());
             QVERIFY(page->Busy());
-            rig.prompts.AddAnswer(false);
-            QTest::keyClick(&window, Qt::Key_Escape);
-            QVERIFY(window.isVisible());
-            QVERIFY(page->Busy());
+            // Escape, wherever the focus is, neither asks nor hides the page
+            // with its bar and Cancel while the run goes on.
+            for (QWidget* focus :
+                 {static_cast<QWidget*>(&window),
+                  static_cast<QWidget*>(Button(page, page_names::kCancelButton))}) {
+                QTest::keyClick(focus, Qt::Key_Escape);
+                QVERIFY(window.isVisible());
+                QVERIFY(page->isVisible());
+                QVERIFY(page->Busy());
+            }
+            QCOMPARE(rig.prompts.questions().size(), qsizetype(1));
             rig.prompts.AddAnswer(true);
             QVERIFY(window.close());
             QVERIFY(!rig.controller.busy());
-            QCOMPARE(rig.prompts.questions().size(), qsizetype(3));
+            QCOMPARE(rig.prompts.questions().size(), qsizetype(2));
         }
         QVERIFY(rig.sink.Messages().empty());
     }
