@@ -259,8 +259,8 @@ void MaintenancePage::BuildControls() {
     LabelledRow(cg, 1, 0, "日期:", new_date_);
     LabelledRow(cg, 1, 2, "时间:", new_time_);
     cg->addWidget(set_clock_, 1, 4);
-    cg->setColumnStretch(1, 1);
-    cg->setColumnStretch(3, 1);
+    // As for the addresses: the fields keep their width, spare room is left over.
+    cg->setColumnStretch(5, 1);
 
     // --- flash ---------------------------------------------------------------
     auto* flash_group = new QGroupBox(Utf8("HMI Flash 操作"), this);
@@ -290,6 +290,7 @@ void MaintenancePage::BuildControls() {
                            b->fontMetrics().horizontalAdvance(QStringLiteral("  ")));
         buttons->addWidget(b);
     }
+    buttons->addStretch(1);
     fg->addLayout(buttons, 0, 0, 1, 3);
 
     bar_ = new PercentBar(flash_group);

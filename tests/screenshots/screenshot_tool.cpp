@@ -2,7 +2,7 @@
 // for the docs, then ends. A test program of its own, so that the shipped
 // korvane carries no such switch.
 //
-//   korvane_screenshots --what main|settings|about|logo|kernel|discover
+//   korvane_screenshots --what main|minimum|large|settings|about|logo|kernel|discover
 //                       --out FILE.png [--image F] [--picture F] [--range A-B]
 //                       [Qt options]
 //
@@ -122,7 +122,11 @@ void Shoot(DesktopParts& parts, const Shot& shot) {
             ShootDiscover(parts, shot);
             return;
         }
-        if (shot.what == QLatin1String("settings")) {
+        if (shot.what == QLatin1String("minimum")) {
+            parts.window.resize(parts.window.minimumSize());
+        } else if (shot.what == QLatin1String("large")) {
+            parts.window.resize(1900, 1100);
+        } else if (shot.what == QLatin1String("settings")) {
             target = new LinkSettingsDialog(parts.controller, parts.prompts, &parts.window);
         } else if (shot.what == QLatin1String("about")) {
             target = new AboutDialog(&parts.window);
