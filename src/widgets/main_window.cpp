@@ -25,10 +25,11 @@ namespace names = main_window_names;
 constexpr int kMargin = 10;
 constexpr QSize kStartSize(780, 520);
 
-QLabel* ValueField(const char* name, const QString& label, QWidget* parent) {
+// A value label: assistive technology reads its text as its name, and its
+// caption (the label whose buddy it is) as the related label.
+QLabel* ValueField(const char* name, QWidget* parent) {
     auto* field = new QLabel(QStringLiteral("NULL"), parent);
     field->setObjectName(name);
-    field->setAccessibleName(label);
     field->setTextInteractionFlags(Qt::TextSelectableByMouse);
     return field;
 }
@@ -60,10 +61,10 @@ MainWindow::MainWindow(PanelController& controller, UserPrompts& prompts, QWidge
     // dialog is always one click away.
     auto* group = new QGroupBox(QString::fromUtf8("通讯参数设置"), this);
     group->setObjectName(names::kLinkDisplayGroup);
-    mode_ = ValueField(names::kLinkModeLabel, QString::fromUtf8("当前通讯方式:"), group);
-    address_ = ValueField(names::kLinkAddressLabel, QStringLiteral("IP:"), group);
-    port_ = ValueField(names::kLinkPortLabel, QStringLiteral("PORT:"), group);
-    com_ = ValueField(names::kLinkComLabel, QString::fromUtf8("串口号:"), group);
+    mode_ = ValueField(names::kLinkModeLabel, group);
+    address_ = ValueField(names::kLinkAddressLabel, group);
+    port_ = ValueField(names::kLinkPortLabel, group);
+    com_ = ValueField(names::kLinkComLabel, group);
     settings_ = Button(names::kLinkSettingsButton, QString::fromUtf8("设置"), group);
     auto* settings = settings_;
     auto* about = Button(names::kAboutButton, QString::fromUtf8("关于…"), group);
@@ -143,6 +144,9 @@ MainWindow::MainWindow(PanelController& controller, UserPrompts& prompts, QWidge
 
 void MainWindow::AddPage(const QString& caption, const QIcon& icon, QWidget* page) {
     page->setParent(this);
+    // Assistive technology names the page as the list does.
+    if (page->accessibleName().isEmpty())
+        page->setAccessibleName(caption);
     // The page covers the page area inside its frame and follows its size.
     const int inset = 2;
     page->setGeometry(page_area_->geometry().adjusted(inset, inset, -inset, -inset));

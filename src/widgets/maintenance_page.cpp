@@ -272,7 +272,6 @@ void MaintenancePage::BuildControls() {
     erase_ = Button(flash_group, names::kEraseButton, "擦除Flash");
     more_ = new QPushButton(Utf8("更多…"), flash_group);
     more_->setObjectName(names::kMoreButton);
-    more_->setAccessibleName(QStringLiteral("More"));
     more_menu_ = new QMenu(more_);
     QAction* end_download = more_menu_->addAction(Utf8("结束下载"));
     end_download->setObjectName(names::kEndDownloadAction);
@@ -304,7 +303,6 @@ void MaintenancePage::BuildControls() {
     fg->setColumnStretch(1, 1);
     figures_ = new QLabel(flash_group);
     figures_->setObjectName(names::kRunFiguresLabel);
-    figures_->setAccessibleName(Utf8("传输进度"));
     fg->addWidget(figures_, 2, 1, 1, 2);
 
     auto* page = new QVBoxLayout(this);

@@ -1,10 +1,12 @@
 #include "widgets/percent_bar.h"
 
+#include <QAccessible>
 #include <QPainter>
 #include <QResizeEvent>
 #include <algorithm>
 #include <cstdint>
 
+#include "widgets/percent_bar_accessible.h"
 #include "widgets/ui_thread_refresh.h"
 
 namespace korvane {
@@ -15,9 +17,11 @@ PercentBar::PercentBar(QWidget* parent) : QWidget(parent) {
     background_color_ = colors.color(QPalette::Base);
     text_on_background_color_ = bar_color_;
     text_on_bar_color_ = background_color_;
-    // The line on the bar changes with the run; it is the description, set
-    // as it changes. The name says what the control is.
-    setAccessibleName(QString::fromUtf8("进度"));
+    // Assistive technology sees a progress bar; its name is its caption
+    // label's (the label's buddy), its value text the line on the bar.
+    static const bool accessible =
+        (QAccessible::installFactory(&PercentBarAccessibleFactory), true);
+    (void)accessible;
     width_.store(width());
 }
 
@@ -123,6 +127,12 @@ void PercentBar::Refresh() {
     const QString text = CurrentText();
     if (accessibleDescription() != text)
         setAccessibleDescription(text);
+    // Tell assistive technology that the value moved (it reads the value
+    // text along with it).
+    if (QAccessible::isActive()) {
+        QAccessibleValueChangeEvent moved(this, Position());
+        QAccessible::updateAccessibility(&moved);
+    }
     const Shape shape = ShapeFor(position_.load(), width());
     if (painted_ && shape.drawable == painted_drawable_ && shape.filled == painted_filled_ &&
         text == drawn_text_)

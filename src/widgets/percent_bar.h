@@ -33,6 +33,8 @@ class PercentBar : public QWidget {
     void ShowText(bool show);
 
     int Position() const { return position_.load(); }
+    int Lower() const { return lower_.load(); }
+    int Upper() const { return upper_.load(); }
     QString Text() const;
 
     // The line the bar shows now ("" when the span is empty or text is off);

@@ -1,5 +1,6 @@
 // The main window: link display per mode and after the settings dialog,
 // page navigation, the About box, and closing while panel work runs.
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -284,6 +285,41 @@ class MainWindowTest : public QObject {
         QVERIFY(!edits.isEmpty());
         for (IpAddressEdit* edit : edits)
             QVERIFY2(edit->width() <= edit->sizeHint().width(), qPrintable(edit->objectName()));
+    }
+
+    void valuesAreReadableByAssistiveTechnology() {
+        QWidget* page = AddRealPage();
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        // A value label is named by its value; its caption is its related label.
+        const std::pair<const char*, const char*> captioned[] = {
+            {main_window_names::kLinkModeLabel, "当前通讯方式:"},
+            {main_window_names::kLinkAddressLabel, "IP:"},
+            {main_window_names::kLinkPortLabel, "PORT:"},
+            {main_window_names::kLinkComLabel, "串口号:"}};
+        for (const auto& [name, caption] : captioned) {
+            auto* field = FindControl<QLabel>(window_.get(), name);
+            QAccessibleInterface* a = QAccessible::queryAccessibleInterface(field);
+            QVERIFY(a);
+            QCOMPARE(a->text(QAccessible::Name), field->text());
+            QStringList labels;
+            for (const auto& [other, relation] : a->relations(QAccessible::Label))
+                labels << other->text(QAccessible::Name);
+            QVERIFY2(labels.contains(QString::fromUtf8(caption)), qPrintable(labels.join('|')));
+        }
+        // The page has the name the list shows; buttons the captions they show.
+        QCOMPARE(QAccessible::queryAccessibleInterface(page)->text(QAccessible::Name),
+                 QString::fromUtf8("系统处理"));
+        auto* more = FindControl<QPushButton>(page, maintenance_page_names::kMoreButton);
+        QCOMPARE(QAccessible::queryAccessibleInterface(more)->text(QAccessible::Name),
+                 more->text());
+        // The run's bar is a progress bar; the figures line reads as its text.
+        QWidget* bar = FindControl<QWidget>(page, maintenance_page_names::kRunProgressBar);
+        QCOMPARE(QAccessible::queryAccessibleInterface(bar)->role(), QAccessible::ProgressBar);
+        auto* figures = FindControl<QLabel>(page, maintenance_page_names::kRunFiguresLabel);
+        figures->setText(QStringLiteral("1/2 bytes"));
+        QCOMPARE(QAccessible::queryAccessibleInterface(figures)->text(QAccessible::Name),
+                 QStringLiteral("1/2 bytes"));
     }
 
   private:

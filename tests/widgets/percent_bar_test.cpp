@@ -1,7 +1,10 @@
 // The text progress bar: its texts, when it repaints, and a worker thread
 // driving it through a whole transfer.
+#include <QAccessible>
 #include <QApplication>
+#include <QHBoxLayout>
 #include <QImage>
+#include <QLabel>
 #include <QTest>
 #include <atomic>
 #include <chrono>
@@ -28,6 +31,39 @@ class PercentBarTest : public QObject {
     Q_OBJECT
 
   private slots:
+    void isAProgressBarWithValueAndTextToAssistiveTechnology() {
+        QWidget row;
+        auto* layout = new QHBoxLayout(&row);
+        auto* caption = new QLabel(QString::fromUtf8("操作状态:"), &row);
+        auto* bar = new PercentBar(&row);
+        caption->setBuddy(bar);
+        layout->addWidget(caption);
+        layout->addWidget(bar);
+        row.resize(300, 30);
+        row.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&row));
+
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(bar);
+        QVERIFY(a);
+        QCOMPARE(a->role(), QAccessible::ProgressBar);
+        // Named by its caption, as the user sees it.
+        QCOMPARE(a->text(QAccessible::Name), QString::fromUtf8("操作状态:"));
+        QAccessibleValueInterface* v = a->valueInterface();
+        QVERIFY(v);
+
+        bar->SetSpan(0, 200);
+        bar->SetText(QString::fromUtf8("内核下载中"));
+        bar->MoveTo(50);
+        QTRY_COMPARE(a->text(QAccessible::Value), QString::fromUtf8("内核下载中25%"));
+        QCOMPARE(v->minimumValue().toInt(), 0);
+        QCOMPARE(v->maximumValue().toInt(), 200);
+        QCOMPARE(v->currentValue().toInt(), 50);
+        // Beyond the span it reads full, as it is drawn.
+        bar->MoveTo(500);
+        QTRY_COMPARE(v->currentValue().toInt(), 200);
+        QTRY_COMPARE(a->text(QAccessible::Value), QString::fromUtf8("内核下载中100%"));
+    }
+
     void barText_data() {
         QTest::addColumn<QString>("text");
         QTest::addColumn<int>("percent");
