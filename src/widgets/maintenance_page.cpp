@@ -557,8 +557,9 @@ void MaintenancePage::OnFileSystem() {
 void MaintenancePage::ChooseAndProgram(ImageKind kind) {
     const QString folder_key = QStringLiteral("%1/ImageFolder").arg(kProfileSection);
     const QString folder = AppProfile::Open()->value(folder_key).toString();
+    // Every file, and a name typed without a dot is taken as it is.
     const auto chosen =
-        prompts_.ChooseOpenFile(this, folder, QStringLiteral("Files (*.*)"), QStringLiteral("dat"));
+        prompts_.ChooseOpenFile(this, folder, WindowText(WindowTextId::ImageFileFilter), QString());
     if (!chosen)
         return;
     const QFileInfo file(*chosen);

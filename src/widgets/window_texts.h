@@ -11,6 +11,7 @@ enum class WindowTextId {
     // runs and the link display
     RunCancelled,
     LinkLockedDuringRun,
+    ImageFileFilter,
     // the settings dialog
     // the logo picker
     // start-up
