@@ -250,10 +250,6 @@ bool LinkSettingsDialog::RefuseNetworkFields() {
 
 void LinkSettingsDialog::ShowSaveFailure() {
     const SettingsFile& file = controller_.settings_file();
-    if (!file.path()) {
-        prompts_.ShowMessage(MessageKind::Error, WindowText(WindowTextId::NoSettingsFile));
-        return;
-    }
     prompts_.ShowMessage(MessageKind::Error,
                          WindowText(WindowTextId::SettingsNotSaved)
                              .arg(QString::fromStdString(DisplayPath(*file.path())),
@@ -267,10 +263,15 @@ void LinkSettingsDialog::accept() {
     record_.port = ParsePortLoose(port_->text().toStdString());
     record_.com = ParseComText(com_->currentText());
     record_.baud = kDefaultBaud;
-    // Nothing typed is lost: the dialog stays open to try again or cancel.
     if (!controller_.SaveSettings(record_)) {
-        ShowSaveFailure();
-        return;
+        if (!controller_.settings_file().path()) {
+            // Nothing can keep them, but they are in use until the window closes.
+            prompts_.ShowMessage(MessageKind::Warning, WindowText(WindowTextId::NoSettingsFile));
+        } else {
+            // Nothing typed is lost: the dialog stays open to try again or cancel.
+            ShowSaveFailure();
+            return;
+        }
     }
     AnchoredDialog::accept();
 }

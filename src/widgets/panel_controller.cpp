@@ -55,7 +55,9 @@ bool PanelController::SaveSettings(const CommSettings& record) {
     if (settings_.Save())
         return true;
     // The link keeps running on what was saved, not on what failed to be.
-    settings_.record() = before;
+    // Without a file the record is all there is: it holds for this run.
+    if (settings_.path())
+        settings_.record() = before;
     return false;
 }
 

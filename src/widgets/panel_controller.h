@@ -58,9 +58,9 @@ class PanelController {
     // record in use.
     CommSettings SavedSettings() const;
     // Writes `record` to Para.dat whole (atomically) and makes it the
-    // settings in use; false, the settings in use unchanged, when there is no
-    // file for this program or the write failed (settings_file().write_error()
-    // says why).
+    // settings in use. False when the write failed, the settings in use
+    // unchanged (settings_file().write_error() says why), or when there is no
+    // file for this program, `record` in use for this run only.
     bool SaveSettings(const CommSettings& record);
     LinkDisplayTexts LinkDisplay() const { return DescribeLink(settings()); }
 

@@ -40,8 +40,9 @@ inline constexpr WindowTextEntry kWindowTexts[] = {
      "Enter the whole IP address."},
     {WindowTextId::SettingsNotSaved, "settings_not_saved", "通讯参数未保存：无法写入 %1（%2）。",
      "The settings were not saved: cannot write %1 (%2)."},
-    {WindowTextId::NoSettingsFile, "no_settings_file", "本程序没有通讯参数文件，设置未保存。",
-     "This program has no settings file; the settings were not saved."},
+    {WindowTextId::NoSettingsFile, "no_settings_file",
+     "本程序没有通讯参数文件：设置只在本次运行中有效。",
+     "This program has no settings file: the settings hold for this run only."},
 
     // the logo picker
 

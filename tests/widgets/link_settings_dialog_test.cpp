@@ -180,6 +180,20 @@ class LinkSettingsDialogTest : public QObject {
         QVERIFY(controller.LinkDisplay() == shown);
     }
 
+    // A program with no settings file of its own uses the settings for the
+    // run, and says that they are not kept.
+    void withoutAFileTheSettingsHoldForTheRun() {
+        PanelController controller(sink_, SettingsFile(std::nullopt));
+        LinkSettingsDialog dlg(controller, *prompts_);
+        dlg.show();
+        FindControl<QRadioButton>(&dlg, link_settings_names::kUsbRadio)->click();
+        FindControl<QPushButton>(&dlg, link_settings_names::kOkButton)->click();
+        QCOMPARE(prompts_->texts(), QStringList{WindowText(WindowTextId::NoSettingsFile)});
+        QCOMPARE(prompts_->shown()[0].kind, MessageKind::Warning);
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(int(controller.settings().link_mode), 3);
+    }
+
     // Opening over a file that cannot serve shows the settings in use, not
     // the file's garbage laid over them.
     void opensWithTheSettingsInUseOverABadFile_data() {
