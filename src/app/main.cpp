@@ -18,12 +18,16 @@ korvane::cli::ProgramDoc Doc() {
         "Opens the window that reads and sets a panel's address and clock, erases its flash,\n"
         "programs its kernel, boot loader, file system and start-up logo, over the link saved\n"
         "in Para.dat (network, serial port or USB). Qt's own options, such as -platform, are\n"
-        "passed on to Qt. A second copy started from the same parent ends at once.";
+        "passed on to Qt. A second copy started from the same parent ends at once.\n"
+        "A Para.dat that cannot serve is named at start and left as it is; the window uses\n"
+        "the defaults until settings are saved.";
     doc.groups = {{"options",
                    {{"-h, --help", "", "this text"},
                     {"--version", "", "the program's version (and commit)"}}}};
     doc.exits = {{0, "closed", "the window was closed"},
-                 {1, "no resource", "the resource bundle beside the program is missing"}};
+                 {1, "no resource", "the resource bundle beside the program is missing"},
+                 {korvane::kAlreadyRunningStatus, "already running",
+                  "an earlier copy started from the same parent runs"}};
     doc.files =
         "Para.dat: the communication settings, beside the program; for an installed program,\n"
         "in ~/.config/korvane/.\n"

@@ -1,7 +1,8 @@
 #pragma once
 // One copy per parent: a copy of the program started while an earlier copy
-// from the same parent runs ends at once (exit status 0, no window). Copies
-// with different parents all run.
+// from the same parent runs ends at once (a line on stderr, exit status
+// kAlreadyRunningStatus, no window). Copies with different parents all run.
+// Nothing passes between the copies, so the first window is not raised.
 #include <cstdint>
 #include <optional>
 #include <string>

@@ -15,6 +15,7 @@
 #include "widgets/panel_controller.h"
 #include "widgets/resource_bundle.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_texts.h"
 
 namespace korvane {
 
@@ -47,6 +48,14 @@ std::unique_ptr<UserPrompts> MakePrompts(std::function<QWidget*()> owner) {
 
 }  // namespace
 
+void TellUnusableSettings(UserPrompts& prompts, const std::string& why) {
+    if (why.empty())
+        return;
+    prompts.ShowMessage(
+        MessageKind::Warning,
+        WindowText(WindowTextId::SettingsUnusable).arg(QString::fromStdString(why)));
+}
+
 int RunDesktop(int argc, char** argv, const DesktopOptions& options) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("korvane"));
@@ -64,8 +73,12 @@ int RunDesktop(int argc, char** argv, const DesktopOptions& options) {
     // the process list cannot be read the check is skipped: the window still
     // gets its settings, page and timer, since a window without them is a
     // dead end.
-    if (CheckSingleInstance() == InstanceCheck::AnotherCopy)
-        return 0;
+    if (CheckSingleInstance() == InstanceCheck::AnotherCopy) {
+        // Said on stderr, so that a launcher or script sees why no window came.
+        std::fputs("korvane: another copy started from the same parent is already running\n",
+                   stderr);
+        return kAlreadyRunningStatus;
+    }
 
     DesktopMessageSink sink(*prompts);
     // The settings are found as korvane-cli finds them: Para.dat beside our
@@ -73,7 +86,7 @@ int RunDesktop(int argc, char** argv, const DesktopOptions& options) {
     const std::filesystem::path executable =
         options.executable.empty() ? RunningExecutable() : options.executable;
     PanelController controller(sink, SettingsFile::ForExecutable(executable));
-    controller.LoadSettings();
+    const std::string unusable = controller.LoadSettings();
 
     MainWindow window(controller, *prompts);
     main_window = &window;
@@ -92,6 +105,8 @@ int RunDesktop(int argc, char** argv, const DesktopOptions& options) {
     window.AddPage(QString::fromUtf8("系统处理"), ResourceIcon(IDI_PANEL),
                    CreateMaintenancePage(controller, *prompts, &window));
     window.show();
+    // Over the window, which already shows the defaults in use.
+    TellUnusableSettings(*prompts, unusable);
     if (options.after_show) {
         DesktopParts parts{window, controller, *prompts};
         options.after_show(parts);

@@ -3,6 +3,7 @@
 // parent, settings, the main window with its page, the event loop.
 #include <filesystem>
 #include <functional>
+#include <string>
 
 namespace korvane {
 
@@ -29,9 +30,16 @@ struct DesktopOptions {
 };
 
 inline constexpr char kNoResource[] = "No resource!";
+// The exit status of a copy that ends because an earlier one runs.
+inline constexpr int kAlreadyRunningStatus = 2;
 
-// Returns the program's exit status: 0 after the window closed or when an
-// earlier copy from the same parent runs, 1 without a resource bundle.
+// Names a settings file that cannot serve (`why`, from
+// PanelController::LoadSettings) in one box; nothing when `why` is empty.
+void TellUnusableSettings(UserPrompts& prompts, const std::string& why);
+
+// Returns the program's exit status: 0 after the window closed, 1 without a
+// resource bundle, kAlreadyRunningStatus when an earlier copy from the same
+// parent runs (with a line on stderr).
 int RunDesktop(int argc, char** argv, const DesktopOptions& options = {});
 
 }  // namespace korvane

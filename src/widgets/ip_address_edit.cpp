@@ -4,6 +4,7 @@
 #include <QIntValidator>
 #include <QKeyEvent>
 #include <QLabel>
+#include <algorithm>
 
 namespace korvane {
 
@@ -47,6 +48,11 @@ QString IpAddressEdit::text() const {
     for (const QLineEdit* e : octets_)
         parts.append(e->text());
     return parts.join(QLatin1Char('.'));
+}
+
+bool IpAddressEdit::IsComplete() const {
+    return std::none_of(octets_.begin(), octets_.end(),
+                        [](const QLineEdit* e) { return e->text().isEmpty(); });
 }
 
 void IpAddressEdit::setText(const QString& dotted) {

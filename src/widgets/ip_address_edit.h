@@ -15,6 +15,8 @@ class IpAddressEdit : public QWidget {
     explicit IpAddressEdit(QWidget* parent = nullptr);
     // "a.b.c.d"; an empty field reads as an empty part ("10..0.1").
     QString text() const;
+    // Every field holds a number.
+    bool IsComplete() const;
     // Fills the fields from dotted text; missing parts stay empty.
     void setText(const QString& dotted);
     QLineEdit* octet(int i) const { return octets_[static_cast<size_t>(i)]; }

@@ -9,10 +9,12 @@
 #include <QTreeWidget>
 
 #include "link/serial_devices.h"
+#include "system/display_path.h"
 #include "system/number_text.h"
 #include "widgets/control_names.h"
 #include "widgets/panel_controller.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_texts.h"
 
 namespace korvane {
 
@@ -52,7 +54,7 @@ std::optional<int> ParseDialogPort(const QString& text) {
     const LeadingDecimal n = ReadLeadingDecimal(rest);
     if (n.length != rest.size() || (n.has_sign && n.digits == 0))
         return std::nullopt;  // something follows the number, or a bare sign
-    if (n.value < 0 || n.value > 65535)
+    if (n.value < 1 || n.value > 65535)
         return std::nullopt;
     return static_cast<int>(n.value);
 }
@@ -152,7 +154,11 @@ LinkSettingsDialog::LinkSettingsDialog(PanelController& controller, UserPrompts&
     cancel->setObjectName(link_settings_names::kCancelButton);
     connect(ok, &QPushButton::clicked, this, &LinkSettingsDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &LinkSettingsDialog::reject);
-    connect(links_, &QButtonGroup::idClicked, this, &LinkSettingsDialog::OnLinkChosen);
+    // The state, not the click: keys and accessibility actions choose too.
+    connect(links_, &QButtonGroup::idToggled, this, [this](int mode, bool checked) {
+        if (checked)
+            OnLinkChosen(mode);
+    });
     connect(com_, &QComboBox::currentTextChanged, this, &LinkSettingsDialog::UpdateDevice);
     connect(find_, &QPushButton::clicked, this, &LinkSettingsDialog::FindPanels);
     connect(found_list_, &QTreeWidget::currentItemChanged, this,
@@ -226,17 +232,47 @@ void LinkSettingsDialog::UpdateDevice() {
     device_->setText(device ? QString::fromStdString(*device) : QString::fromUtf8("本机无此串口"));
 }
 
-void LinkSettingsDialog::accept() {
-    if (record_.link_mode == 1 && !ParseDialogPort(port_->text())) {
+bool LinkSettingsDialog::RefuseNetworkFields() {
+    // An empty field would be saved as 0: a panel at 0.0.0.0 or on port 0
+    // is never reached.
+    if (!ip_->IsComplete()) {
+        prompts_.ShowMessage(MessageKind::Error, WindowText(WindowTextId::AddressMissing));
+        ip_->setFocus();
+        return true;
+    }
+    if (!ParseDialogPort(port_->text())) {
         prompts_.ShowMessage(MessageKind::Error, QString::fromUtf8(kInvalidPort));
         port_->setFocus();
-        return;
+        return true;
     }
+    return false;
+}
+
+void LinkSettingsDialog::ShowSaveFailure() {
+    const SettingsFile& file = controller_.settings_file();
+    prompts_.ShowMessage(MessageKind::Error,
+                         WindowText(WindowTextId::SettingsNotSaved)
+                             .arg(QString::fromStdString(DisplayPath(*file.path())),
+                                  QString::fromStdString(file.write_error().message())));
+}
+
+void LinkSettingsDialog::accept() {
+    if (record_.link_mode == 1 && RefuseNetworkFields())
+        return;
     record_.address = ParseDottedLoose(ip_->text().toStdString());
     record_.port = ParsePortLoose(port_->text().toStdString());
     record_.com = ParseComText(com_->currentText());
     record_.baud = kDefaultBaud;
-    controller_.SaveSettings(record_);
+    if (!controller_.SaveSettings(record_)) {
+        if (!controller_.settings_file().path()) {
+            // Nothing can keep them, but they are in use until the window closes.
+            prompts_.ShowMessage(MessageKind::Warning, WindowText(WindowTextId::NoSettingsFile));
+        } else {
+            // Nothing typed is lost: the dialog stays open to try again or cancel.
+            ShowSaveFailure();
+            return;
+        }
+    }
     AnchoredDialog::accept();
 }
 
@@ -259,7 +295,7 @@ void LinkSettingsDialog::FindPanels() {
     DiscoverOptions options = discover_;
     // The panels are asked on the port the dialog shows.
     const auto port = ParseDialogPort(port_->text());
-    options.port = port && *port > 0 ? static_cast<uint16_t>(*port) : uint16_t{21845};
+    options.port = port ? static_cast<uint16_t>(*port) : uint16_t{21845};
     found_.clear();
     found_list_->clear();
     find_->setEnabled(false);

@@ -32,8 +32,8 @@ inline constexpr char kInvalidPort[] = "无效的网络端口号!";
 inline constexpr char kFindPanels[] = "查找面板";
 
 // The port text as the dialog accepts it for the network link: blanks, an
-// optional sign and decimal digits, nothing after them, 0 to 65535; an empty
-// text is 0. Nothing for anything else.
+// optional sign and decimal digits, nothing after them, 1 to 65535. Nothing
+// for anything else (an empty text too: no panel listens on port 0).
 std::optional<int> ParseDialogPort(const QString& text);
 // The COM number of a combo text: "COM12" (any letter case) or "12" gives 12;
 // anything without digits 0.
@@ -66,6 +66,10 @@ class LinkSettingsDialog : public AnchoredDialog {
   private:
     void ShowRecord();
     void OnLinkChosen(int mode);
+    // Why the network link's address or port cannot be saved, with the
+    // field to fix focused; false when they can.
+    bool RefuseNetworkFields();
+    void ShowSaveFailure();
     void UpdateDevice();
     void ShowFound(const DiscoverResult& result);
     void UsePanel(int row);

@@ -35,18 +35,34 @@ PanelController::~PanelController() {
     WaitIdle();
 }
 
+std::string PanelController::LoadSettings() {
+    settings_.Load();
+    std::string why = settings_.UnusableBecause();
+    if (!why.empty())
+        settings_.record() = CommSettings::Defaults();
+    return why;
+}
+
 CommSettings PanelController::SavedSettings() const {
     // A copy reads the file over the record in use, so that a missing or
     // short file still shows the values in use, and a cancelled dialog
     // leaves the record untouched.
     SettingsFile copy = settings_;
     copy.Reload();
-    return copy.record();
+    // A file that cannot serve would lay its garbage over them.
+    return copy.UnusableBecause().empty() ? copy.record() : settings();
 }
 
 bool PanelController::SaveSettings(const CommSettings& record) {
+    const CommSettings before = settings_.record();
     settings_.record() = record;
-    return settings_.Save();
+    if (settings_.Save())
+        return true;
+    // The link keeps running on what was saved, not on what failed to be.
+    // Without a file the record is all there is: it holds for this run.
+    if (settings_.path())
+        settings_.record() = before;
+    return false;
 }
 
 bool PanelController::RunInBackground(Work work, Job done) {

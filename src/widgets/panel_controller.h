@@ -47,16 +47,21 @@ class PanelController {
     PanelController& operator=(const PanelController&) = delete;
 
     // --- settings; user-interface thread only ------------------------------
-    // Start-up: read Para.dat, writing the defaults when it is missing.
-    void LoadSettings() { settings_.Load(); }
+    // Start-up: read Para.dat, writing the defaults when it is missing. A
+    // file that cannot serve is left as it is (the user may want to look at
+    // it) and the defaults are used until settings are saved; returns why it
+    // cannot serve (SettingsFile::UnusableBecause), empty when it serves.
+    std::string LoadSettings();
     const CommSettings& settings() const { return settings_.record(); }
     const SettingsFile& settings_file() const { return settings_; }
-    // What the settings dialog opens with: the record as the file now has it,
-    // without touching the record in use.
+    // What the settings dialog opens with: the record as the file now has it
+    // (the record in use when the file cannot serve), without touching the
+    // record in use.
     CommSettings SavedSettings() const;
-    // Makes `record` the settings in use and writes Para.dat whole
-    // (atomically); false when there is no file for this program or the write
-    // failed.
+    // Writes `record` to Para.dat whole (atomically) and makes it the
+    // settings in use. False when the write failed, the settings in use
+    // unchanged (settings_file().write_error() says why), or when there is no
+    // file for this program, `record` in use for this run only.
     bool SaveSettings(const CommSettings& record);
     LinkDisplayTexts LinkDisplay() const { return DescribeLink(settings()); }
 

@@ -13,8 +13,12 @@ enum class WindowTextId {
     LinkLockedDuringRun,
     ImageFileFilter,
     // the settings dialog
+    AddressMissing,
+    SettingsNotSaved,
+    NoSettingsFile,
     // the logo picker
     // start-up
+    SettingsUnusable,
 };
 
 struct WindowTextEntry {
@@ -33,10 +37,21 @@ inline constexpr WindowTextEntry kWindowTexts[] = {
      "A run is under way; the link cannot be changed now."},
 
     // the settings dialog
+    {WindowTextId::AddressMissing, "address_missing", "请输入完整的IP地址!",
+     "Enter the whole IP address."},
+    {WindowTextId::SettingsNotSaved, "settings_not_saved", "通讯参数未保存：无法写入 %1（%2）。",
+     "The settings were not saved: cannot write %1 (%2)."},
+    {WindowTextId::NoSettingsFile, "no_settings_file",
+     "本程序没有通讯参数文件：设置只在本次运行中有效。",
+     "This program has no settings file: the settings hold for this run only."},
 
     // the logo picker
 
     // start-up
+    {WindowTextId::SettingsUnusable, "settings_unusable",
+     "通讯参数文件有误（%1）。现使用默认设置；在“设置”中保存后将替换该文件。",
+     "The saved settings cannot be used (%1). The defaults are in use; saving the "
+     "settings replaces the file."},
 };
 
 constexpr bool WindowTextsInIdOrder() {

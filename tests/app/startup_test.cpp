@@ -1,6 +1,7 @@
 // The program as a whole, started as a child process on the offscreen
-// platform: without its resource bundle, and as a second copy from the same
-// parent. Also the one-copy rule on a made-up process list.
+// platform: without its resource bundle, as a second copy from the same
+// parent, and over a settings file that cannot serve. Also the one-copy rule
+// on a made-up process list, and the settings the window starts with.
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -9,6 +10,10 @@
 #include <csignal>
 
 #include "app/single_instance.h"
+#include "app/startup.h"
+#include "widgets/panel_controller.h"
+#include "widgets/user_prompts.h"
+#include "widgets/window_texts.h"
 
 using namespace korvane;
 
@@ -91,8 +96,17 @@ class StartupTest : public QObject {
         Start(second, dir.path());
         QVERIFY(second.waitForFinished(30000));
         QCOMPARE(second.exitStatus(), QProcess::NormalExit);
-        QCOMPARE(second.exitCode(), 0);
+        QCOMPARE(second.exitCode(), kAlreadyRunningStatus);
+        // Qt may say things of its own on stderr; ours is one line.
+        const QByteArray err = second.readAllStandardError();
+        QList<QByteArray> ours;
+        for (const QByteArray& line : err.split('\n'))
+            if (line.startsWith("korvane: "))
+                ours.append(line);
+        QVERIFY2(ours.size() == 1 && ours[0].contains("already running"), err.constData());
         QCOMPARE(first.state(), QProcess::Running);  // the first keeps its window
+        // A missing settings file is written without a word.
+        QVERIFY2(!first.readAllStandardError().contains("Para.dat"), "the new file was named");
         first.kill();
         first.waitForFinished(10000);
     }
@@ -123,7 +137,89 @@ class StartupTest : public QObject {
         QVERIFY2(!ended_early, shell.readAll().constData());
     }
 
+    void aBadSettingsFileIsNamedOnceAndLeftAlone_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("problem");
+        QTest::newRow("5 bytes") << QByteArray("\x01\x00\x00\x00\x7f", 5)
+                                 << "is 5 bytes long, not 24";
+        QByteArray mode9(24, '\0');
+        mode9[0] = 9;
+        QTest::newRow("link mode 9") << mode9 << "names no link (link mode 9";
+        QTest::newRow("empty") << QByteArray() << "is empty";
+    }
+    void aBadSettingsFileIsNamedOnceAndLeftAlone() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, problem);
+        QTemporaryDir dir;
+        QVERIFY(CopyProgram(dir.path(), true));
+        const QString para = dir.filePath(QStringLiteral("Para.dat"));
+        WriteFile(para, bytes);
+        QProcess p;
+        Start(p, dir.path());
+        // Without a screen the box goes to stderr.
+        QByteArray err;
+        QTRY_VERIFY_WITH_TIMEOUT((err += p.readAllStandardError()).contains("默认"), 20000);
+        QTest::qWait(300);
+        err += p.readAllStandardError();
+        const bool running = p.state() == QProcess::Running;
+        p.kill();
+        p.waitForFinished(10000);
+        QVERIFY(running);
+        const QString text = QString::fromUtf8(err);
+        QCOMPARE(text.count(QStringLiteral("Para.dat")), 1);
+        QVERIFY2(text.contains(para) && text.contains(problem), err.constData());
+        QCOMPARE(ReadFile(para), bytes);  // left for the user to look at
+    }
+
+    // The window starts on the defaults; the file is replaced only by a save.
+    void aBadSettingsFileGivesTheDefaults() {
+        QTemporaryDir dir;
+        const QString para = dir.filePath(QStringLiteral("Para.dat"));
+        QByteArray mode9(24, '\0');
+        mode9[0] = 9;
+        WriteFile(para, mode9);
+        RecordingSink sink;
+        PanelController controller(sink, SettingsFile(para.toStdString()));
+        const std::string why = controller.LoadSettings();
+        QVERIFY(controller.settings() == CommSettings::Defaults());
+        QVERIFY(controller.LinkDisplay() == DescribeLink(CommSettings::Defaults()));
+        QCOMPARE(ReadFile(para), mode9);
+
+        ScriptedPrompts prompts;
+        TellUnusableSettings(prompts, why);
+        QCOMPARE(prompts.shown().size(), size_t(1));
+        QCOMPARE(prompts.shown()[0].kind, MessageKind::Warning);
+        QVERIFY2(prompts.shown()[0].text.contains(para), qPrintable(prompts.shown()[0].text));
+        QVERIFY(prompts.shown()[0].text.startsWith(
+            WindowText(WindowTextId::SettingsUnusable).section(QStringLiteral("%1"), 0, 0)));
+
+        QVERIFY(controller.SaveSettings(controller.settings()));
+        const auto defaults = CommSettings::Defaults().Encode();
+        QCOMPARE(ReadFile(para), QByteArray(reinterpret_cast<const char*>(defaults.data()),
+                                            static_cast<qsizetype>(defaults.size())));
+    }
+
+    void aGoodOrMissingFileIsNotNamed() {
+        QTemporaryDir dir;
+        RecordingSink sink;
+        PanelController controller(
+            sink, SettingsFile(dir.filePath(QStringLiteral("Para.dat")).toStdString()));
+        QCOMPARE(controller.LoadSettings(), std::string());
+        ScriptedPrompts prompts;
+        TellUnusableSettings(prompts, controller.LoadSettings());
+        QVERIFY(prompts.shown().empty());
+    }
+
   private:
+    static void WriteFile(const QString& path, const QByteArray& bytes) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        QCOMPARE(f.write(bytes), bytes.size());
+    }
+    static QByteArray ReadFile(const QString& path) {
+        QFile f(path);
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(cannot read)");
+    }
     static QProcessEnvironment Environment() {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));

@@ -1,7 +1,11 @@
-// The communication settings dialog: what it opens with, the port check on
-// the network link, the bytes it saves, and Cancel leaving everything alone.
+// The communication settings dialog: what it opens with, the address and
+// port checks on the network link, the bytes it saves, a save that fails,
+// choices made by any means (accessibility actions too), and Cancel leaving
+// everything alone.
+#include <QAccessible>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,6 +19,7 @@
 #include "widgets/link_settings_dialog.h"
 #include "widgets/panel_controller.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_texts.h"
 
 using namespace korvane;
 
@@ -76,8 +81,11 @@ class LinkSettingsDialogTest : public QObject {
         QTest::newRow("80x") << "80x" << false << 0;
         QTest::newRow("bare sign") << "-" << false << 0;
         QTest::newRow("huge") << "99999999999999999999" << false << 0;
+        QTest::newRow("empty") << "" << false << 0;
+        QTest::newRow("0") << "0" << false << 0;
+        QTest::newRow("blanks only") << "  " << false << 0;
         QTest::newRow("65535") << "65535" << true << 65535;
-        QTest::newRow("empty") << "" << true << 0;
+        QTest::newRow("1") << "1" << true << 1;
         QTest::newRow("blanks and sign") << "  +80" << true << 80;
     }
     void networkPortIsChecked() {
@@ -105,6 +113,134 @@ class LinkSettingsDialogTest : public QObject {
             QCOMPARE(FileBytes(), before);
             QVERIFY(controller_->settings() == in_use);
         }
+    }
+
+    void networkAddressMustBeWhole_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("accepted");
+        QTest::newRow("empty") << "..." << false;
+        QTest::newRow("one field empty") << "10..0.1" << false;
+        QTest::newRow("last field empty") << "192.168.0." << false;
+        QTest::newRow("whole") << "192.168.0.100" << true;
+    }
+    void networkAddressMustBeWhole() {
+        QFETCH(QString, address);
+        QFETCH(bool, accepted);
+        const QByteArray before = FileBytes();
+        const CommSettings in_use = controller_->settings();
+        LinkSettingsDialog dlg(*controller_, *prompts_);
+        dlg.show();
+        Ip(dlg)->setText(address);
+        Port(dlg)->setText(QStringLiteral("4000"));
+        FindControl<QPushButton>(&dlg, link_settings_names::kOkButton)->click();
+        if (accepted) {
+            QVERIFY(prompts_->shown().empty());
+            QCOMPARE(FileBytes().mid(4, 4), Bytes({192, 168, 0, 100}));
+            return;
+        }
+        QCOMPARE(prompts_->texts(), QStringList{WindowText(WindowTextId::AddressMissing)});
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(Ip(dlg)->text(), address);
+        QCOMPARE(FileBytes(), before);
+        QVERIFY(controller_->settings() == in_use);
+    }
+
+    // Para.dat cannot be written, even by root: its folder is a regular file.
+    void aSaveThatFailsSaysSoAndKeepsWhatWasTyped() {
+        const QString blocker = dir_.filePath(QStringLiteral("blocker"));
+        QFile plain(blocker);
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.close();
+        const QString para = QDir(blocker).filePath(QStringLiteral("Para.dat"));
+        PanelController controller(sink_, SettingsFile(para.toStdString()));
+        controller.LoadSettings();
+        const CommSettings in_use = controller.settings();
+        const LinkDisplayTexts shown = controller.LinkDisplay();
+
+        LinkSettingsDialog dlg(controller, *prompts_);
+        dlg.show();
+        FindControl<QRadioButton>(&dlg, link_settings_names::kSerialRadio)->click();
+        Com(dlg)->setCurrentText(QStringLiteral("COM7"));
+        FindControl<QPushButton>(&dlg, link_settings_names::kOkButton)->click();
+
+        QCOMPARE(prompts_->shown().size(), size_t(1));
+        QCOMPARE(prompts_->shown()[0].kind, MessageKind::Error);
+        const QString text = prompts_->shown()[0].text;
+        QVERIFY2(text.contains(QDir::toNativeSeparators(para)), qPrintable(text));
+        // The system's reason, as the system words it.
+        QVERIFY2(text.contains(QString::fromStdString(
+                     std::make_error_code(std::errc::not_a_directory).message())),
+                 qPrintable(text));
+        QVERIFY(dlg.isVisible());
+        QCOMPARE(dlg.result(), int(QDialog::Rejected));
+        QVERIFY(FindControl<QRadioButton>(&dlg, link_settings_names::kSerialRadio)->isChecked());
+        QCOMPARE(Com(dlg)->currentText(), QStringLiteral("COM7"));
+        // What is in use, and so on the main window, is what was saved.
+        QVERIFY(controller.settings() == in_use);
+        QVERIFY(controller.LinkDisplay() == shown);
+    }
+
+    // A program with no settings file of its own uses the settings for the
+    // run, and says that they are not kept.
+    void withoutAFileTheSettingsHoldForTheRun() {
+        PanelController controller(sink_, SettingsFile(std::nullopt));
+        LinkSettingsDialog dlg(controller, *prompts_);
+        dlg.show();
+        FindControl<QRadioButton>(&dlg, link_settings_names::kUsbRadio)->click();
+        FindControl<QPushButton>(&dlg, link_settings_names::kOkButton)->click();
+        QCOMPARE(prompts_->texts(), QStringList{WindowText(WindowTextId::NoSettingsFile)});
+        QCOMPARE(prompts_->shown()[0].kind, MessageKind::Warning);
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(int(controller.settings().link_mode), 3);
+    }
+
+    // Opening over a file that cannot serve shows the settings in use, not
+    // the file's garbage laid over them.
+    void opensWithTheSettingsInUseOverABadFile_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("5 bytes") << Bytes({1, 0, 0, 0, 127});
+        QTest::newRow("link mode 9") << Bytes(
+            {9, 0, 0, 0, 10, 0, 0, 1, 0x50, 0, 1, 0, 0, 0xC2, 1, 0, 0, 0, 0, 0, 0, 0, 0, 0});
+    }
+    void opensWithTheSettingsInUseOverABadFile() {
+        QFETCH(QByteArray, bytes);
+        QFile f(ParaPath());
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(bytes);
+        f.close();
+        LinkSettingsDialog dlg(*controller_, *prompts_);
+        QVERIFY(dlg.edited() == controller_->settings());
+        QVERIFY(FindControl<QRadioButton>(&dlg, link_settings_names::kNetworkRadio)->isChecked());
+        QCOMPARE(Ip(dlg)->text(), QStringLiteral("255.255.255.255"));
+        QCOMPARE(Port(dlg)->text(), QStringLiteral("21845"));
+    }
+
+    // A radio button chosen without a click (keyboard, screen reader) does
+    // what the click does.
+    void accessibleActionsChooseTheLink_data() {
+        QTest::addColumn<QString>("action");
+        QTest::newRow("toggle") << QAccessibleActionInterface::toggleAction();
+        QTest::newRow("press") << QAccessibleActionInterface::pressAction();
+    }
+    void accessibleActionsChooseTheLink() {
+        QFETCH(QString, action);
+        LinkSettingsDialog dlg(*controller_, *prompts_);
+        dlg.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dlg));
+        auto* serial = FindControl<QRadioButton>(&dlg, link_settings_names::kSerialRadio);
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(serial);
+        QVERIFY(a && a->actionInterface());
+        a->actionInterface()->doAction(action);
+        QTRY_VERIFY(serial->isChecked());
+        QVERIFY(Com(dlg)->isEnabled());
+        QVERIFY(!Ip(dlg)->isEnabled());
+        QVERIFY(!Port(dlg)->isEnabled());
+        Com(dlg)->setCurrentText(QStringLiteral("COM5"));
+        FindControl<QPushButton>(&dlg, link_settings_names::kOkButton)->click();
+        QCOMPARE(dlg.result(), int(QDialog::Accepted));
+        QCOMPARE(int(controller_->settings().link_mode), 2);
+        QCOMPARE(FileBytes().mid(0, 4), Bytes({2, 0, 0, 0}));
+        QCOMPARE(int(controller_->settings().com), 5);
     }
 
     void serialLinkSavesTheWholeRecord() {
