@@ -171,10 +171,10 @@ bool LogoPickerDialog::LoadChecked(const QString& path, bool against_screen, Pic
         // The decoder refuses pictures beyond its memory limit; far beyond
         // what a logo may have, that is the reason worth telling.
         if (Pixels(*declared) > kLogoMaxPixels) {
+            // One arg() call: a "%2" in the name must stay as it is.
             return refuse(WindowText(WindowTextId::PictureTooLargeToOpen)
-                              .arg(named)
-                              .arg(declared->width())
-                              .arg(declared->height()));
+                              .arg(named, QString::number(declared->width()),
+                                   QString::number(declared->height())));
         }
         return refuse(
             WindowText(WindowTextId::PictureUndecodable).arg(named, QString::fromStdString(why)));

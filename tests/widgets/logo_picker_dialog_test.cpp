@@ -80,7 +80,8 @@ class LogoPickerDialogTest : public QObject {
     QString huge_;
     QString HugePicture() {
         if (huge_.isEmpty()) {
-            huge_ = dir_.filePath(QStringLiteral("huge.png"));
+            // "%2" in the name: the message must show it as it is.
+            huge_ = dir_.filePath(QStringLiteral("huge%2.png"));
             QImage image(8000, 8000, QImage::Format_RGB888);
             image.fill(Qt::red);
             if (!image.save(huge_, "PNG", 89))  // light compression: quicker
