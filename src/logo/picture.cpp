@@ -10,21 +10,31 @@
 
 namespace korvane {
 
-bool Picture::Load(const std::filesystem::path& path, std::string* error) {
-    // Opened by its own name: Qt cannot name a file whose name is no UTF-8.
+namespace {
+
+// Opens the file by its own name: Qt cannot name a file whose name is no UTF-8.
+bool OpenByName(const std::filesystem::path& path, QFile& file, std::string* error) {
     std::FILE* handle = OpenFile(path, "rb");
     if (handle == nullptr) {
         if (error != nullptr)
             *error = std::error_code(errno, std::generic_category()).message();
         return false;
     }
-    QFile file;
     if (!file.open(handle, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
         std::fclose(handle);
         if (error != nullptr)
             *error = file.errorString().toStdString();
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool Picture::Load(const std::filesystem::path& path, std::string* error) {
+    QFile file;
+    if (!OpenByName(path, file, error))
+        return false;
     QImageReader reader(&file);
     // Pictures named with the wrong extension still load by their content.
     reader.setDecideFormatFromContent(true);
@@ -36,6 +46,22 @@ bool Picture::Load(const std::filesystem::path& path, std::string* error) {
     }
     image_ = std::move(image);
     return true;
+}
+
+std::optional<QSize> Picture::ReadDeclaredSize(const std::filesystem::path& path,
+                                               std::string* error) {
+    QFile file;
+    if (!OpenByName(path, file, error))
+        return std::nullopt;
+    QImageReader reader(&file);
+    reader.setDecideFormatFromContent(true);
+    const QSize size = reader.size();
+    if (!size.isValid()) {
+        if (error != nullptr)
+            *error = reader.errorString().toStdString();
+        return std::nullopt;
+    }
+    return size;
 }
 
 void Picture::Release() {

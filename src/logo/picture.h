@@ -6,6 +6,7 @@
 #include <QRect>
 #include <QSize>
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "logo/canvas.h"
@@ -22,6 +23,13 @@ class Picture {
     // and, when `error` is given, says why.
     bool Load(const std::filesystem::path& path, std::string* error = nullptr);
     void Release();
+
+    // The size the file's header states, read without decoding the pixels, so
+    // that a picture too large to decode can still be measured. Nothing, with
+    // `error` saying why, when the file cannot be opened or its format is
+    // not one the holder reads.
+    static std::optional<QSize> ReadDeclaredSize(const std::filesystem::path& path,
+                                                 std::string* error = nullptr);
     bool IsEmpty() const { return image_.isNull(); }
 
     // Width and height in pixels; 0 × 0 when empty.

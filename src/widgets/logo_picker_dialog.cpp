@@ -2,6 +2,7 @@
 
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QLabel>
 #include <QPainter>
@@ -12,9 +13,11 @@
 #include "logo/logo_limits.h"
 #include "logo/qt_path.h"
 #include "models/panel_models.h"
+#include "system/file_read_check.h"
 #include "widgets/control_names.h"
 #include "widgets/logo_preview.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_texts.h"
 
 namespace korvane {
 
@@ -23,6 +26,10 @@ namespace {
 // The picture formats our picture holder reads; Qt wants the patterns
 // separated by spaces.
 constexpr char kPictureFilter[] = "Graphics File(*.bmp *.gif *.jpg *.jpeg *.png)";
+
+int64_t Pixels(QSize size) {
+    return int64_t{size.width()} * size.height();
+}
 
 }  // namespace
 
@@ -44,6 +51,7 @@ LogoPickerDialog::LogoPickerDialog(MessageSink& messages, UserPrompts& prompts,
     colour_->setObjectName(logo_picker_names::kBackgroundButton);
     types_->setObjectName(logo_picker_names::kPanelTypeChoice);
     pane_->setAccessibleName(QString::fromUtf8("LOGO图片"));
+    pane_->SetColour(background_);
 
     auto* type_label = new QLabel(QString::fromUtf8("触摸屏类型(&T)："), this);
     type_label->setBuddy(types_);
@@ -89,12 +97,15 @@ void LogoPickerDialog::InitDialog() {
     if (initialised_)
         return;
     initialised_ = true;
+    // The pane shows the logo's background from the start, picture or not.
+    pane_->SetColour(background_);
     if (!picture_path_.isEmpty()) {
+        // A remembered picture that has gone or changed since is named at OK,
+        // which checks it again; here the pane shows what can be shown.
         pane_->picture().Load(PathFromQString(picture_path_));
-        pane_->SetColour(background_);
         pane_->SetShown(true);
-        pane_->update();
     }
+    pane_->update();
     PaintColourButton();
     models_.clear();
     if (models_file_)
@@ -120,26 +131,71 @@ void LogoPickerDialog::OnSelect() {
         SelectPicture(*chosen);
 }
 
-void LogoPickerDialog::SelectPicture(const QString& path) {
-    Picture& picture = pane_->picture();
-    picture.Release();
-    // A file that cannot be decoded leaves the pane empty: 0 × 0 fits any
-    // screen and shows only the background.
-    picture.Load(PathFromQString(path));
-    const QSize size = picture.NaturalSize();
-    const PanelModel* model = current_model();
-    if (!model || CheckLogoPicture(size.width(), size.height(), model->screen_width,
-                                   model->screen_height) != LogoPictureFit::LargerThanScreen) {
-        pane_->SetShown(true);
-        pane_->update();
-        picture_path_ = path;
-        return;
+bool LogoPickerDialog::LoadChecked(const QString& path, bool against_screen, Picture& into) {
+    namespace fs = std::filesystem;
+    const fs::path file = PathFromQString(path);
+    const QString named = QDir::toNativeSeparators(path);
+    const auto refuse = [this](const QString& text) {
+        messages_.Show(MessageKind::Error, text.toStdString());
+        return false;
+    };
+    if (const std::error_code ec = CheckReadable(file)) {
+        std::error_code ignored;
+        if (fs::symlink_status(file, ignored).type() == fs::file_type::not_found)
+            return refuse(WindowText(WindowTextId::PictureMissing).arg(named));
+        return refuse(WindowText(WindowTextId::PictureCannotOpen)
+                          .arg(named, QString::fromStdString(ec.message())));
     }
-    messages_.Show(MessageKind::AppDefault, kLogoPictureTooLarge);
-    picture.Release();
-    picture_path_.clear();
-    pane_->SetShown(false);
+    std::error_code size_error;
+    if (fs::file_size(file, size_error) == 0 && !size_error)
+        return refuse(WindowText(WindowTextId::PictureEmpty).arg(named));
+    const PanelModel* model = against_screen ? current_model() : nullptr;
+    const auto larger_than_screen = [model](QSize size) {
+        return model && CheckLogoPicture(size.width(), size.height(), model->screen_width,
+                                         model->screen_height) == LogoPictureFit::LargerThanScreen;
+    };
+    // The header first: a picture too large to decode still has a size to
+    // compare with the screen.
+    std::string why;
+    const std::optional<QSize> declared = Picture::ReadDeclaredSize(file, &why);
+    if (!declared) {
+        return refuse(
+            WindowText(WindowTextId::PictureUndecodable).arg(named, QString::fromStdString(why)));
+    }
+    if (larger_than_screen(*declared)) {
+        messages_.Show(MessageKind::AppDefault, kLogoPictureTooLarge);
+        return false;
+    }
+    Picture decoded;
+    if (!decoded.Load(file, &why)) {
+        // The decoder refuses pictures beyond its memory limit; far beyond
+        // what a logo may have, that is the reason worth telling.
+        if (Pixels(*declared) > kLogoMaxPixels) {
+            // One arg() call: a "%2" in the name must stay as it is.
+            return refuse(WindowText(WindowTextId::PictureTooLargeToOpen)
+                              .arg(named, QString::number(declared->width()),
+                                   QString::number(declared->height())));
+        }
+        return refuse(
+            WindowText(WindowTextId::PictureUndecodable).arg(named, QString::fromStdString(why)));
+    }
+    // The header may have told a size other than the pixels'.
+    if (larger_than_screen(decoded.NaturalSize())) {
+        messages_.Show(MessageKind::AppDefault, kLogoPictureTooLarge);
+        return false;
+    }
+    into = std::move(decoded);
+    return true;
+}
+
+void LogoPickerDialog::SelectPicture(const QString& path) {
+    Picture chosen;
+    if (!LoadChecked(path, true, chosen))
+        return;
+    pane_->picture() = std::move(chosen);
+    pane_->SetShown(true);
     pane_->update();
+    picture_path_ = path;
 }
 
 void LogoPickerDialog::OnColourButton() {
@@ -172,10 +228,13 @@ void LogoPickerDialog::accept() {
         messages_.Show(MessageKind::Error, kNoPictureChosen);
         return;
     }
+    // Checked again: the picture may have gone or changed since it was
+    // chosen, or was remembered from an earlier session. The screen is not
+    // checked again: a smaller screen chosen later keeps the picture.
     Picture fresh;
-    fresh.Load(PathFromQString(picture_path_));
-    const QSize size = fresh.NaturalSize();
-    if (int64_t{size.width()} * size.height() > kLogoMaxPixels) {
+    if (!LoadChecked(picture_path_, false, fresh))
+        return;
+    if (Pixels(fresh.NaturalSize()) > kLogoMaxPixels) {
         messages_.Show(MessageKind::Error, kPictureTooManyPixels);
         return;
     }

@@ -1,7 +1,10 @@
 #pragma once
 // LogoPickerDialog: chooses the logo picture, its background colour and the
-// panel's touch-screen type. Refuses a picture larger than the chosen screen
-// when it is selected, and one of more than 131072 pixels at OK.
+// panel's touch-screen type. A chosen picture is decoded at once: one that is
+// missing, empty, cannot be decoded or is too large to open, or is larger
+// than the chosen screen, is refused with a message naming it and the
+// earlier choice stays. At OK the picture is checked again (a remembered one
+// may have gone since) and one of more than 131072 pixels is refused.
 #include <QDialog>
 #include <QString>
 #include <cstdint>
@@ -18,6 +21,7 @@ namespace korvane {
 
 class LogoPreview;
 class MessageSink;
+class Picture;
 class UserPrompts;
 
 inline constexpr char kLogoPictureTooLarge[] = "图片尺寸大于触摸屏的大小，打开图片错误！";
@@ -44,7 +48,8 @@ class LogoPickerDialog : public QDialog {
     // Dialog opening: the remembered picture on the remembered colour, the
     // colour button, the model list. Runs once, when the dialog is first shown.
     void InitDialog();
-    // "Select" after the file chooser: loads and checks the picture.
+    // "Select" after the file chooser: loads and checks the picture; a
+    // refused one leaves the earlier choice.
     void SelectPicture(const QString& path);
     // The colour chooser's report for the background button.
     void OnColourChanged(uint32_t colour);
@@ -59,6 +64,10 @@ class LogoPickerDialog : public QDialog {
     void showEvent(QShowEvent* event) override;
 
   private:
+    // Decodes the picture at `path` into `into` after the checks; false,
+    // after a message naming the picture and why, when it cannot be used.
+    // `against_screen`: a picture larger than the chosen screen is refused too.
+    bool LoadChecked(const QString& path, bool against_screen, Picture& into);
     void OnSelect();
     void OnColourButton();
     void PaintColourButton();

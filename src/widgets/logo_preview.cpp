@@ -30,10 +30,14 @@ LogoPreview::LogoPreview(QWidget* parent) : QWidget(parent) {
 }
 
 void LogoPreview::paintEvent(QPaintEvent*) {
-    if (!shown_)
-        return;
-    // Composed off screen first, so a large picture never flickers.
     QPainter painter(this);
+    // Before a picture is taken the pane is the logo's background, as the
+    // logo file will have it around the picture.
+    if (!shown_) {
+        painter.fillRect(rect(), ColourFromBgr(colour_));
+        return;
+    }
+    // Composed off screen first, so a large picture never flickers.
     painter.drawImage(0, 0, ComposeLogoPane(picture_, colour_, size()));
 }
 

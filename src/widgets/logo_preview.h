@@ -1,7 +1,7 @@
 #pragma once
 // LogoPreview: the logo picker's picture pane. Shows the picture at its natural
-// size, centred, on the chosen background colour; nothing until a picture
-// has been accepted.
+// size, centred, on the chosen background colour; only the colour until a
+// picture has been accepted.
 #include <QImage>
 #include <QWidget>
 #include <cstdint>
@@ -34,7 +34,7 @@ class LogoPreview : public QWidget {
 
   private:
     Picture picture_;
-    uint32_t colour_ = 0x00FFFFFF;
+    uint32_t colour_ = 0;  // black, as a logo's default background
     bool shown_ = false;
 };
 

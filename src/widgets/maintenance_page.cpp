@@ -4,6 +4,7 @@
 #include <QComboBox>
 #include <QDate>
 #include <QDateEdit>
+#include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
 #include <QGridLayout>
@@ -15,13 +16,16 @@
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QTime>
 #include <QTimeEdit>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <memory>
 #include <thread>
 
 #include "logo/logo_from_picture.h"
+#include "logo/logo_place.h"
 #include "logo/qt_path.h"
 #include "models/panel_models.h"
 #include "system/display_path.h"
@@ -581,8 +585,8 @@ void MaintenancePage::ChooseAndProgram(ImageKind kind) {
                  kind == ImageKind::FileSystem ? Utf8(kConfiguringLink) : QString());
 }
 
-void MaintenancePage::ProgramImage(ImageKind kind, const fs::path& image,
-                                   const QString& popup_text) {
+void MaintenancePage::ProgramImage(ImageKind kind, const fs::path& image, const QString& popup_text,
+                                   std::function<void()> after_success) {
     std::error_code ec;
     const auto size = fs::file_size(image, ec);
     progress_->Begin(ec ? 0 : size);
@@ -594,11 +598,15 @@ void MaintenancePage::ProgramImage(ImageKind kind, const fs::path& image,
         popup->Open(window(), QStringLiteral("Manager"));
         popup->SetMessage(popup_text);
     }
+    // Set by the run's worker, read once the job is back on this thread.
+    auto succeeded = std::make_shared<std::atomic<bool>>(false);
     Launch(
         true,
-        [this, kind, image, popup](PanelWork& w) {
+        [this, kind, image, popup, succeeded](PanelWork& w) {
             PanelSession& s = w.session;
-            const bool started = UpdateFirmware(s, w.transfer, kind, image, *progress_);
+            const bool started =
+                UpdateFirmware(s, w.transfer, kind, image, *progress_,
+                               [succeeded](LinkResult r) { *succeeded = r == LinkResult::Ok; });
             // The checks are done: the page's bar takes over from the popup.
             if (popup) {
                 QMetaObject::invokeMethod(
@@ -607,11 +615,32 @@ void MaintenancePage::ProgramImage(ImageKind kind, const fs::path& image,
             if (started)
                 s.WaitForRun();
         },
-        [popup] {
+        [popup, succeeded, after_success = std::move(after_success)] {
             if (popup && popup->IsOpen())
                 popup->Close();
+            if (*succeeded && after_success)
+                after_success();
         });
 }
+
+namespace {
+
+// Where the logo file of `picture` is written (see logo/logo_place.h).
+fs::path LogoFileFor(const fs::path& picture) {
+    // Beside the picture as before; a picture folder that takes no new
+    // files (shared, read-only) sends it to the user's own data folder.
+    const bool beside = CanCreateFileIn(PictureFolder(picture));
+    fs::path fallback;
+    if (!beside) {
+        const QString folder =
+            QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+        QDir().mkpath(folder);
+        fallback = PathFromQString(folder);
+    }
+    return ChooseLogoPath(picture, beside, fallback);
+}
+
+}  // namespace
 
 void MaintenancePage::OnLogo() {
     LogoPickerDialog picker(Messages(), prompts_, models_file_, this);
@@ -636,13 +665,27 @@ void MaintenancePage::OnLogo() {
                         "没有已知的触摸屏型号，不能生成LOGO文件。\n型号列表文件：" + where);
         return;
     }
+    const fs::path picture = PathFromQString(picture_path_);
     const LogoWriteResult written = WriteLogoFromPicture(
-        PathFromQString(picture_path_), picture_colour_, model->screen_width, model->screen_height);
+        picture, picture_colour_, model->screen_width, model->screen_height, LogoFileFor(picture));
+    if (written.status == LogoWriteStatus::PictureUnreadable) {
+        // Gone or changed since the picker checked it: that is what to say.
+        Messages().Show(MessageKind::Error, WindowText(WindowTextId::PictureUndecodable)
+                                                .arg(QDir::toNativeSeparators(picture_path_),
+                                                     QString::fromStdString(written.message))
+                                                .toStdString());
+        return;
+    }
     if (!written.ok()) {
         Messages().Show(MessageKind::Error, "不能写入LOGO文件: " + DisplayPath(written.logo_path));
         return;
     }
-    ProgramImage(ImageKind::Logo, written.logo_path);
+    const fs::path logo = written.logo_path;
+    ProgramImage(ImageKind::Logo, logo, QString(), [this, logo] {
+        Messages().Show(
+            MessageKind::Plain,
+            WindowText(WindowTextId::LogoFileWritten).arg(PathToQString(logo)).toStdString());
+    });
 }
 
 bool MaintenancePage::ConfirmClose() {

@@ -105,8 +105,10 @@ class MaintenancePage : public AnchoredDialog {
     uint32_t remembered_colour() const { return picture_colour_; }
     // The run after the file chooser (also how scripts start one).
     // `popup_text`: a popup shows it while the checks before the transfer run.
+    // `after_success`: called on this thread once the run has ended well.
     void ProgramImage(ImageKind kind, const std::filesystem::path& image,
-                      const QString& popup_text = QString());
+                      const QString& popup_text = QString(),
+                      std::function<void()> after_success = {});
     // Runs the logo picker modally; tests answer it in place.
     void SetPickerRunner(std::function<int(LogoPickerDialog&)> run) {
         run_picker_ = std::move(run);

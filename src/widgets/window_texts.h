@@ -17,6 +17,12 @@ enum class WindowTextId {
     SettingsNotSaved,
     NoSettingsFile,
     // the logo picker
+    PictureMissing,
+    PictureCannotOpen,
+    PictureEmpty,
+    PictureUndecodable,
+    PictureTooLargeToOpen,
+    LogoFileWritten,
     // start-up
     SettingsUnusable,
 };
@@ -46,6 +52,22 @@ inline constexpr WindowTextEntry kWindowTexts[] = {
      "This program has no settings file: the settings hold for this run only."},
 
     // the logo picker
+    {WindowTextId::PictureMissing, "picture_missing", "图片不存在：%1\n它可能已被删除或移动。",
+     "The picture does not exist: %1\nIt may have been deleted or moved."},
+    {WindowTextId::PictureCannotOpen, "picture_cannot_open", "不能打开图片：%1\n%2",
+     "Cannot open the picture: %1\n%2"},
+    {WindowTextId::PictureEmpty, "picture_empty", "图片文件是空的：%1",
+     "The picture file is empty: %1"},
+    {WindowTextId::PictureUndecodable, "picture_undecodable",
+     "不能识别图片：%1\n文件已损坏，或不是BMP、GIF、JPEG、PNG图片（%2）。",
+     "Cannot decode the picture: %1\nThe file is damaged or not a BMP, GIF, JPEG or PNG "
+     "picture (%2)."},
+    {WindowTextId::PictureTooLargeToOpen, "picture_too_large_to_open",
+     "图片太大，不能打开：%1\n图片为 %2 x %3 像素，LOGO图片最多 131072 像素。",
+     "The picture is too large to open: %1\nIt is %2 x %3 pixels; a logo picture has at most "
+     "131072 pixels."},
+    {WindowTextId::LogoFileWritten, "logo_file_written", "LOGO文件已写入：\n%1",
+     "The logo file was written to:\n%1"},
 
     // start-up
     {WindowTextId::SettingsUnusable, "settings_unusable",

@@ -1,5 +1,10 @@
 // The logo picker's size rules, colour and remembered picture, and the pane
 // it paints.
+#include <QAccessible>
+#include <QAccessibleActionInterface>
+#include <QBuffer>
+#include <QComboBox>
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QPushButton>
@@ -13,6 +18,7 @@
 #include "widgets/logo_picker_dialog.h"
 #include "widgets/logo_preview.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_texts.h"
 
 using namespace korvane;
 
@@ -30,6 +36,25 @@ void WriteModels(const QString& path) {
             << "</screen_size_cy></HMI_Type>\n";
     }
     out << "</HMI_Types></ge>\n";
+}
+
+// The message names the picture as the first line of the window text `id`
+// says (the second line holds the decoder's reason, which varies).
+bool Names(const Message& m, WindowTextId id, const QString& path) {
+    const QString first =
+        WindowText(id).section(QLatin1Char('\n'), 0, 0).arg(QDir::toNativeSeparators(path));
+    // Compared as the sink has it, in UTF-8.
+    const std::string expected = first.toStdString();
+    if (m.kind == MessageKind::Error && m.text.rfind(expected, 0) == 0)
+        return true;
+    qWarning("expected a message starting \"%s\", got \"%s\"", expected.c_str(), m.text.c_str());
+    return false;
+}
+
+void WriteBytes(const QString& path, const QByteArray& bytes) {
+    QFile file(path);
+    file.open(QIODevice::WriteOnly);
+    file.write(bytes);
 }
 
 }  // namespace
@@ -50,6 +75,20 @@ class LogoPickerDialogTest : public QObject {
     }
 
     std::filesystem::path ModelsPath() const { return models_.toStdString(); }
+
+    // 8000 x 8000, more than the decoder will hold in memory: made once.
+    QString huge_;
+    QString HugePicture() {
+        if (huge_.isEmpty()) {
+            // "%2" in the name: the message must show it as it is.
+            huge_ = dir_.filePath(QStringLiteral("huge%2.png"));
+            QImage image(8000, 8000, QImage::Format_RGB888);
+            image.fill(Qt::red);
+            if (!image.save(huge_, "PNG", 89))  // light compression: quicker
+                qFatal("cannot write %s", qPrintable(huge_));
+        }
+        return huge_;
+    }
 
   private slots:
     void initTestCase() {
@@ -160,22 +199,9 @@ class LogoPickerDialogTest : public QObject {
         QCOMPARE(dlg.current_model()->screen_width, 160);
     }
 
-    void unreadablePictureShowsOnlyTheBackground() {
-        RecordingSink sink;
-        ScriptedPrompts prompts;
-        LogoPickerDialog dlg(sink, prompts, ModelsPath());
-        dlg.InitDialog();
-        const QString path = dir_.filePath(QStringLiteral("not-a-picture.bmp"));
-        std::ofstream(path.toStdString()) << "no picture here";
-        dlg.SelectPicture(path);
-        QCOMPARE(dlg.picture_path(), path);
-        QVERIFY(dlg.pane()->picture().IsEmpty());
-        QVERIFY(sink.Messages().empty());
-    }
-
     // A name as a file dialog gives it reaches the system in its own
     // encoding; one with no file behind it (here a lone UTF-16 surrogate,
-    // which has no UTF-8 at all) leaves the pane empty rather than throw.
+    // which has no UTF-8 at all) is named as missing rather than throw.
     void picturesNamedInAnyScriptLoad() {
         RecordingSink sink;
         ScriptedPrompts prompts;
@@ -188,8 +214,9 @@ class LogoPickerDialogTest : public QObject {
 
         const QString broken = dir_.filePath(QStringLiteral("p") + QChar(0xD800) + ".bmp");
         dlg.SelectPicture(broken);
-        QVERIFY(dlg.pane()->picture().IsEmpty());
-        QVERIFY(sink.Messages().empty());
+        QCOMPARE(sink.Messages().size(), size_t{1});
+        QVERIFY(Names(sink.Messages()[0], WindowTextId::PictureMissing, broken));
+        QCOMPARE(dlg.picture_path(), named);
     }
 
     void colourFromTheChooser() {
@@ -236,6 +263,154 @@ class LogoPickerDialogTest : public QObject {
         QVERIFY(dlg.current_model() == nullptr);
         dlg.SelectPicture(Picture(330, 250));
         QVERIFY(!dlg.picture_path().isEmpty());
+    }
+
+    // --- pictures checked when chosen --------------------------------------
+
+    // Each is refused at once with its own message naming it, and the
+    // picture chosen before stays chosen and shown.
+    void aPictureThatCannotBeUsedIsNamedAtOnceAndNotTaken_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");  // null: no file at all
+        QTest::addColumn<int>("text");
+        QImage small(40, 30, QImage::Format_RGB32);
+        small.fill(Qt::blue);
+        QByteArray png;
+        {
+            QBuffer buffer(&png);
+            buffer.open(QIODevice::WriteOnly);
+            small.save(&buffer, "PNG");
+        }
+        QTest::newRow("text named .png") << "text.png" << QByteArray("just some words\n")
+                                         << int(WindowTextId::PictureUndecodable);
+        QTest::newRow("truncated PNG")
+            << "truncated.png" << png.left(png.size() / 2) << int(WindowTextId::PictureUndecodable);
+        QTest::newRow("empty file")
+            << "empty.png" << QByteArray("") << int(WindowTextId::PictureEmpty);
+        QTest::newRow("no file") << "gone.png" << QByteArray() << int(WindowTextId::PictureMissing);
+    }
+    void aPictureThatCannotBeUsedIsNamedAtOnceAndNotTaken() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, text);
+        const QString path = dir_.filePath(name);
+        QFile::remove(path);
+        if (!bytes.isNull())
+            WriteBytes(path, bytes);
+        RecordingSink sink;
+        ScriptedPrompts prompts;
+        LogoPickerDialog dlg(sink, prompts, ModelsPath());
+        dlg.InitDialog();
+        const QString good = Picture(50, 40);
+        dlg.SelectPicture(good);
+        prompts.AddFile(path);
+        QTest::mouseClick(FindControl<QPushButton>(&dlg, logo_picker_names::kSelectPictureButton),
+                          Qt::LeftButton);
+        QCOMPARE(sink.Messages().size(), size_t{1});
+        QVERIFY(Names(sink.Messages()[0], WindowTextId(text), path));
+        QCOMPARE(dlg.picture_path(), good);
+        QVERIFY(dlg.pane()->shown());
+        QCOMPARE(dlg.pane()->picture().NaturalSize(), QSize(50, 40));
+    }
+
+    // Too large to decode, yet measured by its header: the screen message,
+    // as 1280 x 800 gets it.
+    void anEnormousPictureGetsTheScreenMessage() {
+        RecordingSink sink;
+        ScriptedPrompts prompts;
+        LogoPickerDialog dlg(sink, prompts, ModelsPath());
+        dlg.InitDialog();
+        dlg.SelectPicture(HugePicture());
+        QCOMPARE(sink.Messages(),
+                 (std::vector<Message>{{MessageKind::AppDefault, kLogoPictureTooLarge}}));
+        QVERIFY(dlg.picture_path().isEmpty());
+        QVERIFY(!dlg.pane()->shown());
+    }
+
+    // Without a screen to compare with, the decoder's refusal is told as
+    // what it is: too large, with the size.
+    void aPictureTooLargeToDecodeIsNamedWithItsSize() {
+        RecordingSink sink;
+        ScriptedPrompts prompts;
+        LogoPickerDialog dlg(sink, prompts, std::nullopt);
+        dlg.InitDialog();
+        dlg.SelectPicture(HugePicture());
+        QCOMPARE(sink.Messages().size(), size_t{1});
+        QVERIFY(Names(sink.Messages()[0], WindowTextId::PictureTooLargeToOpen, HugePicture()));
+        QVERIFY(QString::fromStdString(sink.Messages()[0].text)
+                    .contains(QStringLiteral("8000 x 8000")));
+        QVERIFY(dlg.picture_path().isEmpty());
+    }
+
+    // A remembered picture is checked again at OK: gone or spoilt since, it
+    // is named as such and the dialog stays open.
+    void aRememberedPictureThatWentBadIsNamedAtOk() {
+        const QString gone = dir_.filePath(QStringLiteral("remembered-gone.bmp"));
+        const QString spoilt = dir_.filePath(QStringLiteral("remembered-spoilt.bmp"));
+        WriteBytes(spoilt, QByteArray("BM no longer a picture"));
+        const struct {
+            QString path;
+            WindowTextId text;
+        } cases[] = {{gone, WindowTextId::PictureMissing},
+                     {spoilt, WindowTextId::PictureUndecodable}};
+        for (const auto& c : cases) {
+            RecordingSink sink;
+            ScriptedPrompts prompts;
+            LogoPickerDialog dlg(sink, prompts, ModelsPath());
+            dlg.SetPicturePath(c.path);
+            dlg.InitDialog();
+            dlg.accept();
+            QCOMPARE(dlg.result(), int(QDialog::Rejected));
+            QCOMPARE(sink.Messages().size(), size_t{1});
+            QVERIFY(Names(sink.Messages()[0], c.text, c.path));
+        }
+    }
+
+    // --- the type choice follows its state, however it is changed ------------
+
+    void theTypeChoiceFollowsKeyboardAndAssistiveTechnology() {
+        RecordingSink sink;
+        ScriptedPrompts prompts;
+        LogoPickerDialog dlg(sink, prompts, ModelsPath());
+        dlg.show();
+        auto* types = FindControl<QComboBox>(&dlg, logo_picker_names::kPanelTypeChoice);
+        QTest::keyClick(types, Qt::Key_Down);
+        QCOMPARE(dlg.current_model()->screen_width, 480);
+        // As a screen reader sets a value: on the control itself.
+        types->setCurrentIndex(3);
+        QCOMPARE(dlg.current_model()->screen_width, 160);
+        // The picture's screen check uses the type so chosen.
+        dlg.SelectPicture(Picture(200, 100));
+        QCOMPARE(sink.Messages(),
+                 (std::vector<Message>{{MessageKind::AppDefault, kLogoPictureTooLarge}}));
+        // The buttons react to an accessible press as to a click.
+        prompts.AddColour(0x00112233);
+        QAccessibleInterface* colour = QAccessible::queryAccessibleInterface(
+            FindControl<QPushButton>(&dlg, logo_picker_names::kBackgroundButton));
+        QVERIFY(colour && colour->actionInterface());
+        colour->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+        // An accessible press animates a click, which lands a moment later.
+        QTRY_COMPARE(dlg.background(), 0x00112233u);
+    }
+
+    // --- the pane ---------------------------------------------------------
+
+    // Before any picture the pane shows the logo's background, as the logo
+    // file will have it: black the first time, the remembered colour after.
+    void thePaneStartsOnTheLogoBackground() {
+        RecordingSink sink;
+        ScriptedPrompts prompts;
+        {
+            LogoPickerDialog dlg(sink, prompts, ModelsPath());
+            dlg.show();
+            const QImage shown = dlg.pane()->grab().toImage();
+            QCOMPARE(shown.pixelColor(1, 1), QColor(Qt::black));
+        }
+        LogoPickerDialog dlg(sink, prompts, ModelsPath());
+        dlg.SetBackground(0x00FF0000);  // blue, as 0x00BBGGRR
+        dlg.show();
+        const QImage shown = dlg.pane()->grab().toImage();
+        QCOMPARE(shown.pixelColor(shown.width() - 2, shown.height() - 2), QColor(Qt::blue));
     }
 };
 

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStandardPaths>
 #include <QTimeEdit>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -18,6 +19,7 @@
 #include <iterator>
 
 #include "link/texts.h"
+#include "logo/logo_place.h"
 #include "page_fixture.h"
 #include "protocol/command_codes.h"
 #include "temp_profile.h"
@@ -777,7 +779,10 @@ class MaintenancePageTest : public QObject {
             QVERIFY(!logo.empty());
             QCOMPARE(rig.panel.ReadFlash(0x00040000, uint32_t(logo.size())), logo);
             QCOMPARE(rig.sink.Texts(),
-                     std::vector<std::string>{std::string(Text(TextId::UpdateDone))});
+                     (std::vector<std::string>{std::string(Text(TextId::UpdateDone)),
+                                               WindowText(WindowTextId::LogoFileWritten)
+                                                   .arg(picture + QStringLiteral(".logo"))
+                                                   .toStdString()}));
         }
         // A new start: the picker opens on the remembered picture and colour.
         PageRig again(Folder());
@@ -844,6 +849,123 @@ class MaintenancePageTest : public QObject {
         QVERIFY(QFile::exists(picture + QStringLiteral(".logo")));
         QCOMPARE(rig.sink.Texts(),
                  std::vector<std::string>{std::string(Text(TextId::NoUsbProgramming))});
+    }
+
+    // --- where the logo file goes and what the logo run says -----------------
+
+    void aLogoFileGoesBesideThePictureOrIntoTheFallbackFolder() {
+        namespace fs = std::filesystem;
+        const fs::path picture = fs::path("pictures") / "start.png";
+        QCOMPARE(ChooseLogoPath(picture, true, "data"), fs::path("pictures") / "start.png.logo");
+        QCOMPARE(ChooseLogoPath(picture, false, "data"), fs::path("data") / "start.png.logo");
+        QCOMPARE(PictureFolder("start.png"), fs::path("."));
+        QCOMPARE(PictureFolder(picture), fs::path("pictures"));
+    }
+
+    // Tried by making a file, which it removes again.
+    void aFolderTakesFilesOnlyWhenOneCanBeMadeThere() {
+        namespace fs = std::filesystem;
+        const fs::path folder = Folder().toStdString();
+        QVERIFY(CanCreateFileIn(folder));
+        QVERIFY(fs::is_empty(folder));
+        QVERIFY(!CanCreateFileIn(folder / "no-such-folder"));
+        fs::permissions(folder, fs::perms::owner_read | fs::perms::owner_exec);
+        const bool refused = !CanCreateFileIn(folder);
+        // Whether this user could write regardless (root): made by hand.
+        const bool writes_anyway =
+            QFile(Folder() + QStringLiteral("/x")).open(QIODevice::WriteOnly);
+        QFile::remove(Folder() + QStringLiteral("/x"));
+        fs::permissions(folder, fs::perms::owner_all);
+        if (writes_anyway)
+            QSKIP("this user writes into a folder of mode 0555 (root)");
+        QVERIFY(refused);
+    }
+
+    // A picture in a folder that takes no new files: the logo file goes to
+    // the user's data folder and the run names where.
+    void aPictureInAFolderThatTakesNoFilesHasItsLogoInTheDataFolder() {
+        namespace fs = std::filesystem;
+        QStandardPaths::setTestModeEnabled(true);
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+        QDir(data).removeRecursively();
+        const QString models = WriteOneModel();
+        const QString shelf = temp_->filePath(QStringLiteral("shelf"));
+        QVERIFY(QDir().mkpath(shelf));
+        const QString picture = shelf + QStringLiteral("/d.bmp");
+        QImage image(16, 16, QImage::Format_RGB32);
+        image.fill(Qt::cyan);
+        QVERIFY(image.save(picture));
+        fs::permissions(shelf.toStdString(), fs::perms::owner_read | fs::perms::owner_exec);
+        const bool locked = !CanCreateFileIn(shelf.toStdString());
+        PageRig rig(Folder());
+        rig.page->SetModelsFile(models.toStdString());
+        rig.page->SetPickerRunner([&](LogoPickerDialog& dlg) {
+            dlg.InitDialog();
+            dlg.SelectPicture(picture);
+            dlg.accept();
+            return dlg.result();
+        });
+        if (locked) {
+            QVERIFY(RunAndWait(*rig.page, [&] {
+                QTest::mouseClick(Button(rig.page.get(), page_names::kLogoButton), Qt::LeftButton);
+            }));
+        }
+        fs::permissions(shelf.toStdString(), fs::perms::owner_all);
+        if (!locked)
+            QSKIP("this user writes into a folder of mode 0555 (root)");
+        const QString logo = data + QStringLiteral("/d.bmp.logo");
+        QVERIFY(QFile::exists(logo));
+        QVERIFY(!QFile::exists(picture + QStringLiteral(".logo")));
+        QCOMPARE(rig.sink.Texts().back(),
+                 WindowText(WindowTextId::LogoFileWritten).arg(logo).toStdString());
+    }
+
+    // A remembered picture deleted since is named as missing, not as a logo
+    // file that cannot be written, and nothing is sent.
+    void aRememberedPictureDeletedSinceIsNamedAsMissing() {
+        const QString models = WriteOneModel();
+        const QString picture = temp_->filePath(QStringLiteral("e.bmp"));
+        QImage image(16, 16, QImage::Format_RGB32);
+        image.fill(Qt::magenta);
+        QVERIFY(image.save(picture));
+        {
+            PageRig rig(Folder());
+            rig.page->SetModelsFile(models.toStdString());
+            rig.page->SetPickerRunner([&](LogoPickerDialog& dlg) {
+                dlg.InitDialog();
+                dlg.SelectPicture(picture);
+                dlg.accept();
+                return dlg.result();
+            });
+            QVERIFY(RunAndWait(*rig.page, [&] {
+                QTest::mouseClick(Button(rig.page.get(), page_names::kLogoButton), Qt::LeftButton);
+            }));
+        }
+        QVERIFY(QFile::remove(picture));
+        PageRig rig(Folder());
+        rig.page->SetModelsFile(models.toStdString());
+        rig.page->SetPickerRunner([&](LogoPickerDialog& dlg) {
+            dlg.InitDialog();
+            dlg.accept();
+            return dlg.result();
+        });
+        QTest::mouseClick(Button(rig.page.get(), page_names::kLogoButton), Qt::LeftButton);
+        QVERIFY(!rig.page->Busy());
+        const auto texts = rig.sink.Texts();
+        QCOMPARE(texts.size(), size_t{1});
+        QVERIFY(QString::fromStdString(texts[0]).startsWith(WindowText(WindowTextId::PictureMissing)
+                                                                .section(QLatin1Char('\n'), 0, 0)
+                                                                .arg(picture)));
+        QVERIFY(rig.panel.ReceivedFrames().empty());
+    }
+
+  private:
+    QString WriteOneModel() {
+        const QString models = temp_->filePath(QStringLiteral("XMLName.dat"));
+        std::ofstream(models.toStdString())
+            << "<ge><HMI_Types><HMI_Type id=\"1\" name=\"m\"><screen_size_cx>320</screen_size_cx>"
+               "<screen_size_cy>240</screen_size_cy></HMI_Type></HMI_Types></ge>";
+        return models;
     }
 };
 
