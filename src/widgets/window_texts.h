@@ -41,6 +41,8 @@ inline constexpr WindowTextEntry kWindowTexts[] = {
      "Cancelled: the panel keeps what it had written so far."},
     {WindowTextId::LinkLockedDuringRun, "link_locked_during_run", "操作进行中，不能更改通讯参数。",
      "A run is under way; the link cannot be changed now."},
+    // Images are often named without a dot (zImage, rootfs): list every file.
+    {WindowTextId::ImageFileFilter, "image_file_filter", "所有文件 (*)", "All files (*)"},
 
     // the settings dialog
     {WindowTextId::AddressMissing, "address_missing", "请输入完整的IP地址!",
