@@ -1,4 +1,6 @@
+#include <QImageReader>
 #include <QtGlobal>
+#include <cstdint>
 
 #include "cli/logo_picture.h"
 #include "cli/stderr_capture.h"
@@ -57,6 +59,15 @@ std::optional<PictureSize> ReadPictureSize(const std::filesystem::path& picture,
     const bool loaded = holder.Load(picture, error);
     const std::string words = Joined(decoder.words(), printed.Take());
     if (!loaded) {
+        // A picture too large for the decoder to hold (8000 x 8000) is still
+        // measured from its header, so that it gets the size message rather
+        // than "cannot read"; a damaged one keeps the decoder's words.
+        if (const auto declared = Picture::ReadDeclaredSize(picture)) {
+            const int64_t bytes = int64_t{declared->width()} * declared->height() * 4;
+            const int limit_mib = QImageReader::allocationLimit();
+            if (limit_mib > 0 && bytes > int64_t{limit_mib} * 1024 * 1024)
+                return PictureSize{declared->width(), declared->height()};
+        }
         if (error && !words.empty())
             *error += " (" + words + ")";
         return std::nullopt;

@@ -443,6 +443,26 @@ TEST_F(CliTest, LogoFileIsTheOneTheCoreWrites) {
     EXPECT_EQ(ReadAll(bmp.string() + ".logo"), ReadAll(expected));
 }
 
+// A PNG's header with no pixels: the size a decoder reads before any pixel.
+std::string PngHeaderOnly(uint32_t width, uint32_t height) {
+    auto crc32 = [](const std::string& bytes) {
+        uint32_t crc = 0xFFFFFFFFu;
+        for (unsigned char b : bytes) {
+            crc ^= b;
+            for (int k = 0; k < 8; ++k)
+                crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+        }
+        return ~crc;
+    };
+    auto be32 = [](uint32_t v) {
+        return std::string{char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
+    };
+    const std::string ihdr = "IHDR" + be32(width) + be32(height) + std::string("\x08\x02\0\0\0", 5);
+    // An empty data chunk and the end: the header is whole, the pixels missing.
+    return std::string("\x89PNG\r\n\x1a\n", 8) + be32(13) + ihdr + be32(crc32(ihdr)) + be32(0) +
+           "IDAT" + be32(crc32("IDAT")) + be32(0) + "IEND" + be32(crc32("IEND"));
+}
+
 TEST_F(CliTest, LogoRefusalsAndMissingPictures) {
     QImage big(321, 240, QImage::Format_RGB32);
     big.fill(Qt::white);
@@ -454,6 +474,19 @@ TEST_F(CliTest, LogoRefusalsAndMissingPictures) {
               "图片尺寸大于触摸屏的大小，打开图片错误！\nkorvane-cli: the picture is 321 x 240, "
               "larger than the 320 x 240 screen: make it no larger than the screen\n");
     EXPECT_FALSE(std::filesystem::exists(bmp.string() + ".logo"));
+
+    // Too large to decode at all, it is still measured and gets the same word.
+    const auto huge = dir.path() / "huge.png";
+    {
+        std::ofstream out(huge, std::ios::binary);
+        const std::string png = PngHeaderOnly(8000, 8000);
+        out.write(png.data(), static_cast<std::streamsize>(png.size()));
+    }
+    r = Cli({"logo", huge.string(), "--screen", "800x480"});
+    EXPECT_EQ(r.code, 7);
+    EXPECT_NE(r.err.find("the picture is 8000 x 8000, larger than the 800 x 480 screen"),
+              std::string::npos)
+        << r.err;
 
     r = Cli({"logo", (dir.path() / "missing.bmp").string(), "--screen", "320x240"});
     EXPECT_EQ(r.code, 7);
