@@ -1,17 +1,29 @@
 #include "widgets/ip_address_edit.h"
 
+#include <QAccessible>
 #include <QHBoxLayout>
 #include <QIntValidator>
 #include <QKeyEvent>
-#include <QLabel>
+#include <QPainter>
+#include <QStyle>
 #include <algorithm>
+
+#include "widgets/ip_address_edit_accessible.h"
 
 namespace korvane {
 
 IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
+    // Assistive technology reads the control as one address named by its
+    // caption; the octet fields stay reachable inside it.
+    static const bool accessible =
+        (QAccessible::installFactory(&IpAddressEditAccessibleFactory), true);
+    (void)accessible;
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
-    row->setSpacing(2);
+    row->setSpacing(0);
+    // The dots are painted in the gaps (see paintEvent): as labels they were
+    // read out as four items of their own.
+    const int gap = fontMetrics().horizontalAdvance(QLatin1Char('.')) + 4;
     const int width = fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12;
     for (size_t i = 0; i < octets_.size(); ++i) {
         auto* e = new QLineEdit(this);
@@ -27,8 +39,14 @@ IpAddressEdit::IpAddressEdit(QWidget* parent) : QWidget(parent) {
             e->setFocusPolicy(Qt::ClickFocus);
         octets_[i] = e;
         if (i > 0)
-            row->addWidget(new QLabel(QStringLiteral("."), this));
+            row->addSpacing(gap);
         row->addWidget(e);
+        connect(e, &QLineEdit::textChanged, this, [this] {
+            if (QAccessible::isActive()) {
+                QAccessibleValueChangeEvent changed(this, text());
+                QAccessible::updateAccessibility(&changed);
+            }
+        });
         connect(e, &QLineEdit::textEdited, this, [this, e, i](const QString& t) {
             // The validator lets 256 to 999 through while typing; an octet
             // above 255 becomes 255, as it would be cut to its low byte otherwise.
@@ -60,6 +78,17 @@ void IpAddressEdit::setText(const QString& dotted) {
     for (size_t i = 0; i < octets_.size(); ++i)
         octets_[i]->setText(i < static_cast<size_t>(parts.size()) ? parts[static_cast<int>(i)]
                                                                   : QString());
+}
+
+void IpAddressEdit::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    for (size_t i = 1; i < octets_.size(); ++i) {
+        const QRect before = octets_[i - 1]->geometry();
+        const QRect gap(before.right() + 1, 0, octets_[i]->geometry().left() - before.right() - 1,
+                        height());
+        style()->drawItemText(&painter, gap, Qt::AlignCenter, palette(), isEnabled(),
+                              QStringLiteral("."), QPalette::WindowText);
+    }
 }
 
 bool IpAddressEdit::eventFilter(QObject* watched, QEvent* event) {

@@ -1,5 +1,6 @@
 #pragma once
-// An IPv4 address control: four octet fields (0 to 255) with dots between.
+// An IPv4 address control: four octet fields (0 to 255) with dots painted
+// between them.
 // Typing '.' or a third digit moves on to the next field; Backspace in an
 // empty field moves back.
 #include <QLineEdit>
@@ -23,6 +24,7 @@ class IpAddressEdit : public QWidget {
 
   protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
 
   private:
     std::array<QLineEdit*, 4> octets_{};

@@ -128,10 +128,9 @@ LinkSettingsDialog::LinkSettingsDialog(PanelController& controller, UserPrompts&
     find_progress_->hide();
     find_status_ = new QLabel(params);
     find_status_->setObjectName(link_settings_names::kFindStatusLabel);
-    find_status_->setAccessibleName(QString::fromUtf8("查找结果"));
     find_status_->setWordWrap(true);
     ip_->octet(0)->setAccessibleName(QStringLiteral("IP"));
-    device_->setAccessibleName(QString::fromUtf8("串口设备"));
+    com_->lineEdit()->setAccessibleName(QString::fromUtf8("串口号"));
     auto* grid = new QGridLayout(params);
     grid->addWidget(ip_label, 0, 0);
     grid->addWidget(ip_, 0, 1);
