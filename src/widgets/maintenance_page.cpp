@@ -41,7 +41,6 @@
 #include "widgets/logo_picker_dialog.h"
 #include "widgets/panel_controller.h"
 #include "widgets/percent_bar.h"
-#include "widgets/progress_popup.h"
 #include "widgets/user_prompts.h"
 #include "widgets/window_texts.h"
 
@@ -369,6 +368,9 @@ void MaintenancePage::timerEvent(QTimerEvent* event) {
     }
     UpdateEnabling();
     const QString figures = QString::fromStdString(progress_->FiguresText());
+    // Once data goes out the figures say more than a note from before.
+    if (!figures.isEmpty())
+        status_note_.clear();
     figures_->setText(figures.isEmpty() ? status_note_ : figures);
 }
 
@@ -459,9 +461,20 @@ std::optional<NetworkTexts> MaintenancePage::ReadNetworkTexts() {
         Messages().Show(MessageKind::Error, kInvalidPort);
         return std::nullopt;
     }
+    return NetworkTextsWith(*port);
+}
+
+std::optional<NetworkTexts> MaintenancePage::WholeNetworkTexts() const {
+    const auto port = ParseNewPanelPort(new_port_->text());
+    if (!port || !new_ip_->IsComplete() || !gateway_->IsComplete() || !mask_->IsComplete())
+        return std::nullopt;
+    return NetworkTextsWith(*port);
+}
+
+NetworkTexts MaintenancePage::NetworkTextsWith(uint16_t port) const {
     NetworkTexts t;
     t.ip = new_ip_->text().toStdString();
-    t.port = std::to_string(*port);
+    t.port = std::to_string(port);
     t.gateway = gateway_->text().toStdString();
     t.mask = mask_->text().toStdString();
     return t;
@@ -499,14 +512,11 @@ void MaintenancePage::OnSetAddress() {
 }
 
 void MaintenancePage::OnGetClock() {
-    const auto texts = ReadNetworkTexts();
-    if (!texts)
-        return;
     auto result = std::make_shared<std::optional<ClockValue>>();
     Launch(
         false,
-        [result, values = *texts](PanelWork& w) {
-            *result = GetPanelClock(w.session, &values, &w.settings);
+        [result, values = WholeNetworkTexts()](PanelWork& w) {
+            *result = GetPanelClock(w.session, values ? &*values : nullptr, &w.settings);
         },
         [this, result] {
             if (*result)
@@ -515,16 +525,13 @@ void MaintenancePage::OnGetClock() {
 }
 
 void MaintenancePage::OnSetClock() {
-    const auto texts = ReadNetworkTexts();
-    if (!texts)
-        return;
     const QDate d = new_date_->date();
     const QTime t = new_time_->time();
     const ClockValue when{d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()};
     if (!ConfirmInput(CheckPanelClock(when), kClockConcern))
         return;
-    Launch(false, [when, values = *texts](PanelWork& w) {
-        SetPanelClock(w.session, when, &values, &w.settings);
+    Launch(false, [when, values = WholeNetworkTexts()](PanelWork& w) {
+        SetPanelClock(w.session, when, values ? &*values : nullptr, &w.settings);
     });
 }
 
@@ -585,42 +592,33 @@ void MaintenancePage::ChooseAndProgram(ImageKind kind) {
                  kind == ImageKind::FileSystem ? Utf8(kConfiguringLink) : QString());
 }
 
-void MaintenancePage::ProgramImage(ImageKind kind, const fs::path& image, const QString& popup_text,
+void MaintenancePage::ProgramImage(ImageKind kind, const fs::path& image,
+                                   const QString& status_text,
                                    std::function<void()> after_success) {
     std::error_code ec;
     const auto size = fs::file_size(image, ec);
     progress_->Begin(ec ? 0 : size);
-    ProgressPopup* popup = nullptr;
-    if (!popup_text.isEmpty()) {
-        if (!popup_)
-            popup_ = std::make_unique<ProgressPopup>();
-        popup = popup_.get();
-        popup->Open(window(), QStringLiteral("Manager"));
-        popup->SetMessage(popup_text);
-    }
     // Set by the run's worker, read once the job is back on this thread.
     auto succeeded = std::make_shared<std::atomic<bool>>(false);
     Launch(
         true,
-        [this, kind, image, popup, succeeded](PanelWork& w) {
+        [this, kind, image, succeeded](PanelWork& w) {
             PanelSession& s = w.session;
-            const bool started =
-                UpdateFirmware(s, w.transfer, kind, image, *progress_,
-                               [succeeded](LinkResult r) { *succeeded = r == LinkResult::Ok; });
-            // The checks are done: the page's bar takes over from the popup.
-            if (popup) {
-                QMetaObject::invokeMethod(
-                    popup, [popup] { popup->Close(); }, Qt::QueuedConnection);
-            }
-            if (started)
+            if (UpdateFirmware(s, w.transfer, kind, image, *progress_,
+                               [succeeded](LinkResult r) { *succeeded = r == LinkResult::Ok; }))
                 s.WaitForRun();
         },
-        [popup, succeeded, after_success = std::move(after_success)] {
-            if (popup && popup->IsOpen())
-                popup->Close();
+        [this, succeeded, after_success = std::move(after_success)] {
+            status_note_.clear();
             if (*succeeded && after_success)
                 after_success();
         });
+    // The page's bar and Cancel serve the whole run, checks included; the
+    // status line says what happens until the figures take over.
+    if (busy_ && !status_text.isEmpty()) {
+        status_note_ = status_text;
+        figures_->setText(status_note_);
+    }
 }
 
 namespace {

@@ -34,7 +34,6 @@ namespace korvane {
 class LogoPickerDialog;
 class PercentBar;
 class IpAddressEdit;
-class ProgressPopup;
 class PanelController;
 class UserPrompts;
 
@@ -104,10 +103,11 @@ class MaintenancePage : public AnchoredDialog {
     const QString& remembered_picture() const { return picture_path_; }
     uint32_t remembered_colour() const { return picture_colour_; }
     // The run after the file chooser (also how scripts start one).
-    // `popup_text`: a popup shows it while the checks before the transfer run.
+    // `status_text`: the status line shows it while the checks before the
+    // transfer run.
     // `after_success`: called on this thread once the run has ended well.
     void ProgramImage(ImageKind kind, const std::filesystem::path& image,
-                      const QString& popup_text = QString(),
+                      const QString& status_text = QString(),
                       std::function<void()> after_success = {});
     // Runs the logo picker modally; tests answer it in place.
     void SetPickerRunner(std::function<int(LogoPickerDialog&)> run) {
@@ -148,6 +148,10 @@ class MaintenancePage : public AnchoredDialog {
     // The new address texts, or nothing (with a message) when the port is
     // not a port.
     std::optional<NetworkTexts> ReadNetworkTexts();
+    // The same when every field is whole, else nothing and no message: the
+    // clock saves the address record along only when there is one to save.
+    std::optional<NetworkTexts> WholeNetworkTexts() const;
+    NetworkTexts NetworkTextsWith(uint16_t port) const;
     // Runs `work` off the user-interface thread, then `then` on it.
     void Launch(bool flash_run, PanelController::Work work, std::function<void()> then = {});
     void ChooseAndProgram(ImageKind kind);
@@ -200,7 +204,6 @@ class MaintenancePage : public AnchoredDialog {
 
     std::unique_ptr<ProgressSink> bar_sink_;
     std::unique_ptr<PageProgress> progress_;
-    std::unique_ptr<ProgressPopup> popup_;
     int timer_ = 0;
 };
 

@@ -1,6 +1,7 @@
 // The maintenance page against the simulated panel: every button's
 // operation, the enabling while a run streams, cancel and closing mid-run,
 // the logo button, and the page's opening state.
+#include <QAbstractButton>
 #include <QAction>
 #include <QComboBox>
 #include <QDateEdit>
@@ -32,7 +33,6 @@
 #include "widgets/main_window.h"
 #include "widgets/maintenance_page_factory.h"
 #include "widgets/percent_bar.h"
-#include "widgets/progress_popup.h"
 #include "widgets/window_texts.h"
 
 using namespace korvane;
@@ -111,6 +111,32 @@ bool AskedAbout(const ScriptedPrompts& prompts, const char* concern,
         }
     }
     return true;
+}
+
+// The Cancel the user has in front of them during a run: a window kept
+// on top shows its own, otherwise it is the page's.
+QAbstractButton* CancelInFront(QWidget* page) {
+    for (QWidget* top : QApplication::topLevelWidgets()) {
+        if (top == page->window() || !top->isVisible() ||
+            !(top->windowFlags() & Qt::WindowStaysOnTopHint))
+            continue;
+        for (QAbstractButton* b : top->findChildren<QAbstractButton*>()) {
+            const QString caption = b->text().trimmed();
+            if (b->isVisible() &&
+                (caption == QStringLiteral("Cancel") || caption == QString::fromUtf8("取消")))
+                return b;
+        }
+    }
+    return Button(page, page_names::kCancelButton);
+}
+
+// A control as a failure names it: an address's octet field by its address.
+QString Named(const QWidget* w) {
+    const QString own =
+        w->objectName().isEmpty() && w->parentWidget()
+            ? w->parentWidget()->objectName() + QStringLiteral("/") + w->accessibleName()
+            : w->objectName();
+    return own + QLatin1Char(' ') + QString::fromLatin1(w->metaObject()->className());
 }
 
 std::vector<int> Octets(const uint8_t* o) {
@@ -333,12 +359,9 @@ class MaintenancePageTest : public QObject {
         for (const char* port : {"70000", "0", "-1", "80x", ""}) {
             rig.sink.Clear();
             Control<QLineEdit>(page, page_names::kNewPortEdit)->setText(QString::fromLatin1(port));
-            for (const char* name : {page_names::kSetAddressButton, page_names::kGetClockButton,
-                                     page_names::kSetClockButton}) {
-                QTest::mouseClick(Button(page, name), Qt::LeftButton);
-                QVERIFY(!rig.page->Busy());
-            }
-            QCOMPARE(rig.sink.Texts(), (std::vector<std::string>(3, kInvalidPort)));
+            QTest::mouseClick(Button(page, page_names::kSetAddressButton), Qt::LeftButton);
+            QVERIFY(!rig.page->Busy());
+            QCOMPARE(rig.sink.Texts(), (std::vector<std::string>{kInvalidPort}));
         }
         QVERIFY(rig.panel.ReceivedFrames().empty());
         QVERIFY(!QFile::exists(temp_->filePath(QStringLiteral("PanelNet.dat"))));
@@ -589,27 +612,16 @@ class MaintenancePageTest : public QObject {
         QVERIFY(RunAndWait(*rig.page, [&] {
             QTest::mouseClick(Button(page, page_names::kBootLoaderButton), Qt::LeftButton);
         }));
-        // The file-system run says what it does while its checks run.
+        // The file-system run says what it does while its checks run, on
+        // the page's status line above its own Cancel.
         rig.panel.InjectFault({sim::FaultKind::Delay, cmd::kQueryState, 1, 300});
-        ProgressPopup* popup = nullptr;
+        auto* status = Control<QLabel>(page, page_names::kRunFiguresLabel);
         QVERIFY(RunAndWait(*rig.page, [&] {
             MenuCommand(page, page_names::kFileSystemAction)->trigger();
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                if (auto* p = qobject_cast<ProgressPopup*>(w); p && p->isVisible())
-                    popup = p;
-            }
-            QVERIFY(popup);
-            QVERIFY(popup->windowTitle().startsWith(QStringLiteral("Manager")));
-            const auto message_shown = [popup] {
-                for (QLabel* l : popup->findChildren<QLabel*>()) {
-                    if (l->text() == QString::fromUtf8(kConfiguringLink))
-                        return true;
-                }
-                return false;
-            };
-            QTRY_VERIFY(message_shown());
+            QCOMPARE(status->text(), QString::fromUtf8(kConfiguringLink));
+            QVERIFY(Button(page, page_names::kCancelButton)->isEnabled());
         }));
-        QTRY_VERIFY(!popup->isVisible());
+        QVERIFY(status->text().isEmpty());
         const auto b = Bytes(boot.toStdString());
         const auto f = Bytes(fs.toStdString());
         QCOMPARE(rig.panel.ReadFlash(0x00000000, uint32_t(b.size())), b);
@@ -957,6 +969,144 @@ class MaintenancePageTest : public QObject {
                                                                 .section(QLatin1Char('\n'), 0, 0)
                                                                 .arg(picture)));
         QVERIFY(rig.panel.ReceivedFrames().empty());
+    }
+
+    // --- the clock, the file-system run and the tab order -----------------
+
+    // The clock has nothing to do with the new address: a bad port there
+    // neither stops 获取 and 更新 nor gets saved; whole fields are saved along.
+    void theClockWorksWhateverTheAddressFieldsHold() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        rig.panel.SetClock({2021, 3, 4, 5, 6, 7});
+        Control<QLineEdit>(page, page_names::kNewPortEdit)->setText(QStringLiteral("70000"));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kGetClockButton), Qt::LeftButton);
+        }));
+        QVERIFY2(Control<QLineEdit>(page, page_names::kPanelClockEdit)
+                     ->text()
+                     .startsWith(QStringLiteral("2021-03-04 05:06:")),
+                 qPrintable(Control<QLineEdit>(page, page_names::kPanelClockEdit)->text()));
+        QVERIFY(rig.sink.Messages().empty());
+
+        Control<QDateEdit>(page, page_names::kNewDateEdit)->setDate(QDate(2025, 7, 1));
+        Control<QTimeEdit>(page, page_names::kNewTimeEdit)->setTime(QTime(9, 15, 0));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kSetClockButton), Qt::LeftButton);
+        }));
+        QCOMPARE(rig.sink.Texts(), std::vector<std::string>{"设置成功"});
+        const sim::ClockFields c = rig.panel.Clock();
+        QCOMPARE((std::vector<int>{c.year, c.month, c.day, c.hour, c.minute}),
+                 (std::vector<int>{2025, 7, 1, 9, 15}));
+        QVERIFY(!QFile::exists(temp_->filePath(QStringLiteral("PanelNet.dat"))));
+
+        // An address with a field left empty is not saved either.
+        Control<QLineEdit>(page, page_names::kNewPortEdit)->setText(QStringLiteral("21845"));
+        Control<IpAddressEdit>(page, page_names::kNewIpEdit)->setText(QStringLiteral("10.1..4"));
+        rig.sink.Clear();
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kGetClockButton), Qt::LeftButton);
+        }));
+        QVERIFY(rig.sink.Messages().empty());
+        QVERIFY(!QFile::exists(temp_->filePath(QStringLiteral("PanelNet.dat"))));
+
+        Control<IpAddressEdit>(page, page_names::kNewIpEdit)->setText(QStringLiteral("10.1.2.4"));
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            QTest::mouseClick(Button(page, page_names::kGetClockButton), Qt::LeftButton);
+        }));
+        QVERIFY(rig.sink.Messages().empty());
+        QCOMPARE(SavedPanelAddress(Folder()), (std::vector<int>{10, 1, 2, 4}));
+    }
+
+    // However the file-system run shows itself, the Cancel in front of the
+    // user stops it: during its slow checks, and the image never lands whole.
+    void theFileSystemRunStopsAtTheCancelTheUserSees() {
+        PageRig rig(Folder());
+        QWidget* page = rig.page.get();
+        const QString fs = WriteImage(Folder(), QStringLiteral("rootfs.img"), 200 * 1024);
+        rig.prompts.AddFile(fs);
+        rig.panel.InjectFault({sim::FaultKind::Delay, cmd::kQueryState, 1, 1500});
+        SlowData(rig.panel, 100, 20);
+        auto* status = Control<QLabel>(page, page_names::kRunFiguresLabel);
+        QVERIFY(RunAndWait(*rig.page, [&] {
+            MenuCommand(page, page_names::kFileSystemAction)->trigger();
+            // The checks have begun: the panel has the state query.
+            QTRY_VERIFY_WITH_TIMEOUT(!rig.panel.FramesWithCommand(cmd::kQueryState).empty(), 5000);
+            QCOMPARE(status->text(), QString::fromUtf8(kConfiguringLink));
+            QAbstractButton* cancel = CancelInFront(page);
+            QVERIFY(cancel);
+            QVERIFY(cancel->isEnabled());
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        }));
+        QCOMPARE(status->text(), WindowText(WindowTextId::RunCancelled));
+        QVERIFY(rig.panel.FramesWithCommand(cmd::kFlashData).empty());
+        const auto f = Bytes(fs.toStdString());
+        QVERIFY(rig.panel.ReadFlash(0x00280000, uint32_t(f.size())) != f);
+        QVERIFY(rig.sink.Messages().empty());
+        QVERIFY(AllStartersEnabled(page, true));
+    }
+
+    // Tab from the first control reaches every control the user can work,
+    // group by group, row by row, left to right.
+    void tabFollowsTheReadingOrder() {
+        PageRig rig(Folder());
+        MaintenancePage* page = rig.page.get();
+        page->show();
+        page->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(page));
+        const auto tabbable = [page](QWidget* w) {
+            return w->isVisibleTo(page) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+                   !w->focusProxy() && w->window() == page;
+        };
+        // Where a control sits: its group's place on the page, then its own.
+        const auto place = [page](QWidget* w) {
+            QWidget* group = w;
+            while (group->parentWidget() != page)
+                group = group->parentWidget();
+            return std::pair{group->y(), QRect(w->mapTo(page, QPoint(0, 0)), w->size())};
+        };
+        const auto reads_before = [&](QWidget* a, QWidget* b) {
+            const auto [ga, ra] = place(a);
+            const auto [gb, rb] = place(b);
+            if (ga != gb)
+                return ga < gb;
+            const bool same_row = ra.top() <= rb.bottom() && rb.top() <= ra.bottom();
+            return same_row ? ra.left() < rb.left() : ra.top() < rb.top();
+        };
+        // Serial and network: each mode turns other fields on.
+        for (int mode : {0, 1}) {
+            Control<QComboBox>(page, page_names::kLinkModeChoice)->setCurrentIndex(mode);
+            QWidget* first = nullptr;
+            for (QWidget* w = page->nextInFocusChain(); w != page; w = w->nextInFocusChain()) {
+                if (tabbable(w)) {
+                    first = w;
+                    break;
+                }
+            }
+            QVERIFY(first);
+            first->setFocus(Qt::TabFocusReason);
+            QTRY_COMPARE(QApplication::focusWidget(), first);
+            QList<QWidget*> order{first};
+            for (int presses = 0; presses < 100; ++presses) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QWidget* now = QApplication::focusWidget();
+                // A date or time field takes a Tab per section before it lets go.
+                if (now == order.back())
+                    continue;
+                if (now == first)
+                    break;
+                QVERIFY2(!order.contains(now), qPrintable(Named(now)));
+                QVERIFY2(reads_before(order.back(), now),
+                         qPrintable(Named(order.back()) + QStringLiteral(" before ") + Named(now)));
+                order << now;
+            }
+            QCOMPARE(QApplication::focusWidget(), first);
+            // Every control that Tab may reach was reached.
+            for (QWidget* w : page->findChildren<QWidget*>()) {
+                if (tabbable(w))
+                    QVERIFY2(order.contains(w), qPrintable(Named(w)));
+            }
+        }
     }
 
   private:
