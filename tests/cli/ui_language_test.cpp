@@ -40,7 +40,8 @@ TEST(UiLanguage, TheFirstLocaleVariableSetDecides) {
         // LANGUAGE is a list of preferences: its first entry counts.
         {{{"LANGUAGE", "en:zh"}, {"LANG", "zh_CN.UTF-8"}}, en},
         {{{"LANGUAGE", "zh_CN:en"}, {"LANG", "en_US.UTF-8"}}, zh},
-        {{{"LANGUAGE", ":de"}}, en},
+        {{{"LANGUAGE", ":zh_TW:en"}}, zh},
+        {{{"LANGUAGE", "C:en"}}, zh},
         // In order: LANGUAGE, LC_ALL, LC_MESSAGES, LANG.
         {{{"LC_ALL", "zh_CN.UTF-8"}, {"LANG", "en_US.UTF-8"}}, zh},
         {{{"LC_ALL", "en_GB.UTF-8"}, {"LC_MESSAGES", "zh_CN.UTF-8"}}, en},
@@ -49,7 +50,7 @@ TEST(UiLanguage, TheFirstLocaleVariableSetDecides) {
         // An empty value is no value: the next one decides.
         {{{"LC_ALL", ""}, {"LANG", "de_DE.UTF-8"}}, en},
         {{{"LANGUAGE", ""}, {"LC_ALL", ""}, {"LC_MESSAGES", "en_US"}, {"LANG", "zh_CN"}}, en},
-        {{{"LANGUAGE", ":"}, {"LANG", "de_DE"}}, en},
+        {{{"LANGUAGE", ":"}, {"LANG", "zh_CN"}}, zh},
         {{{"LANGUAGE", ""}, {"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", ""}}, zh},
         // Other variables play no part.
         {{{"LC_CTYPE", "en_US.UTF-8"}, {"LC_TIME", "de_DE"}}, zh},
