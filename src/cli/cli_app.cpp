@@ -103,6 +103,10 @@ std::optional<UsageError> ApplyGlobal(Invocation& inv, const std::string& name,
         inv.quiet = true;
     } else if (name == "--json") {
         inv.json = true;
+    } else if (name == "--lang") {
+        inv.language = ParseUiLanguage(v);
+        if (!inv.language)
+            return UsageError{"not a language: " + v + " (--lang takes zh or en)"};
     } else if (name == "--force") {
         inv.force = true;
     } else if (name == "-h" || name == "--help") {

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "system/ui_language.h"
+
 namespace korvane::cli {
 
 inline constexpr int kUsageError = 64;
@@ -25,6 +27,9 @@ struct CliEnvironment {
     std::filesystem::path program_folder;
     // Set by the caller (Ctrl-C) to cancel a running programming run.
     std::atomic<bool>* interrupt = nullptr;
+    // The language of the panel's texts when no --lang is given: main() takes
+    // it from the user's locale.
+    UiLanguage language = UiLanguage::Chinese;
 };
 
 int RunCli(const std::vector<std::string>& args, CliEnvironment& env);

@@ -27,6 +27,12 @@ std::vector<OptionGroup> Groups() {
              {"--json", "",
               "results, messages and the final verdict as JSON lines on stdout\n"
               "(docs/command-line.md describes each event)"},
+             {"--lang", "zh|en",
+              "the language of the panel's messages: zh (as stored) or en;\n"
+              "without it the locale's (LANGUAGE, LC_ALL, LC_MESSAGES, LANG):\n"
+              "Chinese for zh, C, POSIX or none, else English; the lines of\n"
+              "korvane-cli itself are English in both",
+              Complete::Words, "zh en"},
              {"--force", "",
               "send a value that would cut you off the panel or overwrite\n"
               "another image (refused otherwise, exit 65)"},

@@ -115,6 +115,16 @@ void Output::Wait(WaitFor what, unsigned remaining_s) {
          << std::flush;
 }
 
+std::string_view InLanguage(std::string_view stored, UiLanguage language) {
+    if (language == UiLanguage::Chinese || stored.empty())
+        return stored;
+    for (const TextEntry& entry : kTexts) {
+        if (stored == entry.text)
+            return entry.english;
+    }
+    return stored;
+}
+
 const char* WaitForText(WaitFor what) {
     switch (what) {
         case WaitFor::FlashPrepare:
@@ -263,9 +273,10 @@ std::string FitToColumns(std::string_view text, int columns) {
 }
 
 TerminalProgress::TerminalProgress(std::ostream& err, uint64_t total_bytes,
-                                   std::function<int()> columns)
+                                   std::function<int()> columns, UiLanguage language)
     : err_(err),
       columns_(std::move(columns)),
+      language_(language),
       total_(total_bytes),
       started_(std::chrono::steady_clock::now()) {}
 
@@ -310,7 +321,8 @@ void TerminalProgress::Step() {
 void TerminalProgress::SetText(std::string_view text) {
     std::lock_guard lock(mutex_);
     waiting_.reset();
-    text_ = text;
+    // The core names its step with the stored text.
+    text_ = InLanguage(text, language_);
     Draw();
 }
 

@@ -15,6 +15,7 @@
 #include "link/link_context.h"
 #include "link/link_result.h"
 #include "link/message_sink.h"
+#include "system/ui_language.h"
 
 namespace korvane::cli {
 
@@ -23,11 +24,16 @@ std::string JsonString(std::string_view text);
 class TerminalProgress;
 
 // Results a command prints: plain "key value" text, or one JSON object.
+// The core's texts are shown in the language chosen; the tool's own lines
+// are English whatever it is.
 class Output {
   public:
-    Output(std::ostream& out, std::ostream& err, bool json) : out_(out), err_(err), json_(json) {}
+    Output(std::ostream& out, std::ostream& err, bool json,
+           UiLanguage language = UiLanguage::Chinese)
+        : out_(out), err_(err), json_(json), language_(language) {}
 
     bool json() const { return json_; }
+    UiLanguage language() const { return language_; }
     std::ostream& err() { return err_; }
     // A plain line of result text (as given), or a JSON "result" object
     // built from the fields.
@@ -38,6 +44,10 @@ class Output {
     // printed after the stored text (JSON: its "hint").
     void Message(MessageKind kind, std::string_view text, std::optional<TextId> id = std::nullopt,
                  std::string_view hint = {});
+    // A text of the catalogue, in the chosen language.
+    void Message(MessageKind kind, TextId id, std::string_view hint = {}) {
+        Message(kind, Text(id, language_), id, hint);
+    }
     // The closing line in JSON mode.
     void Verdict(LinkResult result);
     // The closing line of an outcome that is no link result (a refusal).
@@ -63,6 +73,7 @@ class Output {
     std::ostream& out_;
     std::ostream& err_;
     bool json_;
+    UiLanguage language_;
     std::atomic<bool> said_{false};
     TerminalProgress* progress_ = nullptr;
 };
@@ -80,10 +91,13 @@ class OutputSink : public MessageSink {
     explicit OutputSink(Output& out, HintFor hints = {}) : out_(out), hints_(std::move(hints)) {}
     void Show(MessageKind kind, std::string_view text) override { out_.Message(kind, text); }
     void ShowText(MessageKind kind, TextId id) override {
-        out_.Message(Severity(kind, id), Text(id), id, hints_ ? hints_(id) : std::string());
+        out_.Message(Severity(kind, id), id, hints_ ? hints_(id) : std::string());
     }
     void ShowFilled(MessageKind kind, TextId id, std::string_view text) override {
         out_.Message(Severity(kind, id), text, id, hints_ ? hints_(id) : std::string());
+    }
+    void ShowTemplate(MessageKind kind, TextId id, const TextValues& values) override {
+        ShowFilled(kind, id, FillText(id, values, out_.language()));
     }
 
   private:
@@ -115,8 +129,10 @@ class TraceObserver : public FrameObserver {
 // redrawn in place).
 class TerminalProgress : public ProgressSink {
   public:
-    // `columns` gives the terminal's width at each redraw; none: no cut.
-    TerminalProgress(std::ostream& err, uint64_t total_bytes, std::function<int()> columns = {});
+    // `columns` gives the terminal's width at each redraw; none: no cut. A
+    // text of the catalogue is shown in `language`.
+    TerminalProgress(std::ostream& err, uint64_t total_bytes, std::function<int()> columns = {},
+                     UiLanguage language = UiLanguage::Chinese);
     void MoveTo(int position) override;
     void SetSpan(int lower, int upper) override;
     void Step() override;
@@ -135,6 +151,7 @@ class TerminalProgress : public ProgressSink {
     void Put(const std::string& line);
     std::ostream& err_;
     std::function<int()> columns_;
+    UiLanguage language_;
     bool finished_ = false;
     std::mutex mutex_;
     uint64_t total_;
@@ -161,6 +178,9 @@ class JsonWaits : public NullProgress {
 // The text cut to fit `columns` terminal columns (wide characters count two);
 // a run of dots ending the text is shortened first.
 std::string FitToColumns(std::string_view text, int columns);
+
+// A stored text of the catalogue in `language`; any other text as it is.
+std::string_view InLanguage(std::string_view stored, UiLanguage language);
 
 // How a wait reads on the terminal, e.g. "the erase".
 const char* WaitForText(WaitFor what);

@@ -46,7 +46,7 @@ std::string LinkName(const LinkSettings& s) {
 CommandContext::CommandContext(Invocation inv, CliEnvironment& env)
     : inv_(std::move(inv)),
       env_(env),
-      out_(env.out, env.err, inv_.json),
+      out_(env.out, env.err, inv_.json, inv_.language.value_or(env.language)),
       sink_(out_, [this](TextId id) { return Hint(id); }) {}
 
 int CommandContext::Finish(LinkResult r) {

@@ -42,7 +42,10 @@ std::string NoneHint(const DiscoverOptions& o, const DiscoverResult& r) {
 // nothing else while it runs.
 class SearchLine : public NullProgress {
   public:
-    explicit SearchLine(std::ostream& err) : err_(err) {}
+    SearchLine(std::ostream& err, UiLanguage language)
+        : err_(err),
+          text_(language == UiLanguage::English ? "Looking for panels..." : kDiscoverProgressText) {
+    }
     ~SearchLine() override {
         if (shown_ >= 0)
             err_ << "\r\033[K" << std::flush;
@@ -51,11 +54,12 @@ class SearchLine : public NullProgress {
         if (position == shown_)
             return;
         shown_ = position;
-        err_ << "\r" << kDiscoverProgressText << " " << position << "%\033[K" << std::flush;
+        err_ << "\r" << text_ << " " << position << "%\033[K" << std::flush;
     }
 
   private:
     std::ostream& err_;
+    const char* text_;
     int shown_ = -1;
 };
 
@@ -162,7 +166,7 @@ int Discover(CommandContext& c) {
     NullProgress silent;
     std::optional<SearchLine> shown;
     if (c.env().err_is_terminal && !c.inv().quiet && !out.json())
-        shown.emplace(c.env().err);
+        shown.emplace(c.env().err, out.language());
     const DiscoverResult r = DiscoverPanels(o, shown ? static_cast<ProgressSink&>(*shown) : silent);
     shown.reset();
     if (const auto failed = SearchFailure(c, o, r))

@@ -28,7 +28,7 @@ int Erase(CommandContext& c) {
         std::optional<TerminalProgress> shown;
         if (DrawsProgress(c)) {
             // The erase run reports only its end; the line says what it waits for.
-            shown.emplace(c.env().err, 0, c.TerminalColumns());
+            shown.emplace(c.env().err, 0, c.TerminalColumns(), c.out().language());
             c.out().SetProgress(&*shown);
             shown->SetText(Text(TextId::ProgressErase));
         }
@@ -51,7 +51,7 @@ void ProgramImage(CommandContext& c, PanelSession& s, ImageKind kind, const fs::
     JsonWaits waits(c.out());
     std::optional<TerminalProgress> shown;
     if (DrawsProgress(c)) {
-        shown.emplace(c.env().err, size, c.TerminalColumns());
+        shown.emplace(c.env().err, size, c.TerminalColumns(), c.out().language());
         c.out().SetProgress(&*shown);
     }
     ProgressSink& progress = shown          ? static_cast<ProgressSink&>(*shown)

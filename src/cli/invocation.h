@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "link/link_result.h"
+#include "system/ui_language.h"
 
 namespace korvane::cli {
 
@@ -24,6 +25,7 @@ struct Invocation {
     bool trace = false;
     bool quiet = false;
     bool json = false;
+    std::optional<UiLanguage> language;  // --lang; else the locale's
     bool force = false;
     bool help = false;
     bool version = false;

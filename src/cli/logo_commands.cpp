@@ -140,8 +140,7 @@ bool PictureFits(CommandContext& c, const fs::path& picture, const LogoTarget& t
         std::to_string(size->width) + " x " + std::to_string(size->height);
     switch (CheckLogoPicture(size->width, size->height, target.width, target.height)) {
         case LogoPictureFit::LargerThanScreen:
-            c.out().Message(MessageKind::Error, Text(TextId::LogoLargerThanScreen),
-                            TextId::LogoLargerThanScreen,
+            c.out().Message(MessageKind::Error, TextId::LogoLargerThanScreen,
                             "the picture is " + picture_size + ", larger than the " +
                                 std::to_string(target.width) + " x " +
                                 std::to_string(target.height) +
@@ -149,8 +148,7 @@ bool PictureFits(CommandContext& c, const fs::path& picture, const LogoTarget& t
             c.Finish(LinkResult::FileError);
             return false;
         case LogoPictureFit::TooManyPixels:
-            c.out().Message(MessageKind::Error, Text(TextId::LogoTooManyPixels),
-                            TextId::LogoTooManyPixels,
+            c.out().Message(MessageKind::Error, TextId::LogoTooManyPixels,
                             "the picture is " + picture_size + ", " +
                                 Grouped(int64_t{size->width} * size->height) +
                                 " pixels; a logo may have at most " + Grouped(kLogoMaxPixels) +

@@ -8,6 +8,7 @@
 #include "cli/cli_app.h"
 #include "system/console.h"
 #include "system/program_files.h"
+#include "system/ui_language.h"
 
 namespace {
 
@@ -25,5 +26,7 @@ int main(int argc, char** argv) {
         self = std::filesystem::absolute(argv[0]);
     korvane::cli::CliEnvironment env{std::cout, std::cerr, korvane::StderrIsTerminal(),
                                      self.parent_path(), &g_interrupt};
+    // The panel's texts in the language of the user's locale, unless --lang names one.
+    env.language = korvane::LanguageFromEnvironment(korvane::ProcessEnv);
     return korvane::cli::RunCli(args, env);
 }

@@ -43,11 +43,10 @@ const char* WaitForName(WaitFor what) {
     return "";
 }
 
-std::string FillText(TextId id,
-                     std::initializer_list<std::pair<std::string_view, std::string>> values) {
-    std::string text = Text(id);
+std::string FillText(TextId id, const TextValues& values, UiLanguage language) {
+    std::string text = Text(id, language);
     for (const auto& [name, value] : values) {
-        const std::string key = "{" + std::string(name) + "}";
+        const std::string key = "{" + name + "}";
         for (size_t at = text.find(key); at != std::string::npos;
              at = text.find(key, at + value.size()))
             text.replace(at, key.size(), value);

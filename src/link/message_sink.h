@@ -33,6 +33,12 @@ class MessageSink {
     virtual void ShowText(MessageKind kind, TextId id) { Show(kind, Text(id)); }
     // A catalogued template, already filled in (FillText).
     virtual void ShowFilled(MessageKind kind, TextId, std::string_view text) { Show(kind, text); }
+    // A catalogued template and the values of its placeholders. By default it
+    // is filled in with the stored text and shown as ShowFilled; a sink that
+    // shows another language fills it in that language.
+    virtual void ShowTemplate(MessageKind kind, TextId id, const TextValues& values) {
+        ShowFilled(kind, id, FillText(id, values));
+    }
 };
 
 struct Message {

@@ -5,10 +5,12 @@
 // match the texts themselves.
 #include <array>
 #include <cstddef>
-#include <initializer_list>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
+
+#include "system/ui_language.h"
 
 namespace korvane {
 
@@ -169,13 +171,21 @@ constexpr const char* Text(TextId id) {
 constexpr const char* EnglishText(TextId id) {
     return kTexts[static_cast<size_t>(id)].english;
 }
+// The text in the language the user reads.
+constexpr const char* Text(TextId id, UiLanguage language) {
+    return language == UiLanguage::English ? EnglishText(id) : Text(id);
+}
 // The stable identifier, e.g. "send_failed".
 constexpr const char* TextName(TextId id) {
     return kTexts[static_cast<size_t>(id)].name;
 }
 
-// A template's text with each "{name}" replaced by its value.
-std::string FillText(TextId id,
-                     std::initializer_list<std::pair<std::string_view, std::string>> values);
+// The values of a template's placeholders: {"command", "2C"} fills "{command}".
+using TextValues = std::vector<std::pair<std::string, std::string>>;
+
+// A template's text, stored or English, with each "{name}" replaced by its
+// value.
+std::string FillText(TextId id, const TextValues& values,
+                     UiLanguage language = UiLanguage::Chinese);
 
 }  // namespace korvane

@@ -112,9 +112,8 @@ LinkResult ApplyStatus(const FrameBuffer& reply, bool show_success, LinkResult c
         if (!ChangesPanel(command))
             return current;
         const uint8_t status = reply[frame_offset::kStatus];
-        sink.ShowFilled(MessageKind::Error, TextId::StatusUnknown,
-                        FillText(TextId::StatusUnknown,
-                                 {{"command", Hex2(command)}, {"status", std::to_string(status)}}));
+        sink.ShowTemplate(MessageKind::Error, TextId::StatusUnknown,
+                          {{"command", Hex2(command)}, {"status", std::to_string(status)}});
         return LinkResult::PanelRefused;
     }
     if (out.text)

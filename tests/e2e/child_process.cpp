@@ -11,7 +11,9 @@
 
 namespace korvane::testing {
 
-ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args) {
+ChildProcess::ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                           const EnvSettings& environment) {
+    const std::vector<std::string> child_environment = ChildEnvironment(environment);
     int out[2], err[2];
     if (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)
         std::abort();
@@ -19,7 +21,7 @@ ChildProcess::ChildProcess(const std::string& program, const std::vector<std::st
     if (pid_ == 0) {
         ::dup2(out[1], STDOUT_FILENO);
         ::dup2(err[1], STDERR_FILENO);
-        ExecProgram(program, args);
+        ExecProgram(program, args, child_environment);
     }
     ::close(out[1]);
     ::close(err[1]);
@@ -88,8 +90,9 @@ int ChildProcess::Wait(std::chrono::milliseconds limit) {
     return status_;
 }
 
-RunResult RunProgram(const std::string& program, const std::vector<std::string>& args) {
-    ChildProcess child(program, args);
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const EnvSettings& environment) {
+    ChildProcess child(program, args, environment);
     const int code = child.Wait();
     return {code, child.out(), child.err()};
 }

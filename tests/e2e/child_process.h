@@ -8,11 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "child_exec.h"
+
 namespace korvane::testing {
 
 class ChildProcess {
   public:
-    ChildProcess(const std::string& program, const std::vector<std::string>& args);
+    // The child's environment is ChildEnvironment(environment): no locale
+    // unless the test gives one.
+    ChildProcess(const std::string& program, const std::vector<std::string>& args,
+                 const EnvSettings& environment = {});
     ~ChildProcess();
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
@@ -43,6 +48,7 @@ struct RunResult {
     std::string err;
 };
 
-RunResult RunProgram(const std::string& program, const std::vector<std::string>& args);
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const EnvSettings& environment = {});
 
 }  // namespace korvane::testing

@@ -61,8 +61,10 @@ class CliTest : public ::testing::Test {
         return all;
     }
 
-    testing::RunResult Cli(std::vector<std::string> args) {
-        return testing::RunProgram(KORVANE_CLI, LinkArgs(args));
+    // Without `environment` the child has no locale: the stored texts.
+    testing::RunResult Cli(std::vector<std::string> args,
+                           const testing::EnvSettings& environment = {}) {
+        return testing::RunProgram(KORVANE_CLI, LinkArgs(args), environment);
     }
 
     testing::TempDir dir;

@@ -16,6 +16,7 @@ PtyChild::PtyChild(const std::string& program, const std::vector<std::string>& a
     winsize size{};
     size.ws_row = 24;
     size.ws_col = static_cast<unsigned short>(columns);
+    const std::vector<std::string> environment = ChildEnvironment({}, {"COLUMNS"});
     int slave = -1, out[2];
     if (::openpty(&master_, &slave, nullptr, nullptr, &size) != 0 || ::pipe2(out, O_CLOEXEC) != 0)
         std::abort();
@@ -29,8 +30,7 @@ PtyChild::PtyChild(const std::string& program, const std::vector<std::string>& a
         ::dup2(null, STDIN_FILENO);
         ::close(slave);
         ::close(master_);
-        ::unsetenv("COLUMNS");
-        ExecProgram(program, args);
+        ExecProgram(program, args, environment);
     }
     ::close(slave);
     ::close(out[1]);

@@ -1,7 +1,7 @@
 #pragma once
 // Runs a program with its stderr on a pseudo-terminal of a given size (its
 // controlling terminal, so that a resize reaches it as SIGWINCH) and its
-// stdout on a pipe; COLUMNS is removed from its environment.
+// stdout on a pipe; COLUMNS and the locale are removed from its environment.
 #include <sys/types.h>
 
 #include <chrono>
