@@ -22,6 +22,9 @@ class OpenFailureSink : public MessageSink {
     void ShowFilled(MessageKind kind, TextId id, std::string_view text) override {
         inner_.ShowFilled(kind, id, text);
     }
+    void ShowTemplate(MessageKind kind, TextId id, const TextValues& values) override {
+        inner_.ShowTemplate(kind, id, values);
+    }
 
   private:
     MessageSink& inner_;
