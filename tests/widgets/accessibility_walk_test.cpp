@@ -29,6 +29,7 @@
 #include "widgets/progress_popup.h"
 #include "widgets/resource_bundle.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_rig.h"
 
 using namespace korvane;
 
@@ -192,23 +193,17 @@ class AccessibilityWalkTest : public QObject {
         QVERIFY(RegisterResourceBundle(QCoreApplication::applicationDirPath()));
     }
     void init() {
-        QVERIFY(dir_.isValid());
-        AppProfile::UseFileForTesting(dir_.filePath(QStringLiteral("profile.ini")));
-        controller_ = std::make_unique<PanelController>(
-            sink_, SettingsFile(dir_.filePath(QStringLiteral("Para.dat")).toStdString()));
-        controller_->LoadSettings();
+        rig_ = std::make_unique<testing::WindowRig>();
+        QVERIFY(rig_->IsValid());
     }
-    void cleanup() {
-        controller_.reset();
-        AppProfile::UseFileForTesting(QString());
-    }
+    void cleanup() { rig_.reset(); }
 
     void everyWindowIsReadableControlByControl() {
-        MainWindow window(*controller_, prompts_);
-        QWidget* page = CreateMaintenancePage(*controller_, prompts_, &window);
+        MainWindow window(rig_->controller, rig_->prompts);
+        QWidget* page = CreateMaintenancePage(rig_->controller, rig_->prompts, &window);
         window.AddPage(QString::fromUtf8("系统处理"), QIcon(), page);
-        LinkSettingsDialog settings(*controller_, prompts_);
-        LogoPickerDialog picker(sink_, prompts_, std::nullopt);
+        LinkSettingsDialog settings(rig_->controller, rig_->prompts);
+        LogoPickerDialog picker(rig_->sink, rig_->prompts, std::nullopt);
         AboutDialog about;
         ProgressPopup popup;
         popup.Open(nullptr, QStringLiteral("Manager"));
@@ -254,8 +249,8 @@ class AccessibilityWalkTest : public QObject {
     // An address reads as one value named by its caption; its four fields
     // stay reachable and named, and the dots are no items of their own.
     void anAddressReadsAsOneValue() {
-        MainWindow window(*controller_, prompts_);
-        QWidget* page = CreateMaintenancePage(*controller_, prompts_, &window);
+        MainWindow window(rig_->controller, rig_->prompts);
+        QWidget* page = CreateMaintenancePage(rig_->controller, rig_->prompts, &window);
         window.AddPage(QString::fromUtf8("系统处理"), QIcon(), page);
         auto* edit = FindControl<IpAddressEdit>(page, maintenance_page_names::kNewIpEdit);
         QVERIFY(edit);
@@ -290,10 +285,7 @@ class AccessibilityWalkTest : public QObject {
     }
 
   private:
-    QTemporaryDir dir_;
-    RecordingSink sink_;
-    ScriptedPrompts prompts_;
-    std::unique_ptr<PanelController> controller_;
+    std::unique_ptr<testing::WindowRig> rig_;
 };
 
 QTEST_MAIN(AccessibilityWalkTest)

@@ -32,6 +32,7 @@
 #include "widgets/percent_bar.h"
 #include "widgets/progress_popup.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_rig.h"
 
 using namespace korvane;
 
@@ -124,23 +125,17 @@ class ControlNamesTest : public QObject {
 
   private slots:
     void init() {
-        QVERIFY(dir_.isValid());
-        AppProfile::UseFileForTesting(dir_.filePath(QStringLiteral("profile.ini")));
-        controller_ = std::make_unique<PanelController>(
-            sink_, SettingsFile(dir_.filePath(QStringLiteral("Para.dat")).toStdString()));
-        controller_->LoadSettings();
+        rig_ = std::make_unique<testing::WindowRig>();
+        QVERIFY(rig_->IsValid());
     }
-    void cleanup() {
-        controller_.reset();
-        AppProfile::UseFileForTesting(QString());
-    }
+    void cleanup() { rig_.reset(); }
 
     void everyWindowNamesEachControlOnce() {
-        MainWindow window(*controller_, prompts_);
-        QWidget* page = CreateMaintenancePage(*controller_, prompts_, &window);
+        MainWindow window(rig_->controller, rig_->prompts);
+        QWidget* page = CreateMaintenancePage(rig_->controller, rig_->prompts, &window);
         window.AddPage(QStringLiteral("page"), QIcon(), page);
-        LinkSettingsDialog settings(*controller_, prompts_);
-        LogoPickerDialog picker(sink_, prompts_, std::nullopt);
+        LinkSettingsDialog settings(rig_->controller, rig_->prompts);
+        LogoPickerDialog picker(rig_->sink, rig_->prompts, std::nullopt);
         AboutDialog about;
         ProgressPopup popup;
         // The page alone and inside the window it shares its names with.
@@ -181,10 +176,7 @@ class ControlNamesTest : public QObject {
     }
 
   private:
-    QTemporaryDir dir_;
-    RecordingSink sink_;
-    ScriptedPrompts prompts_;
-    std::unique_ptr<PanelController> controller_;
+    std::unique_ptr<testing::WindowRig> rig_;
 };
 
 QTEST_MAIN(ControlNamesTest)
