@@ -9,6 +9,9 @@ KORVANE_PACKAGES=(
     build-essential cmake ninja-build pkg-config
     libgtest-dev libgmock-dev
     qt6-base-dev qt6-image-formats-plugins
+    # The window's English (lupdate, lrelease) and Qt's own dialogs in the
+    # window's language.
+    qt6-l10n-tools qt6-translations-l10n
     libpugixml-dev libtinyxml2-dev
     # The desktop window: a CJK font so that its Chinese texts render, and
     # a virtual X server (with xauth, which xvfb-run needs) for screenshots.

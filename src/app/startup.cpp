@@ -5,6 +5,7 @@
 #include <QPointer>
 #include <cstdio>
 #include <memory>
+#include <optional>
 
 #include "app/single_instance.h"
 #include "system/program_files.h"
@@ -15,6 +16,7 @@
 #include "widgets/panel_controller.h"
 #include "widgets/resource_bundle.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_language.h"
 #include "widgets/window_texts.h"
 
 namespace korvane {
@@ -80,38 +82,56 @@ int RunDesktop(int argc, char** argv, const DesktopOptions& options) {
         return kAlreadyRunningStatus;
     }
 
-    DesktopMessageSink sink(*prompts);
     // The settings are found as korvane-cli finds them: Para.dat beside our
     // executable, or in the per-user folder when that folder is not writable.
     const std::filesystem::path executable =
         options.executable.empty() ? RunningExecutable() : options.executable;
-    PanelController controller(sink, SettingsFile::ForExecutable(executable));
-    const std::string unusable = controller.LoadSettings();
+    UiLanguage language = options.language.value_or(ChooseWindowLanguage(ProcessEnv));
+    bool first = true;
+    for (;;) {
+        // A language chosen in the window builds everything again in it; the
+        // settings and the window's place come back from their files.
+        WindowTranslation translation(language);
+        DesktopMessageSink sink(*prompts);
+        PanelController controller(sink, SettingsFile::ForExecutable(executable));
+        const std::string unusable = controller.LoadSettings();
 
-    MainWindow window(controller, *prompts);
-    main_window = &window;
-    QPointer<MainWindow> alive(&window);
-    controller.SetPoster([alive](PanelController::Job done) {
-        // A job's completion runs on the user-interface thread, and only
-        // while the window is still there.
-        QMetaObject::invokeMethod(
-            qApp,
-            [alive, done = std::move(done)] {
-                if (alive)
-                    done();
-            },
-            Qt::QueuedConnection);
-    });
-    window.AddPage(QString::fromUtf8("系统处理"), ResourceIcon(IDI_PANEL),
-                   CreateMaintenancePage(controller, *prompts, &window));
-    window.show();
-    // Over the window, which already shows the defaults in use.
-    TellUnusableSettings(*prompts, unusable);
-    if (options.after_show) {
-        DesktopParts parts{window, controller, *prompts};
-        options.after_show(parts);
+        MainWindow window(controller, *prompts);
+        main_window = &window;
+        QPointer<MainWindow> alive(&window);
+        controller.SetPoster([alive](PanelController::Job done) {
+            // A job's completion runs on the user-interface thread, and only
+            // while the window is still there.
+            QMetaObject::invokeMethod(
+                qApp,
+                [alive, done = std::move(done)] {
+                    if (alive)
+                        done();
+                },
+                Qt::QueuedConnection);
+        });
+        std::optional<UiLanguage> next;
+        QObject::connect(&window, &MainWindow::LanguageChosen, &window,
+                         [&next, &window](UiLanguage chosen) {
+                             next = chosen;
+                             window.close();
+                         });
+        window.AddPage(QCoreApplication::translate("korvane::Startup", "系统处理"),
+                       ResourceIcon(IDI_PANEL), CreateMaintenancePage(controller, *prompts, &window));
+        window.show();
+        // Over the window, which already shows the defaults in use.
+        if (first)
+            TellUnusableSettings(*prompts, unusable);
+        first = false;
+        if (options.after_show) {
+            DesktopParts parts{window, controller, *prompts};
+            options.after_show(parts);
+        }
+        const int status = app.exec();
+        if (!next)
+            return status;
+        language = *next;
     }
-    return app.exec();
 }
 
 }  // namespace korvane

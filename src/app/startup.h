@@ -3,7 +3,10 @@
 // parent, settings, the main window with its page, the event loop.
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "system/ui_language.h"
 
 namespace korvane {
 
@@ -25,6 +28,9 @@ struct DesktopOptions {
     // The program whose files (Para.dat, XMLName.dat) the window uses;
     // empty: the running executable.
     std::filesystem::path executable;
+    // The window's language; none: the one saved in the profile, else the
+    // locale's.
+    std::optional<UiLanguage> language;
     // Runs once the window is shown, before the event loop.
     std::function<void(DesktopParts&)> after_show;
 };

@@ -115,16 +115,6 @@ void Output::Wait(WaitFor what, unsigned remaining_s) {
          << std::flush;
 }
 
-std::string_view InLanguage(std::string_view stored, UiLanguage language) {
-    if (language == UiLanguage::Chinese || stored.empty())
-        return stored;
-    for (const TextEntry& entry : kTexts) {
-        if (stored == entry.text)
-            return entry.english;
-    }
-    return stored;
-}
-
 const char* WaitForText(WaitFor what) {
     switch (what) {
         case WaitFor::FlashPrepare:

@@ -179,8 +179,6 @@ class JsonWaits : public NullProgress {
 // a run of dots ending the text is shortened first.
 std::string FitToColumns(std::string_view text, int columns);
 
-// A stored text of the catalogue in `language`; any other text as it is.
-std::string_view InLanguage(std::string_view stored, UiLanguage language);
 
 // How a wait reads on the terminal, e.g. "the erase".
 const char* WaitForText(WaitFor what);

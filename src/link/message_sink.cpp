@@ -43,6 +43,16 @@ const char* WaitForName(WaitFor what) {
     return "";
 }
 
+std::string_view InLanguage(std::string_view stored, UiLanguage language) {
+    if (language == UiLanguage::Chinese || stored.empty())
+        return stored;
+    for (const TextEntry& entry : kTexts) {
+        if (stored == entry.text)
+            return entry.english;
+    }
+    return stored;
+}
+
 std::string FillText(TextId id, const TextValues& values, UiLanguage language) {
     std::string text = Text(id, language);
     for (const auto& [name, value] : values) {

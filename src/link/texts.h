@@ -188,4 +188,8 @@ using TextValues = std::vector<std::pair<std::string, std::string>>;
 std::string FillText(TextId id, const TextValues& values,
                      UiLanguage language = UiLanguage::Chinese);
 
+// A stored text of the catalogue in `language`; any other text as it is
+// (for texts that reach a front end already made, such as a progress line).
+std::string_view InLanguage(std::string_view stored, UiLanguage language);
+
 }  // namespace korvane

@@ -24,9 +24,9 @@ AboutDialog::AboutDialog(QWidget* parent) : QDialog(parent) {
     QFont bold = name->font();
     bold.setBold(true);
     name->setFont(bold);
-    auto* version = new QLabel(QString::fromUtf8("T3固件烧写工具 V1.0.0"), this);
+    auto* version = new QLabel(tr("T3固件烧写工具 V1.0.0"), this);
     version->setObjectName(about_names::kVersionLabel);
-    auto* ok = new QPushButton(QString::fromUtf8("确定"), this);
+    auto* ok = new QPushButton(tr("确定"), this);
     ok->setObjectName(about_names::kOkButton);
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);

@@ -21,6 +21,7 @@ inline constexpr char kLinkComLabel[] = "linkComLabel";
 inline constexpr char kLinkSettingsButton[] = "linkSettingsButton";
 inline constexpr char kAboutButton[] = "aboutButton";
 inline constexpr char kAboutAction[] = "aboutAction";
+inline constexpr char kLanguageChoice[] = "languageChoice";
 inline constexpr char kPageArea[] = "pageArea";
 }  // namespace main_window_names
 

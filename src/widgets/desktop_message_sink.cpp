@@ -4,6 +4,8 @@
 #include <QString>
 #include <QThread>
 
+#include "widgets/window_language.h"
+
 namespace korvane {
 
 DesktopMessageSink::DesktopMessageSink(UserPrompts& prompts, QObject* parent)
@@ -22,7 +24,19 @@ void DesktopMessageSink::OnUiThread(F&& f) {
     QMetaObject::invokeMethod(this, std::forward<F>(f), Qt::BlockingQueuedConnection);
 }
 
-void DesktopMessageSink::Show(MessageKind kind, std::string_view text) {
+void DesktopMessageSink::ShowText(MessageKind kind, TextId id) {
+    Show(kind, Text(id));
+}
+
+void DesktopMessageSink::ShowTemplate(MessageKind kind, TextId id, const TextValues& values) {
+    const std::string filled = FillText(id, values, WindowLanguage());
+    ShowFilled(kind, id, filled);
+}
+
+void DesktopMessageSink::Show(MessageKind kind, std::string_view stored) {
+    // Texts made from the catalogue arrive as stored; the rest are made in
+    // the window's language already.
+    const std::string_view text = InLanguage(stored, WindowLanguage());
     const QString t = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     OnUiThread([&] { prompts_.ShowMessage(kind, t); });
 }

@@ -15,7 +15,10 @@ class DesktopMessageSink : public QObject, public MessageSink {
     // Construct on the user-interface thread: boxes are shown on this
     // object's thread.
     explicit DesktopMessageSink(UserPrompts& prompts, QObject* parent = nullptr);
+    // The core's texts in the window's language (WindowLanguage).
     void Show(MessageKind kind, std::string_view text) override;
+    void ShowText(MessageKind kind, TextId id) override;
+    void ShowTemplate(MessageKind kind, TextId id, const TextValues& values) override;
     // Asks on the user-interface thread, also from a worker (which waits).
     bool Ask(std::string_view question);
 

@@ -1,10 +1,12 @@
 #include "widgets/desktop_progress_sink.h"
 
+#include <QCoreApplication>
 #include <QString>
 #include <algorithm>
 
 #include "widgets/percent_bar.h"
 #include "widgets/progress_popup.h"
+#include "widgets/window_language.h"
 
 namespace korvane {
 
@@ -12,17 +14,20 @@ QString WaitText(WaitFor what, uint32_t remaining_ms) {
     const char* awaited = "";
     switch (what) {
         case WaitFor::FlashPrepare:
-            awaited = "等待面板擦除映像区域";
+            awaited = QT_TRANSLATE_NOOP("korvane::DesktopProgressSink",
+                                        "等待面板擦除映像区域，最多还需 %1 秒");
             break;
         case WaitFor::Erase:
-            awaited = "等待面板擦除Flash";
+            awaited = QT_TRANSLATE_NOOP("korvane::DesktopProgressSink",
+                                        "等待面板擦除Flash，最多还需 %1 秒");
             break;
         case WaitFor::FinalResult:
-            awaited = "等待面板烧写结果";
+            awaited = QT_TRANSLATE_NOOP("korvane::DesktopProgressSink",
+                                        "等待面板烧写结果，最多还需 %1 秒");
             break;
     }
     const uint32_t seconds = remaining_ms / 1000 + (remaining_ms % 1000 != 0);
-    return QString::fromUtf8(awaited) + QString::fromUtf8("，最多还需 %1 秒").arg(seconds);
+    return QCoreApplication::translate("korvane::DesktopProgressSink", awaited).arg(seconds);
 }
 
 DesktopProgressSink::DesktopProgressSink(PercentBar* bar) : bar_(bar) {}
@@ -115,7 +120,9 @@ void DesktopProgressSink::SetSpan(int lower, int upper) {
         popup->SetBounds(lower, upper);
 }
 
-void DesktopProgressSink::SetText(std::string_view text) {
+void DesktopProgressSink::SetText(std::string_view stored) {
+    // The core's progress lines come from its catalogue, as stored.
+    const std::string_view text = InLanguage(stored, WindowLanguage());
     const QString t = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
     {
         std::lock_guard lock(text_mutex_);

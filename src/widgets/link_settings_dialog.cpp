@@ -72,13 +72,13 @@ LinkSettingsDialog::LinkSettingsDialog(PanelController& controller, UserPrompts&
                                        QWidget* parent)
     : AnchoredDialog(parent), controller_(controller), prompts_(prompts) {
     setObjectName(link_settings_names::kDialog);
-    setWindowTitle(QString::fromUtf8("通讯参数设置"));
+    setWindowTitle(tr("通讯参数设置"));
 
-    auto* choice = new QGroupBox(QString::fromUtf8("通讯方式选择"), this);
+    auto* choice = new QGroupBox(tr("通讯方式选择"), this);
     choice->setObjectName(link_settings_names::kLinkChoiceGroup);
-    network_ = new QRadioButton(QString::fromUtf8("网口"), choice);
+    network_ = new QRadioButton(tr("网口"), choice);
     network_->setObjectName(link_settings_names::kNetworkRadio);
-    serial_ = new QRadioButton(QString::fromUtf8("串口"), choice);
+    serial_ = new QRadioButton(tr("串口"), choice);
     serial_->setObjectName(link_settings_names::kSerialRadio);
     usb_ = new QRadioButton(QStringLiteral("&USB"), choice);
     usb_->setObjectName(link_settings_names::kUsbRadio);
@@ -92,7 +92,7 @@ LinkSettingsDialog::LinkSettingsDialog(PanelController& controller, UserPrompts&
     radios->addWidget(usb_);
     radios->addStretch();
 
-    auto* params = new QGroupBox(QString::fromUtf8("通讯参数设置"), this);
+    auto* params = new QGroupBox(tr("通讯参数设置"), this);
     params->setObjectName(link_settings_names::kParametersGroup);
     ip_ = new IpAddressEdit(params);
     ip_->setObjectName(link_settings_names::kIpEdit);
@@ -108,29 +108,28 @@ LinkSettingsDialog::LinkSettingsDialog(PanelController& controller, UserPrompts&
     ip_label->setBuddy(ip_);
     auto* port_label = new QLabel(QStringLiteral("&PORT:"), params);
     port_label->setBuddy(port_);
-    auto* com_label = new QLabel(QString::fromUtf8("串口号:"), params);
+    auto* com_label = new QLabel(tr("串口号:"), params);
     com_label->setBuddy(com_);
-    find_ = new QPushButton(QString::fromUtf8(kFindPanels), params);
+    find_ = new QPushButton(Translated(kFindPanels), params);
     find_->setObjectName(link_settings_names::kFindPanelsButton);
     find_->setAutoDefault(false);  // Enter stays OK
     found_list_ = new QTreeWidget(params);
     found_list_->setObjectName(link_settings_names::kFoundPanelsList);
     found_list_->setRootIsDecorated(false);
-    found_list_->setHeaderLabels(
-        {QStringLiteral("IP"), QStringLiteral("PORT"), QString::fromUtf8("跳线")});
+    found_list_->setHeaderLabels({QStringLiteral("IP"), QStringLiteral("PORT"), tr("跳线")});
     found_list_->setFixedHeight(found_list_->fontMetrics().height() * 6 + 8);
-    auto* found_label = new QLabel(QString::fromUtf8("找到的面板(&F):"), params);
+    auto* found_label = new QLabel(tr("找到的面板(&F):"), params);
     found_label->setBuddy(found_list_);
     find_progress_ = new QProgressBar(params);
     find_progress_->setObjectName(link_settings_names::kFindProgressBar);
     find_progress_->setRange(0, 100);
-    find_progress_->setAccessibleName(QString::fromUtf8("查找进度"));
+    find_progress_->setAccessibleName(tr("查找进度"));
     find_progress_->hide();
     find_status_ = new QLabel(params);
     find_status_->setObjectName(link_settings_names::kFindStatusLabel);
     find_status_->setWordWrap(true);
     ip_->octet(0)->setAccessibleName(QStringLiteral("IP"));
-    com_->lineEdit()->setAccessibleName(QString::fromUtf8("串口号"));
+    com_->lineEdit()->setAccessibleName(tr("串口号"));
     auto* grid = new QGridLayout(params);
     grid->addWidget(ip_label, 0, 0);
     grid->addWidget(ip_, 0, 1);
@@ -146,10 +145,10 @@ LinkSettingsDialog::LinkSettingsDialog(PanelController& controller, UserPrompts&
     grid->addWidget(find_status_, 6, 0, 1, 3);
     grid->setColumnStretch(2, 1);
 
-    auto* ok = new QPushButton(QString::fromUtf8("确定"), this);
+    auto* ok = new QPushButton(tr("确定"), this);
     ok->setObjectName(link_settings_names::kOkButton);
     ok->setDefault(true);
-    auto* cancel = new QPushButton(QString::fromUtf8("取消"), this);
+    auto* cancel = new QPushButton(tr("取消"), this);
     cancel->setObjectName(link_settings_names::kCancelButton);
     connect(ok, &QPushButton::clicked, this, &LinkSettingsDialog::accept);
     connect(cancel, &QPushButton::clicked, this, &LinkSettingsDialog::reject);
@@ -228,7 +227,7 @@ void LinkSettingsDialog::UpdateDevice() {
     // Which device the COM number opens on this machine, as `korvane-cli ports` lists them.
     const uint16_t n = ParseComText(com_->currentText());
     const auto device = ComPortDevice(n);
-    device_->setText(device ? QString::fromStdString(*device) : QString::fromUtf8("本机无此串口"));
+    device_->setText(device ? QString::fromStdString(*device) : tr("本机无此串口"));
 }
 
 bool LinkSettingsDialog::RefuseNetworkFields() {
@@ -240,7 +239,7 @@ bool LinkSettingsDialog::RefuseNetworkFields() {
         return true;
     }
     if (!ParseDialogPort(port_->text())) {
-        prompts_.ShowMessage(MessageKind::Error, QString::fromUtf8(kInvalidPort));
+        prompts_.ShowMessage(MessageKind::Error, Translated(kInvalidPort));
         port_->setFocus();
         return true;
     }
@@ -325,7 +324,7 @@ void LinkSettingsDialog::ShowFound(const DiscoverResult& result) {
         item->setText(1, QString::number(p.port));
         item->setText(2, QString::number(p.jumper));
         if (p.reported) {
-            item->setToolTip(0, QString::fromUtf8("面板报告的地址: %1:%2")
+            item->setToolTip(0, tr("面板报告的地址: %1:%2")
                                     .arg(QString::fromStdString(p.reported->IpText()))
                                     .arg(p.reported->port));
         }
@@ -336,26 +335,23 @@ void LinkSettingsDialog::ShowFound(const DiscoverResult& result) {
     switch (result.outcome) {
         case DiscoverOutcome::Done:
             status = found_.empty()
-                         ? QString::fromUtf8(
-                               "未找到面板。请确认本机与面板在同一网段"
-                               "（新面板的地址为 192.168.0.100），端口为 %1。")
+                         ? tr("未找到面板。请确认本机与面板在同一网段"
+                              "（新面板的地址为 192.168.0.100），端口为 %1。")
                                .arg(port_->text())
-                         : QString::fromUtf8("找到 %1 个面板，选中一个即填入其地址和端口。")
-                               .arg(found_.size());
+                         : tr("找到 %1 个面板，选中一个即填入其地址和端口。").arg(found_.size());
             break;
         case DiscoverOutcome::Cancelled:
-            status = QString::fromUtf8("查找已取消。");
+            status = tr("查找已取消。");
             break;
         case DiscoverOutcome::NoInterfaces:
-            status = QString::fromUtf8("本机没有可发送广播的网络接口。");
+            status = tr("本机没有可发送广播的网络接口。");
             break;
         case DiscoverOutcome::NotABroadcast:
         case DiscoverOutcome::BadRange:
-            status = QString::fromUtf8("查找范围无效。");
+            status = tr("查找范围无效。");
             break;
         case DiscoverOutcome::SocketFailed:
-            status =
-                QString::fromUtf8("无法打开网络端口: %1").arg(QString::fromStdString(result.error));
+            status = tr("无法打开网络端口: %1").arg(QString::fromStdString(result.error));
             break;
     }
     find_status_->setText(status);

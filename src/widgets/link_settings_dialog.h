@@ -28,8 +28,8 @@ namespace korvane {
 class PanelController;
 class UserPrompts;
 
-inline constexpr char kInvalidPort[] = "无效的网络端口号!";
-inline constexpr char kFindPanels[] = "查找面板";
+inline constexpr char kInvalidPort[] = QT_TRANSLATE_NOOP("korvane::Window", "无效的网络端口号!");
+inline constexpr char kFindPanels[] = QT_TRANSLATE_NOOP("korvane::Window", "查找面板");
 
 // The port text as the dialog accepts it for the network link: blanks, an
 // optional sign and decimal digits, nothing after them, 1 to 65535. Nothing

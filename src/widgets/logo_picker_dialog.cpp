@@ -42,18 +42,18 @@ LogoPickerDialog::LogoPickerDialog(MessageSink& messages, UserPrompts& prompts,
       models_file_(std::move(models_file)),
       pane_(new LogoPreview(this)),
       select_(new QPushButton(QStringLiteral("&Select"), this)),
-      colour_(new QPushButton(QString::fromUtf8("LOGO背景色(&C)"), this)),
+      colour_(new QPushButton(tr("LOGO背景色(&C)"), this)),
       types_(new QComboBox(this)) {
     setObjectName(logo_picker_names::kDialog);
-    setWindowTitle(QString::fromUtf8("选择LOGO图片"));
+    setWindowTitle(tr("选择LOGO图片"));
     pane_->setObjectName(logo_picker_names::kPreview);
     select_->setObjectName(logo_picker_names::kSelectPictureButton);
     colour_->setObjectName(logo_picker_names::kBackgroundButton);
     types_->setObjectName(logo_picker_names::kPanelTypeChoice);
-    pane_->setAccessibleName(QString::fromUtf8("LOGO图片"));
+    pane_->setAccessibleName(tr("LOGO图片"));
     pane_->SetColour(background_);
 
-    auto* type_label = new QLabel(QString::fromUtf8("触摸屏类型(&T)："), this);
+    auto* type_label = new QLabel(tr("触摸屏类型(&T)："), this);
     type_label->setBuddy(types_);
 
     auto* buttons = new QDialogButtonBox(this);
@@ -163,7 +163,7 @@ bool LogoPickerDialog::LoadChecked(const QString& path, bool against_screen, Pic
             WindowText(WindowTextId::PictureUndecodable).arg(named, QString::fromStdString(why)));
     }
     if (larger_than_screen(*declared)) {
-        messages_.Show(MessageKind::AppDefault, kLogoPictureTooLarge);
+        messages_.Show(MessageKind::AppDefault, Translated(kLogoPictureTooLarge).toStdString());
         return false;
     }
     Picture decoded;
@@ -181,7 +181,7 @@ bool LogoPickerDialog::LoadChecked(const QString& path, bool against_screen, Pic
     }
     // The header may have told a size other than the pixels'.
     if (larger_than_screen(decoded.NaturalSize())) {
-        messages_.Show(MessageKind::AppDefault, kLogoPictureTooLarge);
+        messages_.Show(MessageKind::AppDefault, Translated(kLogoPictureTooLarge).toStdString());
         return false;
     }
     into = std::move(decoded);
@@ -225,7 +225,7 @@ void LogoPickerDialog::PaintColourButton() {
 
 void LogoPickerDialog::accept() {
     if (picture_path_.isEmpty()) {
-        messages_.Show(MessageKind::Error, kNoPictureChosen);
+        messages_.Show(MessageKind::Error, Translated(kNoPictureChosen).toStdString());
         return;
     }
     // Checked again: the picture may have gone or changed since it was
@@ -235,7 +235,7 @@ void LogoPickerDialog::accept() {
     if (!LoadChecked(picture_path_, false, fresh))
         return;
     if (Pixels(fresh.NaturalSize()) > kLogoMaxPixels) {
-        messages_.Show(MessageKind::Error, kPictureTooManyPixels);
+        messages_.Show(MessageKind::Error, Translated(kPictureTooManyPixels).toStdString());
         return;
     }
     QDialog::accept();

@@ -24,9 +24,10 @@ class MessageSink;
 class Picture;
 class UserPrompts;
 
-inline constexpr char kLogoPictureTooLarge[] = "图片尺寸大于触摸屏的大小，打开图片错误！";
-inline constexpr char kNoPictureChosen[] = "未选择图片!";
-inline constexpr char kPictureTooManyPixels[] = "图片过大!";
+inline constexpr char kLogoPictureTooLarge[] =
+    QT_TRANSLATE_NOOP("korvane::Window", "图片尺寸大于触摸屏的大小，打开图片错误！");
+inline constexpr char kNoPictureChosen[] = QT_TRANSLATE_NOOP("korvane::Window", "未选择图片!");
+inline constexpr char kPictureTooManyPixels[] = QT_TRANSLATE_NOOP("korvane::Window", "图片过大!");
 
 class LogoPickerDialog : public QDialog {
     Q_OBJECT

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDir>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -9,11 +11,13 @@
 #include <algorithm>
 
 #include "widgets/about_dialog.h"
+#include "widgets/app_profile.h"
 #include "widgets/control_names.h"
 #include "widgets/link_settings_dialog.h"
 #include "widgets/panel_controller.h"
 #include "widgets/resource_bundle.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_language.h"
 #include "widgets/window_texts.h"
 
 namespace korvane {
@@ -34,6 +38,13 @@ QLabel* ValueField(const char* name, QWidget* parent) {
     return field;
 }
 
+// The links' names as the controller gives them, translated where shown.
+[[maybe_unused]] constexpr const char* kLinkNames[] = {
+    QT_TRANSLATE_NOOP("korvane::MainWindow", "网口"),
+    QT_TRANSLATE_NOOP("korvane::MainWindow", "串口"),
+    QT_TRANSLATE_NOOP("korvane::MainWindow", "USB口"),
+};
+
 QPushButton* Button(const char* name, const QString& text, QWidget* parent) {
     auto* b = new QPushButton(text, parent);
     b->setObjectName(name);
@@ -46,31 +57,41 @@ QPushButton* Button(const char* name, const QString& text, QWidget* parent) {
 MainWindow::MainWindow(PanelController& controller, UserPrompts& prompts, QWidget* parent)
     : AnchoredDialog(parent), controller_(controller), prompts_(prompts) {
     setObjectName(names::kWindow);
-    setWindowTitle(QString::fromUtf8("T3固件烧写工具(V1.0.0)"));
+    setWindowTitle(tr("T3固件烧写工具(V1.0.0)"));
     setWindowIcon(ResourceIcon(IDI_PANEL));
     setWindowFlags(windowFlags() | Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint);
 
     page_list_ = new PageList(this);
     page_list_->setObjectName(names::kPageList);
-    page_list_->setAccessibleName(QString::fromUtf8("页面"));
+    page_list_->setAccessibleName(tr("页面"));
 
-    auto* previous = Button(names::kPreviousPageButton, QString::fromUtf8("<<上页"), this);
-    auto* next = Button(names::kNextPageButton, QString::fromUtf8("下页>>"), this);
+    auto* previous = Button(names::kPreviousPageButton, tr("<<上页"), this);
+    auto* next = Button(names::kNextPageButton, tr("下页>>"), this);
+
+    // Each language named in itself, so that a user who cannot read the
+    // window's present language still finds their own.
+    auto* language_label = new QLabel(tr("语言:"), this);
+    language_ = new QComboBox(this);
+    language_->setObjectName(names::kLanguageChoice);
+    for (UiLanguage l : {UiLanguage::Chinese, UiLanguage::English})
+        language_->addItem(LanguageName(l), static_cast<int>(l));
+    language_->setCurrentIndex(language_->findData(static_cast<int>(WindowLanguage())));
+    language_label->setBuddy(language_);
 
     // The link display, visible below the page list so that the settings
     // dialog is always one click away.
-    auto* group = new QGroupBox(QString::fromUtf8("通讯参数设置"), this);
+    auto* group = new QGroupBox(tr("通讯参数设置"), this);
     group->setObjectName(names::kLinkDisplayGroup);
     mode_ = ValueField(names::kLinkModeLabel, group);
     address_ = ValueField(names::kLinkAddressLabel, group);
     port_ = ValueField(names::kLinkPortLabel, group);
     com_ = ValueField(names::kLinkComLabel, group);
-    settings_ = Button(names::kLinkSettingsButton, QString::fromUtf8("设置"), group);
+    settings_ = Button(names::kLinkSettingsButton, tr("设置"), group);
     auto* settings = settings_;
-    auto* about = Button(names::kAboutButton, QString::fromUtf8("关于…"), group);
+    auto* about = Button(names::kAboutButton, tr("关于…"), group);
     auto* grid = new QGridLayout(group);
-    const QString labels[] = {QString::fromUtf8("当前通讯方式:"), QStringLiteral("IP:"),
-                              QStringLiteral("PORT:"), QString::fromUtf8("串口号:")};
+    const QString labels[] = {tr("当前通讯方式:"), QStringLiteral("IP:"), QStringLiteral("PORT:"),
+                              tr("串口号:")};
     QLabel* fields[] = {mode_, address_, port_, com_};
     for (int row = 0; row < 4; ++row) {
         auto* label = new QLabel(labels[row], group);
@@ -92,38 +113,50 @@ MainWindow::MainWindow(PanelController& controller, UserPrompts& prompts, QWidge
     const QSize g = group->sizeHint();
     address_->setText(QStringLiteral("NULL"));
     const QSize b = previous->sizeHint().expandedTo(next->sizeHint());
-    const int column = std::max({g.width(), 2 * b.width() + kMargin, 180});
+    const QSize lang_label = language_label->sizeHint();
+    const QSize lang = language_->sizeHint();
+    const int lang_h = std::max(lang.height(), lang_label.height());
+    const int column = std::max(
+        {g.width(), 2 * b.width() + kMargin, lang_label.width() + kMargin + lang.width(), 180});
 
     resize(kStartSize);
     const int h = kStartSize.height();
     const int group_y = h - kMargin - g.height();
-    const int nav_y = group_y - kMargin - b.height();
+    const int lang_y = group_y - kMargin - lang_h;
+    const int nav_y = lang_y - kMargin - b.height();
     page_list_->setGeometry(kMargin, kMargin, column, nav_y - 2 * kMargin);
     previous->setGeometry(kMargin, nav_y, (column - kMargin) / 2, b.height());
     next->setGeometry(kMargin + column - (column - kMargin) / 2, nav_y, (column - kMargin) / 2,
                       b.height());
+    language_label->setGeometry(kMargin, lang_y, lang_label.width(), lang_h);
+    language_->setGeometry(2 * kMargin + lang_label.width(), lang_y,
+                           column - kMargin - lang_label.width(), lang_h);
     group->setGeometry(kMargin, group_y, column, g.height());
     const int area_x = 2 * kMargin + column;
     page_area_->setGeometry(area_x, kMargin / 2, kStartSize.width() - area_x - kMargin,
                             h - kMargin / 2 - kMargin);
-    left_column_ = QSize(area_x, g.height() + b.height() + 160);
+    left_column_ = QSize(area_x, g.height() + lang_h + kMargin + b.height() + 160);
     setMinimumSize(left_column_.width() + 300, left_column_.height());
 
     AddAnchor(page_list_, QPoint(0, 0), QPoint(0, 100));
     AddAnchor(previous, QPoint(0, 100));
     AddAnchor(next, QPoint(0, 100));
+    AddAnchor(language_label, QPoint(0, 100));
+    AddAnchor(language_, QPoint(0, 100));
     AddAnchor(group, QPoint(0, 100));
     AddAnchor(page_area_, QPoint(0, 0), QPoint(100, 100));
 
     setTabOrder(page_list_, previous);
     setTabOrder(previous, next);
-    setTabOrder(next, settings);
+    setTabOrder(next, language_);
+    setTabOrder(language_, settings);
     setTabOrder(settings, about);
 
     connect(previous, &QPushButton::clicked, this, &MainWindow::OnPrevious);
     connect(next, &QPushButton::clicked, this, &MainWindow::OnNext);
     connect(settings, &QPushButton::clicked, this, &MainWindow::OnSettings);
     connect(about, &QPushButton::clicked, this, &MainWindow::ShowAbout);
+    connect(language_, &QComboBox::activated, this, &MainWindow::OnLanguageActivated);
     connect(page_list_, &PageList::PageSelected, page_list_, &PageList::ShowSelectedPage);
 
     // The About item of the window's menu: here the window's context menu.
@@ -182,7 +215,7 @@ void MainWindow::OnNext() {
 
 void MainWindow::RefreshLinkDisplay() {
     const LinkDisplayTexts t = controller_.LinkDisplay();
-    mode_->setText(QString::fromStdString(t.mode));
+    mode_->setText(tr(t.mode.c_str()));
     address_->setText(QString::fromStdString(t.address));
     port_->setText(QString::fromStdString(t.port));
     com_->setText(QString::fromStdString(t.com));
@@ -203,6 +236,22 @@ void MainWindow::UpdateSettingsLock() {
     const bool busy = controller_.busy();
     settings_->setEnabled(!busy);
     settings_->setToolTip(busy ? WindowText(WindowTextId::LinkLockedDuringRun) : QString());
+    // The window is built again in the new language: not under a run.
+    language_->setEnabled(!busy);
+    language_->setToolTip(busy ? WindowText(WindowTextId::LanguageLockedDuringRun) : QString());
+}
+
+void MainWindow::OnLanguageActivated(int index) {
+    const auto chosen = static_cast<UiLanguage>(language_->itemData(index).toInt());
+    if (chosen == WindowLanguage() || controller_.busy())
+        return;
+    if (!SaveWindowLanguage(chosen)) {
+        // Still switched for this run; the user learns it will not last.
+        prompts_.ShowMessage(MessageKind::Warning,
+                             WindowText(WindowTextId::LanguageNotSaved)
+                                 .arg(QDir::toNativeSeparators(AppProfile::Open()->fileName())));
+    }
+    emit LanguageChosen(chosen);
 }
 
 void MainWindow::keyPressEvent(QKeyEvent* event) {

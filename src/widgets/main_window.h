@@ -7,9 +7,11 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "system/ui_language.h"
 #include "widgets/anchored_dialog.h"
 #include "widgets/page_list.h"
 
+class QComboBox;
 class QGroupBox;
 
 namespace korvane {
@@ -40,6 +42,11 @@ class MainWindow : public AnchoredDialog {
     void OnSettings();
     void ShowAbout();
 
+  signals:
+    // The user chose another language for the window (saved already); the
+    // program builds the window again in it.
+    void LanguageChosen(UiLanguage language);
+
   public slots:
     // The close box: while panel work runs, the transfer is cancelled and
     // the window closes once the work has ended.
@@ -53,6 +60,7 @@ class MainWindow : public AnchoredDialog {
   private:
     void OnTick();
     void UpdateSettingsLock();
+    void OnLanguageActivated(int index);
 
     PanelController& controller_;
     UserPrompts& prompts_;
@@ -63,6 +71,7 @@ class MainWindow : public AnchoredDialog {
     QLabel* port_ = nullptr;
     QLabel* com_ = nullptr;
     QPushButton* settings_ = nullptr;
+    QComboBox* language_ = nullptr;
     QSize left_column_;  // the room the page list and the link display need
     QTimer timer_;
     bool close_pending_ = false;

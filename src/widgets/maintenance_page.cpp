@@ -60,10 +60,6 @@ int64_t NowNs() {
         .count();
 }
 
-QString Utf8(const char* text) {
-    return QString::fromUtf8(text);
-}
-
 IpAddressEdit* AddressEdit(QWidget* parent, const char* name) {
     auto* edit = new IpAddressEdit(parent);
     edit->setObjectName(name);
@@ -79,15 +75,15 @@ QLineEdit* PlainEdit(QWidget* parent, const char* name, const char* text) {
     return edit;
 }
 
-QPushButton* Button(QWidget* parent, const char* name, const char* caption) {
-    auto* button = new QPushButton(Utf8(caption), parent);
+QPushButton* Button(QWidget* parent, const char* name, const QString& caption) {
+    auto* button = new QPushButton(caption, parent);
     button->setObjectName(name);
     return button;
 }
 
 // A label with its buddy, placed in one grid row.
-void LabelledRow(QGridLayout* grid, int row, int column, const char* caption, QWidget* field) {
-    auto* label = new QLabel(Utf8(caption), field->parentWidget());
+void LabelledRow(QGridLayout* grid, int row, int column, const QString& caption, QWidget* field) {
+    auto* label = new QLabel(caption, field->parentWidget());
     label->setBuddy(field);
     grid->addWidget(label, row, column);
     grid->addWidget(field, row, column + 1);
@@ -106,8 +102,8 @@ QString InputQuestion(const char* concern, const InputCheck& check) {
     // Warnings go into the question too: one box says everything.
     std::vector<std::string> reasons = check.refusals;
     reasons.insert(reasons.end(), check.warnings.begin(), check.warnings.end());
-    return Utf8(concern) + QLatin1Char('\n') + Lines(reasons) + QLatin1Char('\n') +
-           Utf8(kSendAnyway);
+    return Translated(concern) + QLatin1Char('\n') + Lines(reasons) + QLatin1Char('\n') +
+           Translated(kSendAnyway);
 }
 
 std::optional<uint16_t> ParseNewPanelPort(const QString& text) {
@@ -192,7 +188,7 @@ MaintenancePage::~MaintenancePage() {
 
 void MaintenancePage::BuildControls() {
     // --- panel IP/port -----------------------------------------------------
-    auto* address_group = new QGroupBox(Utf8("HMI IP/PORT 操作"), this);
+    auto* address_group = new QGroupBox(tr("HMI IP/PORT 操作"), this);
     address_group->setObjectName(names::kAddressGroup);
     auto* ag = new QGridLayout(address_group);
     link_choice_ = new QComboBox(address_group);
@@ -201,29 +197,29 @@ void MaintenancePage::BuildControls() {
     com_choice_->setObjectName(names::kComPortChoice);
     link_ip_ = AddressEdit(address_group, names::kLinkIpEdit);
     link_port_ = PlainEdit(address_group, names::kLinkPortEdit, "");
-    LabelledRow(ag, 0, 0, "通讯方式:", link_choice_);
-    LabelledRow(ag, 0, 2, "COM Port:", com_choice_);
-    LabelledRow(ag, 1, 0, "IP:", link_ip_);
-    LabelledRow(ag, 1, 2, "PORT:", link_port_);
+    LabelledRow(ag, 0, 0, tr("通讯方式:"), link_choice_);
+    LabelledRow(ag, 0, 2, QStringLiteral("COM Port:"), com_choice_);
+    LabelledRow(ag, 1, 0, QStringLiteral("IP:"), link_ip_);
+    LabelledRow(ag, 1, 2, QStringLiteral("PORT:"), link_port_);
 
     panel_ip_ = AddressEdit(address_group, names::kPanelIpEdit);
     panel_ip_->setEnabled(false);
     panel_port_ = PlainEdit(address_group, names::kPanelPortEdit, "");
     panel_port_->setEnabled(false);
-    get_address_ = Button(address_group, names::kGetAddressButton, "获取");
-    LabelledRow(ag, 2, 0, "IP:", panel_ip_);
-    LabelledRow(ag, 2, 2, "PORT:", panel_port_);
+    get_address_ = Button(address_group, names::kGetAddressButton, tr("获取"));
+    LabelledRow(ag, 2, 0, QStringLiteral("IP:"), panel_ip_);
+    LabelledRow(ag, 2, 2, QStringLiteral("PORT:"), panel_port_);
     ag->addWidget(get_address_, 2, 4);
 
     new_ip_ = AddressEdit(address_group, names::kNewIpEdit);
     new_port_ = PlainEdit(address_group, names::kNewPortEdit, "");
     gateway_ = AddressEdit(address_group, names::kGatewayEdit);
     mask_ = AddressEdit(address_group, names::kMaskEdit);
-    set_address_ = Button(address_group, names::kSetAddressButton, "更新");
-    LabelledRow(ag, 3, 0, "IP:", new_ip_);
-    LabelledRow(ag, 3, 2, "PORT:", new_port_);
-    LabelledRow(ag, 4, 0, "网关:", gateway_);
-    LabelledRow(ag, 5, 0, "子网掩码:", mask_);
+    set_address_ = Button(address_group, names::kSetAddressButton, tr("更新"));
+    LabelledRow(ag, 3, 0, QStringLiteral("IP:"), new_ip_);
+    LabelledRow(ag, 3, 2, QStringLiteral("PORT:"), new_port_);
+    LabelledRow(ag, 4, 0, tr("网关:"), gateway_);
+    LabelledRow(ag, 5, 0, tr("子网掩码:"), mask_);
     ag->addWidget(set_address_, 5, 4);
     // Spare width goes to an empty last column, not to the fields.
     ag->setColumnStretch(5, 1);
@@ -235,20 +231,20 @@ void MaintenancePage::BuildControls() {
     }
 
     // --- MAC (kept hidden; korvane-cli change-mac offers it) ----------------
-    auto* mac_group = new QGroupBox(Utf8("HMI MAC地址操作"), this);
+    auto* mac_group = new QGroupBox(tr("HMI MAC地址操作"), this);
     mac_group->setObjectName(names::kMacGroup);
     auto* mg = new QHBoxLayout(mac_group);
-    change_mac_ = Button(mac_group, names::kChangeMacButton, "更改MAC地址");
+    change_mac_ = Button(mac_group, names::kChangeMacButton, tr("更改MAC地址"));
     mg->addWidget(change_mac_);
     mac_group_ = mac_group;
 
     // --- clock -------------------------------------------------------------
-    auto* clock_group = new QGroupBox(Utf8("HMI 时间操作"), this);
+    auto* clock_group = new QGroupBox(tr("HMI 时间操作"), this);
     clock_group->setObjectName(names::kClockGroup);
     auto* cg = new QGridLayout(clock_group);
     clock_text_ = PlainEdit(clock_group, names::kPanelClockEdit, "");
     clock_text_->setEnabled(false);
-    get_clock_ = Button(clock_group, names::kGetClockButton, "获取");
+    get_clock_ = Button(clock_group, names::kGetClockButton, tr("获取"));
     new_date_ = new QDateEdit(QDate::currentDate(), clock_group);
     new_date_->setObjectName(names::kNewDateEdit);
     new_date_->setDisplayFormat(QStringLiteral("yyyy-MM-dd"));
@@ -256,31 +252,31 @@ void MaintenancePage::BuildControls() {
     new_time_ = new QTimeEdit(QTime::currentTime(), clock_group);
     new_time_->setObjectName(names::kNewTimeEdit);
     new_time_->setDisplayFormat(QStringLiteral("HH:mm:ss"));
-    set_clock_ = Button(clock_group, names::kSetClockButton, "更新");
-    LabelledRow(cg, 0, 0, "面板时间:", clock_text_);
+    set_clock_ = Button(clock_group, names::kSetClockButton, tr("更新"));
+    LabelledRow(cg, 0, 0, tr("面板时间:"), clock_text_);
     cg->addWidget(get_clock_, 0, 4);
-    LabelledRow(cg, 1, 0, "日期:", new_date_);
-    LabelledRow(cg, 1, 2, "时间:", new_time_);
+    LabelledRow(cg, 1, 0, tr("日期:"), new_date_);
+    LabelledRow(cg, 1, 2, tr("时间:"), new_time_);
     cg->addWidget(set_clock_, 1, 4);
     // As for the addresses: the fields keep their width, spare room is left over.
     cg->setColumnStretch(5, 1);
 
     // --- flash ---------------------------------------------------------------
-    auto* flash_group = new QGroupBox(Utf8("HMI Flash 操作"), this);
+    auto* flash_group = new QGroupBox(tr("HMI Flash 操作"), this);
     flash_group->setObjectName(names::kFlashGroup);
     auto* fg = new QGridLayout(flash_group);
-    boot_loader_ = Button(flash_group, names::kBootLoaderButton, "更新BootLoader");
-    kernel_ = Button(flash_group, names::kKernelButton, "更新内核");
-    logo_ = Button(flash_group, names::kLogoButton, "更新LOGO");
-    erase_ = Button(flash_group, names::kEraseButton, "擦除Flash");
-    more_ = new QPushButton(Utf8("更多…"), flash_group);
+    boot_loader_ = Button(flash_group, names::kBootLoaderButton, tr("更新BootLoader"));
+    kernel_ = Button(flash_group, names::kKernelButton, tr("更新内核"));
+    logo_ = Button(flash_group, names::kLogoButton, tr("更新LOGO"));
+    erase_ = Button(flash_group, names::kEraseButton, tr("擦除Flash"));
+    more_ = new QPushButton(tr("更多…"), flash_group);
     more_->setObjectName(names::kMoreButton);
     more_menu_ = new QMenu(more_);
-    QAction* end_download = more_menu_->addAction(Utf8("结束下载"));
+    QAction* end_download = more_menu_->addAction(tr("结束下载"));
     end_download->setObjectName(names::kEndDownloadAction);
-    QAction* enter_download = more_menu_->addAction(Utf8("进入下载"));
+    QAction* enter_download = more_menu_->addAction(tr("进入下载"));
     enter_download->setObjectName(names::kEnterDownloadAction);
-    QAction* file_system = more_menu_->addAction(Utf8("更新文件系统"));
+    QAction* file_system = more_menu_->addAction(tr("更新文件系统"));
     file_system->setObjectName(names::kFileSystemAction);
     more_->setMenu(more_menu_);
     auto* buttons = new QHBoxLayout;
@@ -297,8 +293,8 @@ void MaintenancePage::BuildControls() {
 
     bar_ = new PercentBar(flash_group);
     bar_->setObjectName(names::kRunProgressBar);
-    cancel_ = Button(flash_group, names::kCancelButton, "取消");
-    auto* bar_label = new QLabel(Utf8("操作状态:"), flash_group);
+    cancel_ = Button(flash_group, names::kCancelButton, tr("取消"));
+    auto* bar_label = new QLabel(tr("操作状态:"), flash_group);
     bar_label->setBuddy(bar_);
     fg->addWidget(bar_label, 1, 0);
     fg->addWidget(bar_, 1, 1);
@@ -339,14 +335,14 @@ void MaintenancePage::OpenPage() {
     mask_->setText(QStringLiteral("255.255.255.0"));
     {
         QSignalBlocker quiet(link_choice_);
-        link_choice_->insertItem(0, Utf8("网口"));
-        link_choice_->insertItem(0, Utf8("串口"));
+        link_choice_->insertItem(0, tr("网口"));
+        link_choice_->insertItem(0, tr("串口"));
         link_choice_->setCurrentIndex(0);
     }
     link_port_->setEnabled(false);
     link_ip_->setEnabled(false);
     for (int i = 1; i <= 9; ++i)
-        com_choice_->addItem(Utf8("串口") + QString::number(i));
+        com_choice_->addItem(tr("串口") + QString::number(i));
     com_choice_->setCurrentIndex(0);
     panel_.ClearCancel();
     timer_ = startTimer(kTimerMs);
@@ -458,7 +454,7 @@ void MaintenancePage::WaitUntilIdle() {
 std::optional<NetworkTexts> MaintenancePage::ReadNetworkTexts() {
     const auto port = ParseNewPanelPort(new_port_->text());
     if (!port) {
-        Messages().Show(MessageKind::Error, kInvalidPort);
+        Messages().Show(MessageKind::Error, Translated(kInvalidPort).toStdString());
         return std::nullopt;
     }
     return NetworkTextsWith(*port);
@@ -486,7 +482,7 @@ bool MaintenancePage::ConfirmInput(const InputCheck& check, const char* concern)
     if (!check.warnings.empty()) {
         Messages().Show(
             MessageKind::Warning,
-            (Utf8(kInputWarning) + QLatin1Char('\n') + Lines(check.warnings)).toStdString());
+            (Translated(kInputWarning) + QLatin1Char('\n') + Lines(check.warnings)).toStdString());
     }
     return true;
 }
@@ -581,7 +577,7 @@ void MaintenancePage::ChooseAndProgram(ImageKind kind) {
     if (file.exists()) {
         if (const std::error_code ec = CheckMeasurable(PathFromQString(*chosen))) {
             Messages().Show(MessageKind::Error,
-                            (Utf8("读取文件失败: ") + *chosen).toStdString() + ": " + ec.message());
+                            (tr("读取文件失败: ") + *chosen).toStdString() + ": " + ec.message());
             return;
         }
     }
@@ -589,7 +585,7 @@ void MaintenancePage::ChooseAndProgram(ImageKind kind) {
         return;
     // The file-system image is large and its checks slow: say what happens.
     ProgramImage(kind, PathFromQString(*chosen),
-                 kind == ImageKind::FileSystem ? Utf8(kConfiguringLink) : QString());
+                 kind == ImageKind::FileSystem ? Translated(kConfiguringLink) : QString());
 }
 
 void MaintenancePage::ProgramImage(ImageKind kind, const fs::path& image,
@@ -658,9 +654,10 @@ void MaintenancePage::OnLogo() {
     if (!model) {
         // A logo is made for one screen size: without a model there is none.
         const std::string where = models_file_ ? DisplayPath(*models_file_)
-                                               : std::string("程序所在文件夹中的 XMLName.dat");
-        Messages().Show(MessageKind::Error,
-                        "没有已知的触摸屏型号，不能生成LOGO文件。\n型号列表文件：" + where);
+                                               : tr("程序所在文件夹中的 XMLName.dat").toStdString();
+        Messages().Show(
+            MessageKind::Error,
+            tr("没有已知的触摸屏型号，不能生成LOGO文件。\n型号列表文件：").toStdString() + where);
         return;
     }
     const fs::path picture = PathFromQString(picture_path_);
@@ -675,7 +672,8 @@ void MaintenancePage::OnLogo() {
         return;
     }
     if (!written.ok()) {
-        Messages().Show(MessageKind::Error, "不能写入LOGO文件: " + DisplayPath(written.logo_path));
+        Messages().Show(MessageKind::Error,
+                        tr("不能写入LOGO文件: ").toStdString() + DisplayPath(written.logo_path));
         return;
     }
     const fs::path logo = written.logo_path;
@@ -694,7 +692,7 @@ bool MaintenancePage::ConfirmClose() {
         WaitUntilIdle();
         return true;
     }
-    if (!prompts_.Ask(Utf8(kCancelRunQuestion)))
+    if (!prompts_.Ask(Translated(kCancelRunQuestion)))
         return false;
     panel_.CancelRun();
     WaitUntilIdle();

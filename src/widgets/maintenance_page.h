@@ -45,16 +45,20 @@ std::optional<uint16_t> ParseNewPanelPort(const QString& text);
 // A value the input checks refuse is sent only when the user says yes to
 // the concern, the checks' reasons (in English, as korvane-cli prints them)
 // and kSendAnyway; warnings alone are shown once under kInputWarning.
-inline constexpr char kNetworkConcern[] = "新地址可能使面板无法再连接：";
-inline constexpr char kClockConcern[] = "面板不能保存并报回这个时间：";
-inline constexpr char kImageConcern[] = "这个文件会覆盖Flash中的下一个区域：";
-inline constexpr char kSendAnyway[] = "仍要发送吗？";
-inline constexpr char kInputWarning[] = "请注意：";
+inline constexpr char kNetworkConcern[] =
+    QT_TRANSLATE_NOOP("korvane::Window", "新地址可能使面板无法再连接：");
+inline constexpr char kClockConcern[] =
+    QT_TRANSLATE_NOOP("korvane::Window", "面板不能保存并报回这个时间：");
+inline constexpr char kImageConcern[] =
+    QT_TRANSLATE_NOOP("korvane::Window", "这个文件会覆盖Flash中的下一个区域：");
+inline constexpr char kSendAnyway[] = QT_TRANSLATE_NOOP("korvane::Window", "仍要发送吗？");
+inline constexpr char kInputWarning[] = QT_TRANSLATE_NOOP("korvane::Window", "请注意：");
 QString InputQuestion(const char* concern, const InputCheck& check);
 
-inline constexpr char kConfiguringLink[] = "正在配置通讯参数中，请等待............";
-inline constexpr char kCancelRunQuestion[] =
-    "烧写正在进行。是否取消并关闭窗口？\n面板将保留已经写入的内容。";
+inline constexpr char kConfiguringLink[] =
+    QT_TRANSLATE_NOOP("korvane::Window", "正在配置通讯参数中，请等待............");
+inline constexpr char kCancelRunQuestion[] = QT_TRANSLATE_NOOP(
+    "korvane::Window", "烧写正在进行。是否取消并关闭窗口？\n面板将保留已经写入的内容。");
 
 // Forwards a run's progress to the bar and keeps what the figures line
 // below it needs; the worker writes, the page's timer reads.

@@ -78,7 +78,7 @@ PageList::PageList(QWidget* parent) : QListWidget(parent) {
     setResizeMode(QListView::Adjust);
     setUniformItemSizes(false);
     setFocusPolicy(Qt::StrongFocus);
-    setAccessibleName(QString::fromUtf8("页面列表"));
+    setAccessibleName(tr("页面列表"));
     connect(this, &QListWidget::currentRowChanged, this, [this](int row) {
         const PageEntry* entry = Entry(row);
         emit PageSelected(row, entry ? entry->page.data() : nullptr);

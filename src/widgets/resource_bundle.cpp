@@ -1,5 +1,6 @@
 #include "widgets/resource_bundle.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QHash>
@@ -50,8 +51,19 @@ bool RegisterResourceBundle(const QString& program_folder) {
     return true;
 }
 
+// The bundle's texts, named here so that they are translated like the code's.
+[[maybe_unused]] constexpr const char* kBundleTexts[] = {
+    QT_TRANSLATE_NOOP("korvane::ResourceBundle", "关于 OrvelManager(&A)..."),
+    QT_TRANSLATE_NOOP("korvane::ResourceBundle", "图片尺寸大于触摸屏的大小，打开图片错误！"),
+    QT_TRANSLATE_NOOP("korvane::ResourceBundle", "下载完成，请等待烧写成功！"),
+    QT_TRANSLATE_NOOP("korvane::ResourceBundle", "请等待擦写Flash成功！"),
+};
+
 QString ResourceString(int id) {
-    return Strings().value(id);
+    const QString stored = Strings().value(id);
+    if (stored.isEmpty())
+        return stored;
+    return QCoreApplication::translate("korvane::ResourceBundle", stored.toUtf8().constData());
 }
 
 QPixmap ResourcePixmap(int id, int size) {
