@@ -4,14 +4,14 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "cli/command_docs.h"
 #include "sim/panel.h"
-#include "sim/pty_server.h"
-#include "sim/udp_server.h"
+#include "sim/panel_set.h"
 #include "system/atomic_file.h"
 #include "system/console.h"
 #include "system/number_text.h"
@@ -55,14 +55,29 @@ bool ParseLoopback(const std::string& text, uint32_t* out) {
     return true;
 }
 
+// A panel can be served 254 times from one address on: 127.0.0.1 to
+// 127.0.0.254, the usual loopback subnet.
+constexpr long kMaxPanels = 254;
+
+using PanelAction = std::function<void(korvane::sim::Panel&)>;
+
+// What one panel option does, for every panel or for one.
+struct PanelSetup {
+    std::optional<long> index;  // unset: every panel
+    std::string option;
+    std::string value;  // as typed, for a message
+    PanelAction apply;
+};
+
 struct Settings {
     long port = 21845;
-    long jumper = 1;
-    long version = 1;
+    long panels = 1;
+    bool port_step = false;
     bool pty = false;
     std::string dump;
     std::string bind;  // empty: 127.0.0.1, reporting the panel's own record
     uint32_t udp_address = 0x7F000001;
+    std::vector<PanelSetup> setup;  // in the order typed: a later one wins
 };
 
 // One option: its entry in --help and the manual, and what it does. A new
@@ -74,8 +89,48 @@ struct SimOption {
     std::function<std::string(const std::string&)> apply;
 };
 
-std::vector<SimOption> Options(Settings& s, korvane::sim::Panel& panel) {
+// Reads VALUE into what it does to a panel; the text of what is wrong, or
+// nothing.
+using PanelParse = std::function<std::string(const std::string&, PanelAction*)>;
+
+// A panel option: "I:VALUE" is for panel I only, a bare VALUE for every one.
+std::function<std::string(const std::string&)> ForPanels(Settings& s, std::string option,
+                                                         PanelParse parse) {
+    return [&s, option, parse](const std::string& v) {
+        std::optional<long> index;
+        std::string rest = v;
+        if (const size_t colon = v.find(':'); colon != std::string::npos) {
+            long i = 0;
+            if (!ParseInt(v.substr(0, colon), 0, kMaxPanels - 1, &i))
+                return "a panel number from 0 to " + std::to_string(kMaxPanels - 1) +
+                       " before the colon";
+            index = i;
+            rest = v.substr(colon + 1);
+        }
+        PanelAction action;
+        if (std::string wrong = parse(rest, &action); !wrong.empty())
+            return wrong;
+        s.setup.push_back({index, option, v, std::move(action)});
+        return std::string();
+    };
+}
+
+// A command code, or "any" for every command (nothing).
+bool ParseCommand(const std::string& text, std::optional<uint8_t>* out) {
+    if (text == "any") {
+        *out = std::nullopt;
+        return true;
+    }
+    uint8_t code = 0;
+    if (!ParseByte(text, &code))
+        return false;
+    *out = code;
+    return true;
+}
+
+std::vector<SimOption> Options(Settings& s) {
     using korvane::cli::Complete;
+    using korvane::sim::Panel;
     return {
         {{"--udp-port", "N", "UDP port on 127.0.0.1 (default 21845; 0 picks a free one)"},
          [&](const std::string& v) {
@@ -91,72 +146,113 @@ std::vector<SimOption> Options(Settings& s, korvane::sim::Panel& panel) {
              s.bind = v;
              return std::string();
          }},
+        {{"--panels", "N",
+          "serve N panels (1 to 254, default 1), each with its own state\n"
+          "and flash: panel I (counted from 0) on the address I after the\n"
+          "first (127.0.0.1 or --bind), all at one port, each reporting its\n"
+          "own address and port; with --dump each writes to DIR/panel-I"},
+         [&](const std::string& v) {
+             return ParseInt(v, 1, kMaxPanels, &s.panels)
+                        ? ""
+                        : "a number from 1 to " + std::to_string(kMaxPanels);
+         }},
+        {{"--port-step", "",
+          "serve the panels of --panels on one address instead, panel I on\n"
+          "the port I after --udp-port (with 0, on a free run of ports)"},
+         [&](const std::string&) {
+             s.port_step = true;
+             return std::string();
+         }},
         {{"--pty", "",
           "also serve the panel on a pseudo-terminal, to be named as the\n"
-          "serial device (or the USB device) of the tool"},
+          "serial device (or the USB device) of the tool (one per panel)"},
          [&](const std::string&) {
              s.pty = true;
              return std::string();
          }},
-        {{"--jumper", "1|2",
+        {{"--jumper", "[I:]1|2",
           "jumper position reported by query-state: 1 update, 2 normal\n(default 1)"},
-         [&](const std::string& v) {
-             return ParseInt(v, 1, 2, &s.jumper) ? "" : std::string("1 (update) or 2 (normal)");
-         }},
-        {{"--protocol-version", "1|2", "the panel's protocol version (default 1)"},
-         [&](const std::string& v) {
-             return ParseInt(v, 1, 2, &s.version) ? "" : std::string("1 or 2");
-         }},
-        {{"--status", "C=S",
+         ForPanels(s, "--jumper",
+                   [](const std::string& v, PanelAction* action) {
+                       long jumper = 0;
+                       if (!ParseInt(v, 1, 2, &jumper))
+                           return std::string("1 (update) or 2 (normal)");
+                       *action = [jumper](Panel& p) { p.SetJumper(static_cast<uint8_t>(jumper)); };
+                       return std::string();
+                   })},
+        {{"--protocol-version", "[I:]1|2", "the panel's protocol version (default 1)"},
+         ForPanels(s, "--protocol-version",
+                   [](const std::string& v, PanelAction* action) {
+                       long version = 0;
+                       if (!ParseInt(v, 1, 2, &version))
+                           return std::string("1 or 2");
+                       *action = [version](Panel& p) {
+                           p.SetProtocolVersion(static_cast<uint8_t>(version));
+                       };
+                       return std::string();
+                   })},
+        {{"--status", "[I:]C=S",
           "answer command C with status S, each decimal or 0x hex\n"
           "(e.g. --status 0x82=0x00)"},
-         [&](const std::string& v) {
-             uint8_t code = 0, status = 0;
-             std::string value;
-             if (!SplitCodeValue(v, &code, &value) || !ParseByte(value, &status))
-                 return std::string("CODE=STATUS, each from 0 to 255 (0x00 to 0xFF)");
-             panel.SetStatusOverride(code, status);
-             return std::string();
-         }},
-        {{"--drop", "C", "never answer command C (e.g. 0x03)"},
-         [&](const std::string& v) {
-             uint8_t code = 0;
-             if (!ParseByte(v, &code))
-                 return std::string("a command code from 0 to 255 (0x00 to 0xFF)");
-             panel.InjectFault({korvane::sim::FaultKind::Drop, code, 1 << 30});
-             return std::string();
-         }},
-        {{"--delay", "C=MS", "answer command C only after MS milliseconds (0 to 600000)"},
-         [&](const std::string& v) {
-             uint8_t code = 0;
-             std::string value;
-             long ms = 0;
-             if (!SplitCodeValue(v, &code, &value) || !ParseInt(value, 0, 600000, &ms))
-                 return std::string("CODE=MS, MS from 0 to 600000");
-             panel.InjectFault(
-                 {korvane::sim::FaultKind::Delay, code, 1 << 30, static_cast<int>(ms)});
-             return std::string();
-         }},
-        {{"--burn-ms", "N",
+         ForPanels(s, "--status",
+                   [](const std::string& v, PanelAction* action) {
+                       uint8_t code = 0, status = 0;
+                       std::string value;
+                       if (!SplitCodeValue(v, &code, &value) || !ParseByte(value, &status))
+                           return std::string("CODE=STATUS, each from 0 to 255 (0x00 to 0xFF)");
+                       *action = [code, status](Panel& p) { p.SetStatusOverride(code, status); };
+                       return std::string();
+                   })},
+        {{"--drop", "[I:]C", "never answer command C (e.g. 0x03), or any command: any"},
+         ForPanels(s, "--drop",
+                   [](const std::string& v, PanelAction* action) {
+                       std::optional<uint8_t> code;
+                       if (!ParseCommand(v, &code))
+                           return std::string("a command code from 0 to 255 (0x00 to 0xFF)");
+                       *action = [code](Panel& p) {
+                           p.InjectFault({korvane::sim::FaultKind::Drop, code, 1 << 30});
+                       };
+                       return std::string();
+                   })},
+        {{"--delay", "[I:]C=MS",
+          "answer command C (or any command: any) only after MS\n"
+          "milliseconds (0 to 600000)"},
+         ForPanels(s, "--delay",
+                   [](const std::string& v, PanelAction* action) {
+                       const size_t eq = v.find('=');
+                       std::optional<uint8_t> code;
+                       long ms = 0;
+                       if (eq == std::string::npos || !ParseCommand(v.substr(0, eq), &code) ||
+                           !ParseInt(v.substr(eq + 1), 0, 600000, &ms))
+                           return std::string("CODE=MS, MS from 0 to 600000");
+                       *action = [code, ms](Panel& p) {
+                           p.InjectFault({korvane::sim::FaultKind::Delay, code, 1 << 30,
+                                          static_cast<int>(ms)});
+                       };
+                       return std::string();
+                   })},
+        {{"--burn-ms", "[I:]N",
           "send the final burn result N ms after the last acknowledgement\n"
           "(default 1 ms per 4 KiB of image, at least 10 ms)"},
-         [&](const std::string& v) {
-             long ms = 0;
-             if (!ParseInt(v, 0, 600000, &ms))
-                 return std::string("a number from 0 to 600000");
-             panel.SetBurnMs(static_cast<int>(ms));
-             return std::string();
-         }},
-        {{"--fail-final", "N",
+         ForPanels(s, "--burn-ms",
+                   [](const std::string& v, PanelAction* action) {
+                       long ms = 0;
+                       if (!ParseInt(v, 0, 600000, &ms))
+                           return std::string("a number from 0 to 600000");
+                       *action = [ms](Panel& p) { p.SetBurnMs(static_cast<int>(ms)); };
+                       return std::string();
+                   })},
+        {{"--fail-final", "[I:]N",
           "answer the next N final burn results with a failure (status 0),\n"
           "an empty image's (which follows the flash-prepare reply) among them"},
-         [&](const std::string& v) {
-             long n = 0;
-             if (!ParseInt(v, 0, 1000000, &n))
-                 return std::string("a number from 0 to 1000000");
-             panel.FailNextFinals(static_cast<int>(n));
-             return std::string();
-         }},
+         ForPanels(s, "--fail-final",
+                   [](const std::string& v, PanelAction* action) {
+                       long n = 0;
+                       if (!ParseInt(v, 0, 1000000, &n))
+                           return std::string("a number from 0 to 1000000");
+                       *action = [n](Panel& p) { p.FailNextFinals(static_cast<int>(n)); };
+                       return std::string();
+                   })},
         {{"--dump", "DIR",
           "after each image, write what the flash holds to\n"
           "DIR/image-<kind>.bin, kind as korvane-cli flash names it\n"
@@ -181,7 +277,14 @@ korvane::cli::ProgramDoc Doc(const std::vector<SimOption>& options) {
         "Serves a simulated panel on 127.0.0.1 (or the --bind address) until interrupted, to try "
         "korvane-cli and the\n"
         "window without hardware. The first line printed is \"udp 127.0.0.1:PORT\"; with\n"
-        "--pty the next is \"pty /dev/pts/N\". Each finished image is reported on stdout.";
+        "--pty the next is \"pty /dev/pts/N\". Each finished image is reported on stdout.\n"
+        "\n"
+        "With --panels N it serves N panels at once and prints N udp lines, then with --pty\n"
+        "N pty lines, panel 0 first; each image report then begins \"panel I: \".\n"
+        "--jumper, --protocol-version, --status, --drop, --delay, --burn-ms and --fail-final\n"
+        "set every panel, or with \"I:\" before the value panel I only, e.g. --drop 1:any\n"
+        "(panel 1 silent), --fail-final 2:1 (panel 2 fails its next burn), --delay\n"
+        "0:0x82=500 (panel 0 slow).";
     korvane::cli::OptionGroup group{"options", {}};
     for (const SimOption& o : options)
         group.options.push_back(o.doc);
@@ -213,8 +316,7 @@ void DumpImage(const std::string& dir, uint8_t kind, std::span<const uint8_t> im
 
 int main(int argc, char** argv) {
     Settings settings;
-    korvane::sim::Panel panel;
-    const std::vector<SimOption> options = Options(settings, panel);
+    const std::vector<SimOption> options = Options(settings);
     const korvane::cli::ProgramDoc doc = Doc(options);
     auto usage = [&](const std::string& problem) {
         std::fprintf(stderr, "korvane-panel-sim: %s\n%s", problem.c_str(),
@@ -258,11 +360,36 @@ int main(int argc, char** argv) {
         if (const std::string wrong = option->apply(value.value_or("")); !wrong.empty())
             return usage(arg + " takes " + wrong + ", not \"" + *value + "\"");
     }
-    const long port = settings.port;
-    const std::string dump = settings.dump;
-    const std::string bind = settings.bind;
+    const int count = static_cast<int>(settings.panels);
+    const bool several = count > 1;
+    for (const PanelSetup& setup : settings.setup) {
+        if (setup.index && *setup.index >= count) {
+            const std::string served =
+                count == 1 ? "panel 0 is" : "panels 0 to " + std::to_string(count - 1) + " are";
+            return usage(setup.option + " " + setup.value + " names panel " +
+                         std::to_string(*setup.index) + ", but only " + served +
+                         " served (--panels " + std::to_string(count) + ")");
+        }
+    }
     const uint32_t udp_address = settings.udp_address;
-    if (!dump.empty()) {
+    const auto layout = settings.port_step ? korvane::sim::PanelLayout::kPorts
+                                           : korvane::sim::PanelLayout::kAddresses;
+    if (layout == korvane::sim::PanelLayout::kAddresses &&
+        (udp_address + static_cast<uint32_t>(count - 1)) >> 24 != 127) {
+        return usage("--panels " + std::to_string(count) + " from " +
+                     korvane::sim::DottedQuad(udp_address) + " runs past 127.255.255.255");
+    }
+    if (layout == korvane::sim::PanelLayout::kPorts && settings.port != 0 &&
+        settings.port + count - 1 > 65535) {
+        return usage("--panels " + std::to_string(count) + " from port " +
+                     std::to_string(settings.port) + " runs past port 65535");
+    }
+
+    // One folder for one panel as ever; beside each other, a folder each.
+    std::vector<std::string> dumps(static_cast<size_t>(count));
+    for (int i = 0; i < count && !settings.dump.empty(); ++i) {
+        std::string& dump = dumps[static_cast<size_t>(i)];
+        dump = several ? settings.dump + "/panel-" + std::to_string(i) : settings.dump;
         std::error_code ec;
         std::filesystem::create_directories(dump, ec);
         if (ec || !std::filesystem::is_directory(dump)) {
@@ -273,51 +400,54 @@ int main(int argc, char** argv) {
         }
     }
 
-    // Every finished image is reported on stdout, so that a script can see
-    // what the panel checked.
-    panel.SetBurnObserver(
-        [dump](const korvane::sim::BurnReport& r, std::span<const uint8_t> image) {
-            std::printf("image kind %u at 0x%08X-0x%08X, announced sum 0x%08X, final result %u\n",
-                        r.kind, r.start, r.end, r.announced_checksum, r.status);
+    // Panels burn on threads of their own: one report line at a time.
+    std::mutex report_mutex;
+    korvane::sim::PanelSet panels(count);
+    for (int i = 0; i < count; ++i) {
+        korvane::sim::Panel& panel = panels.panel(i);
+        for (const PanelSetup& setup : settings.setup) {
+            if (!setup.index || *setup.index == i)
+                setup.apply(panel);
+        }
+        // Every finished image is reported on stdout, so that a script can
+        // see what the panel checked.
+        const std::string label = several ? "panel " + std::to_string(i) + ": " : "";
+        panel.SetBurnObserver([&report_mutex, label, dump = dumps[static_cast<size_t>(i)]](
+                                  const korvane::sim::BurnReport& r,
+                                  std::span<const uint8_t> image) {
+            std::lock_guard lock(report_mutex);
+            std::printf("%simage kind %u at 0x%08X-0x%08X, announced sum 0x%08X, final result %u\n",
+                        label.c_str(), r.kind, r.start, r.end, r.announced_checksum, r.status);
             if (!dump.empty())
                 DumpImage(dump, r.kind, image);
             std::fflush(stdout);
         });
-    panel.SetJumper(static_cast<uint8_t>(settings.jumper));
-    panel.SetProtocolVersion(static_cast<uint8_t>(settings.version));
-    korvane::sim::UdpServer udp(panel);
-    udp.SetAddress(udp_address);
-    const std::string host =
-        std::to_string(udp_address >> 24) + "." + std::to_string(udp_address >> 16 & 0xFF) + "." +
-        std::to_string(udp_address >> 8 & 0xFF) + "." + std::to_string(udp_address & 0xFF);
+    }
     std::string error;
-    if (!udp.Start(static_cast<uint16_t>(port), &error)) {
-        std::fprintf(stderr, "korvane-panel-sim: cannot serve UDP on %s:%ld: %s\n", host.c_str(),
-                     port, error.c_str());
+    if (!panels.StartUdp(udp_address, static_cast<uint16_t>(settings.port), layout, &error)) {
+        std::fprintf(stderr, "korvane-panel-sim: cannot serve UDP on %s\n", error.c_str());
         return 1;
     }
-    if (!bind.empty()) {
-        // Side by side, each panel tells its own address, as found panels do.
-        korvane::sim::PanelNetwork network = panel.Network();
-        for (int i = 0; i < 4; ++i)
-            network.ip[i] = static_cast<uint8_t>(udp_address >> (24 - 8 * i));
-        network.port = udp.port();
-        panel.SetNetwork(network);
+    // Side by side, each panel tells its own address, as found panels do.
+    if (!settings.bind.empty() || several)
+        panels.ReportOwnAddresses();
+    for (int i = 0; i < count; ++i) {
+        std::printf("udp %s:%u\n", korvane::sim::DottedQuad(panels.address(i)).c_str(),
+                    panels.port(i));
     }
-    std::printf("udp %s:%u\n", host.c_str(), udp.port());
-    korvane::sim::PtyServer serial(panel);
     if (settings.pty) {
-        if (!serial.Start(&error)) {
+        if (!panels.StartPty(&error)) {
             std::fprintf(stderr, "korvane-panel-sim: cannot serve a pseudo-terminal: %s\n",
                          error.c_str());
             return 1;
         }
-        std::printf("pty %s\n", serial.slave_path().c_str());
+        for (int i = 0; i < count; ++i)
+            std::printf("pty %s\n", panels.pty_path(i).c_str());
     }
     std::fflush(stdout);
 
     korvane::WaitForStopRequest();
-    serial.Stop();
-    udp.Stop();
+    // Stopping joins every serving thread, so a dump being written is whole.
+    panels.Stop();
     return 0;
 }

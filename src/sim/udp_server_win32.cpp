@@ -13,8 +13,9 @@ namespace korvane::sim {
 
 namespace {
 
-// A datagram socket bound to 127.0.0.1:`port`; its address in `*addr`.
-SOCKET LoopbackSocket(uint16_t port, sockaddr_in* addr) {
+// A datagram socket bound to `address`:`port` (host order); its address in
+// `*addr`.
+SOCKET LoopbackSocket(uint32_t address, uint16_t port, sockaddr_in* addr) {
     const SOCKET s =
         WSASocketW(AF_INET, SOCK_DGRAM, IPPROTO_UDP, nullptr, 0, WSA_FLAG_NO_HANDLE_INHERIT);
     if (s == INVALID_SOCKET)
@@ -22,7 +23,7 @@ SOCKET LoopbackSocket(uint16_t port, sockaddr_in* addr) {
     *addr = {};
     addr->sin_family = AF_INET;
     addr->sin_port = htons(port);
-    addr->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    addr->sin_addr.s_addr = htonl(address);
     int len = sizeof *addr;
     if (bind(s, reinterpret_cast<sockaddr*>(addr), sizeof *addr) != 0 ||
         getsockname(s, reinterpret_cast<sockaddr*>(addr), &len) != 0) {
@@ -49,7 +50,7 @@ bool UdpServer::Start(uint16_t port, std::string* error) {
     if (WSAStartup(MAKEWORD(2, 2), &data) != 0)
         return fail("WSAStartup");
     sockaddr_in addr{};
-    const SOCKET s = LoopbackSocket(port, &addr);
+    const SOCKET s = LoopbackSocket(address_, port, &addr);
     if (s == INVALID_SOCKET)
         return fail("bind");
     fd_ = static_cast<NativeHandle>(s);
@@ -57,7 +58,7 @@ bool UdpServer::Start(uint16_t port, std::string* error) {
     // Stop() wakes the serving thread with a datagram from one socket of a
     // connected pair to the other: select() waits on sockets only.
     sockaddr_in wake_addr{};
-    const SOCKET w = LoopbackSocket(0, &wake_addr);
+    const SOCKET w = LoopbackSocket(INADDR_LOOPBACK, 0, &wake_addr);
     if (w == INVALID_SOCKET)
         return fail("wake socket");
     wake_[0] = static_cast<NativeHandle>(w);
