@@ -2,7 +2,7 @@
 // for the docs, then ends. A test program of its own, so that the shipped
 // korvane carries no such switch.
 //
-//   korvane_screenshots --what main|minimum|large|settings|about|logo|kernel|discover
+//   korvane_screenshots --what main|minimum|large|settings|about|logo|kernel|discover [--lang zh|en]
 //                       --out FILE.png [--image F] [--picture F] [--range A-B]
 //                       [Qt options]
 //
@@ -15,6 +15,7 @@
 #include <QTreeWidget>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -148,6 +149,7 @@ void Shoot(DesktopParts& parts, const Shot& shot) {
 
 int main(int argc, char** argv) {
     korvane::Shot shot;
+    std::optional<korvane::UiLanguage> language;
     // Our options are taken out; the rest (the program name, Qt's options)
     // goes on to the window.
     std::vector<char*> rest{argv[0]};
@@ -164,6 +166,13 @@ int main(int argc, char** argv) {
             shot.picture = value();
         } else if (std::strcmp(argv[i], "--range") == 0 && has_value) {
             shot.range = argv[++i];
+        } else if (std::strcmp(argv[i], "--lang") == 0 && has_value) {
+            language = korvane::ParseUiLanguage(argv[++i]);
+            if (!language) {
+                std::fprintf(stderr, "korvane_screenshots: --lang takes zh or en, not %s\n",
+                             argv[i]);
+                return 64;
+            }
         } else {
             rest.push_back(argv[i]);
         }
@@ -171,7 +180,7 @@ int main(int argc, char** argv) {
     if (shot.out.isEmpty()) {
         std::fputs(
             "usage: korvane_screenshots --what WHAT --out FILE.png [--image F] "
-            "[--picture F] [--range A-B]\n",
+            "[--picture F] [--range A-B] [--lang zh|en]\n",
             stderr);
         return 64;
     }
@@ -181,6 +190,7 @@ int main(int argc, char** argv) {
     // beside itself.
     korvane::DesktopOptions options;
     options.executable = korvane::RunningExecutable().parent_path() / "korvane";
+    options.language = language;
     options.after_show = [&shot](korvane::DesktopParts& parts) { Shoot(parts, shot); };
     return korvane::RunDesktop(rest_count, rest.data(), options);
 }
