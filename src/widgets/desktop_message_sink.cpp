@@ -3,6 +3,7 @@
 #include <QMetaObject>
 #include <QString>
 #include <QThread>
+#include <string>
 
 #include "widgets/window_language.h"
 
@@ -31,6 +32,17 @@ void DesktopMessageSink::ShowText(MessageKind kind, TextId id) {
 void DesktopMessageSink::ShowTemplate(MessageKind kind, TextId id, const TextValues& values) {
     const std::string filled = FillText(id, values, WindowLanguage());
     ShowFilled(kind, id, filled);
+}
+
+void DesktopMessageSink::ShowFilled(MessageKind kind, TextId id, std::string_view text) {
+    const std::string_view stored = Text(id);
+    const UiLanguage language = WindowLanguage();
+    if (language != UiLanguage::Chinese && text.size() > stored.size() &&
+        text.substr(0, stored.size()) == stored) {
+        Show(kind, std::string(Text(id, language)) + std::string(text.substr(stored.size())));
+        return;
+    }
+    Show(kind, text);
 }
 
 void DesktopMessageSink::Show(MessageKind kind, std::string_view stored) {

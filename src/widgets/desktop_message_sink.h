@@ -19,6 +19,9 @@ class DesktopMessageSink : public QObject, public MessageSink {
     void Show(MessageKind kind, std::string_view text) override;
     void ShowText(MessageKind kind, TextId id) override;
     void ShowTemplate(MessageKind kind, TextId id, const TextValues& values) override;
+    // A stored text with more after it (the system's reason on a next line)
+    // keeps the more and shows the text in the window's language.
+    void ShowFilled(MessageKind kind, TextId id, std::string_view text) override;
     // Asks on the user-interface thread, also from a worker (which waits).
     bool Ask(std::string_view question);
 

@@ -2,7 +2,8 @@
 // for the docs, then ends. A test program of its own, so that the shipped
 // korvane carries no such switch.
 //
-//   korvane_screenshots --what main|minimum|large|settings|about|logo|kernel|discover [--lang zh|en]
+//   korvane_screenshots --what main|minimum|large|settings|about|logo|kernel|discover [--lang
+//   zh|en]
 //                       --out FILE.png [--image F] [--picture F] [--range A-B]
 //                       [Qt options]
 //

@@ -180,10 +180,9 @@ class WindowLanguageTest : public QObject {
             QFileDialog files;
             files.setOption(QFileDialog::DontUseNativeDialog);
             auto* buttons = files.findChild<QDialogButtonBox*>();
-            return QStringList{box.button(QMessageBox::Yes)->text(),
-                               box.button(QMessageBox::No)->text(),
-                               buttons ? buttons->button(QDialogButtonBox::Cancel)->text()
-                                       : QString()};
+            return QStringList{
+                box.button(QMessageBox::Yes)->text(), box.button(QMessageBox::No)->text(),
+                buttons ? buttons->button(QDialogButtonBox::Cancel)->text() : QString()};
         };
         {
             WindowTranslation chinese(UiLanguage::Chinese);
@@ -216,8 +215,13 @@ class WindowLanguageTest : public QObject {
         sink.ShowTemplate(MessageKind::Error, TextId::StatusUnknown,
                           {{"command", "2C"}, {"status", "9"}});
         sink.Show(MessageKind::Error, Text(TextId::Timeout));
+        // A stored text with the system's reason after it.
+        sink.ShowFilled(MessageKind::Error, TextId::UsbOpenFailed,
+                        std::string(Text(TextId::UsbOpenFailed)) + "\n/dev/x: Permission denied");
         const QStringList shown = rig.prompts.texts();
-        QCOMPARE(shown.size(), 3);
+        QCOMPARE(shown.size(), 4);
+        QCOMPARE(shown.at(3), QString::fromUtf8(EnglishText(TextId::UsbOpenFailed)) +
+                                  QStringLiteral("\n/dev/x: Permission denied"));
         QCOMPARE(shown.at(0), QString::fromUtf8(EnglishText(TextId::UpdateDone)));
         QCOMPARE(shown.at(1), QString::fromStdString(FillText(TextId::StatusUnknown,
                                                               {{"command", "2C"}, {"status", "9"}},
