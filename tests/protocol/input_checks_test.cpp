@@ -56,12 +56,12 @@ TEST(CheckPanelNetwork, RefusesWhatCutsTheUserOffAndWarnsOfAForeignGateway) {
 TEST(CheckPanelNetwork, SaysWhatIsWrongInWordsTheUserCanActOn) {
     const InputCheck mask = CheckPanelNetwork(Record("192.168.0.100", "255.0.255.0", "0.0.0.0"));
     ASSERT_EQ(mask.refusals.size(), 1u);
-    EXPECT_NE(mask.refusals[0].find("255.0.255.0"), std::string::npos);
+    EXPECT_NE(mask.refusals[0].Text(UiLanguage::English).find("255.0.255.0"), std::string::npos);
 
     const InputCheck gateway =
         CheckPanelNetwork(Record("10.1.2.3", "255.255.255.0", "192.168.0.1"));
     ASSERT_EQ(gateway.warnings.size(), 1u);
-    EXPECT_EQ(gateway.warnings[0],
+    EXPECT_EQ(gateway.warnings[0].Text(UiLanguage::English),
               "gateway 192.168.0.1 lies outside the panel's subnet 10.1.2.0 (mask "
               "255.255.255.0); the panel will not reach other networks through it");
 }
@@ -82,7 +82,7 @@ TEST(CheckPanelClock, AcceptsOnlyCalendarTimesInTheYearsThePanelReportsBack) {
     };
     for (const auto& c : cases)
         EXPECT_EQ(CheckPanelClock(c.clock).Refused(), c.refused) << c.clock.Text();
-    EXPECT_EQ(CheckPanelClock({1, 1, 1, 0, 0, 0}).refusals.at(0),
+    EXPECT_EQ(CheckPanelClock({1, 1, 1, 0, 0, 0}).refusals.at(0).Text(UiLanguage::English),
               "year 1: the panel keeps years 2000 to 2099 and could not report another back");
 }
 
