@@ -7,6 +7,16 @@
 namespace korvane {
 namespace {
 
+// Every placeholder of every reason got its value, in both languages.
+void ExpectFilled(const InputCheck& check) {
+    for (const auto* reasons : {&check.refusals, &check.warnings}) {
+        for (const InputReason& r : *reasons) {
+            for (UiLanguage language : {UiLanguage::Chinese, UiLanguage::English})
+                EXPECT_EQ(r.Text(language).find('{'), std::string::npos) << r.Text(language);
+        }
+    }
+}
+
 PanelNetworkRecord Record(const char* ip, const char* mask, const char* gateway,
                           const char* port = "21845") {
     NetworkTexts texts;
@@ -50,6 +60,7 @@ TEST(CheckPanelNetwork, RefusesWhatCutsTheUserOffAndWarnsOfAForeignGateway) {
         const InputCheck check = CheckPanelNetwork(Record(c.ip, c.mask, c.gateway, c.port));
         EXPECT_EQ(check.Refused(), c.refused) << c.ip << " " << c.mask << " port " << c.port;
         EXPECT_EQ(!check.warnings.empty(), c.warned) << c.ip << " " << c.mask << " " << c.gateway;
+        ExpectFilled(check);
     }
 }
 
@@ -80,8 +91,11 @@ TEST(CheckPanelClock, AcceptsOnlyCalendarTimesInTheYearsThePanelReportsBack) {
         {{2026, 1, 1, 24, 0, 0}, true},      {{2026, 1, 1, 0, 60, 0}, true},
         {{2026, 1, 1, 0, 0, -1}, true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(CheckPanelClock(c.clock).Refused(), c.refused) << c.clock.Text();
+    for (const auto& c : cases) {
+        const InputCheck check = CheckPanelClock(c.clock);
+        EXPECT_EQ(check.Refused(), c.refused) << c.clock.Text();
+        ExpectFilled(check);
+    }
     EXPECT_EQ(CheckPanelClock({1, 1, 1, 0, 0, 0}).refusals.at(0).Text(UiLanguage::English),
               "year 1: the panel keeps years 2000 to 2099 and could not report another back");
 }

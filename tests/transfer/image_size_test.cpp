@@ -28,6 +28,13 @@ TEST(CheckImageSize, RefusesAnImageThatWouldReachTheNextRegion) {
         const InputCheck check = CheckImageSize(c.kind, c.bytes);
         EXPECT_EQ(check.Refused(), c.refused) << static_cast<int>(c.kind) << " " << c.bytes;
         EXPECT_EQ(!check.warnings.empty(), c.warned) << static_cast<int>(c.kind) << " " << c.bytes;
+        // Every placeholder got its value, in both languages.
+        for (const auto* reasons : {&check.refusals, &check.warnings}) {
+            for (const InputReason& r : *reasons) {
+                for (UiLanguage language : {UiLanguage::Chinese, UiLanguage::English})
+                    EXPECT_EQ(r.Text(language).find('{'), std::string::npos) << r.Text(language);
+            }
+        }
     }
     EXPECT_EQ(ImageRoom(ImageKind::BootLoader), 0x80000u);
     EXPECT_EQ(ImageRoom(ImageKind::Kernel), 0x200000u);
