@@ -129,10 +129,14 @@ std::string CommandContext::Hint(TextId id) const {
 }
 
 bool CommandContext::Refuses(const InputCheck& check) {
-    for (const std::string& r : check.refusals)
-        out_.Problem((inv_.force ? "sent anyway (--force): " : "refused: ") + r);
-    for (const std::string& w : check.warnings)
-        out_.Problem("warning: " + w, MessageKind::Warning);
+    // In English whatever --lang says: these lines are the tool's own
+    // explanations, which scripts match.
+    for (const InputReason& r : check.refusals) {
+        out_.Problem((inv_.force ? "sent anyway (--force): " : "refused: ") +
+                     r.Text(UiLanguage::English));
+    }
+    for (const InputReason& w : check.warnings)
+        out_.Problem("warning: " + w.Text(UiLanguage::English), MessageKind::Warning);
     if (!check.Refused() || inv_.force)
         return false;
     out_.Problem("nothing was sent; --force sends it anyway");

@@ -67,6 +67,25 @@ enum class TextId {
     ProgressBootLoader,
     ProgressLogo,
     ProgressErase,
+    // input checks: why a value would cut the user off the panel
+    InputAddressNoHost,
+    InputAddressBroadcast,
+    InputAddressLoopback,
+    InputAddressMulticast,
+    InputPortZero,
+    InputMaskNotAMask,
+    InputAddressIsSubnetNetwork,
+    InputAddressIsSubnetBroadcast,
+    InputGatewayOutsideSubnet,
+    InputClockNotCalendar,
+    InputClockYearOutOfRange,
+    // One text per image kind: the kinds' names differ by language.
+    InputKernelImageEmpty,
+    InputFileSystemImageEmpty,
+    InputBootLoaderImageEmpty,
+    InputLogoImageEmpty,
+    InputBootLoaderOverwritesKernel,
+    InputKernelOverwritesFileSystem,
 };
 
 struct TextEntry {
@@ -152,6 +171,57 @@ inline constexpr TextEntry kTexts[] = {
     {TextId::ProgressLogo, "progress_logo", "LOGO文件下载中....................",
      "Downloading the logo file...................."},
     {TextId::ProgressErase, "progress_erase", "擦除Flash中......", "Erasing the flash......"},
+    {TextId::InputAddressNoHost, "input_address_no_host",
+     "面板地址{address}：0.0.0.0不代表任何主机", "panel address {address}: 0.0.0.0 names no host"},
+    {TextId::InputAddressBroadcast, "input_address_broadcast",
+     "面板地址{address}：255.255.255.255是广播地址",
+     "panel address {address}: 255.255.255.255 is the broadcast address"},
+    {TextId::InputAddressLoopback, "input_address_loopback",
+     "面板地址{address}：127.x.x.x是本机的回环网络",
+     "panel address {address}: 127.x.x.x is this computer's own loopback network"},
+    {TextId::InputAddressMulticast, "input_address_multicast",
+     "面板地址{address}：从224.0.0.0起的地址是组播或保留地址",
+     "panel address {address}: addresses from 224.0.0.0 on are multicast or reserved"},
+    {TextId::InputPortZero, "input_port_zero", "面板端口0：不能向端口0发送数据",
+     "panel port 0: no datagram can be sent to port 0"},
+    {TextId::InputMaskNotAMask, "input_mask_not_a_mask",
+     "子网掩码{mask}：掩码应是连续的1后跟0，例如255.255.255.0",
+     "subnet mask {mask}: a mask is one or more leading ones followed by zeros, "
+     "e.g. 255.255.255.0"},
+    {TextId::InputAddressIsSubnetNetwork, "input_address_is_subnet_network",
+     "面板地址{address}是其子网的网络地址（掩码{mask}）",
+     "panel address {address} is the network address of its subnet (mask {mask})"},
+    {TextId::InputAddressIsSubnetBroadcast, "input_address_is_subnet_broadcast",
+     "面板地址{address}是其子网的广播地址（掩码{mask}）",
+     "panel address {address} is the broadcast address of its subnet (mask {mask})"},
+    {TextId::InputGatewayOutsideSubnet, "input_gateway_outside_subnet",
+     "网关{gateway}不在面板的子网{subnet}（掩码{mask}）内，面板不能经它连接其他网络",
+     "gateway {gateway} lies outside the panel's subnet {subnet} (mask {mask}); the panel will "
+     "not reach other networks through it"},
+    {TextId::InputClockNotCalendar, "input_clock_not_calendar", "{clock}不是有效的日期和时间",
+     "{clock} is not a date and time of the calendar"},
+    {TextId::InputClockYearOutOfRange, "input_clock_year_out_of_range",
+     "年份{year}：面板只保存{first}到{last}年，不能报回其他年份",
+     "year {year}: the panel keeps years {first} to {last} and could not report another back"},
+    {TextId::InputKernelImageEmpty, "input_kernel_image_empty", "内核文件为空：不会写入任何内容",
+     "the kernel image is empty: nothing will be written"},
+    {TextId::InputFileSystemImageEmpty, "input_filesystem_image_empty",
+     "文件系统文件为空：不会写入任何内容",
+     "the filesystem image is empty: nothing will be written"},
+    {TextId::InputBootLoaderImageEmpty, "input_bootloader_image_empty",
+     "BootLoader文件为空：不会写入任何内容",
+     "the bootloader image is empty: nothing will be written"},
+    {TextId::InputLogoImageEmpty, "input_logo_image_empty", "LOGO文件为空：不会写入任何内容",
+     "the logo image is empty: nothing will be written"},
+    {TextId::InputBootLoaderOverwritesKernel, "input_bootloader_overwrites_kernel",
+     "BootLoader文件有{bytes}字节（{hex}），从{start}写起会覆盖{next}处的内核（最多容纳{room}"
+     "字节）",
+     "the bootloader image is {bytes} bytes ({hex}); from {start} it would overwrite the kernel "
+     "at {next} (at most {room} bytes fit)"},
+    {TextId::InputKernelOverwritesFileSystem, "input_kernel_overwrites_filesystem",
+     "内核文件有{bytes}字节（{hex}），从{start}写起会覆盖{next}处的文件系统（最多容纳{room}字节）",
+     "the kernel image is {bytes} bytes ({hex}); from {start} it would overwrite the file system "
+     "at {next} (at most {room} bytes fit)"},
 };
 
 constexpr bool TextsInIdOrder() {
@@ -159,7 +229,7 @@ constexpr bool TextsInIdOrder() {
         if (static_cast<size_t>(kTexts[i].id) != i)
             return false;
     }
-    return std::size(kTexts) == static_cast<size_t>(TextId::ProgressErase) + 1;
+    return std::size(kTexts) == static_cast<size_t>(TextId::InputKernelOverwritesFileSystem) + 1;
 }
 static_assert(TextsInIdOrder(), "one entry per TextId, in order");
 

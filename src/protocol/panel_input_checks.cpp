@@ -2,6 +2,7 @@
 
 #include <array>
 #include <chrono>
+#include <optional>
 
 namespace korvane {
 
@@ -23,18 +24,18 @@ std::string Dotted(const Octets& o) {
            std::to_string(o[3]);
 }
 
-// Why no unicast datagram of ours could reach a panel at `address`; empty
+// Why no unicast datagram of ours could reach a panel at `address`; nothing
 // when one could.
-std::string UnreachableBecause(uint32_t address) {
+std::optional<TextId> UnreachableBecause(uint32_t address) {
     if (address == 0)
-        return "0.0.0.0 names no host";
+        return TextId::InputAddressNoHost;
     if (address == 0xFFFFFFFFu)
-        return "255.255.255.255 is the broadcast address";
+        return TextId::InputAddressBroadcast;
     if (address >> 24 == 127)
-        return "127.x.x.x is this computer's own loopback network";
+        return TextId::InputAddressLoopback;
     if (address >= 0xE0000000u)
-        return "addresses from 224.0.0.0 on are multicast or reserved";
-    return {};
+        return TextId::InputAddressMulticast;
+    return std::nullopt;
 }
 
 bool Contiguous(uint32_t mask) {
@@ -51,30 +52,29 @@ InputCheck CheckPanelNetwork(const PanelNetworkRecord& record) {
     const uint32_t mask = ToValue(record.mask);
     const uint32_t gateway = ToValue(record.gateway);
 
-    if (const std::string why = UnreachableBecause(address); !why.empty())
-        check.refusals.push_back("panel address " + Dotted(record.address) + ": " + why);
+    const std::string dotted_address = Dotted(record.address);
+    const std::string dotted_mask = Dotted(record.mask);
+    if (const std::optional<TextId> why = UnreachableBecause(address))
+        check.refusals.push_back({*why, {{"address", dotted_address}}});
     if (record.port == 0)
-        check.refusals.push_back("panel port 0: no datagram can be sent to port 0");
+        check.refusals.push_back({TextId::InputPortZero, {}});
 
     const bool mask_sound = mask != 0 && Contiguous(mask);
-    if (!mask_sound) {
-        check.refusals.push_back("subnet mask " + Dotted(record.mask) +
-                                 ": a mask is one or more leading ones followed by zeros, "
-                                 "e.g. 255.255.255.0");
-    }
+    if (!mask_sound)
+        check.refusals.push_back({TextId::InputMaskNotAMask, {{"mask", dotted_mask}}});
     if (mask_sound && check.refusals.empty() && ~mask > 1) {
         const uint32_t host = address & ~mask;
         if (host == 0 || host == ~mask) {
-            check.refusals.push_back("panel address " + Dotted(record.address) + " is the " +
-                                     (host == 0 ? "network" : "broadcast") +
-                                     " address of its subnet (mask " + Dotted(record.mask) + ")");
+            check.refusals.push_back({host == 0 ? TextId::InputAddressIsSubnetNetwork
+                                                : TextId::InputAddressIsSubnetBroadcast,
+                                      {{"address", dotted_address}, {"mask", dotted_mask}}});
         }
     }
     if (mask_sound && gateway != 0 && (gateway & mask) != (address & mask)) {
-        check.warnings.push_back(
-            "gateway " + Dotted(record.gateway) + " lies outside the panel's subnet " +
-            Dotted(FromValue(address & mask)) + " (mask " + Dotted(record.mask) +
-            "); the panel will not reach other networks through it");
+        check.warnings.push_back({TextId::InputGatewayOutsideSubnet,
+                                  {{"gateway", Dotted(record.gateway)},
+                                   {"subnet", Dotted(FromValue(address & mask))},
+                                   {"mask", dotted_mask}}});
     }
     return check;
 }
@@ -87,12 +87,12 @@ InputCheck CheckPanelClock(const ClockValue& clock) {
     const bool time_sound = clock.hour >= 0 && clock.hour < 24 && clock.minute >= 0 &&
                             clock.minute < 60 && clock.second >= 0 && clock.second < 60;
     if (clock.month < 1 || clock.day < 1 || !date.ok() || !time_sound) {
-        check.refusals.push_back(clock.Text() + " is not a date and time of the calendar");
+        check.refusals.push_back({TextId::InputClockNotCalendar, {{"clock", clock.Text()}}});
     } else if (clock.year < kFirstClockYear || clock.year > kLastClockYear) {
-        check.refusals.push_back("year " + std::to_string(clock.year) + ": the panel keeps years " +
-                                 std::to_string(kFirstClockYear) + " to " +
-                                 std::to_string(kLastClockYear) +
-                                 " and could not report another back");
+        check.refusals.push_back({TextId::InputClockYearOutOfRange,
+                                  {{"year", std::to_string(clock.year)},
+                                   {"first", std::to_string(kFirstClockYear)},
+                                   {"last", std::to_string(kLastClockYear)}}});
     }
     return check;
 }

@@ -25,11 +25,11 @@ namespace {
 struct Bound {
     ImageKind kind;
     ImageKind next;
-    const char* next_name;
+    TextId overwrite_text;  // names both regions, in each language
 };
 constexpr Bound kBounds[] = {
-    {ImageKind::BootLoader, ImageKind::Kernel, "the kernel"},
-    {ImageKind::Kernel, ImageKind::FileSystem, "the file system"},
+    {ImageKind::BootLoader, ImageKind::Kernel, TextId::InputBootLoaderOverwritesKernel},
+    {ImageKind::Kernel, ImageKind::FileSystem, TextId::InputKernelOverwritesFileSystem},
 };
 
 std::string Hex(uint64_t value) {
@@ -58,16 +58,18 @@ std::optional<uint32_t> ImageRoom(ImageKind kind) {
 InputCheck CheckImageSize(ImageKind kind, uint64_t bytes) {
     InputCheck check;
     const ImageKindInfo* info = FindImageKind(kind);
-    const std::string name = info ? info->name : "image";
+    if (!info)
+        return check;
     if (bytes == 0)
-        check.warnings.push_back("the " + name + " image is empty: nothing will be written");
+        check.warnings.push_back({info->empty_text, {}});
     const Bound* b = FindBound(kind);
     if (b && bytes > *ImageRoom(kind)) {
-        check.refusals.push_back("the " + name + " image is " + std::to_string(bytes) + " bytes (" +
-                                 Hex(bytes) + "); from " + Hex(ImageStartAddress(kind)) +
-                                 " it would overwrite " + b->next_name + " at " +
-                                 Hex(ImageStartAddress(b->next)) + " (at most " +
-                                 Hex(*ImageRoom(kind)) + " bytes fit)");
+        check.refusals.push_back({b->overwrite_text,
+                                  {{"bytes", std::to_string(bytes)},
+                                   {"hex", Hex(bytes)},
+                                   {"start", Hex(ImageStartAddress(kind))},
+                                   {"next", Hex(ImageStartAddress(b->next))},
+                                   {"room", Hex(*ImageRoom(kind))}}});
     }
     return check;
 }

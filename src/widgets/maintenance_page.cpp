@@ -42,6 +42,7 @@
 #include "widgets/panel_controller.h"
 #include "widgets/percent_bar.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_language.h"
 #include "widgets/window_texts.h"
 
 namespace korvane {
@@ -89,10 +90,11 @@ void LabelledRow(QGridLayout* grid, int row, int column, const QString& caption,
     grid->addWidget(field, row, column + 1);
 }
 
-QString Lines(const std::vector<std::string>& lines) {
+// The reasons in the window's language, one a line.
+QString Lines(const std::vector<InputReason>& reasons) {
     QStringList out;
-    for (const std::string& line : lines)
-        out << QString::fromStdString(line);
+    for (const InputReason& reason : reasons)
+        out << QString::fromStdString(reason.Text(WindowLanguage()));
     return out.join(QLatin1Char('\n'));
 }
 
@@ -100,7 +102,7 @@ QString Lines(const std::vector<std::string>& lines) {
 
 QString InputQuestion(const char* concern, const InputCheck& check) {
     // Warnings go into the question too: one box says everything.
-    std::vector<std::string> reasons = check.refusals;
+    std::vector<InputReason> reasons = check.refusals;
     reasons.insert(reasons.end(), check.warnings.begin(), check.warnings.end());
     return Translated(concern) + QLatin1Char('\n') + Lines(reasons) + QLatin1Char('\n') +
            Translated(kSendAnyway);

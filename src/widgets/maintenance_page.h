@@ -43,8 +43,8 @@ class UserPrompts;
 std::optional<uint16_t> ParseNewPanelPort(const QString& text);
 
 // A value the input checks refuse is sent only when the user says yes to
-// the concern, the checks' reasons (in English, as korvane-cli prints them)
-// and kSendAnyway; warnings alone are shown once under kInputWarning.
+// the concern, the checks' reasons (in the window's language) and
+// kSendAnyway; warnings alone are shown once under kInputWarning.
 inline constexpr char kNetworkConcern[] =
     QT_TRANSLATE_NOOP("korvane::Window", "新地址可能使面板无法再连接：");
 inline constexpr char kClockConcern[] =

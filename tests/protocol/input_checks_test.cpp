@@ -7,6 +7,16 @@
 namespace korvane {
 namespace {
 
+// Every placeholder of every reason got its value, in both languages.
+void ExpectFilled(const InputCheck& check) {
+    for (const auto* reasons : {&check.refusals, &check.warnings}) {
+        for (const InputReason& r : *reasons) {
+            for (UiLanguage language : {UiLanguage::Chinese, UiLanguage::English})
+                EXPECT_EQ(r.Text(language).find('{'), std::string::npos) << r.Text(language);
+        }
+    }
+}
+
 PanelNetworkRecord Record(const char* ip, const char* mask, const char* gateway,
                           const char* port = "21845") {
     NetworkTexts texts;
@@ -50,18 +60,19 @@ TEST(CheckPanelNetwork, RefusesWhatCutsTheUserOffAndWarnsOfAForeignGateway) {
         const InputCheck check = CheckPanelNetwork(Record(c.ip, c.mask, c.gateway, c.port));
         EXPECT_EQ(check.Refused(), c.refused) << c.ip << " " << c.mask << " port " << c.port;
         EXPECT_EQ(!check.warnings.empty(), c.warned) << c.ip << " " << c.mask << " " << c.gateway;
+        ExpectFilled(check);
     }
 }
 
 TEST(CheckPanelNetwork, SaysWhatIsWrongInWordsTheUserCanActOn) {
     const InputCheck mask = CheckPanelNetwork(Record("192.168.0.100", "255.0.255.0", "0.0.0.0"));
     ASSERT_EQ(mask.refusals.size(), 1u);
-    EXPECT_NE(mask.refusals[0].find("255.0.255.0"), std::string::npos);
+    EXPECT_NE(mask.refusals[0].Text(UiLanguage::English).find("255.0.255.0"), std::string::npos);
 
     const InputCheck gateway =
         CheckPanelNetwork(Record("10.1.2.3", "255.255.255.0", "192.168.0.1"));
     ASSERT_EQ(gateway.warnings.size(), 1u);
-    EXPECT_EQ(gateway.warnings[0],
+    EXPECT_EQ(gateway.warnings[0].Text(UiLanguage::English),
               "gateway 192.168.0.1 lies outside the panel's subnet 10.1.2.0 (mask "
               "255.255.255.0); the panel will not reach other networks through it");
 }
@@ -80,9 +91,12 @@ TEST(CheckPanelClock, AcceptsOnlyCalendarTimesInTheYearsThePanelReportsBack) {
         {{2026, 1, 1, 24, 0, 0}, true},      {{2026, 1, 1, 0, 60, 0}, true},
         {{2026, 1, 1, 0, 0, -1}, true},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(CheckPanelClock(c.clock).Refused(), c.refused) << c.clock.Text();
-    EXPECT_EQ(CheckPanelClock({1, 1, 1, 0, 0, 0}).refusals.at(0),
+    for (const auto& c : cases) {
+        const InputCheck check = CheckPanelClock(c.clock);
+        EXPECT_EQ(check.Refused(), c.refused) << c.clock.Text();
+        ExpectFilled(check);
+    }
+    EXPECT_EQ(CheckPanelClock({1, 1, 1, 0, 0, 0}).refusals.at(0).Text(UiLanguage::English),
               "year 1: the panel keeps years 2000 to 2099 and could not report another back");
 }
 

@@ -28,6 +28,13 @@ TEST(CheckImageSize, RefusesAnImageThatWouldReachTheNextRegion) {
         const InputCheck check = CheckImageSize(c.kind, c.bytes);
         EXPECT_EQ(check.Refused(), c.refused) << static_cast<int>(c.kind) << " " << c.bytes;
         EXPECT_EQ(!check.warnings.empty(), c.warned) << static_cast<int>(c.kind) << " " << c.bytes;
+        // Every placeholder got its value, in both languages.
+        for (const auto* reasons : {&check.refusals, &check.warnings}) {
+            for (const InputReason& r : *reasons) {
+                for (UiLanguage language : {UiLanguage::Chinese, UiLanguage::English})
+                    EXPECT_EQ(r.Text(language).find('{'), std::string::npos) << r.Text(language);
+            }
+        }
     }
     EXPECT_EQ(ImageRoom(ImageKind::BootLoader), 0x80000u);
     EXPECT_EQ(ImageRoom(ImageKind::Kernel), 0x200000u);
@@ -37,13 +44,14 @@ TEST(CheckImageSize, RefusesAnImageThatWouldReachTheNextRegion) {
 TEST(CheckImageSize, NamesTheRegionThatWouldBeOverwritten) {
     const InputCheck boot = CheckImageSize(ImageKind::BootLoader, 0x80001);
     ASSERT_EQ(boot.refusals.size(), 1u);
-    EXPECT_EQ(boot.refusals[0],
+    EXPECT_EQ(boot.refusals[0].Text(UiLanguage::English),
               "the bootloader image is 524289 bytes (0x80001); from 0x0 it would overwrite the "
               "kernel at 0x80000 (at most 0x80000 bytes fit)");
     const InputCheck kernel = CheckImageSize(ImageKind::Kernel, 0x300000);
     ASSERT_EQ(kernel.refusals.size(), 1u);
-    EXPECT_NE(kernel.refusals[0].find("overwrite the file system at 0x280000"), std::string::npos)
-        << kernel.refusals[0];
+    const std::string kernel_reason = kernel.refusals[0].Text(UiLanguage::English);
+    EXPECT_NE(kernel_reason.find("overwrite the file system at 0x280000"), std::string::npos)
+        << kernel_reason;
 }
 
 }  // namespace

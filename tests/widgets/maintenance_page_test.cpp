@@ -33,6 +33,7 @@
 #include "widgets/main_window.h"
 #include "widgets/maintenance_page_factory.h"
 #include "widgets/percent_bar.h"
+#include "widgets/window_language.h"
 #include "widgets/window_texts.h"
 
 using namespace korvane;
@@ -404,13 +405,13 @@ class MaintenancePageTest : public QObject {
             const char* mask;
             const char* reason;
         } refused[] = {
-            {"0.0.0.0", "255.255.255.0", "panel address 0.0.0.0: "},
-            {"127.0.0.5", "255.255.255.0", "loopback"},
-            {"224.0.0.1", "255.255.255.0", "multicast"},
-            {"255.255.255.255", "255.255.255.0", "is the broadcast address"},
-            {"192.168.0.255", "255.255.255.0", "broadcast address of its subnet"},
-            {"192.168.0.100", "255.0.255.0", "subnet mask 255.0.255.0"},
-            {"192.168.0.100", "0.0.0.0", "subnet mask 0.0.0.0"},
+            {"0.0.0.0", "255.255.255.0", "面板地址0.0.0.0："},
+            {"127.0.0.5", "255.255.255.0", "回环网络"},
+            {"224.0.0.1", "255.255.255.0", "组播"},
+            {"255.255.255.255", "255.255.255.0", "255.255.255.255是广播地址"},
+            {"192.168.0.255", "255.255.255.0", "是其子网的广播地址"},
+            {"192.168.0.100", "255.0.255.0", "子网掩码255.0.255.0"},
+            {"192.168.0.100", "0.0.0.0", "子网掩码0.0.0.0"},
         };
         std::vector<const char*> reasons;
         for (const auto& c : refused) {
@@ -460,7 +461,7 @@ class MaintenancePageTest : public QObject {
         QCOMPARE(shown[0].kind, MessageKind::Warning);
         const QString warning = QString::fromStdString(shown[0].text);
         QVERIFY2(warning.startsWith(QString::fromUtf8(kInputWarning)) &&
-                     warning.contains(QStringLiteral("gateway 192.168.0.1 lies outside")),
+                     warning.contains(QStringLiteral("网关192.168.0.1不在面板的子网10.1.0.0")),
                  qPrintable(warning));
         QCOMPARE(shown[1].text, std::string("设置成功"));
         QCOMPARE(Octets(rig.panel.Network().ip), (std::vector<int>{10, 1, 2, 3}));
@@ -479,7 +480,7 @@ class MaintenancePageTest : public QObject {
             QTest::mouseClick(Button(page, page_names::kSetClockButton), Qt::LeftButton);
             QVERIFY(!rig.page->Busy());
         }
-        QVERIFY(AskedAbout(rig.prompts, kClockConcern, {"year 1999", "year 2100"}));
+        QVERIFY(AskedAbout(rig.prompts, kClockConcern, {"年份1999", "年份2100"}));
         QVERIFY(rig.panel.ReceivedFrames().empty());
         QVERIFY(rig.sink.Messages().empty());
         QCOMPARE(rig.panel.Clock().year, 2020);
@@ -510,9 +511,8 @@ class MaintenancePageTest : public QObject {
             QVERIFY(!rig.page->Busy());
         }
         QVERIFY(AskedAbout(rig.prompts, kImageConcern,
-                           {"524289 bytes (0x80001); from 0x0 it would overwrite the kernel",
-                            "2097153 bytes (0x200001); from 0x80000 it would overwrite the file "
-                            "system"}));
+                           {"524289字节（0x80001），从0x0写起会覆盖0x80000处的内核",
+                            "2097153字节（0x200001），从0x80000写起会覆盖0x280000处的文件系统"}));
         QVERIFY(rig.panel.ReceivedFrames().empty());
         QVERIFY(rig.sink.Messages().empty());
         QVERIFY(AllStartersEnabled(page, true));
@@ -520,6 +520,65 @@ class MaintenancePageTest : public QObject {
         rig.prompts.AddFile(boot);
         rig.prompts.AddAnswer(true);
         QVERIFY(BootLoaderRunLands(rig, boot));
+    }
+
+    // Every reason of a refusal is asked in the window's language: the
+    // stored Chinese without a translation, English under the English one.
+    void theReasonsAreAskedInTheWindowsLanguage() {
+        const auto ask_all = [this] {
+            PageRig rig(Folder());
+            QWidget* page = rig.page.get();
+            // Two refusals at once: an address for no host and a mask that is none.
+            Control<IpAddressEdit>(page, page_names::kNewIpEdit)
+                ->setText(QStringLiteral("0.0.0.0"));
+            Control<IpAddressEdit>(page, page_names::kMaskEdit)
+                ->setText(QStringLiteral("255.0.255.0"));
+            rig.prompts.AddAnswer(false);
+            QTest::mouseClick(Button(page, page_names::kSetAddressButton), Qt::LeftButton);
+            Control<QDateEdit>(page, page_names::kNewDateEdit)->setDate(QDate(1999, 12, 31));
+            rig.prompts.AddAnswer(false);
+            QTest::mouseClick(Button(page, page_names::kSetClockButton), Qt::LeftButton);
+            rig.prompts.AddFile(WriteImage(Folder(), QStringLiteral("boot.dat"), 0x80001));
+            rig.prompts.AddAnswer(false);
+            QTest::mouseClick(Button(page, page_names::kBootLoaderButton), Qt::LeftButton);
+            return rig.prompts.questions();
+        };
+        const auto question = [](const char* concern, const QStringList& reasons) {
+            return Translated(concern) + QLatin1Char('\n') + reasons.join(QLatin1Char('\n')) +
+                   QLatin1Char('\n') + Translated(kSendAnyway);
+        };
+
+        QCOMPARE(
+            ask_all(),
+            (QStringList{
+                question(kNetworkConcern,
+                         {QStringLiteral("面板地址0.0.0.0：0.0.0.0不代表任何主机"),
+                          QStringLiteral("子网掩码255.0.255.0：掩码应是连续的1后跟0，"
+                                         "例如255.255.255.0")}),
+                question(kClockConcern,
+                         {QStringLiteral("年份1999：面板只保存2000到2099年，不能报回其他年份")}),
+                question(kImageConcern,
+                         {QStringLiteral("BootLoader文件有524289字节（0x80001），从0x0写起会"
+                                         "覆盖0x80000处的内核（最多容纳0x80000字节）")}),
+            }));
+
+        WindowTranslation english(UiLanguage::English);
+        QVERIFY(english.complete());
+        QCOMPARE(
+            ask_all(),
+            (QStringList{
+                question(kNetworkConcern,
+                         {QStringLiteral("panel address 0.0.0.0: 0.0.0.0 names no host"),
+                          QStringLiteral("subnet mask 255.0.255.0: a mask is one or more "
+                                         "leading ones followed by zeros, e.g. 255.255.255.0")}),
+                question(kClockConcern, {QStringLiteral("year 1999: the panel keeps years 2000 "
+                                                        "to 2099 and could not report another "
+                                                        "back")}),
+                question(kImageConcern,
+                         {QStringLiteral("the bootloader image is 524289 bytes (0x80001); from "
+                                         "0x0 it would overwrite the kernel at 0x80000 (at "
+                                         "most 0x80000 bytes fit)")}),
+            }));
     }
 
     void anEmptyImageRunsAfterOneWarning() {
@@ -532,7 +591,7 @@ class MaintenancePageTest : public QObject {
         const auto shown = rig.sink.Messages();
         QVERIFY(!shown.empty());
         QCOMPARE(shown[0].kind, MessageKind::Warning);
-        QVERIFY2(QString::fromStdString(shown[0].text).contains(QStringLiteral("image is empty")),
+        QVERIFY2(QString::fromStdString(shown[0].text).contains(QStringLiteral("文件系统文件为空")),
                  shown[0].text.c_str());
         // The run went on to the panel.
         QVERIFY(!rig.panel.ReceivedFrames().empty());
