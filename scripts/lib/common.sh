@@ -10,6 +10,8 @@ KORVANE_PACKAGES=(
     libgtest-dev libgmock-dev
     qt6-base-dev qt6-image-formats-plugins
     libpugixml-dev libtinyxml2-dev
+    # The run log's JSON (header-only; the Windows leg uses the same headers).
+    nlohmann-json3-dev
     # The desktop window: a CJK font so that its Chinese texts render, and
     # a virtual X server (with xauth, which xvfb-run needs) for screenshots.
     fonts-wqy-microhei xvfb xauth

@@ -67,6 +67,8 @@ enum class TextId {
     ProgressBootLoader,
     ProgressLogo,
     ProgressErase,
+    // the run log
+    RunLogWriteFailed,
 };
 
 struct TextEntry {
@@ -152,6 +154,8 @@ inline constexpr TextEntry kTexts[] = {
     {TextId::ProgressLogo, "progress_logo", "LOGO文件下载中....................",
      "Downloading the logo file...................."},
     {TextId::ProgressErase, "progress_erase", "擦除Flash中......", "Erasing the flash......"},
+    {TextId::RunLogWriteFailed, "run_log_write_failed", "无法写入运行记录 {file}：{reason}",
+     "Cannot write the run log {file}: {reason}"},
 };
 
 constexpr bool TextsInIdOrder() {
@@ -159,7 +163,7 @@ constexpr bool TextsInIdOrder() {
         if (static_cast<size_t>(kTexts[i].id) != i)
             return false;
     }
-    return std::size(kTexts) == static_cast<size_t>(TextId::ProgressErase) + 1;
+    return std::size(kTexts) == static_cast<size_t>(TextId::RunLogWriteFailed) + 1;
 }
 static_assert(TextsInIdOrder(), "one entry per TextId, in order");
 
