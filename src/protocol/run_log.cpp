@@ -23,7 +23,15 @@ std::error_code AppendRunRecord(const fs::path& log, const RunRecord& record) {
         if (ec)
             return ec;
     }
-    return AppendDurably(log, RunRecordLine(record) + "\n");
+    // A crash may have left the last line cut: the record starts a line of
+    // its own rather than be glued to it and lost with it.
+    std::string line;
+    if (std::FILE* file = OpenFile(log, "rb")) {
+        if (std::fseek(file, -1, SEEK_END) == 0 && std::fgetc(file) != '\n')
+            line = "\n";
+        std::fclose(file);
+    }
+    return AppendDurably(log, line + RunRecordLine(record) + "\n");
 }
 
 RunLogContents ReadRunLog(const fs::path& log) {
