@@ -23,6 +23,16 @@ endif()
 # executable" (settings, model list) are found the same way in tests.
 set(CMAKE_RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/bin)
 
+# Every test runs with a data folder of the build's own, so that no run a
+# test makes reaches the user's run log (the e2e harness hands it on to the
+# programs it starts, or a folder of the test's own).
+set(KORVANE_TEST_DATA ${CMAKE_BINARY_DIR}/test-data)
+if(WIN32)
+    set(KORVANE_TEST_ENV "LOCALAPPDATA=Z:${KORVANE_TEST_DATA}")
+else()
+    set(KORVANE_TEST_ENV "XDG_DATA_HOME=${KORVANE_TEST_DATA}")
+endif()
+
 # korvane_add_gtest(name SOURCES ... LIBS ...): one test executable, its
 # tests registered with CTest one by one. WINDOWS_EXCLUDE names gtest
 # patterns of tests that a Windows build leaves out (they need a service
@@ -35,9 +45,9 @@ function(korvane_add_gtest name)
     endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
-    set(props "")
+    set(props ENVIRONMENT "${KORVANE_TEST_ENV}")
     if(ARG_LABELS)
-        set(props LABELS "${ARG_LABELS}")
+        list(APPEND props LABELS "${ARG_LABELS}")
     endif()
     if(CMAKE_CROSSCOMPILING)
         # One run per program: each start of a Windows program under Wine

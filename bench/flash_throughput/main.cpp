@@ -194,7 +194,7 @@ RunFigures EngineRun(const fs::path& image, uint64_t size, int burn_ms) {
     link.Configure(settings);
     PhaseObserver phases;
     link.SetObserver(&phases);
-    PanelSession session{link};
+    PanelSession session{link, FrontEnd::Cli};
     FlashTransfer transfer{link};
 
     const auto t0 = Clock::now();

@@ -120,7 +120,7 @@ Run EngineRun(const fs::path& image, int burn_ms) {
     settings.baud = kDefaultBaud;
     settings.serial_device = served.server.slave_path();
     link.Configure(settings);
-    PanelSession session{link};
+    PanelSession session{link, FrontEnd::Cli};
     FlashTransfer transfer{link};
 
     const auto t0 = Clock::now();

@@ -13,6 +13,8 @@ KORVANE_PACKAGES=(
     # window's language.
     qt6-l10n-tools qt6-translations-l10n
     libpugixml-dev libtinyxml2-dev
+    # The run log's JSON (header-only; the Windows leg uses the same headers).
+    nlohmann-json3-dev
     # The desktop window: a CJK font so that its Chinese texts render, and
     # a virtual X server (with xauth, which xvfb-run needs) for screenshots.
     fonts-wqy-microhei xvfb xauth

@@ -204,7 +204,8 @@ std::optional<int> CheckCommandOptions(CommandContext& context, const CommandDoc
         const OptionDoc* option = FindOption(command.options, name);
         if (!option)
             return context.Usage(context.inv().command + " takes no option " + name);
-        if (value.empty())
+        // A switch has no value to be empty.
+        if (value.empty() && !option->value.empty())
             return context.Usage(name + " needs " + option->value + ", not an empty word");
     }
     return std::nullopt;

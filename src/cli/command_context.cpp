@@ -197,7 +197,7 @@ int CommandContext::WithPanel(const std::function<void(PanelSession&, const Sett
     }
     // Ctrl-C cancels whatever runs: every wait for the panel looks at it.
     link.CancelWhen(env_.interrupt);
-    PanelSession session(link);
+    PanelSession session(link, FrontEnd::Cli);
     body(session, settings);
     session.WaitForRun();
     if (link.result() == LinkResult::OpenFailed)

@@ -5,6 +5,7 @@
 #include "cli/cli_commands.h"
 #include "cli/discover_command.h"
 #include "cli/flash_commands.h"
+#include "cli/log_command.h"
 #include "cli/logo_commands.h"
 #include "cli/panel_commands.h"
 #include "cli/settings_commands.h"
@@ -38,7 +39,8 @@ std::vector<CliCommand> Build() {
     return {StatusCommand(),   GetIpCommand(),         SetIpCommand(),       GetClockCommand(),
             SetClockCommand(), EraseCommand(),         FlashCommand(),       LogoCommand(),
             ModelsCommand(),   EnterDownloadCommand(), EndDownloadCommand(), ChangeMacCommand(),
-            SettingsCommand(), PortsCommand(),         DiscoverCommand(),    HelpCommand()};
+            SettingsCommand(), PortsCommand(),         DiscoverCommand(),    LogCommand(),
+            HelpCommand()};
 }
 
 }  // namespace

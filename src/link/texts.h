@@ -86,6 +86,8 @@ enum class TextId {
     InputLogoImageEmpty,
     InputBootLoaderOverwritesKernel,
     InputKernelOverwritesFileSystem,
+    // the run log
+    RunLogWriteFailed,
 };
 
 struct TextEntry {
@@ -222,6 +224,8 @@ inline constexpr TextEntry kTexts[] = {
      "内核文件有{bytes}字节（{hex}），从{start}写起会覆盖{next}处的文件系统（最多容纳{room}字节）",
      "the kernel image is {bytes} bytes ({hex}); from {start} it would overwrite the file system "
      "at {next} (at most {room} bytes fit)"},
+    {TextId::RunLogWriteFailed, "run_log_write_failed", "无法写入运行记录 {file}：{reason}",
+     "Cannot write the run log {file}: {reason}"},
 };
 
 constexpr bool TextsInIdOrder() {
@@ -229,7 +233,7 @@ constexpr bool TextsInIdOrder() {
         if (static_cast<size_t>(kTexts[i].id) != i)
             return false;
     }
-    return std::size(kTexts) == static_cast<size_t>(TextId::InputKernelOverwritesFileSystem) + 1;
+    return std::size(kTexts) == static_cast<size_t>(TextId::RunLogWriteFailed) + 1;
 }
 static_assert(TextsInIdOrder(), "one entry per TextId, in order");
 

@@ -18,11 +18,14 @@ bool Claim(PanelSession& s) {
 }
 
 // One page operation: claim, open, check the panel, run `steps` while Ok,
-// close, release. False when refused.
+// close, release. False when refused. With `record`, the operation is a run
+// of the run log under that kind.
 template <typename Steps>
-bool PageOperation(PanelSession& s, Steps steps) {
+bool PageOperation(PanelSession& s, Steps steps, const char* record = nullptr) {
     if (!Claim(s))
         return false;
+    if (record)
+        s.BeginRecord(record);
     LinkManager& link = s.link();
     link.ResetLink();
     link.OpenLink();
@@ -154,12 +157,15 @@ std::optional<ClockValue> GetPanelClock(PanelSession& s, const NetworkTexts* val
 bool SetPanelClock(PanelSession& s, const ClockValue& clock, const NetworkTexts* values,
                    const SettingsFile* settings) {
     bool done = false;
-    PageOperation(s, [&] {
-        if (!SaveNetwork(s, values, settings))
-            return;
-        s.SetClock(clock);
-        done = s.result() == LinkResult::Ok;
-    });
+    PageOperation(
+        s,
+        [&] {
+            if (!SaveNetwork(s, values, settings))
+                return;
+            s.SetClock(clock);
+            done = s.result() == LinkResult::Ok;
+        },
+        "clock");
     return done;
 }
 
@@ -200,10 +206,11 @@ bool RunEnterDownload(PanelSession& s) {
     return done;
 }
 
-bool BeginFlashRun(PanelSession& s) {
+bool BeginFlashRun(PanelSession& s, const char* kind) {
     LinkManager& link = s.link();
     if (!Claim(s))
         return false;
+    s.BeginRecord(kind);
     link.ResetLink();
     link.TakeConfiguredMode();
     if (!link.properties().programs) {
@@ -226,7 +233,7 @@ bool BeginFlashRun(PanelSession& s) {
 bool StartEraseFlash(PanelSession& s, ProgressSink& progress,
                      PanelSession::RunFinished on_finished) {
     LinkManager& link = s.link();
-    if (!BeginFlashRun(s))
+    if (!BeginFlashRun(s, "erase"))
         return false;
     s.StartWorker(
         [&s, &link, &progress] {

@@ -60,8 +60,9 @@ bool RunEnterDownload(PanelSession& session);
 // The start of every erase and programming run: claims the session (a run
 // already active is refused with a message), refuses USB, opens the
 // configured link. False, with the claim released and the link closed, when
-// the run cannot go on.
-bool BeginFlashRun(PanelSession& session);
+// the run cannot go on. The run is recorded in the run log as a step of
+// `kind` (an image kind's name, or "erase").
+bool BeginFlashRun(PanelSession& session, const char* kind);
 
 // Erases the flash on the session's worker thread; returns false when the
 // run did not start (another run active, USB chosen, link not opened). The

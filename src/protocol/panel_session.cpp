@@ -17,10 +17,19 @@ constexpr ExchangeTimeouts kEraseTimeouts{500000, 240000, 240000, 0};
 
 }  // namespace
 
-PanelSession::PanelSession(LinkManager& link) : link_(link) {}
+PanelSession::PanelSession(LinkManager& link, FrontEnd front_end)
+    : link_(link), recorder_(link.sink(), front_end) {
+    link_.context().sink = &recorder_;
+}
 
 PanelSession::~PanelSession() {
     WaitForRun();
+    link_.context().sink = &recorder_.shown();
+}
+
+void PanelSession::EndRun() {
+    recorder_.Finish(link_.result());
+    running_.store(false);
 }
 
 void PanelSession::Run(const Command& c, const std::function<uint16_t(FrameBuffer&)>& build,
@@ -60,6 +69,8 @@ void PanelSession::ApplyReplyStatus(bool show_success) {
 
 void PanelSession::QueryState() {
     Run({cmd::kQueryState, kQueryTimeouts, true, false}, BuildQueryState, true);
+    if (link_.result() == LinkResult::Ok)
+        recorder_.NoteJumper(Jumper());
 }
 
 void PanelSession::EnterDownload(uint8_t mode) {
@@ -120,6 +131,8 @@ void PanelSession::StartWorker(std::function<void()> body, RunFinished on_finish
     worker_ = std::thread([this, body = std::move(body), done = std::move(on_finished)] {
         body();
         const LinkResult result = link_.result();
+        // Logged and synced before anyone hears that the run is over.
+        recorder_.Finish(result);
         running_.store(false);
         if (done)
             done(result);

@@ -10,6 +10,7 @@
 
 #include "link/link_manager.h"
 #include "protocol/requests.h"
+#include "protocol/run_recorder.h"
 
 namespace korvane {
 
@@ -17,7 +18,9 @@ inline constexpr int kCommandAttempts = 6;
 
 class PanelSession {
   public:
-    explicit PanelSession(LinkManager& link);
+    // Every message of `link` passes through the session's run recorder from
+    // here on, until the session goes.
+    PanelSession(LinkManager& link, FrontEnd front_end);
     ~PanelSession();
     PanelSession(const PanelSession&) = delete;
     PanelSession& operator=(const PanelSession&) = delete;
@@ -56,11 +59,18 @@ class PanelSession {
     // start another worker from there).
     using RunFinished = std::function<void(LinkResult)>;
     void StartWorker(std::function<void()> body, RunFinished on_finished = {});
-    // Ends a claim taken by TryBeginRun when no worker was started.
-    void EndRun() { running_.store(false); }
+    // Ends a claim taken by TryBeginRun when no worker was started; a run
+    // being recorded is logged first.
+    void EndRun();
     bool RunActive() const { return running_.load(); }
     // Blocks until the last started worker has finished.
     void WaitForRun();
+
+    // The record of the run under way: a run that was begun with
+    // BeginRecord is appended to the run log when its claim ends (by EndRun,
+    // or when its worker returns, before `on_finished`).
+    void BeginRecord(std::string kind) { recorder_.Begin(std::move(kind), link_.settings()); }
+    RunRecorder& recorder() { return recorder_; }
 
   private:
     struct Command {
@@ -73,6 +83,7 @@ class PanelSession {
              bool show_success);
 
     LinkManager& link_;
+    RunRecorder recorder_;
     FrameBuffer request_{};
     std::atomic<int> protocol_version_{1};
     std::atomic<bool> running_{false};

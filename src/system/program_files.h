@@ -22,6 +22,11 @@ bool IsProgramExecutable(const std::filesystem::path& executable);
 // writable files: $XDG_CONFIG_HOME/korvane, else ~/.config/korvane.
 std::filesystem::path UserConfigFolder();
 
+// Where the program keeps what it records for the user (the run log):
+// $XDG_DATA_HOME/korvane, else ~/.local/share/korvane; on Windows
+// %LOCALAPPDATA%\korvane.
+std::filesystem::path UserDataFolder();
+
 // True when `folder` is a folder this process may create files in.
 bool CanWriteFolder(const std::filesystem::path& folder);
 using FolderCheck = bool (*)(const std::filesystem::path& folder);

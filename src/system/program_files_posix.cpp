@@ -24,6 +24,14 @@ fs::path UserConfigFolder() {
     return fs::temp_directory_path() / "korvane";
 }
 
+fs::path UserDataFolder() {
+    if (const char* xdg = std::getenv("XDG_DATA_HOME"); xdg && *xdg)
+        return fs::path(xdg) / "korvane";
+    if (const char* home = std::getenv("HOME"); home && *home)
+        return fs::path(home) / ".local" / "share" / "korvane";
+    return fs::temp_directory_path() / "korvane";
+}
+
 bool CanWriteFolder(const fs::path& folder) {
     // A path that names a file is no folder to write into, whatever its rights.
     std::error_code ec;

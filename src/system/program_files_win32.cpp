@@ -36,6 +36,14 @@ fs::path UserConfigFolder() {
     return fs::temp_directory_path() / "korvane";
 }
 
+fs::path UserDataFolder() {
+    if (const wchar_t* local = _wgetenv(L"LOCALAPPDATA"); local && *local)
+        return fs::path(local) / "korvane";
+    if (const wchar_t* appdata = _wgetenv(L"APPDATA"); appdata && *appdata)
+        return fs::path(appdata) / "korvane";
+    return fs::temp_directory_path() / "korvane";
+}
+
 bool CanWriteFolder(const fs::path& folder) {
     std::error_code ec;
     if (!fs::is_directory(folder, ec))

@@ -45,6 +45,8 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
                 progress.ShowText(true);
             progress.SetSpan(0, transfer.packet_count());
             transfer.SendImageData(kind, progress);
+            if (transfer.bytes_sent() > 0 || transfer.file_size() == 0)
+                s.recorder().NoteSent(transfer.sent_sha256());
             if (link.result() != LinkResult::Ok)
                 return;
             s.ApplyReplyStatus(false);
@@ -91,8 +93,12 @@ bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
                     const std::filesystem::path& image, ProgressSink& progress,
                     PanelSession::RunFinished on_finished) {
     LinkManager& link = s.link();
-    if (!BeginFlashRun(s))
+    const ImageKindInfo* info = FindImageKind(kind);
+    if (!BeginFlashRun(s, info ? info->name : "image"))
         return false;
+    // Named before it is measured, so that a run refused early still says
+    // which file it was for.
+    s.recorder().NoteImage(image, std::nullopt);
     // A Cancel pressed while nothing ran belongs to no run.
     transfer.ClearCancel();
     transfer.SetImagePath(image);
@@ -107,6 +113,7 @@ bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
         }
         if (transfer.PrepareImageFile(kind) != LinkResult::Ok)
             return false;
+        s.recorder().NoteImage(image, static_cast<uint64_t>(transfer.file_size()));
         s.EnterDownload(1);
         if (link.result() != LinkResult::Ok)
             return false;

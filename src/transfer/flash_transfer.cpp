@@ -284,6 +284,8 @@ void FlashTransfer::AwaitFinal(ProgressSink& progress) {
 
 void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
     packets_sent_ = 0;
+    bytes_sent_ = 0;
+    sent_hash_ = Sha256();
     retried_ = false;
     last_damaged_ = false;
     last_reply_at_.reset();
@@ -346,6 +348,8 @@ void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
             return;
         }
         const uint16_t length = BuildFlashData(request_, address, {packet.data(), got});
+        sent_hash_.Feed({packet.data(), got});
+        bytes_sent_ += got;
         // The last acknowledgement may bring the final result with it.
         if (last)
             link_.active().KeepFollowingBytes(true);

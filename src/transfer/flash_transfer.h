@@ -12,10 +12,12 @@
 #include <cstdint>
 #include <filesystem>
 #include <optional>
+#include <string>
 
 #include "link/link_manager.h"
 #include "link/message_sink.h"
 #include "protocol/image_kind_code.h"
+#include "system/sha256.h"
 
 namespace korvane {
 
@@ -84,6 +86,10 @@ class FlashTransfer {
     uint32_t checksum() const { return checksum_; }
     // Data requests sent in the last data phase, repeats included.
     uint64_t packets_sent() const { return packets_sent_; }
+    // The image bytes the last data phase sent (each once, whatever was sent
+    // again) and their SHA-256, in lower-case hexadecimal.
+    uint64_t bytes_sent() const { return bytes_sent_; }
+    std::string sent_sha256() const { return sent_hash_.Hex(); }
 
   private:
     enum class Sent { Acknowledged, Stop };
@@ -110,6 +116,8 @@ class FlashTransfer {
     uint32_t checksum_ = 0;
     std::optional<std::filesystem::file_time_type> measured_time_;
     uint64_t packets_sent_ = 0;
+    uint64_t bytes_sent_ = 0;
+    Sha256 sent_hash_;
     bool retried_ = false;  // some packet of this data phase was sent again
     // The last packet's acknowledgement came damaged on a link whose replies
     // never repeat: the final wait decides the run.

@@ -27,7 +27,7 @@ PanelController::PanelController(MessageSink& sink, SettingsFile settings)
     : settings_(std::move(settings)),
       sink_(sink, link_),
       link_(sink_),
-      session_(link_),
+      session_(link_, FrontEnd::Window),
       transfer_(link_) {}
 
 PanelController::~PanelController() {

@@ -3,6 +3,7 @@
 // loopback, with its settings file in a fresh folder.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <cstdint>
 #include <fstream>
@@ -61,11 +62,20 @@ class CliTest : public ::testing::Test {
         return all;
     }
 
-    // Without `environment` the child has no locale: the stored texts.
+    // Without `environment` the child has no locale: the stored texts. Its
+    // data folder is the test's own (RunLog()), unless `environment` names one.
     testing::RunResult Cli(std::vector<std::string> args,
                            const testing::EnvSettings& environment = {}) {
-        return testing::RunProgram(KORVANE_CLI, LinkArgs(args), environment);
+        testing::EnvSettings with_data = environment;
+        const bool named = std::any_of(environment.begin(), environment.end(),
+                                       [](const auto& e) { return e.first == "XDG_DATA_HOME"; });
+        if (!named)
+            with_data.emplace_back("XDG_DATA_HOME", (dir.path() / "data").string());
+        return testing::RunProgram(KORVANE_CLI, LinkArgs(args), with_data);
     }
+
+    // The run log the programs this test starts write to.
+    std::filesystem::path RunLog() const { return dir.path() / "data" / "korvane" / "runs.jsonl"; }
 
     testing::TempDir dir;
     std::unique_ptr<testing::ChildProcess> sim_;

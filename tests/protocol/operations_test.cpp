@@ -34,7 +34,7 @@ class OperationsTest : public UdpPanelTest {
         return out;
     }
 
-    PanelSession session{link};
+    PanelSession session{link, FrontEnd::Cli};
     NullProgress progress;
 };
 

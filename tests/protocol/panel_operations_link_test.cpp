@@ -24,7 +24,7 @@ class OperationsOverLink : public PtyPanelTest, public ::testing::WithParamInter
         EXPECT_EQ(link.active_mode(), GetParam());
     }
 
-    PanelSession session{link};
+    PanelSession session{link, FrontEnd::Cli};
 };
 
 TEST_P(OperationsOverLink, GetAddress) {
@@ -125,7 +125,7 @@ INSTANTIATE_TEST_SUITE_P(ByteLinks, OperationsOverLink,
 
 class OperationsOverSerial : public PtyPanelTest {
   protected:
-    PanelSession session{link};
+    PanelSession session{link, FrontEnd::Cli};
     NullProgress progress;
 };
 
@@ -199,7 +199,7 @@ TEST(OperationsOverUsb, EraseIsRefused) {
     s.mode = LinkMode::Usb;
     s.usb_device = server.slave_path();
     link.Configure(s);
-    PanelSession session{link};
+    PanelSession session{link, FrontEnd::Cli};
     NullProgress progress;
     EXPECT_FALSE(StartEraseFlash(session, progress));
     EXPECT_EQ(sink.Messages(),

@@ -297,7 +297,7 @@ class Rig {
     std::string error_;
     RecordingSink sink_;
     LinkManager link_{sink_};
-    PanelSession session_{link_};
+    PanelSession session_{link_, FrontEnd::Cli};
     FlashTransfer transfer_{link_};
     NullProgress progress_;
     RunTrace trace_;

@@ -156,7 +156,7 @@ class TransferTest : public ::testing::Test {
     sim::Panel panel;
     RecordingSink sink;
     LinkManager link{sink};
-    PanelSession session{link};
+    PanelSession session{link, FrontEnd::Cli};
     FlashTransfer transfer{link};
     RecordingProgress progress;
     TempDir dir;

@@ -135,7 +135,7 @@ class DesktopProgressSinkTest : public QObject {
         settings.address = 0x0100007F;  // 127.0.0.1, first octet low
         settings.port = server.port();
         link.Configure(settings);
-        PanelSession session(link);
+        PanelSession session(link, FrontEnd::Cli);
         FlashTransfer transfer(link);
         const QString image = dir_.filePath(QStringLiteral("logo.dat"));
         std::ofstream(image.toStdString(), std::ios::binary) << std::string(3000, 'x');

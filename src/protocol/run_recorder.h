@@ -1,0 +1,59 @@
+#pragma once
+// Keeps the record of the run under way and appends it to the run log when
+// the run ends. It stands between the link and the front end's message sink,
+// so every message of the run is passed on unchanged and also kept. A log
+// that cannot be written never fails the run: the user is told once, with
+// the file and the system's reason, and the run's own result stands.
+#include <chrono>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "link/link_settings.h"
+#include "link/message_sink.h"
+#include "protocol/run_record.h"
+
+namespace korvane {
+
+class RunRecorder : public MessageSink {
+  public:
+    RunRecorder(MessageSink& shown, FrontEnd front_end);
+
+    // Where records go; DefaultRunLogPath() unless set.
+    void SetLogPath(std::filesystem::path path);
+    // The front end's sink, which every message is passed on to.
+    MessageSink& shown() { return shown_; }
+
+    // Opens the record of a run whose one step is of `kind` on the link
+    // `settings` describe.
+    void Begin(std::string kind, const LinkSettings& settings);
+    bool Recording() const;
+    void NoteJumper(int jumper);
+    void NoteImage(const std::filesystem::path& image, std::optional<uint64_t> size);
+    void NoteSent(std::string sha256);
+    // Closes the record with the run's result and appends it; synced before
+    // this returns. Nothing when no record is open.
+    void Finish(LinkResult result);
+
+    void Show(MessageKind kind, std::string_view text) override;
+    void ShowText(MessageKind kind, TextId id) override;
+    void ShowFilled(MessageKind kind, TextId id, std::string_view text) override;
+    void ShowTemplate(MessageKind kind, TextId id, const TextValues& values) override;
+
+  private:
+    void Keep(std::optional<TextId> id, std::string_view text);
+
+    MessageSink& shown_;
+    const FrontEnd front_end_;
+    std::filesystem::path log_path_;
+    mutable std::mutex mutex_;
+    std::optional<RunRecord> record_;
+    std::chrono::steady_clock::time_point started_;
+    bool warned_ = false;  // the log's failure was told already
+};
+
+// "address:port" for UDP, the device path for serial and USB.
+std::string DescribeTarget(const LinkSettings& settings);
+
+}  // namespace korvane
