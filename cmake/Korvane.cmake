@@ -33,6 +33,10 @@ else()
     set(KORVANE_TEST_ENV "XDG_DATA_HOME=${KORVANE_TEST_DATA}")
 endif()
 
+# Linked into every test and benchmark program, so that even one started by
+# hand keeps its runs out of the user's run log.
+add_library(korvane_private_data_folder OBJECT ${PROJECT_SOURCE_DIR}/tests/private_data_folder.cpp)
+
 # korvane_add_gtest(name SOURCES ... LIBS ...): one test executable, its
 # tests registered with CTest one by one. WINDOWS_EXCLUDE names gtest
 # patterns of tests that a Windows build leaves out (they need a service
@@ -44,7 +48,8 @@ function(korvane_add_gtest name)
         set(ARG_TIMEOUT 300)
     endif()
     add_executable(${name} ${ARG_SOURCES})
-    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads)
+    target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gtest_main Threads::Threads
+                                          korvane_private_data_folder)
     set(props ENVIRONMENT "${KORVANE_TEST_ENV}")
     if(ARG_LABELS)
         list(APPEND props LABELS "${ARG_LABELS}")
