@@ -35,8 +35,8 @@ std::string MakeBatchId() {
     return text;
 }
 
-// Passes every message on to the row's sink and keeps the last error or
-// warning, for the row's line of the closing table.
+// Passes every message on to the row's sink and keeps the error or warning
+// that says most, for the row's line of the closing table.
 class NoteSink : public MessageSink {
   public:
     explicit NoteSink(MessageSink& shown) : shown_(shown) {}
@@ -65,15 +65,21 @@ class NoteSink : public MessageSink {
 
   private:
     void Keep(MessageKind kind, BatchNote note) {
+        // The first error says why the row failed (later ones only that it
+        // did); a warning stands until an error comes.
         if (kind != MessageKind::Error && kind != MessageKind::Warning)
             return;
         std::lock_guard lock(mutex_);
+        if (note_ && note_error_)
+            return;
         note_ = std::move(note);
+        note_error_ = kind == MessageKind::Error;
     }
 
     MessageSink& shown_;
     mutable std::mutex mutex_;
     std::optional<BatchNote> note_;
+    bool note_error_ = false;
 };
 
 }  // namespace

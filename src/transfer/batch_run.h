@@ -30,7 +30,7 @@ struct BatchStep {
     std::optional<ClockValue> clock;           // SetClock: none sets the time of the step
 };
 
-// The last error or warning a row showed: its text as given, and its
+// The first error a row showed (else its last warning): its text as given, and its
 // catalogue id (with the values of a template) so a front end can show it
 // in its own language.
 struct BatchNote {
