@@ -3,6 +3,7 @@
 #include <optional>
 #include <variant>
 
+#include "cli/batch_command.h"
 #include "cli/cli_args.h"
 #include "cli/cli_commands.h"
 #include "cli/command_context.h"
@@ -120,16 +121,44 @@ std::optional<UsageError> ApplyGlobal(Invocation& inv, const std::string& name,
     return std::nullopt;
 }
 
+// Whether the command of `args` is batch: its link and target options are
+// then its own (lists of panels), and its steps' words are kept as typed.
+bool IsBatchLine(const std::vector<std::string>& args) {
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--")
+            return i + 1 < args.size() && args[i + 1] == "batch";
+        if (!LooksLikeOption(a))
+            return a == "batch";
+        if (a.find('=') != std::string::npos)
+            continue;
+        const OptionDoc* doc = GlobalOption(a);
+        if (!doc)
+            doc = AnyCommandOption(a);
+        if (doc && !doc->value.empty())
+            ++i;  // its value is no command
+    }
+    return false;
+}
+
 std::variant<Invocation, UsageError> Parse(const std::vector<std::string>& args) {
     Invocation inv;
     bool options_ended = false;
+    const bool batch = IsBatchLine(args);
+    bool steps = false;  // batch: its first step has begun
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
+        if (batch && (steps || (options_ended && a != "batch"))) {
+            inv.args.push_back(a);
+            continue;
+        }
         if (options_ended || !LooksLikeOption(a)) {
-            if (inv.command.empty())
+            if (inv.command.empty()) {
                 inv.command = a;
-            else
+            } else {
                 inv.args.push_back(a);
+                steps = batch;
+            }
             continue;
         }
         if (a == "--") {
@@ -146,6 +175,17 @@ std::variant<Invocation, UsageError> Parse(const std::vector<std::string>& args)
         if (const size_t eq = a.find('='); a.rfind("--", 0) == 0 && eq != std::string::npos) {
             name = a.substr(0, eq);
             inline_value = a.substr(eq + 1);
+        }
+        if (batch && IsBatchOption(name)) {
+            inv.args.push_back(name);
+            if (inline_value) {
+                inv.args.push_back(*inline_value);
+            } else if (i + 1 < args.size()) {
+                inv.args.push_back(args[++i]);
+            } else {
+                return UsageError{name + " needs a value"};
+            }
+            continue;
         }
         const OptionDoc* global = GlobalOption(name);
         const OptionDoc* doc = global ? global : AnyCommandOption(name);

@@ -17,6 +17,8 @@ inline constexpr int kUsageError = 64;
 // refused before anything is sent; --force sends it anyway. The number
 // follows the usage error's convention (sysexits: "data error").
 inline constexpr int kRefusedInput = 65;
+// batch: some panels failed (each one's verdict is in the closing table).
+inline constexpr int kBatchFailed = 10;
 
 struct CliEnvironment {
     std::ostream& out;

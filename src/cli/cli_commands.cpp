@@ -57,6 +57,7 @@ std::vector<ExitDoc> Exits() {
         {7, "FileError", "a file could not be read or written"},
         {8, "RunCancelled", "cancelled (Ctrl-C, SIGTERM or SIGHUP)"},
         {9, "ImageChanged", "the image file changed during the run; its last packet was not sent"},
+        {10, "PanelsFailed", "batch: some panels failed; the table gives each one's verdict"},
         {64, "usage error", "the command line is wrong; nothing was tried"},
         {65, "refused input", "a value was refused before anything was sent (see --force)"},
     };

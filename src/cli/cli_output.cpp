@@ -50,12 +50,12 @@ MessageKind Severity(MessageKind kind, TextId id) {
 
 void Output::Result(const std::string& plain,
                     const std::vector<std::pair<std::string, std::string>>& json_fields) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(Lock());
     if (!json_) {
         out_ << plain << "\n" << std::flush;
         return;
     }
-    out_ << "{\"event\":\"result\"";
+    out_ << "{\"event\":\"result\"" << panel_json_;
     for (const auto& [key, value] : json_fields)
         out_ << "," << JsonString(key) << ":" << value;
     out_ << "}\n" << std::flush;
@@ -63,10 +63,11 @@ void Output::Result(const std::string& plain,
 
 void Output::Message(MessageKind kind, std::string_view text, std::optional<TextId> id,
                      std::string_view hint) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(Lock());
     said_.store(true);
     if (json_) {
-        out_ << "{\"event\":\"message\",\"kind\":\"" << MessageKindName(kind) << "\"";
+        out_ << "{\"event\":\"message\"" << panel_json_ << ",\"kind\":\"" << MessageKindName(kind)
+             << "\"";
         if (id)
             out_ << ",\"id\":" << JsonString(TextName(*id));
         out_ << ",\"text\":" << JsonString(text);
@@ -80,37 +81,44 @@ void Output::Message(MessageKind kind, std::string_view text, std::optional<Text
         progress_->Suspend();
     // One message per line block; a stored text that ends its own line
     // is not given a second line end.
-    err_ << text;
+    err_ << prefix_ << text;
     if (text.empty() || text.back() != '\n')
         err_ << "\n";
     if (!hint.empty())
-        err_ << "korvane-cli: " << hint << "\n";
+        err_ << "korvane-cli: " << prefix_ << hint << "\n";
     err_ << std::flush;
 }
 
+void Output::SetPanel(int index, std::string_view target, std::mutex* shared) {
+    panel_json_ = ",\"panel\":{\"index\":" + std::to_string(index) +
+                  ",\"target\":" + JsonString(target) + "}";
+    prefix_ = "panel " + std::to_string(index) + " (" + std::string(target) + "): ";
+    shared_ = shared;
+}
+
 void Output::Verdict(LinkResult result) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(Lock());
     if (!json_)
         return;
-    out_ << "{\"event\":\"verdict\",\"result\":\"" << LinkResultName(result)
+    out_ << "{\"event\":\"verdict\"" << panel_json_ << ",\"result\":\"" << LinkResultName(result)
          << "\",\"code\":" << static_cast<int>(result) << "}\n"
          << std::flush;
 }
 
 void Output::Verdict(std::string_view result, int code) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(Lock());
     if (!json_)
         return;
-    out_ << "{\"event\":\"verdict\",\"result\":" << JsonString(result) << ",\"code\":" << code
-         << "}\n"
+    out_ << "{\"event\":\"verdict\"" << panel_json_ << ",\"result\":" << JsonString(result)
+         << ",\"code\":" << code << "}\n"
          << std::flush;
 }
 
 void Output::Wait(WaitFor what, unsigned remaining_s) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(Lock());
     if (!json_)
         return;
-    out_ << "{\"event\":\"wait\",\"for\":\"" << WaitForName(what)
+    out_ << "{\"event\":\"wait\"" << panel_json_ << ",\"for\":\"" << WaitForName(what)
          << "\",\"remaining_s\":" << remaining_s << "}\n"
          << std::flush;
 }
@@ -155,10 +163,10 @@ void TerminalProgress::Waiting(WaitFor what, uint32_t remaining_ms) {
 }
 
 void Output::Problem(std::string_view text, MessageKind kind) {
-    std::lock_guard lock(mutex_);
+    std::lock_guard lock(Lock());
     said_.store(true);
     if (json_) {
-        out_ << "{\"event\":\"problem\",\"kind\":\"" << MessageKindName(kind)
+        out_ << "{\"event\":\"problem\"" << panel_json_ << ",\"kind\":\"" << MessageKindName(kind)
              << "\",\"text\":" << JsonString(text) << "}\n"
              << std::flush;
     }
@@ -168,9 +176,9 @@ void Output::Problem(std::string_view text, MessageKind kind) {
     size_t start = 0;
     for (size_t end = text.find('\n'); end != std::string_view::npos;
          start = end + 1, end = text.find('\n', start)) {
-        err_ << "korvane-cli: " << text.substr(start, end - start) << "\n";
+        err_ << "korvane-cli: " << prefix_ << text.substr(start, end - start) << "\n";
     }
-    err_ << "korvane-cli: " << text.substr(start) << "\n" << std::flush;
+    err_ << "korvane-cli: " << prefix_ << text.substr(start) << "\n" << std::flush;
 }
 
 TraceObserver::TraceObserver(std::ostream& err)

@@ -64,12 +64,21 @@ class Output {
     // The progress line on the terminal, if one is drawn, is cleared before
     // each message so that the message stands on a line of its own.
     void SetProgress(TerminalProgress* progress) {
-        std::lock_guard lock(mutex_);
+        std::lock_guard lock(Lock());
         progress_ = progress;
     }
+    // The output of one panel of a batch: every JSON event carries its
+    // "panel" (index and target), every line on stderr begins with it, and
+    // the panels' outputs take turns through `shared`.
+    void SetPanel(int index, std::string_view target, std::mutex* shared);
 
   private:
+    std::mutex& Lock() { return shared_ ? *shared_ : mutex_; }
+
     std::mutex mutex_;
+    std::mutex* shared_ = nullptr;
+    std::string panel_json_;  // ,"panel":{…} for a panel of a batch
+    std::string prefix_;      // "panel I (TARGET): "
     std::ostream& out_;
     std::ostream& err_;
     bool json_;
@@ -178,7 +187,6 @@ class JsonWaits : public NullProgress {
 // The text cut to fit `columns` terminal columns (wide characters count two);
 // a run of dots ending the text is shortened first.
 std::string FitToColumns(std::string_view text, int columns);
-
 
 // How a wait reads on the terminal, e.g. "the erase".
 const char* WaitForText(WaitFor what);

@@ -2,6 +2,7 @@
 
 #include <ostream>
 
+#include "cli/batch_command.h"
 #include "cli/cli_commands.h"
 #include "cli/discover_command.h"
 #include "cli/flash_commands.h"
@@ -39,8 +40,8 @@ std::vector<CliCommand> Build() {
     return {StatusCommand(),   GetIpCommand(),         SetIpCommand(),       GetClockCommand(),
             SetClockCommand(), EraseCommand(),         FlashCommand(),       LogoCommand(),
             ModelsCommand(),   EnterDownloadCommand(), EndDownloadCommand(), ChangeMacCommand(),
-            SettingsCommand(), PortsCommand(),         DiscoverCommand(),    LogCommand(),
-            HelpCommand()};
+            SettingsCommand(), PortsCommand(),         DiscoverCommand(),    BatchCommand(),
+            LogCommand(),      HelpCommand()};
 }
 
 }  // namespace

@@ -130,7 +130,8 @@ std::string RunRecordLine(const RunRecord& r) {
                        {"duration_ms", r.duration_ms},
                        {"verdict", RunVerdictName(r.verdict)},
                        {"messages", messages},
-                       {"batch", nullptr}};
+                       {"batch", r.batch ? Ordered{{"id", r.batch->id}, {"row", r.batch->row}}
+                                         : Ordered(nullptr)}};
     // A text that is no valid UTF-8 (a file name) is written with U+FFFD
     // rather than not at all.
     return line.dump(-1, ' ', false, Json::error_handler_t::replace);
@@ -184,6 +185,15 @@ std::optional<RunRecord> ParseRunRecord(std::string_view line) {
             return std::nullopt;
         message.text = text->get<std::string>();
         r.messages.push_back(std::move(message));
+    }
+    // Records written before batches existed have no such field.
+    if (const auto batch = j.find("batch"); batch != j.end() && !batch->is_null()) {
+        const auto id = batch->is_object() ? batch->find("id") : batch->end();
+        const auto row = batch->is_object() ? batch->find("row") : batch->end();
+        if (!batch->is_object() || id == batch->end() || !id->is_string() || row == batch->end() ||
+            !row->is_number_integer())
+            return std::nullopt;
+        r.batch = BatchTag{id->get<std::string>(), row->get<int>()};
     }
     return r;
 }

@@ -36,6 +36,14 @@ struct RunStep {
     bool operator==(const RunStep&) const = default;
 };
 
+// The batch a run belonged to: its id, shared by every row of one batch, and
+// the row (the panel's place in the batch, from 0).
+struct BatchTag {
+    std::string id;
+    int row = 0;
+    bool operator==(const BatchTag&) const = default;
+};
+
 struct RunRecord {
     std::string time;  // UTC, e.g. 2026-03-01T08:30:00.125Z
     FrontEnd front_end = FrontEnd::Cli;
@@ -47,11 +55,12 @@ struct RunRecord {
     int64_t duration_ms = 0;
     RunVerdict verdict = RunVerdict::Failed;
     std::vector<RunMessage> messages;
+    std::optional<BatchTag> batch;  // none: a run started alone
     bool operator==(const RunRecord&) const = default;
 };
 
-// The record as one line of JSON, without the line end. "batch" is null:
-// a run started alone belongs to none.
+// The record as one line of JSON, without the line end. "batch" is null for
+// a run started alone, else {"id":…,"row":…}.
 std::string RunRecordLine(const RunRecord& record);
 // The record of one line; nothing when the line is no whole record.
 std::optional<RunRecord> ParseRunRecord(std::string_view line);

@@ -29,14 +29,30 @@ void RunRecorder::SetLogPath(std::filesystem::path path) {
 
 void RunRecorder::Begin(std::string kind, const LinkSettings& settings) {
     std::lock_guard lock(mutex_);
+    RunStep step;
+    step.kind = std::move(kind);
+    step_started_ = std::chrono::steady_clock::now();
+    if (in_row_ && record_) {
+        record_->steps.push_back(std::move(step));
+        return;
+    }
     record_.emplace();
     record_->time = UtcTimestampNow();
     record_->front_end = front_end_;
     record_->target = DescribeTarget(settings);
-    RunStep step;
-    step.kind = std::move(kind);
     record_->steps.push_back(std::move(step));
+    started_ = step_started_;
+}
+
+void RunRecorder::BeginRow(BatchTag tag, const LinkSettings& settings) {
+    std::lock_guard lock(mutex_);
+    record_.emplace();
+    record_->time = UtcTimestampNow();
+    record_->front_end = front_end_;
+    record_->target = DescribeTarget(settings);
+    record_->batch = std::move(tag);
     started_ = std::chrono::steady_clock::now();
+    in_row_ = true;
 }
 
 bool RunRecorder::Recording() const {
@@ -67,16 +83,37 @@ void RunRecorder::NoteSent(std::string sha256) {
 
 void RunRecorder::Finish(LinkResult result) {
     std::unique_lock lock(mutex_);
-    if (!record_)
+    if (!record_ || record_->steps.empty())
         return;
+    const auto now = std::chrono::steady_clock::now();
+    RunStep& step = record_->steps.back();
+    step.duration_ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(now - step_started_).count();
+    step.verdict = VerdictOf(result);
+    if (in_row_)
+        return;  // the row's end appends the record
     RunRecord record = std::move(*record_);
     record_.reset();
-    const auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - started_);
-    record.duration_ms = elapsed.count();
+    record.duration_ms = step.duration_ms;
     record.verdict = VerdictOf(result);
-    record.steps.back().duration_ms = record.duration_ms;
-    record.steps.back().verdict = record.verdict;
+    Append(record, lock);
+}
+
+void RunRecorder::EndRow(LinkResult result) {
+    std::unique_lock lock(mutex_);
+    if (!in_row_ || !record_)
+        return;
+    in_row_ = false;
+    RunRecord record = std::move(*record_);
+    record_.reset();
+    record.duration_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                             std::chrono::steady_clock::now() - started_)
+                             .count();
+    record.verdict = VerdictOf(result);
+    Append(record, lock);
+}
+
+void RunRecorder::Append(const RunRecord& record, std::unique_lock<std::mutex>& lock) {
     const std::filesystem::path log = log_path_;
     lock.unlock();
     const std::error_code ec = AppendRunRecord(log, record);

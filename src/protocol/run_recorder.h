@@ -33,8 +33,16 @@ class RunRecorder : public MessageSink {
     void NoteImage(const std::filesystem::path& image, std::optional<uint64_t> size);
     void NoteSent(std::string sha256);
     // Closes the record with the run's result and appends it; synced before
-    // this returns. Nothing when no record is open.
+    // this returns. Nothing when no record is open. Within a batch row it
+    // closes the step only.
     void Finish(LinkResult result);
+
+    // A row of a batch: every run begun until EndRow is a step of one record,
+    // tagged with `tag`, whose messages are all the row's.
+    void BeginRow(BatchTag tag, const LinkSettings& settings);
+    // Closes the row's record with the row's result and appends it (synced
+    // before this returns); nothing when no row is open.
+    void EndRow(LinkResult result);
 
     void Show(MessageKind kind, std::string_view text) override;
     void ShowText(MessageKind kind, TextId id) override;
@@ -42,6 +50,8 @@ class RunRecorder : public MessageSink {
     void ShowTemplate(MessageKind kind, TextId id, const TextValues& values) override;
 
   private:
+    // Appends `record`; a failure is told once.
+    void Append(const RunRecord& record, std::unique_lock<std::mutex>& lock);
     void Keep(std::optional<TextId> id, std::string_view text);
 
     MessageSink& shown_;
@@ -49,7 +59,9 @@ class RunRecorder : public MessageSink {
     std::filesystem::path log_path_;
     mutable std::mutex mutex_;
     std::optional<RunRecord> record_;
-    std::chrono::steady_clock::time_point started_;
+    std::chrono::steady_clock::time_point started_;       // of the record
+    std::chrono::steady_clock::time_point step_started_;  // of its last step
+    bool in_row_ = false;
     bool warned_ = false;  // the log's failure was told already
 };
 

@@ -89,11 +89,14 @@ void FirmwareWorker(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
     link.CloseLink();  // does nothing when the link is closed already
 }
 
-bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
-                    const std::filesystem::path& image, ProgressSink& progress,
-                    PanelSession::RunFinished on_finished) {
+namespace {
+
+// The run once `transfer` knows its image.
+bool StartRun(PanelSession& s, FlashTransfer& transfer, ImageKind kind, ProgressSink& progress,
+              PanelSession::RunFinished on_finished) {
     LinkManager& link = s.link();
     const ImageKindInfo* info = FindImageKind(kind);
+    const std::filesystem::path image = transfer.image_path();
     if (!BeginFlashRun(s, info ? info->name : "image"))
         return false;
     // Named before it is measured, so that a run refused early still says
@@ -101,7 +104,6 @@ bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
     s.recorder().NoteImage(image, std::nullopt);
     // A Cancel pressed while nothing ran belongs to no run.
     transfer.ClearCancel();
-    transfer.SetImagePath(image);
     const bool ready = [&] {
         s.QueryState();
         if (link.result() != LinkResult::Ok)
@@ -128,6 +130,22 @@ bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
     s.StartWorker([&s, &transfer, kind, &progress] { FirmwareWorker(s, transfer, kind, progress); },
                   std::move(on_finished));
     return true;
+}
+
+}  // namespace
+
+bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
+                    const std::filesystem::path& image, ProgressSink& progress,
+                    PanelSession::RunFinished on_finished) {
+    transfer.SetImagePath(image);
+    return StartRun(s, transfer, kind, progress, std::move(on_finished));
+}
+
+bool UpdateFirmware(PanelSession& s, FlashTransfer& transfer, ImageKind kind,
+                    std::shared_ptr<const SharedImage> image, ProgressSink& progress,
+                    PanelSession::RunFinished on_finished) {
+    transfer.SetImage(std::move(image));
+    return StartRun(s, transfer, kind, progress, std::move(on_finished));
 }
 
 }  // namespace korvane

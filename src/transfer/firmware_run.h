@@ -4,6 +4,7 @@
 // the range, sends the data up to six times while the panel reports a
 // checksum problem, and says how it ended.
 #include <filesystem>
+#include <memory>
 
 #include "link/message_sink.h"
 #include "protocol/panel_session.h"
@@ -21,6 +22,12 @@ inline constexpr int kDataAttempts = 6;
 // refused at once. `on_finished` as for PanelSession::StartWorker.
 bool UpdateFirmware(PanelSession& session, FlashTransfer& transfer, ImageKind kind,
                     const std::filesystem::path& image, ProgressSink& progress,
+                    PanelSession::RunFinished on_finished = {});
+
+// The same with an image read once already (SharedImage), which many runs
+// may send at once.
+bool UpdateFirmware(PanelSession& session, FlashTransfer& transfer, ImageKind kind,
+                    std::shared_ptr<const SharedImage> image, ProgressSink& progress,
                     PanelSession::RunFinished on_finished = {});
 
 // The worker's body (flash-prepare, data attempts, completion messages).

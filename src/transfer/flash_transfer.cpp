@@ -31,15 +31,22 @@ LinkResult FlashTransfer::PrepareImageFile(ImageKind kind) {
         return LinkResult::Ok;
     }
     measured_time_.reset();
-    // Checked before any stream opens it: a FIFO would block the open, and a
-    // file whose size reads 0 yet has bytes cannot be announced.
-    std::error_code ec = CheckMeasurable(image_path_);
-    const uintmax_t size = ec ? 0 : std::filesystem::file_size(image_path_, ec);
-    const auto time =
-        ec ? std::filesystem::file_time_type() : std::filesystem::last_write_time(image_path_, ec);
-    if (ec || !std::ifstream(image_path_)) {
-        link_.set_result(LinkResult::FileError);
-        return LinkResult::FileError;
+    std::error_code ec;
+    uintmax_t size = 0;
+    std::filesystem::file_time_type time;
+    if (image_) {
+        size = image_->bytes().size();
+    } else {
+        // Checked before any stream opens it: a FIFO would block the open, and
+        // a file whose size reads 0 yet has bytes cannot be announced.
+        ec = CheckMeasurable(image_path_);
+        size = ec ? 0 : std::filesystem::file_size(image_path_, ec);
+        time = ec ? std::filesystem::file_time_type()
+                  : std::filesystem::last_write_time(image_path_, ec);
+        if (ec || !std::ifstream(image_path_)) {
+            link_.set_result(LinkResult::FileError);
+            return LinkResult::FileError;
+        }
     }
     // The size travels as a signed 32-bit count and the end address as a
     // 32-bit address: an image beyond either would wrap on the wire.
@@ -50,7 +57,7 @@ LinkResult FlashTransfer::PrepareImageFile(ImageKind kind) {
         link_.set_result(LinkResult::FileError);
         return LinkResult::FileError;
     }
-    const auto sum = ImageChecksum(image_path_);
+    const auto sum = image_ ? image_->checksum() : ImageChecksum(image_path_);
     if (!sum) {
         link_.set_result(LinkResult::FileError);
         return LinkResult::FileError;
@@ -59,7 +66,9 @@ LinkResult FlashTransfer::PrepareImageFile(ImageKind kind) {
     file_size_ = static_cast<int32_t>(size);
     packet_count_ = file_size_ / packet_size_;
     checksum_ = *sum;
-    measured_time_ = time;
+    // Bytes in memory cannot change: nothing to compare with later.
+    if (!image_)
+        measured_time_ = time;
     link_.set_result(LinkResult::Ok);
     return LinkResult::Ok;
 }
@@ -299,11 +308,26 @@ void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
         Link& link;
         ~KeepOff() { link.KeepFollowingBytes(false); }
     } keep_off{link_.active()};
-    std::ifstream in(image_path_, std::ios::binary);
-    if (!in) {
-        link_.set_result(LinkResult::FileError);
-        return;
+    std::ifstream in;
+    if (!image_) {
+        in.open(image_path_, std::ios::binary);
+        if (!in) {
+            link_.set_result(LinkResult::FileError);
+            return;
+        }
     }
+    // The next `want` bytes of the image into `packet`; how many came.
+    const auto read = [&](int64_t at, int64_t want) -> size_t {
+        if (!image_) {
+            in.read(reinterpret_cast<char*>(packet_.data()), want);
+            return static_cast<size_t>(in.gcount());
+        }
+        const std::span<const uint8_t> all = image_->bytes();
+        const size_t n =
+            std::min<size_t>(static_cast<size_t>(want), all.size() - static_cast<size_t>(at));
+        std::copy_n(all.begin() + at, n, packet_.begin());
+        return n;
+    };
     // A pass after a failed burn reads the file again: it must still be the
     // file that was announced.
     if (!StillAsMeasured()) {
@@ -313,7 +337,8 @@ void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
     uint32_t address = ImageStartAddress(kind);
     int32_t index = 0;
     int64_t position = 0;
-    std::vector<uint8_t> packet(static_cast<size_t>(packet_size_));
+    packet_.assign(static_cast<size_t>(packet_size_), 0);
+    std::vector<uint8_t>& packet = packet_;
     ImageChecksumAccumulator sent_sum;
 
     progress.Step();
@@ -322,15 +347,13 @@ void FlashTransfer::SendImageData(ImageKind kind, ProgressSink& progress) {
     for (;;) {
         const int64_t want = index == packet_count_ ? file_size_ - position : packet_size_;
         size_t got = 0;
-        if (want > 0) {
-            in.read(reinterpret_cast<char*>(packet.data()), want);
-            got = static_cast<size_t>(in.gcount());
-        }
+        if (want > 0)
+            got = read(position, want);
         if (got == 0) {
             if (position < file_size_) {
                 // The file lost bytes since it was measured (or could not be
                 // read): what the panel was promised can no longer be sent.
-                if (in.bad())
+                if (!image_ && in.bad())
                     link_.Fail(LinkResult::FileError, TextId::ImageReadFailed);
                 else
                     StopChanged();

@@ -13,11 +13,13 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "link/link_manager.h"
 #include "link/message_sink.h"
 #include "protocol/image_kind_code.h"
 #include "system/sha256.h"
+#include "transfer/shared_image.h"
 
 namespace korvane {
 
@@ -47,7 +49,16 @@ class FlashTransfer {
   public:
     explicit FlashTransfer(LinkManager& link) : link_(link) {}
 
-    void SetImagePath(std::filesystem::path path) { image_path_ = std::move(path); }
+    void SetImagePath(std::filesystem::path path) {
+        image_path_ = std::move(path);
+        image_.reset();
+    }
+    // Sends `image`'s bytes, read once already, instead of reading a file:
+    // they cannot change during the run.
+    void SetImage(std::shared_ptr<const SharedImage> image) {
+        image_path_ = image->path();
+        image_ = std::move(image);
+    }
     const std::filesystem::path& image_path() const { return image_path_; }
 
     // Measures and sums the image for `kind` on the active link. FileError
@@ -110,6 +121,7 @@ class FlashTransfer {
 
     LinkManager& link_;
     std::filesystem::path image_path_;
+    std::shared_ptr<const SharedImage> image_;  // when set, the bytes sent
     int32_t file_size_ = 0;
     int32_t packet_size_ = 0;
     int32_t packet_count_ = 0;
@@ -126,6 +138,7 @@ class FlashTransfer {
     std::atomic<int> cancel_{0};
     const std::atomic<bool>* cancel_flag_ = nullptr;
     FrameBuffer request_{};
+    std::vector<uint8_t> packet_;  // the packet being sent
 };
 
 }  // namespace korvane

@@ -121,6 +121,7 @@ TEST(CommandTable, EachListedCommandDoesItsWorkWithoutAPanel) {
         {"ports", {{}, 0, "^((COM[0-9]+|USB)\t[^\n]*\n)*$"}},
         {"discover",
          {{"--range", "127.0.0.1-127.0.0.1", "--wait", "0"}, 2, "no panel answered at 127"}},
+        {"batch", {{"flash", "kernel", kernel}, 10, device}},
         {"log", {{}, 0, "^TIME \\(UTC\\) |no runs logged"}},
         {"help", {{}, 0, "^usage: korvane-cli "}},
     };

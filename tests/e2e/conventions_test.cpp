@@ -160,8 +160,9 @@ TEST_F(ConventionsTest, VersionAndHelpCommand) {
         EXPECT_EQ(one.out, RunProgram(KORVANE_CLI, {command, "--help"}).out) << command;
         EXPECT_NE(help.out.find("\n  " + std::string(command)), std::string::npos) << command;
     }
-    // The exit statuses are listed, with the two of the tool itself.
-    EXPECT_NE(help.out.find("8 RunCancelled, 9 ImageChanged, 64\nusage error, 65 refused input."),
+    // The exit statuses are listed, with the three of the tool itself.
+    EXPECT_NE(help.out.find("8 RunCancelled, 9 ImageChanged, 10\nPanelsFailed, 64 usage error, 65 "
+                            "refused input."),
               std::string::npos)
         << help.out;
     // The logo's pixel limit is stated where the command is described.

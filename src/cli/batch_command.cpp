@@ -1,0 +1,501 @@
+#include "cli/batch_command.h"
+
+#include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <mutex>
+#include <set>
+
+#include "cli/cli_args.h"
+#include "cli/logo_commands.h"
+#include "discovery/discover_panels.h"
+#include "protocol/run_recorder.h"
+#include "system/display_path.h"
+#include "transfer/batch_run.h"
+#include "transfer/image_kind.h"
+
+namespace korvane::cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr char kSeparator[] = "+";
+
+// At most this many panels in one batch: each has threads of its own.
+constexpr size_t kMaxTargets = 1024;
+
+uint32_t LinkAddress(const std::array<uint8_t, 4>& ip) {
+    return uint32_t{ip[0]} | uint32_t{ip[1]} << 8 | uint32_t{ip[2]} << 16 | uint32_t{ip[3]} << 24;
+}
+
+// "ADDR[:PORT]"; the problem when it is none.
+std::optional<std::string> ParseUdpTarget(const std::string& text, uint16_t port,
+                                          std::vector<LinkSettings>& out) {
+    const size_t colon = text.find(':');
+    const auto ip = ParseIpv4(text.substr(0, colon));
+    if (!ip)
+        return "not an IPv4 address: " + text.substr(0, colon);
+    LinkSettings s;
+    s.mode = LinkMode::Udp;
+    s.address = LinkAddress(*ip);
+    s.port = port;
+    if (colon != std::string::npos) {
+        const auto p = ParseNumber(text.substr(colon + 1), 1, 65535);
+        if (!p)
+            return "not a port from 1 to 65535: " + text.substr(colon + 1);
+        s.port = static_cast<uint16_t>(*p);
+    }
+    out.push_back(s);
+    return std::nullopt;
+}
+
+LinkSettings SerialTarget(const std::string& device) {
+    LinkSettings s;
+    s.mode = LinkMode::Serial;
+    s.baud = kDefaultBaud;
+    const auto com =
+        device.size() > 3 && (device.rfind("COM", 0) == 0 || device.rfind("com", 0) == 0)
+            ? ParseNumber(device.substr(3), 1, 255)
+            : std::nullopt;
+    if (com)
+        s.com = static_cast<uint16_t>(*com);
+    else
+        s.serial_device = device;
+    return s;
+}
+
+struct Plan {
+    std::vector<LinkSettings> targets;
+    std::vector<BatchStep> steps;
+    std::vector<std::string> step_names;  // "flash kernel zImage", for the lines
+    int jobs = 0;
+};
+
+// What the words of one step name: a flash or set-clock, checked and ready
+// (images read, logos converted); or the exit status after saying why not.
+std::optional<int> ReadStep(CommandContext& c, const std::vector<std::string>& words, Plan& plan,
+                            std::map<fs::path, std::shared_ptr<const SharedImage>>& images) {
+    std::vector<std::string> args;
+    std::map<std::string, std::string> options;
+    for (size_t i = 1; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w == "--model" || w == "--screen" || w == "--background" || w == "-o") {
+            if (i + 1 == words.size())
+                return c.Usage(w + " needs a value");
+            options[w] = words[++i];
+        } else if (w.size() > 1 && w[0] == '-' && !(w[1] >= '0' && w[1] <= '9')) {
+            return c.Usage("a batch step takes no option " + w);
+        } else {
+            args.push_back(w);
+        }
+    }
+    std::string name = words[0];
+    for (size_t i = 1; i < words.size(); ++i)
+        name += " " + words[i];
+    if (words[0] == "set-clock") {
+        if (!options.empty())
+            return c.Usage("set-clock takes no option " + options.begin()->first);
+        BatchStep step;
+        step.kind = BatchStep::Kind::SetClock;
+        if (!args.empty() && !(args.size() == 1 && args[0] == "now")) {
+            const std::string text = args.size() == 2 ? args[0] + " " + args[1] : args[0];
+            const auto parsed = args.size() <= 2 ? ParseClock(text) : std::nullopt;
+            if (!parsed)
+                return c.Usage("set-clock in a batch takes now or \"YYYY-MM-DD HH:MM:SS\", not " +
+                               text);
+            step.clock = parsed;
+        }
+        if (c.Refuses(CheckPanelClock(step.clock ? *step.clock : LocalNow())))
+            return kRefusedInput;
+        plan.steps.push_back(step);
+        plan.step_names.push_back(name);
+        return std::nullopt;
+    }
+    if (words[0] != "flash") {
+        return c.Usage("a batch step is flash KIND FILE or set-clock [now|DATE TIME], not " +
+                       words[0]);
+    }
+    if (args.size() != 2)
+        return c.Usage("flash needs a kind (kernel, bootloader, filesystem, logo) and a file");
+    const ImageKindInfo* kind = nullptr;
+    for (const ImageKindInfo& k : kImageKinds) {
+        if (args[0] == k.name)
+            kind = &k;
+    }
+    if (!kind)
+        return c.Usage("unknown image kind " + args[0] + " (kernel, bootloader, filesystem, logo)");
+    fs::path image = args[1];
+    if (kind->kind == ImageKind::Logo) {
+        // The logo is made once, with the options of this step, as flash logo makes it.
+        const auto saved = c.inv().options;
+        c.inv().options = options;
+        const auto target = ReadLogoTarget(c);
+        std::optional<fs::path> logo;
+        if (const LogoTarget* t = std::get_if<LogoTarget>(&target))
+            logo = ConvertLogo(c, image, *t);
+        c.inv().options = saved;
+        if (const int* status = std::get_if<int>(&target))
+            return *status;
+        if (!logo)
+            return static_cast<int>(LinkResult::FileError);
+        image = *logo;
+    } else if (!options.empty()) {
+        return c.Usage("flash " + args[0] + " takes no option " + options.begin()->first);
+    }
+    auto& shared = images[image];
+    if (!shared) {
+        auto loaded = SharedImage::Load(image);
+        if (const auto* ec = std::get_if<std::error_code>(&loaded)) {
+            return c.Problem("cannot read the image " + DisplayPath(image) + ": " + ec->message(),
+                             LinkResult::FileError);
+        }
+        shared = std::get<std::shared_ptr<const SharedImage>>(std::move(loaded));
+    }
+    if (c.Refuses(CheckImageSize(kind->kind, shared->bytes().size())))
+        return kRefusedInput;
+    BatchStep step;
+    step.kind = BatchStep::Kind::Flash;
+    step.image_kind = kind->kind;
+    step.image = shared;
+    plan.steps.push_back(step);
+    plan.step_names.push_back(name);
+    return std::nullopt;
+}
+
+// The targets file: one target per line, ADDR[:PORT] or a serial device;
+// empty lines and lines starting with # are skipped.
+std::optional<int> ReadTargetsFile(CommandContext& c, const fs::path& file, uint16_t port,
+                                   Plan& plan) {
+    std::ifstream in(file);
+    if (!in)
+        return c.Problem("cannot read the targets file " + DisplayPath(file),
+                         LinkResult::FileError);
+    std::string line;
+    for (int number = 1; std::getline(in, line); ++number) {
+        const size_t first = line.find_first_not_of(" \t\r");
+        if (first == std::string::npos || line[first] == '#')
+            continue;
+        const std::string word = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
+        if (word[0] == '/' || word.rfind("COM", 0) == 0) {
+            plan.targets.push_back(SerialTarget(word));
+        } else if (const auto problem = ParseUdpTarget(word, port, plan.targets)) {
+            return c.Usage("the targets file " + DisplayPath(file) + ", line " +
+                           std::to_string(number) + ": " + *problem);
+        }
+    }
+    return std::nullopt;
+}
+
+// Reads the targets, --jobs and the steps; the exit status when the line
+// cannot run.
+std::optional<int> ReadPlan(CommandContext& c, Plan& plan) {
+    const std::vector<std::string>& args = c.inv().args;
+    std::vector<std::string> udp, serial;
+    std::optional<std::string> range, targets_file;
+    uint16_t port = kDefaultPanelPort;
+    size_t i = 0;
+    for (; i < args.size(); i += 2) {
+        const std::string& name = args[i];
+        if (!IsBatchOption(name))
+            break;
+        if (i + 1 == args.size())
+            return c.Usage(name + " needs a value");
+        const std::string& value = args[i + 1];
+        if (name == "--udp") {
+            udp.push_back(value);
+        } else if (name == "--serial") {
+            if (value.empty())
+                return c.Usage("--serial needs a device path or COMn, not an empty word");
+            serial.push_back(value);
+        } else if (name == "--usb") {
+            return c.Usage(
+                "batch programs over udp or serial links; the panel takes no "
+                "programming over USB");
+        } else if (name == "--range") {
+            range = value;
+        } else if (name == "--port") {
+            const auto p = ParseNumber(value, 1, 65535);
+            if (!p)
+                return c.Usage("not a port from 1 to 65535: " + value);
+            port = static_cast<uint16_t>(*p);
+        } else if (name == "--targets") {
+            targets_file = value;
+        } else if (name == "--jobs") {
+            const auto n = ParseNumber(value, 1, static_cast<long>(kMaxTargets));
+            if (!n)
+                return c.Usage("--jobs takes a number from 1 to " + std::to_string(kMaxTargets) +
+                               ", not " + value);
+            plan.jobs = static_cast<int>(*n);
+        }
+    }
+    for (const std::string& list : udp) {
+        size_t start = 0;
+        for (;;) {
+            const size_t comma = list.find(',', start);
+            if (const auto problem =
+                    ParseUdpTarget(list.substr(start, comma - start), port, plan.targets))
+                return c.Usage(*problem);
+            if (comma == std::string::npos)
+                break;
+            start = comma + 1;
+        }
+    }
+    if (range) {
+        const auto r = ParseAddressRange(*range);
+        if (!r || r->Count() > kMaxTargets) {
+            return c.Usage("not an address range A-B (e.g. 192.168.0.1-254, at most " +
+                           std::to_string(kMaxTargets) + " addresses): " + *range);
+        }
+        for (uint64_t a = r->first; a <= r->last; ++a) {
+            LinkSettings s;
+            s.mode = LinkMode::Udp;
+            const auto h = static_cast<uint32_t>(a);
+            s.address = (h >> 24) | (h >> 8 & 0xFF00) | (h << 8 & 0xFF0000) | h << 24;
+            s.port = port;
+            plan.targets.push_back(s);
+        }
+    }
+    for (const std::string& device : serial)
+        plan.targets.push_back(SerialTarget(device));
+    if (targets_file) {
+        if (const auto status = ReadTargetsFile(c, *targets_file, port, plan))
+            return status;
+    }
+    if (plan.targets.empty()) {
+        return c.Usage(
+            "batch needs its panels: --udp ADDR[:PORT][,ADDR[:PORT]...], --range A-B, "
+            "--serial DEV or --targets FILE");
+    }
+    if (plan.targets.size() > kMaxTargets)
+        return c.Usage("at most " + std::to_string(kMaxTargets) + " panels in one batch");
+    std::set<std::string> seen;
+    for (const LinkSettings& t : plan.targets) {
+        if (!seen.insert(DescribeTarget(t)).second)
+            return c.Usage("panel " + DescribeTarget(t) + " is named twice");
+    }
+    if (i == args.size())
+        return c.Usage("batch needs a step: flash KIND FILE or set-clock [now]");
+    std::map<fs::path, std::shared_ptr<const SharedImage>> images;
+    std::vector<std::string> words;
+    for (; i <= args.size(); ++i) {
+        if (i < args.size() && args[i] != kSeparator) {
+            words.push_back(args[i]);
+            continue;
+        }
+        if (words.empty())
+            return c.Usage("an empty step: steps are separated by a lone +");
+        if (const auto status = ReadStep(c, words, plan, images))
+            return status;
+        words.clear();
+    }
+    return std::nullopt;
+}
+
+// One panel's output and what korvane-cli tells of its row.
+class Rows : public BatchObserver {
+  public:
+    Rows(CommandContext& c, const Plan& plan) : c_(c), plan_(plan) {
+        for (size_t i = 0; i < plan.targets.size(); ++i) {
+            auto row = std::make_unique<Row>(c.env(), c.inv().json, c.out().language());
+            row->target = plan.targets[i];
+            row->out.SetPanel(static_cast<int>(i), DescribeTarget(row->target), &lock_);
+            const LinkSettings target = row->target;
+            row->sink.emplace(row->out, [this, target](TextId id) {
+                if (id == TextId::Timeout) {
+                    return "no answer on " + LinkName(target) +
+                           ": check that the panel is on and connected";
+                }
+                return c_.Hint(id);
+            });
+            row->waits.emplace(row->out);
+            rows_.push_back(std::move(row));
+        }
+    }
+
+    MessageSink& RowSink(int row) override { return *rows_[static_cast<size_t>(row)]->sink; }
+    ProgressSink& RowProgress(int row) override {
+        Row& r = *rows_[static_cast<size_t>(row)];
+        return c_.inv().json ? static_cast<ProgressSink&>(*r.waits) : r.quiet;
+    }
+    void StepStarted(int row, int step) override {
+        Row& r = *rows_[static_cast<size_t>(row)];
+        const std::string& name = plan_.step_names[static_cast<size_t>(step)];
+        if (c_.inv().json) {
+            r.out.Result("", {{"step", std::to_string(step + 1)},
+                              {"of", std::to_string(plan_.steps.size())},
+                              {"what", JsonString(name)}});
+        } else if (!c_.inv().quiet) {
+            r.out.Problem("step " + std::to_string(step + 1) + "/" +
+                              std::to_string(plan_.steps.size()) + ": " + name,
+                          MessageKind::Plain);
+        }
+    }
+    void RowFinished(const BatchRowResult& result) override {
+        Row& r = *rows_[static_cast<size_t>(result.row)];
+        if (c_.inv().json) {
+            // One verdict ends the whole batch: a row's end is a result.
+            r.out.Result("", {{"result", JsonString(LinkResultName(result.result))},
+                              {"code", std::to_string(static_cast<int>(result.result))},
+                              {"steps_done", std::to_string(result.steps_done)},
+                              {"bytes", std::to_string(result.bytes)},
+                              {"ms", std::to_string(result.duration_ms)},
+                              {"message", JsonString(Note(result))}});
+        } else if (!c_.inv().quiet) {
+            r.out.Problem(Verdict(result), MessageKind::Plain);
+        }
+    }
+
+    std::string Note(const BatchRowResult& r) const {
+        if (!r.note)
+            return "";
+        const UiLanguage language = c_.out().language();
+        if (r.note->id && r.note->values)
+            return FillText(*r.note->id, *r.note->values, language);
+        if (r.note->id)
+            return Text(*r.note->id, language);
+        return r.note->text;
+    }
+
+    static std::string Verdict(const BatchRowResult& r) {
+        if (!r.started)
+            return "not started (cancelled)";
+        if (r.result == LinkResult::Ok)
+            return "succeeded";
+        if (r.result == LinkResult::RunCancelled)
+            return "cancelled";
+        return std::string("failed (") + LinkResultName(r.result) + ")";
+    }
+
+  private:
+    struct Row {
+        Row(CliEnvironment& env, bool json, UiLanguage language)
+            : out(env.out, env.err, json, language) {}
+        LinkSettings target;
+        Output out;
+        std::optional<OutputSink> sink;
+        std::optional<JsonWaits> waits;
+        NullProgress quiet;
+    };
+
+    CommandContext& c_;
+    const Plan& plan_;
+    std::mutex lock_;
+    std::vector<std::unique_ptr<Row>> rows_;
+};
+
+std::string Seconds(int64_t ms) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f s", static_cast<double>(ms) / 1000.0);
+    return text;
+}
+
+// The closing table on stdout, one line per panel, columns padded.
+void PrintTable(CommandContext& c, const Rows& rows, const Plan& plan,
+                const std::vector<BatchRowResult>& results) {
+    std::vector<std::vector<std::string>> lines = {
+        {"PANEL", "TARGET", "STEPS", "BYTES", "TIME", "VERDICT", "MESSAGE"}};
+    for (const BatchRowResult& r : results) {
+        lines.push_back({std::to_string(r.row), DescribeTarget(r.target),
+                         std::to_string(r.steps_done) + "/" + std::to_string(plan.steps.size()),
+                         std::to_string(r.bytes), Seconds(r.duration_ms), Rows::Verdict(r),
+                         rows.Note(r)});
+    }
+    std::vector<size_t> widths(lines[0].size(), 0);
+    for (const auto& line : lines) {
+        for (size_t i = 0; i + 1 < line.size(); ++i)
+            widths[i] = std::max(widths[i], line[i].size());
+    }
+    std::string text;
+    for (const auto& line : lines) {
+        std::string row;
+        for (size_t i = 0; i < line.size(); ++i) {
+            row += line[i];
+            if (i + 1 < line.size())
+                row += std::string(widths[i] - line[i].size() + 2, ' ');
+        }
+        while (!row.empty() && row.back() == ' ')
+            row.pop_back();
+        text += row + "\n";
+    }
+    c.env().out << text << std::flush;
+}
+
+int Batch(CommandContext& c) {
+    Plan plan;
+    if (const auto status = ReadPlan(c, plan))
+        return *status;
+    BatchRun run(plan.targets, plan.steps, plan.jobs, LocalNow);
+    run.CancelWhen(c.env().interrupt);
+    Rows rows(c, plan);
+    if (!c.inv().quiet && !c.inv().json) {
+        c.out().Problem("batch " + run.id() + ": " + std::to_string(plan.targets.size()) +
+                            " panels, " + std::to_string(plan.steps.size()) + " steps each",
+                        MessageKind::Plain);
+    }
+    const auto started = std::chrono::steady_clock::now();
+    const std::vector<BatchRowResult> results = run.Run(rows);
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - started)
+                        .count();
+    int good = 0;
+    for (const BatchRowResult& r : results)
+        good += r.result == LinkResult::Ok;
+    if (c.inv().json) {
+        c.out().Result("", {{"batch", JsonString(run.id())},
+                            {"panels", std::to_string(results.size())},
+                            {"succeeded", std::to_string(good)},
+                            {"ms", std::to_string(ms)}});
+    } else {
+        PrintTable(c, rows, plan, results);
+    }
+    const LinkResult outcome = BatchOutcome(results);
+    if (outcome == LinkResult::Ok || outcome == LinkResult::RunCancelled) {
+        if (outcome == LinkResult::RunCancelled)
+            c.out().Problem("cancelled: each panel keeps what it had written so far");
+        return c.Finish(outcome);
+    }
+    c.out().Problem(std::to_string(results.size() - static_cast<size_t>(good)) + " of " +
+                    std::to_string(results.size()) + " panels failed");
+    c.out().Verdict("PanelsFailed", kBatchFailed);
+    return kBatchFailed;
+}
+
+}  // namespace
+
+bool IsBatchOption(std::string_view name) {
+    return name == "--udp" || name == "--serial" || name == "--usb" || name == "--range" ||
+           name == "--port" || name == "--targets" || name == "--jobs";
+}
+
+CliCommand BatchCommand() {
+    return {{"batch",
+             {"TARGETS [--jobs N] STEP [+ STEP ...]"},
+             "runs the same steps on many panels at once",
+             "Runs the same steps on many panels at once, each on a link of its own, and ends\n"
+             "with a table: panel, target, steps done, bytes, time, verdict, message. The\n"
+             "panels are --udp ADDR[:PORT][,ADDR[:PORT]...] (repeatable), --range A-B (each\n"
+             "address from A to B, at --port N or 21845), --serial DEV (repeatable) and\n"
+             "--targets FILE (one ADDR[:PORT] or serial device per line; # starts a comment).\n"
+             "A step is written as the single-panel command: flash KIND FILE (a logo with its\n"
+             "--model or --screen) or set-clock [now | \"YYYY-MM-DD HH:MM:SS\"]; steps are\n"
+             "separated by a lone +. Each image is read once, before any panel starts, and\n"
+             "every panel gets the same bytes. A panel that fails ends its own row and no other;\n"
+             "its later steps are not run. --jobs N runs at most N panels at once (default: all).\n"
+             "Every panel's messages begin \"panel I (TARGET): \"; with --json every event\n"
+             "carries \"panel\". Exit status 0 when every panel succeeded, 10 when some failed,\n"
+             "8 when cancelled (Ctrl-C: every panel stops).",
+             "korvane-cli batch --udp 192.168.0.101,192.168.0.102 flash kernel zImage + set-clock "
+             "now",
+             {{"--range", "A-B", "the panels at each address from A to B (e.g. 192.168.0.1-254)"},
+              {"--port", "N", "the port of the --range and --udp panels given without one"},
+              {"--targets", "FILE", "the panels listed in FILE, one per line", Complete::File},
+              {"--jobs", "N", "at most N panels at once (default: all)"}},
+             Complete::Words,
+             "flash set-clock",
+             Complete::File},
+            Batch};
+}
+
+}  // namespace korvane::cli
