@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "cli_fixture.h"
 #include "protocol/run_log.h"
 #include "support/temp_dir.h"
 #include "system/sha256.h"
@@ -26,14 +27,8 @@ namespace {
 using testing::ChildProcess;
 using testing::RunProgram;
 using testing::RunResult;
-using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
 namespace fs = std::filesystem;
-
-Bytes ReadAll(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), {});
-}
 
 class BatchCli : public ::testing::Test {
   protected:

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <csignal>
+#include <cstdlib>
 #include <cstdint>
 #include <fstream>
 #include <memory>
@@ -28,6 +29,15 @@ inline void WriteAll(const std::filesystem::path& p, const Bytes& bytes) {
     std::ofstream(p, std::ios::binary | std::ios::trunc)
         .write(reinterpret_cast<const char*>(bytes.data()),
                static_cast<std::streamsize>(bytes.size()));
+}
+
+// The same bytes for the same seed, so that a failing run can be repeated.
+inline Bytes RandomImage(size_t n, unsigned seed) {
+    Bytes bytes(n);
+    std::srand(seed);
+    for (auto& b : bytes)
+        b = static_cast<uint8_t>(std::rand());
+    return bytes;
 }
 
 class CliTest : public ::testing::Test {

@@ -528,14 +528,6 @@ TEST_F(CliTest, LogoConversionNeedsTheQtBuild) {
 namespace korvane {
 namespace {
 
-Bytes RandomImage(size_t n, unsigned seed) {
-    Bytes bytes(n);
-    std::srand(seed);
-    for (auto& b : bytes)
-        b = static_cast<uint8_t>(std::rand());
-    return bytes;
-}
-
 class CliFlashTest : public CliTest {
   protected:
     std::filesystem::path WriteImage(const Bytes& bytes, const std::string& name) {

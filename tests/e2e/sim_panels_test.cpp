@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "child_process.h"
+#include "cli_fixture.h"
 #include "support/temp_dir.h"
 
 namespace korvane {
@@ -20,21 +21,7 @@ namespace {
 using testing::ChildProcess;
 using testing::RunProgram;
 using testing::RunResult;
-using Bytes = std::vector<uint8_t>;
 using namespace std::chrono_literals;
-
-Bytes RandomImage(size_t n, unsigned seed) {
-    Bytes bytes(n);
-    std::srand(seed);
-    for (auto& b : bytes)
-        b = static_cast<uint8_t>(std::rand());
-    return bytes;
-}
-
-Bytes ReadAll(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return Bytes((std::istreambuf_iterator<char>(in)), {});
-}
 
 // All matches of `pattern`'s first group in `text`, in order.
 std::vector<std::string> Matches(const std::string& text, const std::string& pattern) {
