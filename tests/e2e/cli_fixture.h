@@ -5,8 +5,8 @@
 
 #include <algorithm>
 #include <csignal>
-#include <cstdlib>
 #include <cstdint>
+#include <cstdlib>
 #include <fstream>
 #include <memory>
 #include <regex>
