@@ -19,14 +19,38 @@ std::string Padded(const std::string& text, size_t width) {
 
 }  // namespace
 
-std::vector<std::string> BoardLines(const std::vector<BoardRow>& rows, int columns) {
-    size_t target_width = 0, state_width = 0;
-    for (const BoardRow& r : rows) {
-        target_width = std::max(target_width, r.target.size());
-        state_width = std::max(state_width, r.state.size());
+std::vector<std::string> BoardLines(const std::vector<BoardRow>& rows, int columns,
+                                    size_t max_lines) {
+    // Which rows have a line: all, or those most worth watching.
+    std::vector<size_t> shown;
+    std::vector<bool> has_line(rows.size(), rows.size() <= max_lines);
+    if (rows.size() > max_lines && max_lines > 1) {
+        size_t room = max_lines - 1;
+        for (const bool busy : {true, false}) {
+            for (size_t i = 0; i < rows.size() && room > 0; ++i) {
+                const std::string& state = rows[i].state;
+                const bool watched = state != "waiting" && state != "succeeded";
+                if (!has_line[i] && watched == busy) {
+                    has_line[i] = true;
+                    --room;
+                }
+            }
+        }
     }
-    std::vector<std::string> lines;
     for (size_t i = 0; i < rows.size(); ++i) {
+        if (has_line[i])
+            shown.push_back(i);
+    }
+    size_t target_width = 0, state_width = 0;
+    for (const size_t i : shown) {
+        target_width = std::max(target_width, rows[i].target.size());
+        state_width = std::max(state_width, rows[i].state.size());
+    }
+    auto cut = [columns](const std::string& line) {
+        return columns > 1 ? FitToColumns(line, columns - 1) : line;
+    };
+    std::vector<std::string> lines;
+    for (const size_t i : shown) {
         const BoardRow& r = rows[i];
         std::string line = "panel " + std::to_string(i) + "  " + Padded(r.target, target_width) +
                            "  " + Padded(r.state, state_width);
@@ -38,7 +62,27 @@ std::vector<std::string> BoardLines(const std::vector<BoardRow>& rows, int colum
         }
         while (!line.empty() && line.back() == ' ')
             line.pop_back();
-        lines.push_back(columns > 1 ? FitToColumns(line, columns - 1) : line);
+        lines.push_back(cut(line));
+    }
+    if (shown.size() < rows.size()) {
+        // The others by state, in the order their states first appear.
+        std::vector<std::pair<std::string, int>> counts;
+        for (size_t i = 0; i < rows.size(); ++i) {
+            if (has_line[i])
+                continue;
+            const std::string& state = rows[i].state;
+            auto it = std::find_if(counts.begin(), counts.end(),
+                                   [&](const auto& c) { return c.first == state; });
+            if (it == counts.end())
+                counts.push_back({state, 1});
+            else
+                ++it->second;
+        }
+        std::string line = "+ " + std::to_string(rows.size() - shown.size()) + " more:";
+        for (size_t k = 0; k < counts.size(); ++k) {
+            line += (k ? ", " : " ") + std::to_string(counts[k].second) + " " + counts[k].first;
+        }
+        lines.push_back(cut(line));
     }
     return lines;
 }
@@ -87,7 +131,9 @@ BatchBoard::~BatchBoard() {
     Finish();
 }
 
-ProgressSink& BatchBoard::RowProgress(int row) { return *meters_[static_cast<size_t>(row)]; }
+ProgressSink& BatchBoard::RowProgress(int row) {
+    return *meters_[static_cast<size_t>(row)];
+}
 
 void BatchBoard::StepStarted(int row, std::string step) {
     std::lock_guard lock(mutex_);

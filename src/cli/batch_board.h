@@ -25,10 +25,18 @@ struct BoardRow {
     std::optional<int> percent;     // of the step; none for a step without progress
 };
 
+// At most this many lines, so that the board fits a terminal of 24 lines: a
+// board taller than the screen cannot be drawn again in place.
+inline constexpr size_t kBoardMaxLines = 20;
+
 // The board's lines: "panel I  TARGET  STATE  P%  step S/N NAME", targets
 // and states padded to one width, each cut to `columns` - 1 so that none
-// wraps (a wrapped line would break the redraw in place).
-std::vector<std::string> BoardLines(const std::vector<BoardRow>& rows, int columns);
+// wraps (a wrapped line would break the redraw in place). With more rows
+// than `max_lines`, the running and failed ones are shown first and the last
+// line counts the others ("+ 230 more: 200 waiting, 30 succeeded"); the
+// number of lines stays the same from one redraw to the next.
+std::vector<std::string> BoardLines(const std::vector<BoardRow>& rows, int columns,
+                                    size_t max_lines = kBoardMaxLines);
 
 class BatchBoard {
   public:

@@ -53,5 +53,27 @@ TEST(BatchBoardLines, ALineIsCutOneColumnShortOfTheTerminal) {
     }
 }
 
+TEST(BatchBoardLines, MorePanelsThanLinesShowTheBusyOnesAndCountTheRest) {
+    // 30 panels: 0-9 succeeded, 10 and 25 running, 12 failed, the rest waiting.
+    std::vector<BoardRow> rows;
+    for (int i = 0; i < 30; ++i) {
+        const std::string state = i == 12              ? "failed (Timeout)"
+                                  : i == 10 || i == 25 ? "running"
+                                  : i < 10             ? "succeeded"
+                                                       : "waiting";
+        rows.push_back(Row("127.0.0." + std::to_string(i + 1) + ":21845", state));
+    }
+    const auto lines = BoardLines(rows, 0, 5);
+    // The same number of lines every time: the redraw moves up by it.
+    ASSERT_EQ(lines.size(), 5u);
+    EXPECT_EQ(lines[0].rfind("panel 0  127.0.0.1:21845   succeeded", 0), 0u) << lines[0];
+    EXPECT_EQ(lines[1].rfind("panel 10  127.0.0.11:21845  running", 0), 0u) << lines[1];
+    EXPECT_EQ(lines[2].rfind("panel 12  127.0.0.13:21845  failed (Timeout)", 0), 0u) << lines[2];
+    EXPECT_EQ(lines[3].rfind("panel 25  127.0.0.26:21845  running", 0), 0u) << lines[3];
+    EXPECT_EQ(lines[4], "+ 26 more: 9 succeeded, 17 waiting");
+    EXPECT_EQ(BoardLines(rows, 0, 30).size(), 30u);
+    EXPECT_EQ(BoardLines(rows, 0).size(), kBoardMaxLines);
+}
+
 }  // namespace
 }  // namespace korvane::cli
