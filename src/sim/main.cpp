@@ -292,10 +292,11 @@ korvane::cli::ProgramDoc Doc(const std::vector<SimOption>& options) {
         "\n"
         "With --panels N it serves N panels at once and prints N udp lines, then with --pty\n"
         "N pty lines, panel 0 first; each image report then begins \"panel I: \".\n"
-        "--jumper, --protocol-version, --status, --drop, --delay, --burn-ms, --fail-final and\n"
-        "--lose set every panel, or with \"I:\" before the value panel I only, e.g. --drop\n"
-        "1:any (panel 1 silent), --fail-final 2:1 (panel 2 fails its next burn), --delay\n"
-        "0:0x82=500 (panel 0 slow), --lose 3:4 (panel 3 loses every 4th acknowledgement).";
+        "--jumper, --protocol-version, --status, --drop, --delay, --burn-ms, --fail-final\n"
+        "and --lose set every panel, or with \"I:\" before the value panel I only, e.g.\n"
+        "--drop 1:any (panel 1 silent), --fail-final 2:1 (panel 2 fails its next burn),\n"
+        "--delay 0:0x82=500 (panel 0 slow), --lose 3:4 (panel 3 loses every 4th data\n"
+        "packet acknowledgement).";
     korvane::cli::OptionGroup group{"options", {}};
     for (const SimOption& o : options)
         group.options.push_back(o.doc);
