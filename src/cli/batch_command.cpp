@@ -7,7 +7,11 @@
 #include <mutex>
 #include <set>
 
+#include <nlohmann/json.hpp>
+
+#include "cli/batch_board.h"
 #include "cli/cli_args.h"
+#include "cli/discover_command.h"
 #include "cli/logo_commands.h"
 #include "discovery/discover_panels.h"
 #include "protocol/run_recorder.h"
@@ -20,6 +24,7 @@ namespace korvane::cli {
 namespace {
 
 namespace fs = std::filesystem;
+using Json = nlohmann::json;
 
 constexpr char kSeparator[] = "+";
 
@@ -28,6 +33,15 @@ constexpr size_t kMaxTargets = 1024;
 
 uint32_t LinkAddress(const std::array<uint8_t, 4>& ip) {
     return uint32_t{ip[0]} | uint32_t{ip[1]} << 8 | uint32_t{ip[2]} << 16 | uint32_t{ip[3]} << 24;
+}
+
+// A UDP target from a host-order address (192.168.0.1 is 0xC0A80001).
+LinkSettings UdpTarget(uint32_t host, uint16_t port) {
+    LinkSettings s;
+    s.mode = LinkMode::Udp;
+    s.address = (host >> 24) | (host >> 8 & 0xFF00) | (host << 8 & 0xFF0000) | host << 24;
+    s.port = port;
+    return s;
 }
 
 // "ADDR[:PORT]"; the problem when it is none.
@@ -71,22 +85,29 @@ struct Plan {
     std::vector<BatchStep> steps;
     std::vector<std::string> step_names;  // "flash kernel zImage", for the lines
     int jobs = 0;
+    // --discover: the search's options (--range, --port), whose panels join
+    // the targets once the rest of the line has been read.
+    std::optional<std::map<std::string, std::string>> discover;
 };
+
+using Images = std::map<fs::path, std::shared_ptr<const SharedImage>>;
 
 // What the words of one step name: a flash or set-clock, checked and ready
 // (images read, logos converted); or the exit status after saying why not.
+// `where` begins each usage error (the job file and step).
 std::optional<int> ReadStep(CommandContext& c, const std::vector<std::string>& words, Plan& plan,
-                            std::map<fs::path, std::shared_ptr<const SharedImage>>& images) {
+                            Images& images, const std::string& where = {}) {
+    auto usage = [&](const std::string& problem) { return c.Usage(where + problem); };
     std::vector<std::string> args;
     std::map<std::string, std::string> options;
     for (size_t i = 1; i < words.size(); ++i) {
         const std::string& w = words[i];
         if (w == "--model" || w == "--screen" || w == "--background" || w == "-o") {
             if (i + 1 == words.size())
-                return c.Usage(w + " needs a value");
+                return usage(w + " needs a value");
             options[w] = words[++i];
         } else if (w.size() > 1 && w[0] == '-' && !(w[1] >= '0' && w[1] <= '9')) {
-            return c.Usage("a batch step takes no option " + w);
+            return usage("a batch step takes no option " + w);
         } else {
             args.push_back(w);
         }
@@ -96,15 +117,15 @@ std::optional<int> ReadStep(CommandContext& c, const std::vector<std::string>& w
         name += " " + words[i];
     if (words[0] == "set-clock") {
         if (!options.empty())
-            return c.Usage("set-clock takes no option " + options.begin()->first);
+            return usage("set-clock takes no option " + options.begin()->first);
         BatchStep step;
         step.kind = BatchStep::Kind::SetClock;
         if (!args.empty() && !(args.size() == 1 && args[0] == "now")) {
             const std::string text = args.size() == 2 ? args[0] + " " + args[1] : args[0];
             const auto parsed = args.size() <= 2 ? ParseClock(text) : std::nullopt;
             if (!parsed)
-                return c.Usage("set-clock in a batch takes now or \"YYYY-MM-DD HH:MM:SS\", not " +
-                               text);
+                return usage("set-clock in a batch takes now or \"YYYY-MM-DD HH:MM:SS\", not " +
+                             text);
             step.clock = parsed;
         }
         if (c.Refuses(CheckPanelClock(step.clock ? *step.clock : LocalNow())))
@@ -114,18 +135,18 @@ std::optional<int> ReadStep(CommandContext& c, const std::vector<std::string>& w
         return std::nullopt;
     }
     if (words[0] != "flash") {
-        return c.Usage("a batch step is flash KIND FILE or set-clock [now|DATE TIME], not " +
-                       words[0]);
+        return usage("a batch step is flash KIND FILE or set-clock [now|DATE TIME], not " +
+                     words[0]);
     }
     if (args.size() != 2)
-        return c.Usage("flash needs a kind (kernel, bootloader, filesystem, logo) and a file");
+        return usage("flash needs a kind (kernel, bootloader, filesystem, logo) and a file");
     const ImageKindInfo* kind = nullptr;
     for (const ImageKindInfo& k : kImageKinds) {
         if (args[0] == k.name)
             kind = &k;
     }
     if (!kind)
-        return c.Usage("unknown image kind " + args[0] + " (kernel, bootloader, filesystem, logo)");
+        return usage("unknown image kind " + args[0] + " (kernel, bootloader, filesystem, logo)");
     fs::path image = args[1];
     if (kind->kind == ImageKind::Logo) {
         // The logo is made once, with the options of this step, as flash logo makes it.
@@ -142,7 +163,7 @@ std::optional<int> ReadStep(CommandContext& c, const std::vector<std::string>& w
             return static_cast<int>(LinkResult::FileError);
         image = *logo;
     } else if (!options.empty()) {
-        return c.Usage("flash " + args[0] + " takes no option " + options.begin()->first);
+        return usage("flash " + args[0] + " takes no option " + options.begin()->first);
     }
     auto& shared = images[image];
     if (!shared) {
@@ -188,21 +209,185 @@ std::optional<int> ReadTargetsFile(CommandContext& c, const fs::path& file, uint
     return std::nullopt;
 }
 
+// Takes a job file's syntax without building anything, to tell where the
+// first error is: the values are read afterwards, without exceptions.
+class SyntaxCheck : public nlohmann::json_sax<Json> {
+  public:
+    bool null() override { return true; }
+    bool boolean(bool) override { return true; }
+    bool number_integer(number_integer_t) override { return true; }
+    bool number_unsigned(number_unsigned_t) override { return true; }
+    bool number_float(number_float_t, const string_t&) override { return true; }
+    bool string(string_t&) override { return true; }
+    bool binary(binary_t&) override { return true; }
+    bool start_object(std::size_t) override { return true; }
+    bool key(string_t&) override { return true; }
+    bool end_object() override { return true; }
+    bool start_array(std::size_t) override { return true; }
+    bool end_array() override { return true; }
+    bool parse_error(std::size_t, const std::string&,
+                     const nlohmann::detail::exception& e) override {
+        // "[json.exception.parse_error.101] parse error at line 2, column 5: ..."
+        error = e.what();
+        if (const size_t end = error.find("] "); error.rfind("[json.", 0) == 0 && end != error.npos)
+            error.erase(0, end + 2);
+        return false;
+    }
+    std::string error;
+};
+
+// The step of a job file as the words of the command line, the file names
+// taken from the job file's folder; the problem when it is none.
+std::variant<std::vector<std::string>, std::string> JobStepWords(const Json& step,
+                                                                 const fs::path& folder) {
+    if (!step.is_object())
+        return std::string(
+            "a step is an object, e.g. {\"flash\": \"kernel\", \"file\": \"zImage\"}");
+    auto text = [&](const char* key) -> std::optional<std::string> {
+        const auto it = step.find(key);
+        if (it == step.end() || !it->is_string())
+            return std::nullopt;
+        return it->get<std::string>();
+    };
+    auto in_folder = [&](const std::string& name) {
+        const fs::path path(name);
+        return (path.is_relative() ? folder / path : path).string();
+    };
+    const bool flash = step.contains("flash"), clock = step.contains("set-clock");
+    if (flash == clock)
+        return std::string("a step has either \"flash\" or \"set-clock\"");
+    if (clock) {
+        for (const auto& [key, value] : step.items()) {
+            if (key != "set-clock")
+                return "set-clock takes no key \"" + key + "\"";
+        }
+        const auto when = text("set-clock");
+        if (!when)
+            return std::string("\"set-clock\" is \"now\" or \"YYYY-MM-DD HH:MM:SS\"");
+        return std::vector<std::string>{"set-clock", *when};
+    }
+    const auto kind = text("flash");
+    const auto file = text("file");
+    if (!kind)
+        return std::string("\"flash\" names the kind: kernel, bootloader, filesystem or logo");
+    if (!file || file->empty())
+        return std::string("a flash step needs its \"file\"");
+    std::vector<std::string> words = {"flash", *kind, in_folder(*file)};
+    static const std::map<std::string, std::string> kOptions = {{"model", "--model"},
+                                                                {"screen", "--screen"},
+                                                                {"background", "--background"},
+                                                                {"output", "-o"}};
+    for (const auto& [key, value] : step.items()) {
+        if (key == "flash" || key == "file")
+            continue;
+        const auto option = kOptions.find(key);
+        if (option == kOptions.end()) {
+            return "unknown key \"" + key +
+                   "\" (a flash step has flash, file and, for a logo, model, screen, "
+                   "background, output)";
+        }
+        if (!value.is_string())
+            return "\"" + key + "\" is a string";
+        words.push_back(option->second);
+        words.push_back(key == "output" ? in_folder(value.get<std::string>())
+                                        : value.get<std::string>());
+    }
+    return words;
+}
+
+// The job file: {"targets": [...], "jobs": N, "steps": [...]}, each part
+// optional. `line_steps`: the command line has steps of its own, which a job
+// file with steps refuses (which of the two would be meant is unclear).
+std::optional<int> ReadJobFile(CommandContext& c, const fs::path& file, uint16_t port,
+                               bool line_steps, bool line_jobs, Plan& plan, Images& images) {
+    const std::string name = "the job file " + DisplayPath(file);
+    std::error_code ec;
+    std::ifstream in(file, std::ios::binary);
+    if (!in || !fs::is_regular_file(file, ec))
+        return c.Problem("cannot read " + name + " (no readable file)", LinkResult::FileError);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    SyntaxCheck syntax;
+    if (!Json::sax_parse(text, &syntax))
+        return c.Usage(name + ": " + syntax.error);
+    const Json job = Json::parse(text, nullptr, false);
+    if (!job.is_object())
+        return c.Usage(name +
+                       ": the file holds an object, e.g. {\"targets\": [...], \"steps\": [...]}");
+    for (const auto& [key, value] : job.items()) {
+        if (key != "targets" && key != "jobs" && key != "steps")
+            return c.Usage(name + ": unknown key \"" + key + "\" (targets, jobs, steps)");
+    }
+    if (const auto it = job.find("targets"); it != job.end()) {
+        if (!it->is_array())
+            return c.Usage(name + ": \"targets\" is a list");
+        for (size_t i = 0; i < it->size(); ++i) {
+            const Json& t = (*it)[i];
+            const std::string where = name + ", target " + std::to_string(i + 1) + ": ";
+            if (t.is_string()) {
+                if (const auto problem = ParseUdpTarget(t.get<std::string>(), port, plan.targets))
+                    return c.Usage(where + *problem);
+            } else if (t.is_object() && t.size() == 1 && t.contains("serial") &&
+                       t["serial"].is_string() && !t["serial"].get<std::string>().empty()) {
+                plan.targets.push_back(SerialTarget(t["serial"].get<std::string>()));
+            } else {
+                return c.Usage(where +
+                               "a target is \"ADDR[:PORT]\" or {\"serial\": \"DEVICE\"}, not " +
+                               t.dump());
+            }
+        }
+    }
+    if (const auto it = job.find("jobs"); it != job.end()) {
+        const long most = static_cast<long>(kMaxTargets);
+        if (!it->is_number_integer() || it->get<long>() < 1 || it->get<long>() > most) {
+            return c.Usage(name + ": \"jobs\" takes a number from 1 to " + std::to_string(most) +
+                           ", not " + it->dump());
+        }
+        // --jobs on the line wins: it is the newer word.
+        if (!line_jobs)
+            plan.jobs = static_cast<int>(it->get<long>());
+    }
+    if (const auto it = job.find("steps"); it != job.end()) {
+        if (line_steps)
+            return c.Usage(name +
+                           " has steps: give the steps there or on the command line, not both");
+        if (!it->is_array() || it->empty())
+            return c.Usage(name + ": \"steps\" is a list of one step or more");
+        const fs::path folder = file.parent_path();
+        for (size_t i = 0; i < it->size(); ++i) {
+            const std::string where = name + ", step " + std::to_string(i + 1) + ": ";
+            auto words = JobStepWords((*it)[i], folder);
+            if (const std::string* problem = std::get_if<std::string>(&words))
+                return c.Usage(where + *problem);
+            if (const auto status =
+                    ReadStep(c, std::get<std::vector<std::string>>(words), plan, images, where))
+                return status;
+        }
+    }
+    return std::nullopt;
+}
+
 // Reads the targets, --jobs and the steps; the exit status when the line
 // cannot run.
 std::optional<int> ReadPlan(CommandContext& c, Plan& plan) {
     const std::vector<std::string>& args = c.inv().args;
     std::vector<std::string> udp, serial;
-    std::optional<std::string> range, targets_file;
+    std::optional<std::string> range, targets_file, job_file;
     uint16_t port = kDefaultPanelPort;
+    bool discover = false;
     size_t i = 0;
-    for (; i < args.size(); i += 2) {
+    while (i < args.size()) {
         const std::string& name = args[i];
+        if (IsBatchSwitch(name)) {
+            discover = true;
+            ++i;
+            continue;
+        }
         if (!IsBatchOption(name))
             break;
         if (i + 1 == args.size())
             return c.Usage(name + " needs a value");
         const std::string& value = args[i + 1];
+        i += 2;
         if (name == "--udp") {
             udp.push_back(value);
         } else if (name == "--serial") {
@@ -222,6 +407,10 @@ std::optional<int> ReadPlan(CommandContext& c, Plan& plan) {
             port = static_cast<uint16_t>(*p);
         } else if (name == "--targets") {
             targets_file = value;
+        } else if (name == "--job") {
+            if (job_file)
+                return c.Usage("one --job FILE at most");
+            job_file = value;
         } else if (name == "--jobs") {
             const auto n = ParseNumber(value, 1, static_cast<long>(kMaxTargets));
             if (!n)
@@ -242,20 +431,20 @@ std::optional<int> ReadPlan(CommandContext& c, Plan& plan) {
             start = comma + 1;
         }
     }
-    if (range) {
+    if (discover) {
+        // The range is where to look, not the panels themselves.
+        plan.discover.emplace();
+        if (range)
+            (*plan.discover)["--range"] = *range;
+        (*plan.discover)["--port"] = std::to_string(port);
+    } else if (range) {
         const auto r = ParseAddressRange(*range);
         if (!r || r->Count() > kMaxTargets) {
             return c.Usage("not an address range A-B (e.g. 192.168.0.1-254, at most " +
                            std::to_string(kMaxTargets) + " addresses): " + *range);
         }
-        for (uint64_t a = r->first; a <= r->last; ++a) {
-            LinkSettings s;
-            s.mode = LinkMode::Udp;
-            const auto h = static_cast<uint32_t>(a);
-            s.address = (h >> 24) | (h >> 8 & 0xFF00) | (h << 8 & 0xFF0000) | h << 24;
-            s.port = port;
-            plan.targets.push_back(s);
-        }
+        for (uint64_t a = r->first; a <= r->last; ++a)
+            plan.targets.push_back(UdpTarget(static_cast<uint32_t>(a), port));
     }
     for (const std::string& device : serial)
         plan.targets.push_back(SerialTarget(device));
@@ -263,10 +452,16 @@ std::optional<int> ReadPlan(CommandContext& c, Plan& plan) {
         if (const auto status = ReadTargetsFile(c, *targets_file, port, plan))
             return status;
     }
-    if (plan.targets.empty()) {
+    Images images;
+    if (job_file) {
+        if (const auto status =
+                ReadJobFile(c, *job_file, port, i < args.size(), plan.jobs != 0, plan, images))
+            return status;
+    }
+    if (plan.targets.empty() && !plan.discover) {
         return c.Usage(
             "batch needs its panels: --udp ADDR[:PORT][,ADDR[:PORT]...], --range A-B, "
-            "--serial DEV or --targets FILE");
+            "--serial DEV, --targets FILE, --job FILE or --discover");
     }
     if (plan.targets.size() > kMaxTargets)
         return c.Usage("at most " + std::to_string(kMaxTargets) + " panels in one batch");
@@ -275,9 +470,10 @@ std::optional<int> ReadPlan(CommandContext& c, Plan& plan) {
         if (!seen.insert(DescribeTarget(t)).second)
             return c.Usage("panel " + DescribeTarget(t) + " is named twice");
     }
+    if (!plan.steps.empty())
+        return std::nullopt;  // the job file's
     if (i == args.size())
         return c.Usage("batch needs a step: flash KIND FILE or set-clock [now]");
-    std::map<fs::path, std::shared_ptr<const SharedImage>> images;
     std::vector<std::string> words;
     for (; i <= args.size(); ++i) {
         if (i < args.size() && args[i] != kSeparator) {
@@ -296,9 +492,13 @@ std::optional<int> ReadPlan(CommandContext& c, Plan& plan) {
 // One panel's output and what korvane-cli tells of its row.
 class Rows : public BatchObserver {
   public:
-    Rows(CommandContext& c, const Plan& plan) : c_(c), plan_(plan) {
+    // `board`: the lines drawn in place on the terminal, which then carry
+    // the steps and verdicts and take the rows' messages.
+    Rows(CommandContext& c, const Plan& plan, BatchBoard* board)
+        : c_(c), plan_(plan), board_(board) {
         for (size_t i = 0; i < plan.targets.size(); ++i) {
-            auto row = std::make_unique<Row>(c.env(), c.inv().json, c.out().language());
+            auto row = std::make_unique<Row>(c.env().out, board ? board->Messages() : c.env().err,
+                                             c.inv().json, c.out().language());
             row->target = plan.targets[i];
             row->out.SetPanel(static_cast<int>(i), DescribeTarget(row->target), &lock_);
             const LinkSettings target = row->target;
@@ -317,12 +517,17 @@ class Rows : public BatchObserver {
     MessageSink& RowSink(int row) override { return *rows_[static_cast<size_t>(row)]->sink; }
     ProgressSink& RowProgress(int row) override {
         Row& r = *rows_[static_cast<size_t>(row)];
+        if (board_)
+            return board_->RowProgress(row);
         return c_.inv().json ? static_cast<ProgressSink&>(*r.waits) : r.quiet;
     }
     void StepStarted(int row, int step) override {
         Row& r = *rows_[static_cast<size_t>(row)];
         const std::string& name = plan_.step_names[static_cast<size_t>(step)];
-        if (c_.inv().json) {
+        if (board_) {
+            board_->StepStarted(row, std::to_string(step + 1) + "/" +
+                                         std::to_string(plan_.steps.size()) + ": " + name);
+        } else if (c_.inv().json) {
             r.out.Result("", {{"step", std::to_string(step + 1)},
                               {"of", std::to_string(plan_.steps.size())},
                               {"what", JsonString(name)}});
@@ -334,7 +539,9 @@ class Rows : public BatchObserver {
     }
     void RowFinished(const BatchRowResult& result) override {
         Row& r = *rows_[static_cast<size_t>(result.row)];
-        if (c_.inv().json) {
+        if (board_) {
+            board_->Finished(result.row, Verdict(result));
+        } else if (c_.inv().json) {
             // One verdict ends the whole batch: a row's end is a result.
             r.out.Result("", {{"result", JsonString(LinkResultName(result.result))},
                               {"code", std::to_string(static_cast<int>(result.result))},
@@ -370,8 +577,8 @@ class Rows : public BatchObserver {
 
   private:
     struct Row {
-        Row(CliEnvironment& env, bool json, UiLanguage language)
-            : out(env.out, env.err, json, language) {}
+        Row(std::ostream& out, std::ostream& err, bool json, UiLanguage language)
+            : out(out, err, json, language) {}
         LinkSettings target;
         Output out;
         std::optional<OutputSink> sink;
@@ -381,6 +588,7 @@ class Rows : public BatchObserver {
 
     CommandContext& c_;
     const Plan& plan_;
+    BatchBoard* board_;
     std::mutex lock_;
     std::vector<std::unique_ptr<Row>> rows_;
 };
@@ -422,20 +630,81 @@ void PrintTable(CommandContext& c, const Rows& rows, const Plan& plan,
     c.env().out << text << std::flush;
 }
 
+// --discover: the panels that answer join the targets, in address order,
+// those named already once; the exit status when the batch cannot start.
+std::optional<int> AddDiscovered(CommandContext& c, Plan& plan) {
+    const auto read = ReadDiscoverOptions(c, *plan.discover);
+    if (const int* status = std::get_if<int>(&read))
+        return *status;
+    const DiscoverOptions& o = std::get<DiscoverOptions>(read);
+    const auto searched = SearchPanels(c, o);
+    if (const int* status = std::get_if<int>(&searched))
+        return *status;
+    const DiscoverResult& r = std::get<DiscoverResult>(searched);
+    if (r.outcome == DiscoverOutcome::Cancelled)
+        return c.Problem("cancelled while looking for panels; nothing was sent",
+                         LinkResult::RunCancelled);
+    if (r.panels.empty() && plan.targets.empty())
+        return NoPanelAnswered(c, o, r);
+    std::set<std::string> named;
+    for (const LinkSettings& t : plan.targets)
+        named.insert(DescribeTarget(t));
+    std::string found;
+    for (const FoundPanel& p : r.panels) {
+        const LinkSettings t = UdpTarget(p.address, p.port);
+        found += (found.empty() ? "" : ",") + JsonString(DescribeTarget(t));
+        if (named.insert(DescribeTarget(t)).second)
+            plan.targets.push_back(t);
+    }
+    if (plan.targets.size() > kMaxTargets)
+        return c.Usage("at most " + std::to_string(kMaxTargets) + " panels in one batch");
+    const std::string where = o.target == DiscoverOptions::Target::Range
+                                  ? HostDotted(o.range.first) + "-" + HostDotted(o.range.last)
+                                  : std::string("the network");
+    if (c.inv().json) {
+        c.out().Result(
+            "", {{"discovered", std::to_string(r.panels.size())}, {"targets", "[" + found + "]"}});
+    } else if (!c.inv().quiet) {
+        c.out().Problem("found " + std::to_string(r.panels.size()) + " panel" +
+                            (r.panels.size() == 1 ? "" : "s") + " at " + where + " port " +
+                            std::to_string(o.port),
+                        r.panels.empty() ? MessageKind::Warning : MessageKind::Plain);
+    }
+    return std::nullopt;
+}
+
 int Batch(CommandContext& c) {
     Plan plan;
     if (const auto status = ReadPlan(c, plan))
         return *status;
+    if (plan.discover) {
+        if (const auto status = AddDiscovered(c, plan))
+            return *status;
+    }
     BatchRun run(plan.targets, plan.steps, plan.jobs, LocalNow);
     run.CancelWhen(c.env().interrupt);
-    Rows rows(c, plan);
     if (!c.inv().quiet && !c.inv().json) {
         c.out().Problem("batch " + run.id() + ": " + std::to_string(plan.targets.size()) +
                             " panels, " + std::to_string(plan.steps.size()) + " steps each",
                         MessageKind::Plain);
     }
+    // Drawn below that line; until it is finished, nothing else writes to
+    // stderr but through it.
+    std::optional<BatchBoard> board;
+    if (c.env().err_is_terminal && !c.inv().quiet && !c.inv().json) {
+        std::vector<BoardRow> lines;
+        for (const LinkSettings& t : plan.targets) {
+            BoardRow line;
+            line.target = DescribeTarget(t);
+            lines.push_back(line);
+        }
+        board.emplace(c.env().err, std::move(lines), c.TerminalColumns());
+    }
+    Rows rows(c, plan, board ? &*board : nullptr);
     const auto started = std::chrono::steady_clock::now();
     const std::vector<BatchRowResult> results = run.Run(rows);
+    if (board)
+        board->Finish();
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
                         std::chrono::steady_clock::now() - started)
                         .count();
@@ -466,31 +735,50 @@ int Batch(CommandContext& c) {
 
 bool IsBatchOption(std::string_view name) {
     return name == "--udp" || name == "--serial" || name == "--usb" || name == "--range" ||
-           name == "--port" || name == "--targets" || name == "--jobs";
+           name == "--port" || name == "--targets" || name == "--jobs" || name == "--job";
+}
+
+bool IsBatchSwitch(std::string_view name) {
+    return name == "--discover";
 }
 
 CliCommand BatchCommand() {
     return {{"batch",
-             {"TARGETS [--jobs N] STEP [+ STEP ...]"},
+             {"TARGETS [--jobs N] STEP [+ STEP ...]", "--job FILE [TARGETS]"},
              "runs the same steps on many panels at once",
              "Runs the same steps on many panels at once, each on a link of its own, and ends\n"
              "with a table: panel, target, steps done, bytes, time, verdict, message. The\n"
              "panels are --udp ADDR[:PORT][,ADDR[:PORT]...] (repeatable), --range A-B (each\n"
-             "address from A to B, at --port N or 21845), --serial DEV (repeatable) and\n"
-             "--targets FILE (one ADDR[:PORT] or serial device per line; # starts a comment).\n"
+             "address from A to B, at --port N or 21845), --serial DEV (repeatable),\n"
+             "--targets FILE (one ADDR[:PORT] or serial device per line; # starts a comment)\n"
+             "and --discover: every panel that answers the search discover makes (only in\n"
+             "--range A-B when given, at --port N), in address order, added to the others\n"
+             "(one named twice is taken once); none found: exit status 2 and nothing sent.\n"
              "A step is written as the single-panel command: flash KIND FILE (a logo with its\n"
              "--model or --screen) or set-clock [now | \"YYYY-MM-DD HH:MM:SS\"]; steps are\n"
-             "separated by a lone +. Each image is read once, before any panel starts, and\n"
-             "every panel gets the same bytes. A panel that fails ends its own row and no other;\n"
-             "its later steps are not run. --jobs N runs at most N panels at once (default: all).\n"
-             "Every panel's messages begin \"panel I (TARGET): \"; with --json every event\n"
-             "carries \"panel\". Exit status 0 when every panel succeeded, 10 when some failed,\n"
-             "8 when cancelled (Ctrl-C: every panel stops).",
+             "separated by a lone +. --job FILE reads a JSON job, each part optional:\n"
+             "{\"targets\": [\"ADDR[:PORT]\", {\"serial\": \"DEV\"}], \"jobs\": N, \"steps\":\n"
+             "[{\"flash\": \"kernel\", \"file\": \"zImage\"}, {\"flash\": \"logo\", \"file\": "
+             "\"a.png\",\n"
+             "\"model\": \"M\"}, {\"set-clock\": \"now\"}]}; its file names are taken from its "
+             "folder;\n"
+             "its targets join those of the line, --jobs on the line wins, and steps in both\n"
+             "the file and on the line are refused. A bad job file is a usage error (64)\n"
+             "naming the file and the key or step, and nothing is sent. Each image is read\n"
+             "once, before any panel starts, and every panel gets the same bytes. A panel that\n"
+             "fails ends its own row and no other; its later steps are not run. --jobs N runs\n"
+             "at most N panels at once (default: all). On a terminal (stderr) each panel has\n"
+             "a line redrawn in place: target, state, percent, step; elsewhere every panel's\n"
+             "lines begin \"panel I (TARGET): \"; with --json every event carries \"panel\".\n"
+             "Exit status 0 when every panel succeeded, 10 when some failed, 8 when cancelled\n"
+             "(Ctrl-C: every panel stops).",
              "korvane-cli batch --udp 192.168.0.101,192.168.0.102 flash kernel zImage + set-clock "
              "now",
              {{"--range", "A-B", "the panels at each address from A to B (e.g. 192.168.0.1-254)"},
               {"--port", "N", "the port of the --range and --udp panels given without one"},
               {"--targets", "FILE", "the panels listed in FILE, one per line", Complete::File},
+              {"--discover", "", "the panels that answer a search (in --range A-B when given)"},
+              {"--job", "FILE", "the targets, jobs and steps of a JSON job file", Complete::File},
               {"--jobs", "N", "at most N panels at once (default: all)"}},
              Complete::Words,
              "flash set-clock",

@@ -12,5 +12,7 @@ CliCommand BatchCommand();
 // The options batch reads itself, with their values: the parser passes them
 // on as they were typed.
 bool IsBatchOption(std::string_view name);
+// The switches batch reads itself (no value): --discover.
+bool IsBatchSwitch(std::string_view name);
 
 }  // namespace korvane::cli

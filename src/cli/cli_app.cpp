@@ -176,6 +176,12 @@ std::variant<Invocation, UsageError> Parse(const std::vector<std::string>& args)
             name = a.substr(0, eq);
             inline_value = a.substr(eq + 1);
         }
+        if (batch && IsBatchSwitch(name)) {
+            if (inline_value)
+                return UsageError{name + " takes no value"};
+            inv.args.push_back(name);
+            continue;
+        }
         if (batch && IsBatchOption(name)) {
             inv.args.push_back(name);
             if (inline_value) {

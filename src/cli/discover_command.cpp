@@ -63,10 +63,10 @@ class SearchLine : public NullProgress {
     int shown_ = -1;
 };
 
-// The search the options ask for; the usage error's exit status when one
-// is wrong.
-std::variant<DiscoverOptions, int> ReadDiscoverOptions(CommandContext& c) {
-    const std::map<std::string, std::string>& options = c.inv().options;
+}  // namespace
+
+std::variant<DiscoverOptions, int> ReadDiscoverOptions(
+    CommandContext& c, const std::map<std::string, std::string>& options) {
     DiscoverOptions o;
     auto option = [&](const char* name) -> std::optional<std::string> {
         const auto it = options.find(name);
@@ -107,6 +107,8 @@ std::variant<DiscoverOptions, int> ReadDiscoverOptions(CommandContext& c) {
     o.cancel = c.env().interrupt;
     return o;
 }
+
+namespace {
 
 // A search that could not ask at all: its exit status after saying why.
 std::optional<int> SearchFailure(CommandContext& c, const DiscoverOptions& o,
@@ -157,21 +159,15 @@ void PrintPanel(Output& out, const FoundPanel& p) {
 int Discover(CommandContext& c) {
     if (!c.inv().args.empty())
         return c.Usage("discover takes only options");
-    const auto read = ReadDiscoverOptions(c);
+    const auto read = ReadDiscoverOptions(c, c.inv().options);
     if (const int* status = std::get_if<int>(&read))
         return *status;
     const DiscoverOptions& o = std::get<DiscoverOptions>(read);
     Output& out = c.out();
-
-    NullProgress silent;
-    std::optional<SearchLine> shown;
-    if (c.env().err_is_terminal && !c.inv().quiet && !out.json())
-        shown.emplace(c.env().err, out.language());
-    const DiscoverResult r = DiscoverPanels(o, shown ? static_cast<ProgressSink&>(*shown) : silent);
-    shown.reset();
-    if (const auto failed = SearchFailure(c, o, r))
-        return *failed;
-
+    const auto searched = SearchPanels(c, o);
+    if (const int* status = std::get_if<int>(&searched))
+        return *status;
+    const DiscoverResult& r = std::get<DiscoverResult>(searched);
     for (const FoundPanel& p : r.panels)
         PrintPanel(out, p);
     if (r.outcome == DiscoverOutcome::Cancelled) {
@@ -179,11 +175,8 @@ int Discover(CommandContext& c) {
         out.Verdict(LinkResult::RunCancelled);
         return static_cast<int>(LinkResult::RunCancelled);
     }
-    if (r.panels.empty()) {
-        out.Problem(NoneHint(o, r));
-        out.Verdict(LinkResult::Timeout);
-        return static_cast<int>(LinkResult::Timeout);
-    }
+    if (r.panels.empty())
+        return NoPanelAnswered(c, o, r);
     if (r.panels.size() == 1 && !out.json()) {
         // What the user runs next to work with it.
         out.err() << "next: korvane-cli settings --link udp --ip "
@@ -194,6 +187,25 @@ int Discover(CommandContext& c) {
 }
 
 }  // namespace
+
+std::variant<DiscoverResult, int> SearchPanels(CommandContext& c, const DiscoverOptions& o) {
+    Output& out = c.out();
+    NullProgress silent;
+    std::optional<SearchLine> shown;
+    if (c.env().err_is_terminal && !c.inv().quiet && !out.json())
+        shown.emplace(c.env().err, out.language());
+    DiscoverResult r = DiscoverPanels(o, shown ? static_cast<ProgressSink&>(*shown) : silent);
+    shown.reset();
+    if (const auto failed = SearchFailure(c, o, r))
+        return *failed;
+    return r;
+}
+
+int NoPanelAnswered(CommandContext& c, const DiscoverOptions& o, const DiscoverResult& r) {
+    c.out().Problem(NoneHint(o, r));
+    c.out().Verdict(LinkResult::Timeout);
+    return static_cast<int>(LinkResult::Timeout);
+}
 
 CliCommand DiscoverCommand() {
     return {{"discover",

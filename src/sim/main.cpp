@@ -253,6 +253,17 @@ std::vector<SimOption> Options(Settings& s) {
                        *action = [n](Panel& p) { p.FailNextFinals(static_cast<int>(n)); };
                        return std::string();
                    })},
+        {{"--lose", "[I:]N",
+          "lose every Nth acknowledgement of a data packet (1 every one),\n"
+          "as a link that drops packets: the tool sends the packet again"},
+         ForPanels(s, "--lose",
+                   [](const std::string& v, PanelAction* action) {
+                       long n = 0;
+                       if (!ParseInt(v, 1, 1000000, &n))
+                           return std::string("a number from 1 to 1000000");
+                       *action = [n](Panel& p) { p.LoseEveryNthAck(static_cast<int>(n)); };
+                       return std::string();
+                   })},
         {{"--dump", "DIR",
           "after each image, write what the flash holds to\n"
           "DIR/image-<kind>.bin, kind as korvane-cli flash names it\n"
@@ -281,10 +292,11 @@ korvane::cli::ProgramDoc Doc(const std::vector<SimOption>& options) {
         "\n"
         "With --panels N it serves N panels at once and prints N udp lines, then with --pty\n"
         "N pty lines, panel 0 first; each image report then begins \"panel I: \".\n"
-        "--jumper, --protocol-version, --status, --drop, --delay, --burn-ms and --fail-final\n"
-        "set every panel, or with \"I:\" before the value panel I only, e.g. --drop 1:any\n"
-        "(panel 1 silent), --fail-final 2:1 (panel 2 fails its next burn), --delay\n"
-        "0:0x82=500 (panel 0 slow).";
+        "--jumper, --protocol-version, --status, --drop, --delay, --burn-ms, --fail-final\n"
+        "and --lose set every panel, or with \"I:\" before the value panel I only, e.g.\n"
+        "--drop 1:any (panel 1 silent), --fail-final 2:1 (panel 2 fails its next burn),\n"
+        "--delay 0:0x82=500 (panel 0 slow), --lose 3:4 (panel 3 loses every 4th data\n"
+        "packet acknowledgement).";
     korvane::cli::OptionGroup group{"options", {}};
     for (const SimOption& o : options)
         group.options.push_back(o.doc);

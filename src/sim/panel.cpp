@@ -350,6 +350,9 @@ std::vector<Emission> Panel::ApplyFaults(uint8_t command, Frames replies) {
         std::optional<FaultRule> fault;
         if (i == 0 || final_result)
             fault = TakeFault(command, final_result);
+        if (!fault && i == 0 && command == cmd::kFlashData && lose_every_ > 0 &&
+            ++data_acks_ % lose_every_ == 0)
+            fault = FaultRule{FaultKind::Drop};
         if (!fault && i == 0 && random_ &&
             (random_->commands.empty() ||
              std::find(random_->commands.begin(), random_->commands.end(), command) !=
@@ -457,6 +460,11 @@ void Panel::ClearStatusOverride(uint8_t command) {
 void Panel::InjectFault(const FaultRule& fault) {
     std::lock_guard lock(mutex_);
     faults_.push_back(fault);
+}
+void Panel::LoseEveryNthAck(int n) {
+    std::lock_guard lock(mutex_);
+    lose_every_ = n;
+    data_acks_ = 0;
 }
 void Panel::SetRandomFaults(const RandomFaults& faults) {
     std::lock_guard lock(mutex_);

@@ -91,6 +91,9 @@ class Panel {
     void SetNetwork(const PanelNetwork& network);
     // The next `n` final burn results report a checksum error (status 0).
     void FailNextFinals(int n);
+    // Every `n`th acknowledgement of a data packet is not sent (0: none), as
+    // on a link that loses packets: the tool must send the packet again.
+    void LoseEveryNthAck(int n);
     // Status of a good final burn result: 1 (default) or 240.
     void SetFinalSuccessStatus(uint8_t status);
     // Keeps no image, only its running sum, so that an image larger than the
@@ -158,6 +161,8 @@ class Panel {
     uint32_t next_address_ = 0;  // checksum-only: where the next new packet must start
     bool out_of_order_ = false;
     int fail_finals_ = 0;
+    int lose_every_ = 0;
+    int data_acks_ = 0;  // acknowledgements due, for lose_every_
     uint8_t final_success_ = 1;
     int finals_sent_ = 0;
     int good_finals_sent_ = 0;
