@@ -125,6 +125,21 @@ class BatchRowQuietSink : public MessageSink {
     void Show(MessageKind, std::string_view) override {}
 };
 
+// A row's bar shows its percentage only: the run's lines ("正在下载中...",
+// the waits) are the same for every row and would not fit a table cell.
+class RowBarFeed : public ProgressSink {
+  public:
+    explicit RowBarFeed(ProgressSink& bar) : bar_(bar) {}
+    void MoveTo(int position) override { bar_.MoveTo(position); }
+    void SetSpan(int lower, int upper) override { bar_.SetSpan(lower, upper); }
+    void Step() override { bar_.Step(); }
+    void SetText(std::string_view) override {}
+    void ShowText(bool) override {}
+
+  private:
+    ProgressSink& bar_;
+};
+
 // What the page hears of a running batch. Called on the rows' threads: the
 // bars take their progress there (they are made for it), everything else
 // is queued to the page's thread. The page waits for the batch before it
@@ -242,9 +257,9 @@ void BatchPage::BuildControls() {
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
     table_->horizontalHeader()->setStretchLastSection(true);
-    table_->setColumnWidth(kTargetColumn, 150);
-    table_->setColumnWidth(kProgressColumn, 130);
-    table_->setColumnWidth(kResultColumn, 110);
+    table_->setColumnWidth(kTargetColumn, 140);
+    table_->setColumnWidth(kProgressColumn, 120);
+    table_->setColumnWidth(kResultColumn, 140);
     table_->setMinimumHeight(140);
     table_->setTabKeyNavigation(false);
     pg->addWidget(table_, 2, 0, 1, 4);
@@ -454,7 +469,8 @@ void BatchPage::AddRow(const LinkSettings& target) {
     r.bar->SetSpan(0, 100);
     r.bar->MoveTo(0);
     table_->setCellWidget(row, kProgressColumn, r.bar);
-    r.feed = std::make_unique<DesktopProgressSink>(r.bar);
+    r.sink = std::make_unique<DesktopProgressSink>(r.bar);
+    r.feed = std::make_unique<RowBarFeed>(*r.sink);
     rows_.push_back(std::move(r));
 }
 

@@ -79,8 +79,9 @@ class BatchPage : public QWidget {
     struct Row {
         LinkSettings target;
         PercentBar* bar = nullptr;
-        std::unique_ptr<DesktopProgressSink> feed;
-        int steps = 0;  // of the running batch
+        std::unique_ptr<DesktopProgressSink> sink;
+        std::unique_ptr<ProgressSink> feed;  // what the run drives: the bar's percentage
+        int steps = 0;                       // of the running batch
     };
     struct ImageStep {
         QCheckBox* check;

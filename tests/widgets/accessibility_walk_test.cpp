@@ -18,8 +18,8 @@
 
 #include "link/message_sink.h"
 #include "widgets/about_dialog.h"
-#include "widgets/batch_page.h"
 #include "widgets/app_profile.h"
+#include "widgets/batch_page.h"
 #include "widgets/control_names.h"
 #include "widgets/ip_address_edit.h"
 #include "widgets/link_settings_dialog.h"
@@ -261,13 +261,31 @@ class AccessibilityWalkTest : public QObject {
                 focusable << name;
         }
         using namespace batch_page_names;
-        const QStringList expected = {
-            kAddEdit, kAddButton, kPasteButton, kRangeEdit, kFindButton, kPanels,
-            kRemoveButton, kClearButton, kBootLoaderCheck, kBootLoaderFileEdit,
-            kBootLoaderBrowseButton, kKernelCheck, kKernelFileEdit, kKernelBrowseButton,
-            kFileSystemCheck, kFileSystemFileEdit, kFileSystemBrowseButton, kLogoCheck,
-            kLogoPictureEdit, kLogoBrowseButton, kLogoModelChoice, kClockCheck, kStartButton,
-            kCancelButton, kExportButton};
+        const QStringList expected = {kAddEdit,
+                                      kAddButton,
+                                      kPasteButton,
+                                      kRangeEdit,
+                                      kFindButton,
+                                      kPanels,
+                                      kRemoveButton,
+                                      kClearButton,
+                                      kBootLoaderCheck,
+                                      kBootLoaderFileEdit,
+                                      kBootLoaderBrowseButton,
+                                      kKernelCheck,
+                                      kKernelFileEdit,
+                                      kKernelBrowseButton,
+                                      kFileSystemCheck,
+                                      kFileSystemFileEdit,
+                                      kFileSystemBrowseButton,
+                                      kLogoCheck,
+                                      kLogoPictureEdit,
+                                      kLogoBrowseButton,
+                                      kLogoModelChoice,
+                                      kClockCheck,
+                                      kStartButton,
+                                      kCancelButton,
+                                      kExportButton};
         QStringList named;
         for (const QString& n : focusable) {
             if (expected.contains(n))

@@ -21,8 +21,8 @@
 
 #include "link/message_sink.h"
 #include "widgets/about_dialog.h"
-#include "widgets/batch_page.h"
 #include "widgets/app_profile.h"
+#include "widgets/batch_page.h"
 #include "widgets/ip_address_edit.h"
 #include "widgets/link_settings_dialog.h"
 #include "widgets/logo_picker_dialog.h"
