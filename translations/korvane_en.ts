@@ -13,6 +13,237 @@
     </message>
 </context>
 <context>
+    <name>korvane::BatchPage</name>
+    <message>
+        <source>不是IP地址</source>
+        <translation>not an IP address</translation>
+    </message>
+    <message>
+        <source>端口应为1到65535</source>
+        <translation>the port must be from 1 to 65535</translation>
+    </message>
+    <message>
+        <source>不是地址范围A-B（最多1024个地址）</source>
+        <translation>not an address range A-B (at most 1024 addresses)</translation>
+    </message>
+    <message>
+        <source>未开始（已取消）</source>
+        <translation>Not started (cancelled)</translation>
+    </message>
+    <message>
+        <source>成功</source>
+        <translation>Succeeded</translation>
+    </message>
+    <message>
+        <source>已取消</source>
+        <translation>Cancelled</translation>
+    </message>
+    <message>
+        <source>失败</source>
+        <translation>Failed</translation>
+    </message>
+    <message>
+        <source>共 %1 台：成功 %2，失败 %3，取消 %4（用时 %5 秒）</source>
+        <translation>%1 panels: %2 succeeded, %3 failed, %4 cancelled (%5 s)</translation>
+    </message>
+    <message>
+        <source>%1文件</source>
+        <translation>%1 file</translation>
+    </message>
+    <message>
+        <source>浏览...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>面板</source>
+        <translation>Panel</translation>
+    </message>
+    <message>
+        <source>添加面板:</source>
+        <translation>Add panels:</translation>
+    </message>
+    <message>
+        <source>IP地址[:端口]、地址范围A-B或串口设备</source>
+        <translation>IP address[:port], address range A-B or serial device</translation>
+    </message>
+    <message>
+        <source>添加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>粘贴</source>
+        <translation>Paste</translation>
+    </message>
+    <message>
+        <source>查找范围:</source>
+        <translation>Search range:</translation>
+    </message>
+    <message>
+        <source>查找面板</source>
+        <translation>Find panels</translation>
+    </message>
+    <message>
+        <source>面板列表</source>
+        <translation>Panel list</translation>
+    </message>
+    <message>
+        <source>进度</source>
+        <translation>Progress</translation>
+    </message>
+    <message>
+        <source>结果</source>
+        <translation>Result</translation>
+    </message>
+    <message>
+        <source>信息</source>
+        <translation>Message</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
+    </message>
+    <message>
+        <source>步骤</source>
+        <translation>Steps</translation>
+    </message>
+    <message>
+        <source>引导程序</source>
+        <translation>Boot loader</translation>
+    </message>
+    <message>
+        <source>内核</source>
+        <translation>Kernel</translation>
+    </message>
+    <message>
+        <source>文件系统</source>
+        <translation>File system</translation>
+    </message>
+    <message>
+        <source>LOGO</source>
+        <translation>Logo</translation>
+    </message>
+    <message>
+        <source>LOGO图片</source>
+        <translation>Logo picture</translation>
+    </message>
+    <message>
+        <source>型号:</source>
+        <translation>Model:</translation>
+    </message>
+    <message>
+        <source>设置时钟（本机当前时间）</source>
+        <translation>Set clock (this computer&apos;s time)</translation>
+    </message>
+    <message>
+        <source>开始</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>导出日志</source>
+        <translation>Export log</translation>
+    </message>
+    <message>
+        <source>图片 (*.bmp *.gif *.jpg *.jpeg *.png);;所有文件 (*)</source>
+        <translation>Pictures (*.bmp *.gif *.jpg *.jpeg *.png);;All files (*)</translation>
+    </message>
+    <message>
+        <source>以下输入不是面板（IP地址[:端口]、地址范围A-B或串口设备）：
+%1</source>
+        <translation>These entries are no panels (IP address[:port], address range A-B or serial device):
+%1</translation>
+    </message>
+    <message>
+        <source>进度 %1</source>
+        <translation>Progress %1</translation>
+    </message>
+    <message>
+        <source>查找范围无效：%1
+请输入地址范围，如 192.168.0.1-254。</source>
+        <translation>The search range is not valid: %1
+Enter an address range, such as 192.168.0.1-254.</translation>
+    </message>
+    <message>
+        <source>正在查找面板...</source>
+        <translation>Finding panels...</translation>
+    </message>
+    <message>
+        <source>无法打开网络端口: %1</source>
+        <translation>Cannot open a network port: %1</translation>
+    </message>
+    <message>
+        <source>找到 %1 个面板。</source>
+        <translation>Found %1 panels.</translation>
+    </message>
+    <message>
+        <source>请选择LOGO图片。</source>
+        <translation>Choose the logo picture.</translation>
+    </message>
+    <message>
+        <source>没有已知的触摸屏型号，不能生成LOGO文件。</source>
+        <translation>No touch panel model is known: the logo file cannot be made.</translation>
+    </message>
+    <message>
+        <source>不能写入LOGO文件: </source>
+        <translation>Cannot write the logo file: </translation>
+    </message>
+    <message>
+        <source>请选择%1文件。</source>
+        <translation>Choose the %1 file.</translation>
+    </message>
+    <message>
+        <source>不能读取%1文件 %2：%3</source>
+        <translation>Cannot read the %1 file %2: %3</translation>
+    </message>
+    <message>
+        <source>请至少选择一个步骤。</source>
+        <translation>Choose at least one step.</translation>
+    </message>
+    <message>
+        <source>请先添加面板。</source>
+        <translation>Add panels first.</translation>
+    </message>
+    <message>
+        <source>等待</source>
+        <translation>Waiting</translation>
+    </message>
+    <message>
+        <source>正在烧写 %1 台面板...</source>
+        <translation>Programming %1 panels...</translation>
+    </message>
+    <message>
+        <source>进行中</source>
+        <translation>Running</translation>
+    </message>
+    <message>
+        <source>进行中（第 %1/%2 步）</source>
+        <translation>Running (step %1 of %2)</translation>
+    </message>
+    <message>
+        <source>CSV 文件 (*.csv)</source>
+        <translation>CSV files (*.csv)</translation>
+    </message>
+    <message>
+        <source>不能读取运行记录 %1：%2</source>
+        <translation>Cannot read the run log %1: %2</translation>
+    </message>
+    <message>
+        <source>日志未能导出：无法写入 %1（%2）。</source>
+        <translation>The log was not exported: cannot write %1 (%2).</translation>
+    </message>
+    <message>
+        <source>已导出 %1 条记录到 %2</source>
+        <translation>Exported %1 records to %2</translation>
+    </message>
+</context>
+<context>
     <name>korvane::DesktopProgressSink</name>
     <message>
         <source>等待面板擦除映像区域，最多还需 %1 秒</source>
@@ -333,6 +564,10 @@ Model list file: </translation>
         <source>系统处理</source>
         <translation>System</translation>
     </message>
+    <message>
+        <source>批量烧写</source>
+        <translation>Batch programming</translation>
+    </message>
 </context>
 <context>
     <name>korvane::Window</name>
@@ -385,6 +620,12 @@ Model list file: </translation>
 面板将保留已经写入的内容。</source>
         <translation>Programming is under way. Cancel it and close the window?
 The panel keeps what has been written so far.</translation>
+    </message>
+    <message>
+        <source>批量烧写正在进行。是否取消并关闭窗口？
+各面板将保留已经写入的内容。</source>
+        <translation>A batch is running. Cancel it and close the window?
+Each panel keeps what has been written to it.</translation>
     </message>
 </context>
 <context>

@@ -9,6 +9,7 @@
 
 #include "app/single_instance.h"
 #include "system/program_files.h"
+#include "widgets/batch_page.h"
 #include "widgets/desktop_message_sink.h"
 #include "widgets/main_window.h"
 #include "widgets/maintenance_page.h"
@@ -37,6 +38,9 @@ class StderrPrompts : public UserPrompts {
     // Without a screen nothing can be chosen: every chooser is cancelled.
     std::optional<QString> ChooseOpenFile(QWidget*, const QString&, const QString&,
                                           const QString&) override {
+        return std::nullopt;
+    }
+    std::optional<QString> ChooseSaveFile(QWidget*, const QString&, const QString&) override {
         return std::nullopt;
     }
     std::optional<uint32_t> ChooseColour(QWidget*, uint32_t) override { return std::nullopt; }
@@ -117,7 +121,10 @@ int RunDesktop(int argc, char** argv, const DesktopOptions& options) {
                              window.close();
                          });
         window.AddPage(QCoreApplication::translate("korvane::Startup", "系统处理"),
-                       ResourceIcon(IDI_PANEL), CreateMaintenancePage(controller, *prompts, &window));
+                       ResourceIcon(IDI_PANEL),
+                       CreateMaintenancePage(controller, *prompts, &window));
+        window.AddPage(QCoreApplication::translate("korvane::Startup", "批量烧写"),
+                       ResourceIcon(IDI_NETWORK), new BatchPage(controller, *prompts, &window));
         window.show();
         // Over the window, which already shows the defaults in use.
         if (first)

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "protocol/run_log.h"
+#include "protocol/run_log_csv.h"
 #include "system/display_path.h"
 
 namespace korvane::cli {
@@ -25,18 +26,6 @@ std::optional<int> Digits(std::string_view text, size_t at, size_t count) {
     return value;
 }
 
-std::string CsvField(std::string_view text) {
-    if (text.find_first_of(",\"\r\n") == std::string_view::npos)
-        return std::string(text);
-    std::string quoted = "\"";
-    for (const char c : text) {
-        if (c == '"')
-            quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
-
 std::string MessageIds(const RunRecord& r) {
     std::string ids;
     for (const RunMessage& m : r.messages) {
@@ -45,30 +34,6 @@ std::string MessageIds(const RunRecord& r) {
         ids += m.id.value_or("-");
     }
     return ids;
-}
-
-void PrintCsv(std::ostream& out, const std::vector<const RunRecord*>& records) {
-    out << "time,front_end,target,panel_address,panel_port,jumper,step,kind,file,size,sha256,"
-           "step_ms,step_verdict,duration_ms,verdict,messages\n";
-    for (const RunRecord* r : records) {
-        std::string messages;
-        for (const RunMessage& m : r->messages) {
-            if (!messages.empty())
-                messages += " | ";
-            messages += (m.id ? *m.id + ": " : std::string()) + m.text;
-        }
-        for (size_t i = 0; i < r->steps.size(); ++i) {
-            const RunStep& s = r->steps[i];
-            out << r->time << ',' << FrontEndName(r->front_end) << ',' << CsvField(r->target) << ','
-                << r->panel_address.value_or("") << ','
-                << (r->panel_port ? std::to_string(*r->panel_port) : "") << ','
-                << (r->jumper ? std::to_string(*r->jumper) : "") << ',' << i + 1 << ','
-                << CsvField(s.kind) << ',' << CsvField(s.file.value_or("")) << ','
-                << (s.size ? std::to_string(*s.size) : "") << ',' << s.sha256.value_or("") << ','
-                << s.duration_ms << ',' << RunVerdictName(s.verdict) << ',' << r->duration_ms << ','
-                << RunVerdictName(r->verdict) << ',' << CsvField(messages) << '\n';
-        }
-    }
 }
 
 void PrintTable(std::ostream& out, const std::vector<const RunRecord*>& records) {
@@ -139,7 +104,7 @@ int Log(CommandContext& c) {
         for (const std::string* line : lines)
             out << *line << '\n';
     } else if (csv) {
-        PrintCsv(out, shown);
+        WriteRunLogCsv(out, shown);
     } else if (shown.empty()) {
         c.env().err << "korvane-cli: no runs logged" << (since ? " since " + *since : "") << " in "
                     << DisplayPath(path) << "\n";

@@ -103,7 +103,7 @@ void BatchRun::RunRow(int row, BatchObserver& observer, BatchRowResult& result) 
     link.ShrinkTimeForTests(time_divisor_);
     link.CancelWhen(&cancel_);
     {
-        PanelSession session(link, FrontEnd::Cli);
+        PanelSession session(link, front_end_);
         if (log_path_)
             session.recorder().SetLogPath(*log_path_);
         session.recorder().BeginRow({id_, row}, link.settings());

@@ -74,6 +74,8 @@ class BatchRun {
     // "YYYYMMDDTHHMMSSZ-XXXX": the time it was made and a random part.
     const std::string& id() const { return id_; }
     void SetLogPath(std::filesystem::path path) { log_path_ = std::move(path); }
+    // Which program the rows' records name (korvane-cli unless set).
+    void SetFrontEnd(FrontEnd front_end) { front_end_ = front_end; }
     // A flag set from elsewhere (a signal handler) that cancels every row.
     void CancelWhen(const std::atomic<bool>* flag) { external_cancel_ = flag; }
     void Cancel() { cancel_.store(true); }
@@ -93,6 +95,7 @@ class BatchRun {
     std::function<ClockValue()> now_;
     std::string id_;
     std::optional<std::filesystem::path> log_path_;
+    FrontEnd front_end_ = FrontEnd::Cli;
     const std::atomic<bool>* external_cancel_ = nullptr;
     std::atomic<bool> cancel_{false};
     uint32_t time_divisor_ = 1;

@@ -62,6 +62,41 @@ inline constexpr char kCancelButton[] = "cancelButton";
 inline constexpr char kRunFiguresLabel[] = "runFiguresLabel";
 }  // namespace maintenance_page_names
 
+namespace batch_page_names {
+inline constexpr char kPage[] = "batchPage";
+inline constexpr char kPanelsGroup[] = "batchPanelsGroup";
+inline constexpr char kAddEdit[] = "batchAddEdit";
+inline constexpr char kAddButton[] = "batchAddButton";
+inline constexpr char kPasteButton[] = "batchPasteButton";
+inline constexpr char kRangeEdit[] = "batchRangeEdit";
+inline constexpr char kFindButton[] = "batchFindButton";
+inline constexpr char kPanels[] = "batchPanels";
+inline constexpr char kRemoveButton[] = "batchRemoveButton";
+inline constexpr char kClearButton[] = "batchClearButton";
+inline constexpr char kStepsGroup[] = "batchStepsGroup";
+inline constexpr char kBootLoaderCheck[] = "batchBootLoaderCheck";
+inline constexpr char kBootLoaderFileEdit[] = "batchBootLoaderFileEdit";
+inline constexpr char kBootLoaderBrowseButton[] = "batchBootLoaderBrowseButton";
+inline constexpr char kKernelCheck[] = "batchKernelCheck";
+inline constexpr char kKernelFileEdit[] = "batchKernelFileEdit";
+inline constexpr char kKernelBrowseButton[] = "batchKernelBrowseButton";
+inline constexpr char kFileSystemCheck[] = "batchFileSystemCheck";
+inline constexpr char kFileSystemFileEdit[] = "batchFileSystemFileEdit";
+inline constexpr char kFileSystemBrowseButton[] = "batchFileSystemBrowseButton";
+inline constexpr char kLogoCheck[] = "batchLogoCheck";
+inline constexpr char kLogoPictureEdit[] = "batchLogoPictureEdit";
+inline constexpr char kLogoBrowseButton[] = "batchLogoBrowseButton";
+inline constexpr char kLogoModelChoice[] = "batchLogoModelChoice";
+inline constexpr char kClockCheck[] = "batchClockCheck";
+inline constexpr char kStartButton[] = "batchStartButton";
+inline constexpr char kCancelButton[] = "batchCancelButton";
+inline constexpr char kExportButton[] = "batchExportButton";
+inline constexpr char kStatusLabel[] = "batchStatus";
+inline constexpr char kSummaryLabel[] = "batchSummary";
+// Each row's bar: kRowProgressBar followed by the row number from 1.
+inline constexpr char kRowProgressBar[] = "batchRowProgressBar";
+}  // namespace batch_page_names
+
 namespace link_settings_names {
 inline constexpr char kDialog[] = "linkSettingsDialog";
 inline constexpr char kLinkChoiceGroup[] = "linkChoiceGroup";

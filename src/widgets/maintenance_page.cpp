@@ -373,7 +373,9 @@ void MaintenancePage::timerEvent(QTimerEvent* event) {
 }
 
 void MaintenancePage::UpdateEnabling() {
-    const bool idle = !busy_;
+    // The controller's job may be another page's (a batch): this page then
+    // refuses work as during its own.
+    const bool idle = !busy_ && !panel_.busy();
     for (QWidget* w : {static_cast<QWidget*>(get_address_), static_cast<QWidget*>(set_address_),
                        static_cast<QWidget*>(new_ip_), static_cast<QWidget*>(new_port_),
                        static_cast<QWidget*>(gateway_), static_cast<QWidget*>(mask_),
@@ -424,10 +426,12 @@ void MaintenancePage::Launch(bool flash_run, PanelController::Work work,
             emit self->OperationFinished();
         });
     if (!started) {
-        // The main window's own panel work holds the controller.
+        // Other panel work (a batch) holds the controller: say so rather
+        // than let the click do nothing.
         busy_ = false;
         flash_run_ = false;
         UpdateEnabling();
+        Messages().ShowText(MessageKind::Error, TextId::RunActive);
     }
 }
 
@@ -619,8 +623,6 @@ void MaintenancePage::ProgramImage(ImageKind kind, const fs::path& image,
     }
 }
 
-namespace {
-
 // Where the logo file of `picture` is written (see logo/logo_place.h).
 fs::path LogoFileFor(const fs::path& picture) {
     // Beside the picture as before; a picture folder that takes no new
@@ -635,8 +637,6 @@ fs::path LogoFileFor(const fs::path& picture) {
     }
     return ChooseLogoPath(picture, beside, fallback);
 }
-
-}  // namespace
 
 void MaintenancePage::OnLogo() {
     LogoPickerDialog picker(Messages(), prompts_, models_file_, this);

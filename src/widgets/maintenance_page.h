@@ -55,6 +55,10 @@ inline constexpr char kSendAnyway[] = QT_TRANSLATE_NOOP("korvane::Window", "仍�
 inline constexpr char kInputWarning[] = QT_TRANSLATE_NOOP("korvane::Window", "请注意：");
 QString InputQuestion(const char* concern, const InputCheck& check);
 
+// Where the logo file made from `picture` is written: beside it, or in the
+// user's own data folder when its folder takes no new files.
+std::filesystem::path LogoFileFor(const std::filesystem::path& picture);
+
 inline constexpr char kConfiguringLink[] =
     QT_TRANSLATE_NOOP("korvane::Window", "正在配置通讯参数中，请等待............");
 inline constexpr char kCancelRunQuestion[] = QT_TRANSLATE_NOOP(

@@ -77,8 +77,10 @@ bool PanelController::RunInBackground(Work work, Job done) {
     // The link is configured here, never while a job runs, so the worker
     // reads settings that nobody changes under it.
     link_.Configure(settings().ToLinkSettings());
+    // A Cancel pressed before this job was meant for an earlier one.
+    job_cancel_.store(false);
     worker_ = std::thread([this, work = std::move(work), done = std::move(done)]() mutable {
-        PanelWork lent{session_, transfer_, settings_};
+        PanelWork lent{session_, transfer_, settings_, job_cancel_};
         work(lent);
         // Erase and programming runs go on in the session's own worker; the
         // job lasts until that has ended, so the buttons stay disabled.

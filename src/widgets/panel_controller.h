@@ -31,6 +31,9 @@ struct PanelWork {
     PanelSession& session;
     FlashTransfer& transfer;
     const SettingsFile& settings;
+    // Set when Cancel is pressed during this job: work that runs links of
+    // its own (a batch) stops by it, as the transfer does.
+    const std::atomic<bool>& cancel;
 };
 
 class PanelController {
@@ -75,7 +78,10 @@ class PanelController {
     bool busy() const { return busy_.load(); }
     // The Cancel button: an erase or programming run stops between packets
     // or waits; any thread.
-    void CancelRun() { transfer_.Cancel(); }
+    void CancelRun() {
+        job_cancel_.store(true);
+        transfer_.Cancel();
+    }
     // Forgets a Cancel pressed while nothing ran.
     void ClearCancel() { transfer_.ClearCancel(); }
     bool cancel_pending() const { return transfer_.CancelPending(); }
@@ -108,6 +114,7 @@ class PanelController {
     FlashTransfer transfer_;
     Poster post_;
     std::atomic<bool> busy_{false};
+    std::atomic<bool> job_cancel_{false};  // PanelWork::cancel of the running job
     std::mutex worker_mutex_;
     std::thread worker_;
     std::atomic<bool> discover_cancel_{false};

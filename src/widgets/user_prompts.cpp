@@ -69,6 +69,16 @@ std::optional<QString> QtUserPrompts::ChooseOpenFile(QWidget* parent, const QStr
     return dialog.selectedFiles().constFirst();
 }
 
+std::optional<QString> QtUserPrompts::ChooseSaveFile(QWidget* parent, const QString& suggested,
+                                                     const QString& filter) {
+    QFileDialog dialog(parent, QString(), suggested, filter);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return std::nullopt;
+    return dialog.selectedFiles().constFirst();
+}
+
 std::optional<uint32_t> QtUserPrompts::ChooseColour(QWidget* parent, uint32_t initial) {
     const QColor chosen = QColorDialog::getColor(ColourFromBgr(initial), parent);
     if (!chosen.isValid())
@@ -104,6 +114,17 @@ std::optional<QString> ScriptedPrompts::ChooseOpenFile(QWidget*, const QString& 
                                                        const QString& default_suffix) {
     std::lock_guard lock(mutex_);
     file_requests_.push_back({folder, filter, default_suffix});
+    if (files_.empty())
+        return std::nullopt;
+    QString path = files_.front();
+    files_.pop_front();
+    return path;
+}
+
+std::optional<QString> ScriptedPrompts::ChooseSaveFile(QWidget*, const QString& suggested,
+                                                       const QString& filter) {
+    std::lock_guard lock(mutex_);
+    file_requests_.push_back({suggested, filter, QString()});
     if (files_.empty())
         return std::nullopt;
     QString path = files_.front();

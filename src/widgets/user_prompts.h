@@ -31,6 +31,10 @@ class UserPrompts {
     virtual std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& folder,
                                                   const QString& filter,
                                                   const QString& default_suffix) = 0;
+    // A file to write (it may exist: the chooser asks before it is
+    // replaced), or nothing when the user cancelled.
+    virtual std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& suggested,
+                                                  const QString& filter) = 0;
     // A colour as 0x00BBGGRR, or nothing when the user cancelled.
     virtual std::optional<uint32_t> ChooseColour(QWidget* parent, uint32_t initial) = 0;
 };
@@ -45,6 +49,8 @@ class QtUserPrompts : public UserPrompts {
     std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& folder,
                                           const QString& filter,
                                           const QString& default_suffix) override;
+    std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& suggested,
+                                          const QString& filter) override;
     std::optional<uint32_t> ChooseColour(QWidget* parent, uint32_t initial) override;
 
   private:
@@ -63,10 +69,13 @@ class ScriptedPrompts : public UserPrompts {
     };
     void ShowMessage(MessageKind kind, const QString& text) override;
     bool Ask(const QString& question) override;
-    // Files and colours are taken from queues too (none left: cancelled).
+    // Files and colours are taken from queues too (none left: cancelled);
+    // files to open and to save from one queue, in the order asked.
     std::optional<QString> ChooseOpenFile(QWidget* parent, const QString& folder,
                                           const QString& filter,
                                           const QString& default_suffix) override;
+    std::optional<QString> ChooseSaveFile(QWidget* parent, const QString& suggested,
+                                          const QString& filter) override;
     std::optional<uint32_t> ChooseColour(QWidget* parent, uint32_t initial) override;
 
     struct FileRequest {

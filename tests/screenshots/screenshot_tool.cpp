@@ -2,15 +2,20 @@
 // for the docs, then ends. A test program of its own, so that the shipped
 // korvane carries no such switch.
 //
-//   korvane_screenshots --what main|minimum|large|settings|about|logo|kernel|discover [--lang
-//   zh|en]
+//   korvane_screenshots --what main|minimum|large|settings|about|logo|kernel|discover|batch|
+//                              batch-run [--lang zh|en]
 //                       --out FILE.png [--image F] [--picture F] [--range A-B]
 //                       [Qt options]
 //
 // "kernel" starts a kernel run of --image from the page and takes the
 // window once its bar is part-way, then cancels the run; "discover" finds
 // panels over --range (loopback simulators, so nothing is broadcast).
+// "batch" shows the empty batch page; "batch-run" lists the panels of
+// --range there, programs --image as their kernel and takes the window once
+// the first bar is part-way, then cancels the batch.
 #include <QApplication>
+#include <QCheckBox>
+#include <QLineEdit>
 #include <QRegularExpression>
 #include <QTimer>
 #include <QTreeWidget>
@@ -25,6 +30,7 @@
 #include "models/panel_models.h"
 #include "system/program_files.h"
 #include "widgets/about_dialog.h"
+#include "widgets/batch_page.h"
 #include "widgets/control_names.h"
 #include "widgets/link_settings_dialog.h"
 #include "widgets/logo_picker_dialog.h"
@@ -113,6 +119,41 @@ void ShootDiscover(DesktopParts& parts, const Shot& shot) {
     poll->start(50);
 }
 
+// The batch page over the panels of --range, taken mid-run.
+void ShootBatchRun(DesktopParts& parts, BatchPage* page, const Shot& shot) {
+    page->AddEntries(QString::fromStdString(shot.range));
+    FindControl<QCheckBox>(page, batch_page_names::kKernelCheck)->setChecked(true);
+    FindControl<QLineEdit>(page, batch_page_names::kKernelFileEdit)->setText(shot.image);
+    FindControl<QCheckBox>(page, batch_page_names::kClockCheck)->setChecked(true);
+    page->Start();
+    auto* bar = FindControl<PercentBar>(
+        page, (std::string(batch_page_names::kRowProgressBar) + "1").c_str());
+    if (!page->Running() || !bar) {
+        std::fputs("korvane_screenshots: the batch did not start\n", stderr);
+        QApplication::exit(1);
+        return;
+    }
+    auto* poll = new QTimer(&parts.window);
+    MainWindow* window = &parts.window;
+    PanelController* controller = &parts.controller;
+    const QString path = shot.out;
+    QObject::connect(poll, &QTimer::timeout, window, [window, controller, bar, poll, path] {
+        const bool part_way =
+            bar->Upper() > bar->Lower() &&
+            (bar->Position() - bar->Lower()) * 100 >= 35 * (bar->Upper() - bar->Lower());
+        if (part_way && poll->property("saved").isNull()) {
+            const bool saved = window->grab().save(path, "PNG");
+            std::fprintf(stderr, "screenshot %s: %s\n", saved ? "saved" : "NOT saved",
+                         path.toUtf8().constData());
+            poll->setProperty("saved", saved);
+            controller->CancelRun();
+        }
+        if (!poll->property("saved").isNull() && !controller->busy())
+            QApplication::exit(poll->property("saved").toBool() ? 0 : 1);
+    });
+    poll->start(50);
+}
+
 void Shoot(DesktopParts& parts, const Shot& shot) {
     QTimer::singleShot(500, &parts.window, [&parts, shot] {
         QWidget* target = &parts.window;
@@ -123,6 +164,19 @@ void Shoot(DesktopParts& parts, const Shot& shot) {
         if (shot.what == QLatin1String("discover")) {
             ShootDiscover(parts, shot);
             return;
+        }
+        if (shot.what.startsWith(QLatin1String("batch"))) {
+            auto* page = parts.window.findChild<BatchPage*>();
+            if (!page) {
+                std::fputs("korvane_screenshots: the window has no batch page\n", stderr);
+                QApplication::exit(1);
+                return;
+            }
+            parts.window.OnNext();
+            if (shot.what == QLatin1String("batch-run")) {
+                ShootBatchRun(parts, page, shot);
+                return;
+            }
         }
         if (shot.what == QLatin1String("minimum")) {
             parts.window.resize(parts.window.minimumSize());

@@ -1,5 +1,5 @@
 // What assistive technology reads of every window: the main window with its
-// maintenance page, the settings dialog, the logo picker, the About box and
+// maintenance and batch pages, the settings dialog, the logo picker, the About box and
 // the progress popup are walked through their QAccessible trees, and each
 // control must carry a name a screen reader can say.
 #include <QAbstractButton>
@@ -19,6 +19,7 @@
 #include "link/message_sink.h"
 #include "widgets/about_dialog.h"
 #include "widgets/app_profile.h"
+#include "widgets/batch_page.h"
 #include "widgets/control_names.h"
 #include "widgets/ip_address_edit.h"
 #include "widgets/link_settings_dialog.h"
@@ -217,6 +218,80 @@ class AccessibilityWalkTest : public QObject {
                                                   faults.join(QStringLiteral("; "))));
         }
         popup.Close();
+    }
+
+    // The batch page with panels listed: each control, each row's bar a
+    // named progress bar with its value, the summary read as it shows.
+    void theBatchPageIsReadableAndTabsInVisualOrder() {
+        MainWindow window(rig_->controller, rig_->prompts);
+        window.AddPage(QString::fromUtf8("系统处理"), QIcon(),
+                       CreateMaintenancePage(rig_->controller, rig_->prompts, &window));
+        auto* page = new BatchPage(rig_->controller, rig_->prompts, &window);
+        window.AddPage(QString::fromUtf8("批量烧写"), QIcon(), page);
+        window.OnNext();
+        page->AddEntries(QStringLiteral("127.0.0.1 127.0.0.2"));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QVERIFY(page->isVisible());
+        const QStringList faults = Faults(window);
+        QVERIFY2(faults.isEmpty(), qPrintable(faults.join(QStringLiteral("; "))));
+
+        auto* bar = FindControl<QWidget>(page, "batchRowProgressBar2");
+        QVERIFY(bar);
+        QAccessibleInterface* a = QAccessible::queryAccessibleInterface(bar);
+        QVERIFY(a);
+        QCOMPARE(a->role(), QAccessible::ProgressBar);
+        QCOMPARE(a->text(QAccessible::Name), QString::fromUtf8("进度 127.0.0.2:21845"));
+        QVERIFY(a->valueInterface());
+        QCOMPARE(a->valueInterface()->currentValue().toInt(), 0);
+
+        // Tab runs top to bottom, left to right, as the page is laid out.
+        QStringList order;
+        QWidget* w = FindControl<QWidget>(page, batch_page_names::kAddEdit);
+        const QWidget* first = w;
+        do {
+            if (page->isAncestorOf(w))
+                order << w->objectName();
+            w = w->nextInFocusChain();
+        } while (w != first);
+        QStringList focusable;
+        for (const QString& name : order) {
+            const auto* c = FindControl<QWidget>(page, name.toLatin1().constData());
+            if (c && (c->focusPolicy() & Qt::TabFocus))
+                focusable << name;
+        }
+        using namespace batch_page_names;
+        const QStringList expected = {kAddEdit,
+                                      kAddButton,
+                                      kPasteButton,
+                                      kRangeEdit,
+                                      kFindButton,
+                                      kPanels,
+                                      kRemoveButton,
+                                      kClearButton,
+                                      kBootLoaderCheck,
+                                      kBootLoaderFileEdit,
+                                      kBootLoaderBrowseButton,
+                                      kKernelCheck,
+                                      kKernelFileEdit,
+                                      kKernelBrowseButton,
+                                      kFileSystemCheck,
+                                      kFileSystemFileEdit,
+                                      kFileSystemBrowseButton,
+                                      kLogoCheck,
+                                      kLogoPictureEdit,
+                                      kLogoBrowseButton,
+                                      kLogoModelChoice,
+                                      kClockCheck,
+                                      kStartButton,
+                                      kCancelButton,
+                                      kExportButton};
+        QStringList named;
+        for (const QString& n : focusable) {
+            if (expected.contains(n))
+                named << n;
+        }
+        QCOMPARE(named, expected);
     }
 
     // The walk itself: a nameless edit, a button named apart from its

@@ -1,5 +1,5 @@
 // Every window's controls carry descriptive object names: the main window
-// with its maintenance page, each dialog and the progress popup are walked
+// with its maintenance and batch pages, each dialog and the progress popup are walked
 // child by child, and each control must have a lowerCamelCase name of its
 // own within its window.
 #include <QAbstractButton>
@@ -22,6 +22,7 @@
 #include "link/message_sink.h"
 #include "widgets/about_dialog.h"
 #include "widgets/app_profile.h"
+#include "widgets/batch_page.h"
 #include "widgets/ip_address_edit.h"
 #include "widgets/link_settings_dialog.h"
 #include "widgets/logo_picker_dialog.h"
@@ -134,13 +135,16 @@ class ControlNamesTest : public QObject {
         MainWindow window(rig_->controller, rig_->prompts);
         QWidget* page = CreateMaintenancePage(rig_->controller, rig_->prompts, &window);
         window.AddPage(QStringLiteral("page"), QIcon(), page);
+        auto* batch = new BatchPage(rig_->controller, rig_->prompts, &window);
+        window.AddPage(QStringLiteral("batch"), QIcon(), batch);
+        batch->AddEntries(QStringLiteral("127.0.0.1 127.0.0.2"));
         LinkSettingsDialog settings(rig_->controller, rig_->prompts);
         LogoPickerDialog picker(rig_->sink, rig_->prompts, std::nullopt);
         AboutDialog about;
         ProgressPopup popup;
-        // The page alone and inside the window it shares its names with.
-        for (const QWidget* w : std::initializer_list<const QWidget*>{&window, page, &settings,
-                                                                      &picker, &about, &popup}) {
+        // The pages alone and inside the window they share their names with.
+        for (const QWidget* w : std::initializer_list<const QWidget*>{
+                 &window, page, batch, &settings, &picker, &about, &popup}) {
             const QStringList faults = Faults(*w);
             QVERIFY2(faults.isEmpty(), qPrintable(w->objectName() + QStringLiteral(": ") +
                                                   faults.join(QStringLiteral("; "))));
