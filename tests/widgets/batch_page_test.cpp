@@ -2,7 +2,9 @@
 // panel failing, Cancel in mid-batch, the one gate shared with the
 // maintenance page and the window, the CSV of one batch, and entries that
 // are no panel.
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -357,6 +359,44 @@ class BatchPageTest : public QObject {
         for (const char* bad : {"127.0.0.1:99999: 端口应为1到65535", "panel7: 不是IP地址",
                                 "127.0.0.9-7: 不是地址范围"})
             QVERIFY2(message.contains(QString::fromUtf8(bad)), qPrintable(message));
+    }
+
+    void pastedLinesAndFoundPanelsAreListed() {
+        // Three panels on 127.0.0.1-3 at one port, as on a network.
+        sim::PanelSet found(3);
+        std::string error;
+        QVERIFY2(found.StartUdp(kLoopbackHost, 0, sim::PanelLayout::kAddresses, &error),
+                 error.c_str());
+        BatchRig rig(1);
+        QVERIFY2(rig.started, rig.error.c_str());
+        CommSettings s = rig.controller.settings();
+        s.port = found.port(0);
+        rig.controller.SaveSettings(s);
+
+        QApplication::clipboard()->setText(
+            QStringLiteral("127.0.0.2\n\n127.0.0.9:7000\r\n/dev/ttyS1\n"));
+        FindControl<QPushButton>(rig.page.get(), names::kPasteButton)->click();
+        QCOMPARE(rig.page->RowCount(), 3);
+        QCOMPARE(rig.Cell(1, BatchPage::kTargetColumn), QStringLiteral("127.0.0.9:7000"));
+
+        FindControl<QLineEdit>(rig.page.get(), names::kRangeEdit)
+            ->setText(QStringLiteral("127.0.0.1-3"));
+        QSignalSpy searched(rig.page.get(), &BatchPage::SearchFinished);
+        rig.page->FindPanels();
+        QVERIFY(searched.wait(10000));
+        // 127.0.0.2 was listed already: the search adds the other two.
+        QCOMPARE(rig.page->RowCount(), 5);
+        const QString port = QString::number(found.port(0));
+        QCOMPARE(rig.Cell(3, BatchPage::kTargetColumn), QStringLiteral("127.0.0.1:") + port);
+        QCOMPARE(rig.Cell(4, BatchPage::kTargetColumn), QStringLiteral("127.0.0.3:") + port);
+        QCOMPARE(FindControl<QLabel>(rig.page.get(), names::kStatusLabel)->text(),
+                 QStringLiteral("找到 3 个面板。"));
+        // A range that is none is named.
+        FindControl<QLineEdit>(rig.page.get(), names::kRangeEdit)
+            ->setText(QStringLiteral("127.0.0.1-"));
+        rig.page->FindPanels();
+        QVERIFY(rig.prompts.texts().value(0).contains(QStringLiteral("127.0.0.1-")));
+        found.Stop();
     }
 
     void startSaysWhatIsMissing() {
