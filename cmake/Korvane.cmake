@@ -88,7 +88,7 @@ function(korvane_library_of dir header out)
     set(library korvane_${dir})
     if(dir STREQUAL "logo" AND header MATCHES "^(picture|qt_path|logo_from_picture)$")
         set(library korvane_picture)  # the Qt picture decoder, apart from the core
-    elseif(dir STREQUAL "widgets" AND header MATCHES "^(panel_controller|open_failure_sink|batch_targets)$")
+    elseif(dir STREQUAL "widgets" AND header MATCHES "^(panel_controller|open_failure_sink)$")
         set(library korvane_panel_controller)
     elseif(dir STREQUAL "cli" AND header STREQUAL "command_docs")
         set(library korvane_command_docs)

@@ -17,6 +17,7 @@
 #include "protocol/run_recorder.h"
 #include "system/display_path.h"
 #include "transfer/batch_run.h"
+#include "transfer/batch_targets.h"
 #include "transfer/image_kind.h"
 
 namespace korvane::cli {
@@ -28,56 +29,20 @@ using Json = nlohmann::json;
 
 constexpr char kSeparator[] = "+";
 
-// At most this many panels in one batch: each has threads of its own.
-constexpr size_t kMaxTargets = 1024;
-
-uint32_t LinkAddress(const std::array<uint8_t, 4>& ip) {
-    return uint32_t{ip[0]} | uint32_t{ip[1]} << 8 | uint32_t{ip[2]} << 16 | uint32_t{ip[3]} << 24;
-}
-
-// A UDP target from a host-order address (192.168.0.1 is 0xC0A80001).
-LinkSettings UdpTarget(uint32_t host, uint16_t port) {
-    LinkSettings s;
-    s.mode = LinkMode::Udp;
-    s.address = (host >> 24) | (host >> 8 & 0xFF00) | (host << 8 & 0xFF0000) | host << 24;
-    s.port = port;
-    return s;
-}
+constexpr size_t kMaxTargets = kMaxBatchRange;
 
 // "ADDR[:PORT]"; the problem when it is none.
 std::optional<std::string> ParseUdpTarget(const std::string& text, uint16_t port,
                                           std::vector<LinkSettings>& out) {
-    const size_t colon = text.find(':');
-    const auto ip = ParseIpv4(text.substr(0, colon));
-    if (!ip)
-        return "not an IPv4 address: " + text.substr(0, colon);
-    LinkSettings s;
-    s.mode = LinkMode::Udp;
-    s.address = LinkAddress(*ip);
-    s.port = port;
-    if (colon != std::string::npos) {
-        const auto p = ParseNumber(text.substr(colon + 1), 1, 65535);
-        if (!p)
+    const auto target = ReadUdpBatchTarget(text, port);
+    if (const auto* fault = std::get_if<BatchEntryFault>(&target)) {
+        const size_t colon = text.find(':');
+        if (*fault == BatchEntryFault::BadPort)
             return "not a port from 1 to 65535: " + text.substr(colon + 1);
-        s.port = static_cast<uint16_t>(*p);
+        return "not an IPv4 address: " + text.substr(0, colon);
     }
-    out.push_back(s);
+    out.push_back(std::get<LinkSettings>(target));
     return std::nullopt;
-}
-
-LinkSettings SerialTarget(const std::string& device) {
-    LinkSettings s;
-    s.mode = LinkMode::Serial;
-    s.baud = kDefaultBaud;
-    const auto com =
-        device.size() > 3 && (device.rfind("COM", 0) == 0 || device.rfind("com", 0) == 0)
-            ? ParseNumber(device.substr(3), 1, 255)
-            : std::nullopt;
-    if (com)
-        s.com = static_cast<uint16_t>(*com);
-    else
-        s.serial_device = device;
-    return s;
 }
 
 struct Plan {
@@ -199,8 +164,8 @@ std::optional<int> ReadTargetsFile(CommandContext& c, const fs::path& file, uint
         if (first == std::string::npos || line[first] == '#')
             continue;
         const std::string word = line.substr(first, line.find_last_not_of(" \t\r") - first + 1);
-        if (word[0] == '/' || word.rfind("COM", 0) == 0) {
-            plan.targets.push_back(SerialTarget(word));
+        if (NamesSerialDevice(word)) {
+            plan.targets.push_back(SerialBatchTarget(word));
         } else if (const auto problem = ParseUdpTarget(word, port, plan.targets)) {
             return c.Usage("the targets file " + DisplayPath(file) + ", line " +
                            std::to_string(number) + ": " + *problem);
@@ -328,7 +293,7 @@ std::optional<int> ReadJobFile(CommandContext& c, const fs::path& file, uint16_t
                     return c.Usage(where + *problem);
             } else if (t.is_object() && t.size() == 1 && t.contains("serial") &&
                        t["serial"].is_string() && !t["serial"].get<std::string>().empty()) {
-                plan.targets.push_back(SerialTarget(t["serial"].get<std::string>()));
+                plan.targets.push_back(SerialBatchTarget(t["serial"].get<std::string>()));
             } else {
                 return c.Usage(where +
                                "a target is \"ADDR[:PORT]\" or {\"serial\": \"DEVICE\"}, not " +
@@ -444,10 +409,10 @@ std::optional<int> ReadPlan(CommandContext& c, Plan& plan) {
                            std::to_string(kMaxTargets) + " addresses): " + *range);
         }
         for (uint64_t a = r->first; a <= r->last; ++a)
-            plan.targets.push_back(UdpTarget(static_cast<uint32_t>(a), port));
+            plan.targets.push_back(UdpBatchTarget(static_cast<uint32_t>(a), port));
     }
     for (const std::string& device : serial)
-        plan.targets.push_back(SerialTarget(device));
+        plan.targets.push_back(SerialBatchTarget(device));
     if (targets_file) {
         if (const auto status = ReadTargetsFile(c, *targets_file, port, plan))
             return status;
@@ -651,7 +616,7 @@ std::optional<int> AddDiscovered(CommandContext& c, Plan& plan) {
         named.insert(DescribeTarget(t));
     std::string found;
     for (const FoundPanel& p : r.panels) {
-        const LinkSettings t = UdpTarget(p.address, p.port);
+        const LinkSettings t = UdpBatchTarget(p.address, p.port);
         found += (found.empty() ? "" : ",") + JsonString(DescribeTarget(t));
         if (named.insert(DescribeTarget(t)).second)
             plan.targets.push_back(t);
