@@ -395,6 +395,22 @@ void BatchPage::timerEvent(QTimerEvent* event) {
         return;
     }
     UpdateEnabling();
+    MirrorBars();
+}
+
+void BatchPage::MirrorBars() {
+    for (int row = 0; row < RowCount(); ++row) {
+        const PercentBar* bar = rows_[static_cast<size_t>(row)].bar;
+        QTableWidgetItem* item = table_->item(row, kProgressColumn);
+        if (!item) {
+            item = new QTableWidgetItem;
+            item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+            table_->setItem(row, kProgressColumn, item);
+        }
+        const QString text = bar->CurrentText();
+        if (item->data(Qt::AccessibleTextRole).toString() != text)
+            item->setData(Qt::AccessibleTextRole, text);
+    }
 }
 
 void BatchPage::UpdateEnabling() {
@@ -740,6 +756,7 @@ void BatchPage::ShowRow(const BatchRowResult& r) {
         bar->SetSpan(0, 100);
         bar->MoveTo(100);
     }
+    MirrorBars();
 }
 
 void BatchPage::OnBatchEnded(const std::vector<BatchRowResult>& results) {

@@ -94,6 +94,10 @@ class BatchPage : public QWidget {
                            const char* edit_name, const char* browse_name);
     void AddRow(const LinkSettings& target);
     void SetCell(int row, Column column, const QString& text);
+    // The progress cell holds its bar as a widget, which the table's
+    // accessible cells do not show: the cell's accessible text repeats the
+    // bar's, so that a screen reader walking the table hears each row's progress.
+    void MirrorBars();
     void OnAdd();
     void OnPaste();
     void OnRemove();

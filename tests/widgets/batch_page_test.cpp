@@ -2,6 +2,7 @@
 // panel failing, Cancel in mid-batch, the one gate shared with the
 // maintenance page and the window, the CSV of one batch, and entries that
 // are no panel.
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QClipboard>
@@ -170,6 +171,17 @@ class BatchPageTest : public QObject {
             QCOMPARE(rig.Flashed(i, image.size()), image);
         }
         QCOMPARE(rig.panels.panel(2).GoodFinalsSent(), 0);
+        // A screen reader walking the table hears each row's progress, not an
+        // empty cell where the bar is drawn.
+        QAccessibleInterface* table = QAccessible::queryAccessibleInterface(
+            rig.page->findChild<QTableWidget*>(names::kPanels));
+        QVERIFY(table && table->tableInterface());
+        for (int i : {0, 1}) {
+            QAccessibleInterface* cell =
+                table->tableInterface()->cellAt(i, BatchPage::kProgressColumn);
+            QVERIFY(cell);
+            QCOMPARE(cell->text(QAccessible::Name), QStringLiteral("100%"));
+        }
         QVERIFY2(rig.Summary().startsWith(QStringLiteral("共 3 台：成功 2，失败 1，取消 0（用时 ")),
                  qPrintable(rig.Summary()));
         // One record a panel, of this batch, saying the window ran it.
