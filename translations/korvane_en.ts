@@ -43,10 +43,6 @@
         <translation>Failed</translation>
     </message>
     <message>
-        <source>共 %1 台：成功 %2，失败 %3，取消 %4（用时 %5 秒）</source>
-        <translation>%1 panels: %2 succeeded, %3 failed, %4 cancelled (%5 s)</translation>
-    </message>
-    <message>
         <source>%1文件</source>
         <translation>%1 file</translation>
     </message>
@@ -215,10 +211,6 @@ Enter an address range, such as 192.168.0.1-254.</translation>
         <translation>Waiting</translation>
     </message>
     <message>
-        <source>正在烧写 %1 台面板...</source>
-        <translation>Programming %1 panels...</translation>
-    </message>
-    <message>
         <source>进行中</source>
         <translation>Running</translation>
     </message>
@@ -241,6 +233,20 @@ Enter an address range, such as 192.168.0.1-254.</translation>
     <message>
         <source>已导出 %1 条记录到 %2</source>
         <translation>Exported %1 records to %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>正在烧写 %n 台面板...</source>
+        <translation>
+            <numerusform>Programming %n panel...</numerusform>
+            <numerusform>Programming %n panels...</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>共 %n 台：成功 %1，失败 %2，取消 %3（用时 %4 秒）</source>
+        <translation>
+            <numerusform>%n panel: %1 succeeded, %2 failed, %3 cancelled (%4 s)</numerusform>
+            <numerusform>%n panels: %1 succeeded, %2 failed, %3 cancelled (%4 s)</numerusform>
+        </translation>
     </message>
 </context>
 <context>

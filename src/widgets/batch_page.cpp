@@ -109,9 +109,10 @@ QString BatchSummary(const std::vector<BatchRowResult>& results, int64_t ms) {
         else
             ++failed;
     }
+    const int panels = static_cast<int>(results.size());
     return QCoreApplication::translate("korvane::BatchPage",
-                                       "共 %1 台：成功 %2，失败 %3，取消 %4（用时 %5 秒）")
-        .arg(results.size())
+                                       "共 %n 台：成功 %1，失败 %2，取消 %3（用时 %4 秒）", nullptr,
+                                       panels)
         .arg(good)
         .arg(failed)
         .arg(cancelled)
@@ -724,7 +725,7 @@ void BatchPage::Start() {
     }
     batch_id_ = id;
     started_ = std::chrono::steady_clock::now();
-    summary_->setText(tr("正在烧写 %1 台面板...").arg(RowCount()));
+    summary_->setText(tr("正在烧写 %n 台面板...", nullptr, RowCount()));
     status_->clear();
     UpdateEnabling();
 }

@@ -32,6 +32,7 @@
 #include "widgets/panel_controller.h"
 #include "widgets/percent_bar.h"
 #include "widgets/user_prompts.h"
+#include "widgets/window_language.h"
 #include "widgets/window_texts.h"
 
 using namespace korvane;
@@ -409,6 +410,20 @@ class BatchPageTest : public QObject {
         rig.page->FindPanels();
         QVERIFY(rig.prompts.texts().value(0).contains(QStringLiteral("127.0.0.1-")));
         found.Stop();
+    }
+
+    void theSummaryCountsInBothLanguages() {
+        std::vector<BatchRowResult> rows(1);
+        QCOMPARE(BatchSummary(rows, 1500),
+                 QStringLiteral("共 1 台：成功 1，失败 0，取消 0（用时 1.5 秒）"));
+        WindowTranslation english(UiLanguage::English);
+        QCOMPARE(BatchSummary(rows, 1500),
+                 QStringLiteral("1 panel: 1 succeeded, 0 failed, 0 cancelled (1.5 s)"));
+        rows.resize(3);
+        rows[1].result = LinkResult::RunCancelled;
+        rows[2].result = LinkResult::Timeout;
+        QCOMPARE(BatchSummary(rows, 20),
+                 QStringLiteral("3 panels: 1 succeeded, 1 failed, 1 cancelled (0.0 s)"));
     }
 
     void startSaysWhatIsMissing() {
