@@ -29,6 +29,9 @@ namespace {
 
 struct TsMessage {
     QString context, source, translation, type;
+    // A text counted with %n: its English singular and plural (translation
+    // is then the plural).
+    std::vector<QString> forms;
 };
 
 std::vector<TsMessage> ReadTranslationFile() {
@@ -46,12 +49,23 @@ std::vector<TsMessage> ReadTranslationFile() {
         if (xml.name() == QLatin1String("name")) {
             context = xml.readElementText();
         } else if (xml.name() == QLatin1String("message")) {
-            m = TsMessage{context, {}, {}, {}};
+            m = TsMessage{context, {}, {}, {}, {}};
         } else if (xml.name() == QLatin1String("source")) {
             m.source = xml.readElementText();
         } else if (xml.name() == QLatin1String("translation")) {
             m.type = xml.attributes().value(QLatin1String("type")).toString();
-            m.translation = xml.readElementText();
+            // A numerus translation holds its forms as child elements.
+            while (xml.readNext() != QXmlStreamReader::EndElement ||
+                   xml.name() != QLatin1String("translation")) {
+                if (xml.atEnd())
+                    return {};
+                if (xml.isCharacters() && m.forms.empty())
+                    m.translation += xml.text();
+                if (xml.isStartElement() && xml.name() == QLatin1String("numerusform")) {
+                    m.forms.push_back(xml.readElementText());
+                    m.translation = m.forms.back();
+                }
+            }
             out.push_back(m);
         }
     }
@@ -116,10 +130,19 @@ class WindowLanguageTest : public QObject {
             const QByteArray where = (m.context + QLatin1Char('/') + m.source).toUtf8();
             QVERIFY2(seen.insert({m.context, m.source}).second, where.constData());
             QVERIFY2(m.type.isEmpty(), where.constData());  // not unfinished, not vanished
-            QVERIFY2(!m.translation.trimmed().isEmpty(), where.constData());
-            QVERIFY2(!HasChinese(m.translation), where.constData());
-            QVERIFY2(Placeholders(m.source) == Placeholders(m.translation), where.constData());
-            QVERIFY2(HasMnemonic(m.source) == HasMnemonic(m.translation), where.constData());
+            const bool counted = m.source.contains(QStringLiteral("%n"));
+            // English needs a singular and a plural for a counted text.
+            QVERIFY2(counted ? m.forms.size() == 2 : m.forms.empty(), where.constData());
+            std::vector<QString> texts = m.forms;
+            if (texts.empty())
+                texts.push_back(m.translation);
+            for (const QString& text : texts) {
+                QVERIFY2(!text.trimmed().isEmpty(), where.constData());
+                QVERIFY2(!HasChinese(text), where.constData());
+                QVERIFY2(Placeholders(m.source) == Placeholders(text), where.constData());
+                QVERIFY2(counted == text.contains(QStringLiteral("%n")), where.constData());
+                QVERIFY2(HasMnemonic(m.source) == HasMnemonic(text), where.constData());
+            }
         }
     }
 
@@ -132,9 +155,16 @@ class WindowLanguageTest : public QObject {
             QVERIFY(english.complete());
             QCOMPARE(WindowLanguage(), UiLanguage::English);
             for (const TsMessage& m : messages) {
-                QCOMPARE(QCoreApplication::translate(m.context.toUtf8().constData(),
-                                                     m.source.toUtf8().constData()),
-                         m.translation);
+                const QByteArray context = m.context.toUtf8(), source = m.source.toUtf8();
+                if (m.forms.empty()) {
+                    QCOMPARE(QCoreApplication::translate(context, source), m.translation);
+                    continue;
+                }
+                for (int n : {1, 2}) {
+                    QString expected = m.forms[static_cast<size_t>(n - 1)];
+                    expected.replace(QStringLiteral("%n"), QString::number(n));
+                    QCOMPARE(QCoreApplication::translate(context, source, nullptr, n), expected);
+                }
             }
             for (const auto& e : kWindowTexts)
                 QVERIFY2(!HasChinese(WindowText(e.id)), e.name);
