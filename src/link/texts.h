@@ -88,6 +88,8 @@ enum class TextId {
     InputKernelOverwritesFileSystem,
     // the run log
     RunLogWriteFailed,
+    // beside a run's bar
+    TransferFigures,
 };
 
 struct TextEntry {
@@ -226,6 +228,8 @@ inline constexpr TextEntry kTexts[] = {
      "at {next} (at most {room} bytes fit)"},
     {TextId::RunLogWriteFailed, "run_log_write_failed", "无法写入运行记录 {file}：{reason}",
      "Cannot write the run log {file}: {reason}"},
+    {TextId::TransferFigures, "transfer_figures", "{sent}/{total} 字节 {rate} KiB/s 剩余 {left} 秒",
+     "{sent}/{total} bytes {rate} KiB/s {left}s left"},
 };
 
 constexpr bool TextsInIdOrder() {
@@ -233,7 +237,7 @@ constexpr bool TextsInIdOrder() {
         if (static_cast<size_t>(kTexts[i].id) != i)
             return false;
     }
-    return std::size(kTexts) == static_cast<size_t>(TextId::RunLogWriteFailed) + 1;
+    return std::size(kTexts) == static_cast<size_t>(TextId::TransferFigures) + 1;
 }
 static_assert(TextsInIdOrder(), "one entry per TextId, in order");
 

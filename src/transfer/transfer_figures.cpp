@@ -17,12 +17,16 @@ TransferFigures MeasureTransfer(double done, uint64_t total, double seconds) {
     return f;
 }
 
-std::string TransferFiguresText(const TransferFigures& f) {
-    char line[128];
-    std::snprintf(line, sizeof line, "%llu/%llu bytes %.1f KiB/s %.0fs left",
-                  static_cast<unsigned long long>(f.sent), static_cast<unsigned long long>(f.total),
-                  f.bytes_per_second / 1024, f.seconds_left);
-    return line;
+std::string TransferFiguresText(const TransferFigures& f, UiLanguage language) {
+    char rate[32], left[32];
+    std::snprintf(rate, sizeof rate, "%.1f", f.bytes_per_second / 1024);
+    std::snprintf(left, sizeof left, "%.0f", f.seconds_left);
+    return FillText(TextId::TransferFigures,
+                    {{"sent", std::to_string(f.sent)},
+                     {"total", std::to_string(f.total)},
+                     {"rate", rate},
+                     {"left", left}},
+                    language);
 }
 
 }  // namespace korvane

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "link/texts.h"
+
 namespace korvane {
 
 struct TransferFigures {
@@ -16,7 +18,8 @@ struct TransferFigures {
 
 // `done` is the bar's fraction (clamped to 0..1).
 TransferFigures MeasureTransfer(double done, uint64_t total, double seconds);
-// "SENT/TOTAL bytes R KiB/s Ns left"
-std::string TransferFiguresText(const TransferFigures& f);
+// "SENT/TOTAL bytes R KiB/s Ns left", or the same in Chinese.
+std::string TransferFiguresText(const TransferFigures& f,
+                                UiLanguage language = UiLanguage::English);
 
 }  // namespace korvane

@@ -149,13 +149,13 @@ void PageProgress::SetText(std::string_view text) {
     bar_.SetText(text);
 }
 
-std::string PageProgress::FiguresText() const {
+std::string PageProgress::FiguresText(UiLanguage language) const {
     if (!sending_.load() || total_.load() == 0)
         return {};
     const int lower = lower_.load(), upper = upper_.load();
     const double done = upper > lower ? double(position_.load() - lower) / (upper - lower) : 0;
     const double seconds = double(NowNs() - started_ns_.load()) / 1e9;
-    return TransferFiguresText(MeasureTransfer(done, total_.load(), seconds));
+    return TransferFiguresText(MeasureTransfer(done, total_.load(), seconds), language);
 }
 
 // ---------------------------------------------------------------------------
@@ -365,7 +365,7 @@ void MaintenancePage::timerEvent(QTimerEvent* event) {
         return;
     }
     UpdateEnabling();
-    const QString figures = QString::fromStdString(progress_->FiguresText());
+    const QString figures = QString::fromStdString(progress_->FiguresText(WindowLanguage()));
     // Once data goes out the figures say more than a note from before.
     if (!figures.isEmpty())
         status_note_.clear();

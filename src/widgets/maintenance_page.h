@@ -15,6 +15,7 @@
 #include <string>
 
 #include "link/message_sink.h"
+#include "link/texts.h"
 #include "protocol/panel_input_checks.h"
 #include "protocol/panel_operations.h"
 #include "transfer/image_kind.h"
@@ -79,7 +80,7 @@ class PageProgress : public ProgressSink {
     // A new run of `total_bytes` (0: no figures).
     void Begin(uint64_t total_bytes);
     // The figures line; empty while no data goes out.
-    std::string FiguresText() const;
+    std::string FiguresText(UiLanguage language) const;
 
   private:
     ProgressSink& bar_;

@@ -23,6 +23,9 @@ TEST(TransferFigures, FromFractionAndTime) {
         EXPECT_EQ(TransferFiguresText(MeasureTransfer(c.done, c.total, c.seconds)), c.text)
             << c.done << " of " << c.total;
     }
+    // The window in Chinese shows the same figures in its language.
+    EXPECT_EQ(TransferFiguresText(MeasureTransfer(0.5, 1048576, 2.0), UiLanguage::Chinese),
+              "524288/1048576 字节 256.0 KiB/s 剩余 2 秒");
 }
 
 }  // namespace

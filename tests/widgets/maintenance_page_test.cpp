@@ -639,7 +639,10 @@ class MaintenancePageTest : public QObject {
             QVERIFY(AllStartersEnabled(page, false));
             QVERIFY(Button(page, page_names::kCancelButton)->isEnabled());
             QTRY_VERIFY_WITH_TIMEOUT(bar->Position() > 0, 10000);
-            QTRY_VERIFY_WITH_TIMEOUT(figures->text().contains(QStringLiteral(" bytes ")), 10000);
+            // The figures speak the window's language, as the bar does.
+            QTRY_VERIFY_WITH_TIMEOUT(figures->text().contains(QString::fromUtf8(" 字节 ")), 10000);
+            QVERIFY2(figures->text().contains(QString::fromUtf8("剩余")),
+                     qPrintable(figures->text()));
             QVERIFY(bar->Text().startsWith(QString::fromUtf8("内核下载中")));
         }));
         // What the page asks the file dialog for lets a real dialog open zImage.
