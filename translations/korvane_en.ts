@@ -248,6 +248,11 @@ Enter an address range, such as 192.168.0.1-254.</translation>
             <numerusform>%n panels: %1 succeeded, %2 failed, %3 cancelled (%4 s)</numerusform>
         </translation>
     </message>
+    <message>
+        <source>面板</source>
+        <comment>the group of the batch&apos;s panels</comment>
+        <translation>Panels</translation>
+    </message>
 </context>
 <context>
     <name>korvane::DesktopProgressSink</name>

@@ -227,7 +227,7 @@ BatchPage::ImageStep BatchPage::AddImageStep(int row, const QString& caption,
 
 void BatchPage::BuildControls() {
     // --- the panels ----------------------------------------------------------
-    auto* panels_group = new QGroupBox(tr("面板"), this);
+    auto* panels_group = new QGroupBox(tr("面板", "the group of the batch's panels"), this);
     panels_group->setObjectName(names::kPanelsGroup);
     auto* pg = new QGridLayout(panels_group);
     auto* add_label = new QLabel(tr("添加面板:"), panels_group);

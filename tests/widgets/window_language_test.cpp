@@ -14,6 +14,7 @@
 #include <QXmlStreamReader>
 #include <map>
 #include <set>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -28,7 +29,7 @@ namespace korvane {
 namespace {
 
 struct TsMessage {
-    QString context, source, translation, type;
+    QString context, source, comment, translation, type;
     // A text counted with %n: its English singular and plural (translation
     // is then the plural).
     std::vector<QString> forms;
@@ -49,9 +50,12 @@ std::vector<TsMessage> ReadTranslationFile() {
         if (xml.name() == QLatin1String("name")) {
             context = xml.readElementText();
         } else if (xml.name() == QLatin1String("message")) {
-            m = TsMessage{context, {}, {}, {}, {}};
+            m = TsMessage{context, {}, {}, {}, {}, {}};
         } else if (xml.name() == QLatin1String("source")) {
             m.source = xml.readElementText();
+        } else if (xml.name() == QLatin1String("comment")) {
+            // Tells apart one source text used for two things.
+            m.comment = xml.readElementText();
         } else if (xml.name() == QLatin1String("translation")) {
             m.type = xml.attributes().value(QLatin1String("type")).toString();
             // A numerus translation holds its forms as child elements.
@@ -125,10 +129,10 @@ class WindowLanguageTest : public QObject {
     void everyTextIsTranslatedWithItsPlaceholdersAndMnemonic() {
         const std::vector<TsMessage> messages = ReadTranslationFile();
         QVERIFY2(messages.size() > 90, "the translation file could not be read");
-        std::set<std::pair<QString, QString>> seen;
+        std::set<std::tuple<QString, QString, QString>> seen;
         for (const TsMessage& m : messages) {
             const QByteArray where = (m.context + QLatin1Char('/') + m.source).toUtf8();
-            QVERIFY2(seen.insert({m.context, m.source}).second, where.constData());
+            QVERIFY2(seen.insert({m.context, m.source, m.comment}).second, where.constData());
             QVERIFY2(m.type.isEmpty(), where.constData());  // not unfinished, not vanished
             const bool counted = m.source.contains(QStringLiteral("%n"));
             // English needs a singular and a plural for a counted text.
@@ -155,15 +159,19 @@ class WindowLanguageTest : public QObject {
             QVERIFY(english.complete());
             QCOMPARE(WindowLanguage(), UiLanguage::English);
             for (const TsMessage& m : messages) {
-                const QByteArray context = m.context.toUtf8(), source = m.source.toUtf8();
+                const QByteArray context = m.context.toUtf8(), source = m.source.toUtf8(),
+                                 comment = m.comment.toUtf8();
+                const char* disambiguation = m.comment.isEmpty() ? nullptr : comment.constData();
                 if (m.forms.empty()) {
-                    QCOMPARE(QCoreApplication::translate(context, source), m.translation);
+                    QCOMPARE(QCoreApplication::translate(context, source, disambiguation),
+                             m.translation);
                     continue;
                 }
                 for (int n : {1, 2}) {
                     QString expected = m.forms[static_cast<size_t>(n - 1)];
                     expected.replace(QStringLiteral("%n"), QString::number(n));
-                    QCOMPARE(QCoreApplication::translate(context, source, nullptr, n), expected);
+                    QCOMPARE(QCoreApplication::translate(context, source, disambiguation, n),
+                             expected);
                 }
             }
             for (const auto& e : kWindowTexts)
