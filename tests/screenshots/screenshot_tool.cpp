@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -57,6 +58,27 @@ void Save(QWidget& target, const QString& path) {
     QApplication::exit(saved ? 0 : 1);
 }
 
+// Saves the window once `part_way` holds (a run well under way), then
+// cancels the run and ends the program when the panel work has stopped.
+void SaveWhenPartWay(DesktopParts& parts, const QString& path, std::function<bool()> part_way) {
+    auto* poll = new QTimer(&parts.window);
+    MainWindow* window = &parts.window;
+    PanelController* controller = &parts.controller;
+    QObject::connect(poll, &QTimer::timeout, window,
+                     [window, controller, poll, path, part_way = std::move(part_way)] {
+                         if (poll->property("saved").isNull() && part_way()) {
+                             const bool saved = window->grab().save(path, "PNG");
+                             std::fprintf(stderr, "screenshot %s: %s\n",
+                                          saved ? "saved" : "NOT saved", path.toUtf8().constData());
+                             poll->setProperty("saved", saved);
+                             controller->CancelRun();
+                         }
+                         if (!poll->property("saved").isNull() && !controller->busy())
+                             QApplication::exit(poll->property("saved").toBool() ? 0 : 1);
+                     });
+    poll->start(50);
+}
+
 // Taken once the bar is part-way; the run is cancelled before the end.
 void ShootKernelRun(DesktopParts& parts, const Shot& shot) {
     auto* page = parts.window.findChild<MaintenancePage*>();
@@ -68,25 +90,11 @@ void ShootKernelRun(DesktopParts& parts, const Shot& shot) {
         return;
     }
     page->ProgramImage(ImageKind::Kernel, shot.image.toStdString());
-    auto* poll = new QTimer(&parts.window);
-    MainWindow* window = &parts.window;
-    PanelController* controller = &parts.controller;
-    const QString path = shot.out;
-    QObject::connect(poll, &QTimer::timeout, window, [window, controller, bar, poll, path] {
+    SaveWhenPartWay(parts, shot.out, [bar] {
         static const QRegularExpression percent(QStringLiteral("(\\d+)%$"));
         const auto m = percent.match(bar->CurrentText());
-        const bool part_way = m.hasMatch() && m.captured(1).toInt() >= 35;
-        if (part_way && poll->property("saved").isNull()) {
-            const bool saved = window->grab().save(path, "PNG");
-            std::fprintf(stderr, "screenshot %s: %s\n", saved ? "saved" : "NOT saved",
-                         path.toUtf8().constData());
-            poll->setProperty("saved", saved);
-            controller->CancelRun();
-        }
-        if (!poll->property("saved").isNull() && !controller->busy())
-            QApplication::exit(poll->property("saved").toBool() ? 0 : 1);
+        return m.hasMatch() && m.captured(1).toInt() >= 35;
     });
-    poll->start(50);
 }
 
 // The settings dialog after its panel search, with the first panel picked.
@@ -133,25 +141,10 @@ void ShootBatchRun(DesktopParts& parts, BatchPage* page, const Shot& shot) {
         QApplication::exit(1);
         return;
     }
-    auto* poll = new QTimer(&parts.window);
-    MainWindow* window = &parts.window;
-    PanelController* controller = &parts.controller;
-    const QString path = shot.out;
-    QObject::connect(poll, &QTimer::timeout, window, [window, controller, bar, poll, path] {
-        const bool part_way =
-            bar->Upper() > bar->Lower() &&
-            (bar->Position() - bar->Lower()) * 100 >= 35 * (bar->Upper() - bar->Lower());
-        if (part_way && poll->property("saved").isNull()) {
-            const bool saved = window->grab().save(path, "PNG");
-            std::fprintf(stderr, "screenshot %s: %s\n", saved ? "saved" : "NOT saved",
-                         path.toUtf8().constData());
-            poll->setProperty("saved", saved);
-            controller->CancelRun();
-        }
-        if (!poll->property("saved").isNull() && !controller->busy())
-            QApplication::exit(poll->property("saved").toBool() ? 0 : 1);
+    SaveWhenPartWay(parts, shot.out, [bar] {
+        return bar->Upper() > bar->Lower() &&
+               (bar->Position() - bar->Lower()) * 100 >= 35 * (bar->Upper() - bar->Lower());
     });
-    poll->start(50);
 }
 
 void Shoot(DesktopParts& parts, const Shot& shot) {
